@@ -1,0 +1,1 @@
+#include "engine/UnicodeForms.h"

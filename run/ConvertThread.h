@@ -1,0 +1,86 @@
+#pragma once
+
+#include "run/ConvertError.h"
+#include "run/Logger.h"
+#include "run/OutputPlacement.h"
+#include "run/RunQuestions.h"
+#include "settings/ConvertOptions.h"
+#include "settings/ConvertSpecs.h"
+#include "util/StringList.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QObject;
+class TLumiva;
+
+enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
+
+// "Canceled", "Stopped", "Completed", or "(Unknown)".
+const char* StateName(std::int32_t State);
+
+// The worker of one conversion run. Created idle on the main thread with new; Start runs it;
+// every event and question runs on the main thread (the thread of MainContext, which must run an
+// event loop) while the worker waits. After OnTerminate has returned the object deletes itself;
+// an object that was never started is deleted by its creator.
+class TConvertThread {
+public:
+    using EConvertError = ::EConvertError;
+
+    TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                   const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr);
+    virtual ~TConvertThread();
+    TConvertThread(const TConvertThread&) = delete;
+    TConvertThread& operator=(const TConvertThread&) = delete;
+
+    // Events, run on the main thread; each may be left empty.
+    std::function<void(TConvertThread* Sender, const std::string& Text)> OnMessage;
+    std::function<void(TConvertThread* Sender, std::int32_t Position, std::int32_t Max)> OnProgress;
+    std::function<void(TConvertThread* Sender, TConvertState State, TLogger& Logger)> OnDone;
+    std::function<void(TConvertThread* Sender)> OnTerminate;
+    // Runs on the worker as its very last step, after the object is gone.
+    std::function<void()> OnFreed;
+
+    // Starts the worker; later calls do nothing.
+    void Start();
+    // Any thread: asks for the abort question at the next check point.
+    void RequestAbort() noexcept;
+
+private:
+    void Run() noexcept;
+    void Execute();
+    void DoTerminate();
+    bool Prepare();
+    bool Process();
+    void ProcessFile(std::size_t Index);
+    bool CheckAbort();
+    void ReportSummary();
+    void ResolveTargetEncoding();
+    std::string SourceFileName(std::size_t Index) const;
+
+    // Cross-thread calls: run Step on the main thread and wait; a failure there is raised here.
+    void Synchronize(const std::function<void()>& Step);
+    void ReportStatus(const std::string& Text);
+    void ReportProgress(std::int32_t Position, std::int32_t Max);
+    std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags);
+    std::int32_t AskMessageDialog(const TMessageDialogParams& Params);
+    void ShowError(const std::exception* E);
+
+    TStringList Files;
+    TLumiva* Converter;
+    TConvertOptions Options;
+    TConvertSpecs Specs;
+    std::string Signature;
+    std::string TargetEncoding;
+    TConvertState State = csCanceled;
+    std::unique_ptr<TLogger> Logger;
+    TOutputPlacement Placement;
+    std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
+    std::atomic<bool> Started{false};
+    bool Terminated = false;
+    TRunQuestions& Questions;
+    QObject* MainContext;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "util/StringList.h"
+
+#include <cstdint>
+#include <string>
+
+// The log of one run: lines in order, error and warning lines prefixed and counted.
+class TLogger {
+public:
+    TStringList Lines;
+    std::string ErrorPrefix;
+    std::int32_t ErrorCount = 0;
+    std::string WarningPrefix;
+    std::int32_t WarningCount = 0;
+
+    void Add(const std::string& Text);
+    void AddError(const std::string& Text);
+    void AddWarning(const std::string& Text);
+};

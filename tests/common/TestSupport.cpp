@@ -1,0 +1,77 @@
+#include "tests/common/TestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace lmvtest {
+
+TempDir::TempDir()
+{
+    std::string base = fs::temp_directory_path().string() + "/lmvtest-XXXXXX";
+    if (!::mkdtemp(base.data()))
+        throw std::runtime_error("mkdtemp failed");
+    Dir = base;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code error;
+    fs::remove_all(Dir, error);
+}
+
+void WriteFile(const std::string& Path, const std::string& Bytes)
+{
+    std::ofstream out(Path, std::ios::binary | std::ios::trunc);
+    out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + Path);
+}
+
+std::string ReadFile(const std::string& Path)
+{
+    std::ifstream in(Path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + Path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& Path)
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(Path, error));
+}
+
+std::vector<std::string> ListDir(const std::string& Path)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Path))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string BinDir()
+{
+    return LUMIVA_BIN_DIR;
+}
+
+std::string SourceDir()
+{
+    return LUMIVA_SOURCE_DIR;
+}
+
+std::string Bytes(std::initializer_list<int> Values)
+{
+    std::string result;
+    for (int v : Values)
+        result += static_cast<char>(v);
+    return result;
+}
+
+} // namespace lmvtest

@@ -1,0 +1,108 @@
+#include "util/Mysysutils.h"
+
+#include <QStandardPaths>
+#include <QString>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cwchar>
+#include <unistd.h>
+
+std::size_t CharLength(const std::string& Text, std::size_t Index)
+{
+    std::mbstate_t state{};
+    const std::size_t n = std::mbrlen(Text.data() + Index, Text.size() - Index, &state);
+    // Invalid, cut off or NUL: step one byte.
+    if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2) || n == 0)
+        return 1;
+    return n;
+}
+
+std::string CreateTempFile(const std::string& Folder, const std::string& Prefix)
+{
+    std::string folder = Folder;
+    if (folder.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        folder = (tmp && *tmp) ? tmp : "/tmp";
+    }
+    if (folder.back() != '/')
+        folder += '/';
+    std::string name = folder + Prefix + "XXXXXX";
+    if (name.size() >= PATH_MAX)
+        return {};
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return name;
+}
+
+int InvalidFileNameCharPos(const std::string& Text)
+{
+    std::size_t i = 0;
+    while (i < Text.size()) {
+        const std::size_t length = CharLength(Text, i);
+        if (length == 1) {
+            const unsigned char c = static_cast<unsigned char>(Text[i]);
+            if ((c >= 1 && c <= 31) || c == '\\' || c == '/' || c == ':' || c == ';' || c == '*' ||
+                c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+                return static_cast<int>(i + 1);
+        }
+        i += length;
+    }
+    return 0;
+}
+
+std::string GetLongFileName(const std::string& Path)
+{
+    return Path;
+}
+
+std::string GetSpecialFolderPath(int Folder)
+{
+    if (Folder != CSIDL_DESKTOP)
+        return {};
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return path.toLocal8Bit().toStdString();
+}
+
+bool HasDrive(const std::string& Path)
+{
+    return !Path.empty() && Path[0] == '/';
+}
+
+std::string ExtractFilePath(const std::string& Path)
+{
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? std::string() : Path.substr(0, slash + 1);
+}
+
+std::string ExtractFileName(const std::string& Path)
+{
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+std::string ExtractFileDir(const std::string& Path)
+{
+    const std::size_t slash = Path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    if (slash == 0)
+        return "/";
+    return Path.substr(0, slash);
+}
+
+std::string ExpandFileName(const std::string& Path)
+{
+    if (HasDrive(Path))
+        return Path;
+    char buffer[PATH_MAX];
+    if (!::getcwd(buffer, sizeof buffer))
+        return Path;
+    std::string cwd = buffer;
+    if (cwd.empty() || cwd.back() != '/')
+        cwd += '/';
+    return cwd + Path;
+}

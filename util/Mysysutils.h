@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+// Stateless file-system and path helpers. None of them throws: failures show in the result.
+
+// Special folder numbers understood by GetSpecialFolderPath.
+inline constexpr int CSIDL_DESKTOP = 0;
+
+// Creates a new, empty, uniquely named file "<folder>/<prefix>XXXXXX" (mode 0600) and returns
+// its full name; an empty folder selects $TMPDIR, else /tmp. Empty text on failure.
+std::string CreateTempFile(const std::string& Folder, const std::string& Prefix);
+
+// 1-based byte position of the first character a file name may not hold, 0 when none.
+// Steps whole characters of the locale's character set.
+int InvalidFileNameCharPos(const std::string& Text);
+
+// Linux has no short names: the path comes back unchanged.
+std::string GetLongFileName(const std::string& Path);
+
+// The path of a special folder (CSIDL_DESKTOP: the user's desktop), empty when unknown.
+std::string GetSpecialFolderPath(int Folder);
+
+// True for an absolute path.
+bool HasDrive(const std::string& Path);
+
+// Everything up to and including the last '/', or empty.
+std::string ExtractFilePath(const std::string& Path);
+// Everything after the last '/'.
+std::string ExtractFileName(const std::string& Path);
+// The folder a dialog remembers: the folder part without its trailing '/', except for the root.
+std::string ExtractFileDir(const std::string& Path);
+// A relative name made absolute against the current directory, links not resolved.
+std::string ExpandFileName(const std::string& Path);
+// Length in bytes of the character of the locale's set that starts at Text[Index] (at least 1).
+std::size_t CharLength(const std::string& Text, std::size_t Index);
