@@ -1,0 +1,112 @@
+#include "util/Mysysutils.h"
+
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// Switches LC_CTYPE for one test and back.
+class LocaleScope {
+public:
+    explicit LocaleScope(const char* name)
+    {
+        Saved = std::setlocale(LC_CTYPE, nullptr);
+        Active = std::setlocale(LC_CTYPE, name) != nullptr;
+    }
+    ~LocaleScope() { std::setlocale(LC_CTYPE, Saved.c_str()); }
+    bool Active = false;
+
+private:
+    std::string Saved;
+};
+
+TEST(InvalidFileNameCharPos, FindsTheFirstForbiddenCharacter)
+{
+    EXPECT_EQ(InvalidFileNameCharPos("Output - "), 0);
+    EXPECT_EQ(InvalidFileNameCharPos(""), 0);
+    EXPECT_EQ(InvalidFileNameCharPos("a;b"), 2);
+    EXPECT_EQ(InvalidFileNameCharPos("a:b"), 2);
+    EXPECT_EQ(InvalidFileNameCharPos("\tx"), 1);
+    EXPECT_EQ(InvalidFileNameCharPos("ok/no"), 3);
+    EXPECT_EQ(InvalidFileNameCharPos("ok\\no"), 3);
+    for (char c : std::string("*?\"<>|\x1f\x01"))
+        EXPECT_EQ(InvalidFileNameCharPos(std::string("ab") + c), 3) << int(c);
+    // Spaces, dots, dashes and non-ASCII letters are fine.
+    EXPECT_EQ(InvalidFileNameCharPos("Backup - \xc3\xa4 .x"), 0);
+}
+
+TEST(InvalidFileNameCharPos, StepsOverDoubleByteCharactersWhole)
+{
+    // In GBK the second byte of U+8868 is 0x5C, the backslash.
+    LocaleScope locale("zh_CN.GBK");
+    if (!locale.Active)
+        GTEST_SKIP() << "no GBK locale on this machine (scripts/test.sh makes one as root)";
+    EXPECT_EQ(InvalidFileNameCharPos("\xb1\x5c"), 0);
+    EXPECT_EQ(InvalidFileNameCharPos("a\xb1\x5c" "b\\"), 5);
+}
+
+TEST(HasDrive, IsTrueExactlyForAbsolutePaths)
+{
+    EXPECT_TRUE(HasDrive("/"));
+    EXPECT_TRUE(HasDrive("/home/user/out"));
+    EXPECT_FALSE(HasDrive(""));
+    EXPECT_FALSE(HasDrive("temp/out"));
+    EXPECT_FALSE(HasDrive("./out"));
+    EXPECT_FALSE(HasDrive("~/out"));
+}
+
+TEST(PathParts, SplitAtTheLastSlash)
+{
+    EXPECT_EQ(ExtractFilePath("/data/a.txt"), "/data/");
+    EXPECT_EQ(ExtractFileName("/data/a.txt"), "a.txt");
+    EXPECT_EQ(ExtractFilePath("a.txt"), "");
+    EXPECT_EQ(ExtractFileName("a.txt"), "a.txt");
+    EXPECT_EQ(ExtractFileDir("/data/sub/a.txt"), "/data/sub");
+    EXPECT_EQ(ExtractFileDir("/a.txt"), "/");
+    EXPECT_EQ(ExtractFileDir("a.txt"), "");
+    EXPECT_EQ(ExpandFileName("/x/y"), "/x/y");
+    const std::string expanded = ExpandFileName("rel/name.txt");
+    EXPECT_TRUE(HasDrive(expanded));
+    EXPECT_EQ(ExtractFileName(expanded), "name.txt");
+    EXPECT_EQ(GetLongFileName("/does/not/exist"), "/does/not/exist");
+}
+
+TEST(CreateTempFile, MakesNewEmptyPrivateFiles)
+{
+    lmvtest::TempDir dir;
+    const std::string first = CreateTempFile(dir.Path(), "LMV");
+    const std::string second = CreateTempFile(dir.Path(), "LMV");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(ExtractFilePath(first), dir.Path() + "/");
+    EXPECT_EQ(ExtractFileName(first).rfind("LMV", 0), 0u);
+    struct stat st {};
+    ASSERT_EQ(::stat(first.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    EXPECT_EQ(CreateTempFile(dir / "missing", "LMV"), "");
+}
+
+TEST(CreateTempFile, EmptyFolderMeansTheSystemTemporaryFolder)
+{
+    lmvtest::TempDir dir;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved ? saved : "";
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    const std::string name = CreateTempFile("", "LMV");
+    if (saved)
+        ::setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+    EXPECT_EQ(ExtractFilePath(name), dir.Path() + "/");
+}
+
+} // namespace
