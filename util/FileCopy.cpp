@@ -1,1 +1,193 @@
 #include "util/FileCopy.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class TFd {
+public:
+    explicit TFd(int Fd = -1) noexcept : Fd(Fd) {}
+    ~TFd() { Reset(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+
+    int Get() const noexcept { return Fd; }
+    // Closes now and reports whether the close succeeded (late write errors show here).
+    bool Close() noexcept
+    {
+        const int fd = Fd;
+        Fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+    void Reset() noexcept { Close(); }
+
+private:
+    int Fd;
+};
+
+// A symbolic link is followed to the path it finally names (which may not exist yet), so the
+// file behind the link is replaced and the link itself stays.
+bool ResolveLinks(std::string& Path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(Path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(Path.c_str(), link, sizeof link);
+        if (n < 0 || n >= static_cast<ssize_t>(sizeof link))
+            return false;
+        std::string next(link, static_cast<std::size_t>(n));
+        if (next.empty())
+            return false;
+        if (next.front() != '/') {
+            const std::size_t slash = Path.rfind('/');
+            next = (slash == std::string::npos ? std::string() : Path.substr(0, slash + 1)) + next;
+        }
+        Path = std::move(next);
+    }
+    return false;
+}
+
+// A new file beside Target, created with mode 0666 so that the umask applies.
+int CreateSibling(const std::string& Target, std::string& Name)
+{
+    const std::size_t slash = Target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : Target.substr(0, slash + 1);
+    static constexpr char Digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::random_device seed;
+    std::mt19937_64 random(seed() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t bits = random();
+        std::string suffix;
+        for (int i = 0; i < 10; ++i, bits /= 36)
+            suffix += Digits[bits % 36];
+        Name = folder + ".lmv" + suffix + ".tmp";
+        const int fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool WriteAll(int Fd, const char* Data, std::size_t Size)
+{
+    while (Size > 0) {
+        const ssize_t n = ::write(Fd, Data, Size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        Data += n;
+        Size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ReadWriteCopy(int In, int Out)
+{
+    constexpr std::size_t ChunkSize = 256 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
+    for (;;) {
+        const ssize_t n = ::read(In, buffer.get(), ChunkSize);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!WriteAll(Out, buffer.get(), static_cast<std::size_t>(n)))
+            return false;
+    }
+}
+
+// Copies from the current offsets to the end of In. The kernel paths are tried first; a path
+// that the file systems do not support before any byte moved gives way to the next one.
+bool CopyContent(int In, int Out)
+{
+    constexpr std::size_t ChunkSize = 1u << 30;
+    bool moved = false;
+    for (;;) {
+        const ssize_t n = ::copy_file_range(In, nullptr, Out, nullptr, ChunkSize, 0);
+        if (n > 0) {
+            moved = true;
+            continue;
+        }
+        if (n == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (moved || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+                      errno != EPERM && errno != EBADF))
+            return false;
+        break;
+    }
+    for (;;) {
+        const ssize_t n = ::sendfile(Out, In, nullptr, ChunkSize);
+        if (n > 0) {
+            moved = true;
+            continue;
+        }
+        if (n == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (moved || (errno != EINVAL && errno != ENOSYS))
+            return false;
+        break;
+    }
+    return ReadWriteCopy(In, Out);
+}
+
+} // namespace
+
+bool CopyFileReplace(const std::string& Source, const std::string& Target)
+{
+    TFd in(::open(Source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat source;
+    if (in.Get() < 0 || ::fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode))
+        return false;
+    // Non-blocking only so that opening a pipe could not hang; plain reads from here on.
+    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
+    ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    std::string target = Target;
+    if (target.empty() || !ResolveLinks(target))
+        return false;
+    struct stat old;
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (!replacing && errno != ENOENT)
+        return false;
+    // Only a plain file is replaced; a directory, device or pipe stays as it is.
+    if (replacing && !S_ISREG(old.st_mode))
+        return false;
+
+    std::string partial;
+    TFd out(CreateSibling(target, partial));
+    if (out.Get() < 0)
+        return false;
+    bool done = CopyContent(in.Get(), out.Get());
+    if (done && replacing) {
+        struct stat fresh;
+        if (::fstat(out.Get(), &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid))
+            if (::fchown(out.Get(), old.st_uid, old.st_gid) != 0) {
+                // Only root may give a file away; the copy then belongs to whoever runs it.
+            }
+        done = ::fchmod(out.Get(), old.st_mode & 07777) == 0 && ::fsync(out.Get()) == 0;
+    }
+    done = out.Close() && done;
+    if (done)
+        done = ::rename(partial.c_str(), target.c_str()) == 0;
+    if (!done)
+        ::unlink(partial.c_str());
+    return done;
+}

@@ -1,0 +1,176 @@
+#include "util/FileCopy.h"
+
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using lmvtest::ListDir;
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+std::string RandomBytes(std::size_t Size)
+{
+    std::mt19937 random(12345);
+    std::string bytes(Size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+mode_t ModeOf(const std::string& Path)
+{
+    struct stat st;
+    EXPECT_EQ(::lstat(Path.c_str(), &st), 0) << Path;
+    return st.st_mode;
+}
+
+class UmaskScope {
+public:
+    explicit UmaskScope(mode_t Mask) : Old(::umask(Mask)) {}
+    ~UmaskScope() { ::umask(Old); }
+
+private:
+    mode_t Old;
+};
+
+// Runs the copy in a child whose files may not grow beyond Limit bytes, as on a full disk.
+// Returns the copy's result, or -1 when the child did not report one.
+int CopyWithFileSizeLimit(const std::string& Source, const std::string& Target, rlim_t Limit)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{Limit, Limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(CopyFileReplace(Source, Target) ? 1 : 0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(CopyFileReplace, CreatesNewFileWithTheDefaultModeAndLeavesNothingElse)
+{
+    TempDir dir;
+    const std::string content = RandomBytes(3 * 1024 * 1024 + 17);
+    WriteFile(dir / "source", content);
+    ::chmod((dir / "source").c_str(), 0600);
+
+    {
+        const UmaskScope mask(022);
+        ASSERT_TRUE(CopyFileReplace(dir / "source", dir / "target"));
+    }
+    EXPECT_EQ(ReadFile(dir / "target"), content);
+    EXPECT_EQ(ModeOf(dir / "target") & 07777, 0644u);
+    {
+        const UmaskScope mask(027);
+        ASSERT_TRUE(CopyFileReplace(dir / "source", dir / "other"));
+    }
+    EXPECT_EQ(ModeOf(dir / "other") & 07777, 0640u);
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"other", "source", "target"}));
+}
+
+TEST(CopyFileReplace, CopiesAnEmptyFile)
+{
+    TempDir dir;
+    WriteFile(dir / "source", "");
+    WriteFile(dir / "target", "old text");
+    ASSERT_TRUE(CopyFileReplace(dir / "source", dir / "target"));
+    EXPECT_EQ(ReadFile(dir / "target"), "");
+}
+
+TEST(CopyFileReplace, ReplacingKeepsThePermissionBitsOfTheOldFile)
+{
+    TempDir dir;
+    WriteFile(dir / "source", "new text");
+    ::chmod((dir / "source").c_str(), 0600);
+    WriteFile(dir / "target", "old text that is longer");
+    ::chmod((dir / "target").c_str(), 0754);
+
+    const UmaskScope mask(077);
+    ASSERT_TRUE(CopyFileReplace(dir / "source", dir / "target"));
+    EXPECT_EQ(ReadFile(dir / "target"), "new text");
+    EXPECT_EQ(ModeOf(dir / "target") & 07777, 0754u);
+    EXPECT_EQ(ReadFile(dir / "source"), "new text");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"source", "target"}));
+}
+
+TEST(CopyFileReplace, ReplacesTheFileBehindASymbolicLinkAndKeepsTheLink)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    std::filesystem::create_directory(dir / "links");
+    WriteFile(dir / "source", "new text");
+    WriteFile(dir / "real/file", "old text");
+    ::chmod((dir / "real/file").c_str(), 0640);
+    // A relative link, resolved against the link's own folder, reached through a second link.
+    std::filesystem::create_symlink("../real/file", dir / "links/first");
+    std::filesystem::create_symlink("first", dir / "links/second");
+
+    ASSERT_TRUE(CopyFileReplace(dir / "source", dir / "links/second"));
+    EXPECT_TRUE(S_ISLNK(ModeOf(dir / "links/first")));
+    EXPECT_TRUE(S_ISLNK(ModeOf(dir / "links/second")));
+    EXPECT_EQ(std::filesystem::read_symlink(dir / "links/second"), "first");
+    EXPECT_EQ(ReadFile(dir / "real/file"), "new text");
+    EXPECT_EQ(ModeOf(dir / "real/file") & 07777, 0640u);
+    EXPECT_EQ(ListDir(dir / "links"), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(ListDir(dir / "real"), (std::vector<std::string>{"file"}));
+}
+
+TEST(CopyFileReplace, RefusesDirectoriesAndMissingFilesWithoutTouchingAnything)
+{
+    TempDir dir;
+    WriteFile(dir / "source", "text");
+    std::filesystem::create_directory(dir / "folder");
+    WriteFile(dir / "folder/inside", "kept");
+    WriteFile(dir / "target", "old");
+
+    EXPECT_FALSE(CopyFileReplace(dir / "source", dir / "folder"));
+    EXPECT_FALSE(CopyFileReplace(dir / "source", dir / "folder/"));
+    EXPECT_FALSE(CopyFileReplace(dir / "folder", dir / "target"));
+    EXPECT_FALSE(CopyFileReplace(dir / "missing", dir / "target"));
+    EXPECT_FALSE(CopyFileReplace(dir / "source", dir / "nowhere/target"));
+    EXPECT_FALSE(CopyFileReplace(dir / "source", ""));
+
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+    EXPECT_EQ(ListDir(dir / "folder"), (std::vector<std::string>{"inside"}));
+    EXPECT_EQ(ReadFile(dir / "target"), "old");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"folder", "source", "target"}));
+}
+
+TEST(CopyFileReplace, AFullDiskLeavesTheTargetAsItWasAndNoPartialFile)
+{
+    TempDir dir;
+    const std::string content = RandomBytes(256 * 1024);
+    WriteFile(dir / "source", content);
+    const std::string old = RandomBytes(1000);
+    WriteFile(dir / "target", old);
+    ::chmod((dir / "target").c_str(), 0604);
+
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 64 * 1024), 0);
+    EXPECT_EQ(ReadFile(dir / "target"), old);
+    EXPECT_EQ(ModeOf(dir / "target") & 07777, 0604u);
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "fresh", 64 * 1024), 0);
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"source", "target"}));
+
+    // The same copy with room enough succeeds, so the limit is what failed it.
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 1024 * 1024), 1);
+    EXPECT_EQ(ReadFile(dir / "target"), content);
+}
+
+} // namespace
