@@ -1,1 +1,294 @@
 #include "run/ConvertThread.h"
+
+#include "engine/UnicodeForms.h"
+#include "run/FileConverter.h"
+#include "util/Exception.h"
+#include "util/MessageBoxFlags.h"
+#include "util/Mysysutils.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// Values of AbortFlag, written only by exchange.
+constexpr std::int32_t NoAbortRequest = 1;
+constexpr std::int32_t AbortRequested = 0;
+
+} // namespace
+
+const char* StateName(std::int32_t State)
+{
+    switch (State) {
+    case csCanceled:
+        return "Canceled";
+    case csStopped:
+        return "Stopped";
+    case csCompleted:
+        return "Completed";
+    default:
+        return "(Unknown)";
+    }
+}
+
+TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                               const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext)
+    : Files(Files),
+      Converter(Converter),
+      Options(Options),
+      Specs(Specs),
+      Logger(std::make_unique<TLogger>()),
+      Placement(
+          this->Options, *Logger,
+          [this](const std::string& Text) {
+              TMessageDialogParams Params;
+              Params.Text = Text;
+              Params.Buttons = OverwriteButtons;
+              Params.DefaultButton = 0;
+              Params.CancelButton = 4;
+              Params.FocusButton = 0;
+              Params.DialogType = 0;
+              return AskMessageDialog(Params);
+          },
+          [this] { RequestAbort(); }),
+      Questions(Questions),
+      MainContext(MainContext ? MainContext : QCoreApplication::instance())
+{
+    Logger->ErrorPrefix = "[Error] ";
+    Logger->WarningPrefix = "[Warning] ";
+}
+
+TConvertThread::~TConvertThread() = default;
+
+void TConvertThread::Start()
+{
+    if (Started.exchange(true))
+        return;
+    try {
+        std::thread([this] { Run(); }).detach();
+    } catch (...) {
+        // Not running: the creator still owns the object and may try again.
+        Started.store(false);
+        throw;
+    }
+}
+
+void TConvertThread::RequestAbort() noexcept
+{
+    AbortFlag.exchange(AbortRequested);
+}
+
+void TConvertThread::Run() noexcept
+{
+    Execute();
+    DoTerminate();
+    std::function<void()> Freed;
+    try {
+        Freed = OnFreed;
+    } catch (...) {
+    }
+    delete this;
+    if (Freed) {
+        try {
+            Freed();
+        } catch (...) {
+        }
+    }
+}
+
+// Body of the worker. Whatever happens, the state and the log describe it afterwards.
+void TConvertThread::Execute()
+{
+    State = csCanceled;
+    try {
+        try {
+            if (Prepare()) {
+                State = csStopped;
+                if (Process())
+                    State = csCompleted;
+            }
+        } catch (const std::exception& E) {
+            Logger->AddError(E.what());
+        } catch (...) {
+            Logger->AddError("Error ocurred");
+        }
+    } catch (const std::exception& E) {
+        ShowErrorQuietly(&E);
+    } catch (...) {
+        ShowErrorQuietly(nullptr);
+    }
+}
+
+// End of the run: the summary and OnDone, then OnTerminate, which is delivered even when the
+// summary failed, so that whoever waits for the run (the progress dialog) is released.
+void TConvertThread::DoTerminate()
+{
+    try {
+        ReportSummary();
+    } catch (const std::exception& E) {
+        ShowErrorQuietly(&E);
+    } catch (...) {
+        ShowErrorQuietly(nullptr);
+    }
+    try {
+        if (OnTerminate)
+            Synchronize([this] { OnTerminate(this); });
+    } catch (const std::exception& E) {
+        ShowErrorQuietly(&E);
+    } catch (...) {
+        ShowErrorQuietly(nullptr);
+    }
+}
+
+void TConvertThread::ResolveTargetEncoding()
+{
+    ::ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, TargetEncoding, Signature);
+}
+
+bool TConvertThread::Prepare()
+{
+    ReportStatus("Preparing...");
+    ResolveTargetEncoding();
+    std::error_code Error;
+    if (Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
+        Placement.CreateOutputDirectory();
+    return !CheckAbort();
+}
+
+bool TConvertThread::Process()
+{
+    ReportStatus("Processing...");
+    if (!Converter)
+        throw Exception("No conversion engine");
+    TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
+                                 Options.BufferSize, Signature);
+    for (std::size_t i = 0; i < Files.Count(); ++i) {
+        if (CheckAbort())
+            break;
+        ProcessFile(i, FileConverter);
+    }
+    return !CheckAbort();
+}
+
+void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
+{
+    try {
+        const std::string Source = SourceFileName(Index);
+        const std::string Destination = Placement.DestinationFileName(Source);
+        Logger->Add("Convert character encoding:");
+        Logger->Add("\t- Source file: " + Source);
+        Logger->Add("\t- Destination file: " + Destination);
+        const std::string Temporary = TFileConverter::MakeTempFile();
+        try {
+            FileConverter.ConvertFile(Source, Temporary);
+            if (Options.Output == omOverwrite && Options.BackupSrcFiles)
+                Placement.BackupSourceFile(Source);
+            Placement.CopyToDestination(Temporary, Destination);
+        } catch (...) {
+            Placement.DeleteTemporaryFile(Temporary);
+            throw;
+        }
+        Placement.DeleteTemporaryFile(Temporary);
+        Logger->Add("... Succeeded");
+    } catch (const EConvertError& E) {
+        Logger->AddError(E.what());
+        Logger->Add("... Failed");
+    }
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+std::string TConvertThread::SourceFileName(std::size_t Index) const
+{
+    return GetLongFileName(ExpandFileName(Files[Index]));
+}
+
+// A check point: asks once for all requests made since the last one.
+bool TConvertThread::CheckAbort()
+{
+    if (!Terminated && AbortFlag.load(std::memory_order_relaxed) == AbortRequested) {
+        AbortFlag.exchange(NoAbortRequest);
+        if (AskMessageBox("Abort the operation?", MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) == IDYES)
+            Terminated = true;
+    }
+    return Terminated;
+}
+
+void TConvertThread::ReportSummary()
+{
+    const char* Name = StateName(State);
+    ReportStatus(Name);
+    Logger->Add(std::string(Name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
+                std::to_string(Logger->WarningCount) + " warnings");
+    if (OnDone)
+        Synchronize([this] { OnDone(this, State, *Logger); });
+}
+
+void TConvertThread::Synchronize(const std::function<void()>& Step)
+{
+    if (!MainContext)
+        throw Exception("Cannot reach the main thread");
+    if (QThread::currentThread() == MainContext->thread()) {
+        Step();
+        return;
+    }
+    std::exception_ptr Failure;
+    const bool Delivered = QMetaObject::invokeMethod(
+        MainContext,
+        [&Step, &Failure] {
+            try {
+                Step();
+            } catch (...) {
+                Failure = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (!Delivered)
+        throw Exception("Cannot reach the main thread");
+    if (Failure)
+        std::rethrow_exception(Failure);
+}
+
+void TConvertThread::ReportStatus(const std::string& Text)
+{
+    if (OnMessage)
+        Synchronize([this, &Text] { OnMessage(this, Text); });
+}
+
+void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
+{
+    if (OnProgress)
+        Synchronize([this, Position, Max] { OnProgress(this, Position, Max); });
+}
+
+std::int32_t TConvertThread::AskMessageBox(const std::string& Text, std::uint32_t Flags)
+{
+    std::int32_t Result = 0;
+    Synchronize([this, &Text, Flags, &Result] { Result = Questions.AskMessageBox(Text, Flags); });
+    return Result;
+}
+
+std::int32_t TConvertThread::AskMessageDialog(const TMessageDialogParams& Params)
+{
+    std::int32_t Result = -1;
+    Synchronize([this, &Params, &Result] { Result = Questions.AskMessageDialog(Params); });
+    return Result;
+}
+
+void TConvertThread::ShowError(const std::exception* E)
+{
+    Synchronize([this, E] { Questions.ShowError(E); });
+}
+
+void TConvertThread::ShowErrorQuietly(const std::exception* E) noexcept
+{
+    try {
+        ShowError(E);
+    } catch (...) {
+    }
+}

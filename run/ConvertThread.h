@@ -15,6 +15,7 @@
 #include <string>
 
 class QObject;
+class TFileConverter;
 class TLumiva;
 
 enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
@@ -55,7 +56,7 @@ private:
     void DoTerminate();
     bool Prepare();
     bool Process();
-    void ProcessFile(std::size_t Index);
+    void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
     bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();
@@ -68,6 +69,8 @@ private:
     std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags);
     std::int32_t AskMessageDialog(const TMessageDialogParams& Params);
     void ShowError(const std::exception* E);
+    // ShowError for the last resort: a failure to show the error is dropped.
+    void ShowErrorQuietly(const std::exception* E) noexcept;
 
     TStringList Files;
     TLumiva* Converter;
