@@ -1,0 +1,249 @@
+#include "run/BatchOptions.h"
+
+#include "util/Mysysutils.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr const char* SelectAnItem = "Select an item";
+constexpr const char* SelectAnItemInTheList = "Select an item in the list";
+constexpr const char* SetANumber = "Set a number greater than 0";
+constexpr const char* SetText = "Set text";
+constexpr const char* SetAnAbsolutePath = "Set an absolute path";
+constexpr const char* DeleteInvalidCharacters = "Delete invalid file characters";
+
+[[noreturn]] void UsageError(const std::string& Option, const std::string& Message)
+{
+    throw TBatchOptions::EUsageError(Option + ": " + Message);
+}
+
+// Decimal with an optional sign, within 32 bits.
+bool ToInt32(const std::string& Text, std::int32_t& Value)
+{
+    const char* First = Text.data();
+    const char* Last = First + Text.size();
+    if (First != Last && *First == '+' && Last - First > 1 && First[1] != '-')
+        ++First;
+    const auto [End, Error] = std::from_chars(First, Last, Value);
+    return Error == std::errc() && End == Last && First != Last;
+}
+
+void CheckPrefix(const std::string& Option, const std::string& Text)
+{
+    if (Text.empty())
+        UsageError(Option, SetText);
+    if (InvalidFileNameCharPos(Text) > 0)
+        UsageError(Option, DeleteInvalidCharacters);
+}
+
+// The positions of the options dialog's lists: UTF-8 has 0, 1, 2; UTF-16 and UTF-32 have 0, 1, 3, 4.
+std::int32_t UtfChoice(const std::string& Option, const std::string& Text, bool Utf8)
+{
+    std::int32_t Value = 0;
+    if (!ToInt32(Text, Value))
+        UsageError(Option, SelectAnItem);
+    const bool Listed = Utf8 ? (Value >= usDefault && Value <= usWithBom)
+                             : (Value == usDefault || Value == usWithoutBom || Value == usLeWithBom ||
+                                Value == usBeWithBom);
+    if (!Listed)
+        UsageError(Option, SelectAnItem);
+    return Value;
+}
+
+std::int32_t Choice(const std::string& Option, const std::string& Text, std::initializer_list<const char*> Words)
+{
+    std::int32_t Index = 0;
+    for (const char* Word : Words) {
+        if (SameText(Text, Word))
+            return Index;
+        ++Index;
+    }
+    UsageError(Option, SelectAnItem);
+}
+
+void CheckEncoding(const std::string& Option, std::string& Name, const TStringList& Names)
+{
+    if (Names.Empty())
+        return;
+    std::size_t Index = 0;
+    if (!Names.Find(Name, &Index))
+        UsageError(Option, SelectAnItemInTheList);
+    Name = Names[Index];
+}
+
+} // namespace
+
+int BatchExitStatus(TConvertState State, std::int32_t ErrorCount, std::int32_t WarningCount)
+{
+    if (State != csCompleted)
+        return ExitNotCompleted;
+    return ErrorCount > 0 || WarningCount > 0 ? ExitWithProblems : ExitCompleted;
+}
+
+TBatchOptions::TBatchOptions()
+    : Options(DefaultConvertOptions()),
+      Specs(DefaultConvertSpecs())
+{
+}
+
+void TBatchOptions::Parse(const std::vector<std::string>& Args)
+{
+    bool OptionsEnded = false;
+    for (std::size_t i = 0; i < Args.size(); ++i) {
+        const std::string& Arg = Args[i];
+        if (OptionsEnded || Arg.size() < 2 || Arg[0] != '-') {
+            Sources.push_back({false, Arg});
+            continue;
+        }
+        if (Arg == "--") {
+            OptionsEnded = true;
+            continue;
+        }
+        std::string Option = Arg;
+        std::string Value;
+        bool HasValue = false;
+        if (const std::size_t Equal = Arg.find('='); Arg.rfind("--", 0) == 0 && Equal != std::string::npos) {
+            Option = Arg.substr(0, Equal);
+            Value = Arg.substr(Equal + 1);
+            HasValue = true;
+        }
+        const auto Flag = [&] {
+            if (HasValue)
+                throw EUsageError(Option + ": takes no value");
+        };
+        const auto TakeValue = [&]() -> const std::string& {
+            if (!HasValue) {
+                if (i + 1 >= Args.size())
+                    throw EUsageError(Option + ": missing value");
+                Value = Args[++i];
+                HasValue = true;
+            }
+            return Value;
+        };
+
+        if (Option == "--help") {
+            Flag();
+            Help = true;
+        } else if (Option == "--from") {
+            Options.FromEncoding = TakeValue();
+        } else if (Option == "--to") {
+            Options.ToEncoding = TakeValue();
+        } else if (Option == "--translation") {
+            Options.Translation = Choice(Option, TakeValue(), {"none", "ignore", "transliterate"});
+        } else if (Option == "--buffer-size") {
+            std::int32_t Size = 0;
+            if (!ToInt32(TakeValue(), Size) || Size <= 0)
+                UsageError(Option, SetANumber);
+            Options.BufferSize = Size;
+        } else if (Option == "--output-dir") {
+            const std::string& Dir = TakeValue();
+            if (Dir.empty())
+                UsageError(Option, SetText);
+            if (!HasDrive(Dir))
+                UsageError(Option, SetAnAbsolutePath);
+            Options.Output = omDirectory;
+            Options.OutputDirectory = Dir;
+        } else if (Option == "--prefix") {
+            CheckPrefix(Option, TakeValue());
+            Options.Output = omPrefix;
+            Options.OutputPrefix = Value;
+        } else if (Option == "--overwrite") {
+            Flag();
+            Options.Output = omOverwrite;
+        } else if (Option == "--backup-prefix") {
+            CheckPrefix(Option, TakeValue());
+            Options.BackupSrcFiles = true;
+            Options.BackupPrefix = Value;
+        } else if (Option == "--no-backup") {
+            Flag();
+            Options.BackupSrcFiles = false;
+        } else if (Option == "--utf8") {
+            Specs.Utf8 = UtfChoice(Option, TakeValue(), true);
+        } else if (Option == "--utf16") {
+            Specs.Utf16 = UtfChoice(Option, TakeValue(), false);
+        } else if (Option == "--utf32") {
+            Specs.Utf32 = UtfChoice(Option, TakeValue(), false);
+        } else if (Option == "--answer") {
+            Answer = Choice(Option, TakeValue(), {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
+        } else if (Option == "--list") {
+            if (TakeValue().empty())
+                UsageError(Option, SetText);
+            Sources.push_back({true, Value});
+        } else {
+            throw EUsageError("unknown option " + Option);
+        }
+    }
+    if (!Help && Sources.empty())
+        throw EUsageError("no file given");
+}
+
+void TBatchOptions::CheckEncodings(const TStringList& Names)
+{
+    CheckEncoding("--from", Options.FromEncoding, Names);
+    CheckEncoding("--to", Options.ToEncoding, Names);
+}
+
+TStringList TBatchOptions::FileList() const
+{
+    TStringList Files;
+    for (const TSource& Source : Sources) {
+        if (!Source.IsList) {
+            Files.Add(Source.Name);
+            continue;
+        }
+        TStringList List;
+        List.LoadFromFile(Source.Name);
+        for (const std::string& Entry : List)
+            if (!Entry.empty())
+                Files.Add(Entry);
+    }
+    return Files;
+}
+
+std::string TBatchOptions::ReportText(const std::string& Message)
+{
+    if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.')
+        return Message + ".";
+    return Message;
+}
+
+std::string TBatchOptions::HelpText()
+{
+    return "Usage: lumiva-batch [OPTIONS] FILE...\n"
+           "Converts text files between character encodings, one after another, as one run of\n"
+           "Lumiva, and prints the run's log to standard output (lines end in CR LF).\n"
+           "\n"
+           "Options:\n"
+           "  --from NAME             source encoding (default UTF-8)\n"
+           "  --to NAME               target encoding (default UTF-16)\n"
+           "  --translation MODE      none | ignore | transliterate (default none)\n"
+           "  --buffer-size N         bytes (default 65536)\n"
+           "  --output-dir DIR        output to this directory (the default mode; default\n"
+           "                          directory: \"LMV Output\" on the desktop)\n"
+           "  --prefix TEXT           output beside each source, named TEXT + its name\n"
+           "  --overwrite             overwrite the sources\n"
+           "  --backup-prefix TEXT    with --overwrite: back up each source first, named\n"
+           "                          TEXT + its name (default \"Backup - \")\n"
+           "  --no-backup             with --overwrite: no backup\n"
+           "  --utf8 N, --utf16 N, --utf32 N\n"
+           "                          signature choices (default 0): UTF-8 0 default,\n"
+           "                          1 without BOM, 2 with BOM; UTF-16 and UTF-32 0 default,\n"
+           "                          1 without BOM (big-endian), 3 LE with BOM, 4 BE with BOM\n"
+           "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
+           "                          no | no-to-all | cancel (default no)\n"
+           "  --list FILE             take the file names from a list file, one per line\n"
+           "  --help                  this text\n"
+           "\n"
+           "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"
+           "--prefix and --overwrite the last one given decides; so do --backup-prefix and\n"
+           "--no-backup. FILE operands and --list files are taken in the order given.\n"
+           "Ctrl+C stops the run after the file in progress.\n"
+           "\n"
+           "Exit status:\n"
+           "  0   completed with no error and no warning\n"
+           "  1   completed with errors or warnings\n"
+           "  2   stopped or canceled\n"
+           "  3   the conversion library cannot be loaded, or a list file cannot be read\n"
+           "  64  bad usage\n";
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "run/ConvertThread.h"
+#include "settings/ConvertOptions.h"
+#include "settings/ConvertSpecs.h"
+#include "util/Exception.h"
+#include "util/StringList.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Exit statuses of lumiva-batch.
+inline constexpr int ExitCompleted = 0;    // completed, no error and no warning
+inline constexpr int ExitWithProblems = 1; // completed with errors or warnings
+inline constexpr int ExitNotCompleted = 2; // stopped or canceled
+inline constexpr int ExitCannotStart = 3;  // the conversion library or a list file could not be read
+inline constexpr int ExitUsage = 64;       // bad usage
+
+int BatchExitStatus(TConvertState State, std::int32_t ErrorCount, std::int32_t WarningCount);
+
+// The command line of lumiva-batch, checked with the main window's rules and messages.
+class TBatchOptions {
+public:
+    class EUsageError : public Exception {
+    public:
+        using Exception::Exception;
+    };
+
+    // One source of file names, in command-line order.
+    struct TSource {
+        bool IsList = false; // a list file read by the List command's rules
+        std::string Name;
+    };
+
+    TBatchOptions();
+
+    // Args without the program name. Raises EUsageError with "<option>: <message>" or a
+    // plain description; later options overrule earlier ones.
+    void Parse(const std::vector<std::string>& Args);
+    // Looks both encoding names up case-blind in the engine's sorted names and takes the list's
+    // spelling, as the encoding boxes do; an empty list accepts any name.
+    void CheckEncodings(const TStringList& Names);
+    // The names and the entries of the list files, in order; raises Exception when a list file
+    // cannot be read.
+    TStringList FileList() const;
+
+    static std::string HelpText();
+    // A message as the standard error report shows it: a full stop added after a last
+    // character that sorts after it.
+    static std::string ReportText(const std::string& Message);
+
+    TConvertOptions Options;
+    TConvertSpecs Specs;
+    std::int32_t Answer = 2; // the overwrite question's button index: No
+    bool Help = false;
+    std::vector<TSource> Sources;
+};
