@@ -1,0 +1,389 @@
+#include "settings/MemIniFile.h"
+
+#include "util/Exception.h"
+
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+// An in-memory file loaded from the given text.
+std::string Reloaded(const std::string& text)
+{
+    TempDir dir;
+    WriteFile(dir / "Settings.ini", text);
+    TMemIniFile ini(dir / "Settings.ini");
+    return ini.Text();
+}
+
+TEST(MemIniFile, MissingFileIsEmptyAndNoError)
+{
+    TempDir dir;
+    TMemIniFile ini(dir / "absent.ini");
+    EXPECT_EQ(ini.Text(), "");
+    EXPECT_EQ(ini.ReadString("A", "b", "dflt"), "dflt");
+    EXPECT_FALSE(ini.SectionExists("A"));
+}
+
+TEST(MemIniFile, MissingFolderIsEmptyAndNoError)
+{
+    TempDir dir;
+    WriteFile(dir / "plain", "x");
+    TMemIniFile underFile(dir / "plain/Settings.ini");
+    TMemIniFile underMissing(dir / "nowhere/Settings.ini");
+    EXPECT_EQ(underFile.Text(), "");
+    EXPECT_EQ(underMissing.Text(), "");
+}
+
+TEST(MemIniFile, DirectoryAtThePathThrows)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "Settings.ini");
+    EXPECT_THROW(TMemIniFile ini(dir / "Settings.ini"), Exception);
+}
+
+TEST(MemIniFile, FifoAtThePathThrowsInsteadOfBlocking)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "Settings.ini").c_str(), 0600), 0);
+    EXPECT_THROW(TMemIniFile ini(dir / "Settings.ini"), Exception);
+}
+
+TEST(MemIniFile, LoadTrimsSplitsAndDropsWhatTheRulesDrop)
+{
+    const std::string text = "before=dropped\r\n"
+                             "; comment before\n"
+                             " \t[ First ] \r"
+                             "  key  =  value with  blanks \t\r\n"
+                             "\r\n"
+                             "   \r\n"
+                             "; a comment\r\n"
+                             "  ;indented comment\n"
+                             "no equal sign  \n"
+                             "a = b = c\n"
+                             "[Second]\n"
+                             "x=1";
+    EXPECT_EQ(Reloaded(text), "[First]\r\n"
+                              "key=value with  blanks\r\n"
+                              "no equal sign\r\n"
+                              "a=b = c\r\n"
+                              "\r\n"
+                              "[Second]\r\n"
+                              "x=1\r\n"
+                              "\r\n");
+}
+
+TEST(MemIniFile, ControlCharactersAreTrimmedButHighBytesAreNot)
+{
+    const std::string text = "[S]\r\n\x01\x1f k=\x7f\xc3\xa9 \x02\x03\r\n";
+    EXPECT_EQ(Reloaded(text), "[S]\r\nk=\x7f\xc3\xa9\r\n\r\n");
+}
+
+TEST(MemIniFile, BracketLinesNeedBothBrackets)
+{
+    EXPECT_EQ(Reloaded("[S]\n[half\nhalf]\n[\n[]\nk=v\n"),
+              "[S]\r\n[half\r\nhalf]\r\n[\r\n\r\n[]\r\nk=v\r\n\r\n");
+}
+
+TEST(MemIniFile, NulEndsTheText)
+{
+    const std::string text = std::string("[S]\r\na=1\r\nb=2") + '\0' + "\r\nc=3\r\n";
+    TempDir dir;
+    WriteFile(dir / "f.ini", text);
+    TMemIniFile ini(dir / "f.ini");
+    EXPECT_EQ(ini.ReadString("S", "b", "-"), "2");
+    EXPECT_FALSE(ini.ValueExists("S", "c"));
+    EXPECT_EQ(ini.Text(), "[S]\r\na=1\r\nb=2\r\n\r\n");
+}
+
+TEST(MemIniFile, SectionsAndKeysMatchWithoutCase)
+{
+    TempDir dir;
+    WriteFile(dir / "f.ini", "[viewOPTIONS]\ntoolBAR=0\n");
+    TMemIniFile ini(dir / "f.ini");
+    EXPECT_EQ(ini.ReadString("ViewOptions", "ToolBar", "-"), "0");
+    ini.WriteString("VIEWOPTIONS", "ToolBar", "1");
+    // The header keeps the file's spelling; the key line takes the writer's.
+    EXPECT_EQ(ini.Text(), "[viewOPTIONS]\r\nToolBar=1\r\n\r\n");
+}
+
+TEST(MemIniFile, WritesReplaceInPlaceAndAppendAtTheEnd)
+{
+    TempDir dir;
+    WriteFile(dir / "f.ini", "[A]\nx=1\ny=2\n[B]\nz=3\n");
+    TMemIniFile ini(dir / "f.ini");
+    ini.WriteString("A", "x", "one");
+    ini.WriteString("A", "w", "new");
+    ini.WriteString("C", "k", "v");
+    ini.WriteString("B", "z", "");
+    EXPECT_EQ(ini.Text(), "[A]\r\nx=one\r\ny=2\r\nw=new\r\n\r\n[B]\r\nz=\r\n\r\n[C]\r\nk=v\r\n\r\n");
+    EXPECT_EQ(ini.ReadString("B", "z", "dflt"), "");
+    EXPECT_EQ(ini.ReadString("A", "w", "dflt"), "new");
+}
+
+TEST(MemIniFile, FirstOfDuplicateSectionsAndKeysIsReadAndUpdated)
+{
+    TempDir dir;
+    WriteFile(dir / "f.ini", "[A]\nk=first\nk=second\n[a]\nk=third\nm=only here\n");
+    TMemIniFile ini(dir / "f.ini");
+    EXPECT_EQ(ini.ReadString("A", "K", "-"), "first");
+    // A key only in the second copy of the section is not seen: one section answers.
+    EXPECT_EQ(ini.ReadString("A", "m", "-"), "-");
+    ini.WriteString("A", "k", "updated");
+    ini.WriteString("A", "m", "added");
+    EXPECT_EQ(ini.Text(), "[A]\r\nk=updated\r\nk=second\r\nm=added\r\n\r\n[a]\r\nk=third\r\nm=only here\r\n\r\n");
+}
+
+TEST(MemIniFile, WritingALineBreakIsRefusedAndChangesNothing)
+{
+    TempDir dir;
+    TMemIniFile ini(dir / "f.ini");
+    ini.WriteString("S", "k", "v");
+    EXPECT_THROW(ini.WriteString("S", "k", "a\r\n[Other]\r\nb=c"), Exception);
+    EXPECT_THROW(ini.WriteString("S", "k2", "a\nb"), Exception);
+    EXPECT_THROW(ini.WriteString("S", "k3", std::string("a\0b", 3)), Exception);
+    EXPECT_EQ(ini.Text(), "[S]\r\nk=v\r\n\r\n");
+}
+
+TEST(MemIniFile, IntegerForms)
+{
+    struct Case {
+        const char* Stored;
+        std::int32_t Expected;
+    };
+    const Case cases[] = {
+        {"0", 0},
+        {"65536", 65536},
+        {"-17", -17},
+        {"+17", 17},
+        {"007", 7},
+        {"0x8000", 32768},
+        {"0X1f", 31},
+        {"$10", 16},
+        {"$ff", 255},
+        {"-$10", -16},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"$7FFFFFFF", 2147483647},
+        // Everything below is not a 32-bit integer: the default comes back.
+        {"", 42},
+        {"abc", 42},
+        {"\"1\"", 42},
+        {"1 2", 42},
+        {"12abc", 42},
+        {"0x", 42},
+        {"$", 42},
+        {"-", 42},
+        {"0x1g", 42},
+        {"$-1", 42},
+        {"1.5", 42},
+        {"2147483648", 42},
+        {"-2147483649", 42},
+        {"4294967296", 42},
+        {"99999999999999999999999999", 42},
+        {"$80000000", 42},
+        {"$FFFFFFFF", 42},
+        {"0x100000000", 42},
+    };
+    TempDir dir;
+    TMemIniFile ini(dir / "f.ini");
+    for (const Case& c : cases) {
+        ini.WriteString("N", "v", c.Stored);
+        EXPECT_EQ(ini.ReadInteger("N", "v", 42), c.Expected) << "stored: " << c.Stored;
+    }
+    EXPECT_EQ(ini.ReadInteger("N", "missing", 42), 42);
+    EXPECT_EQ(ini.ReadInteger("Missing", "v", -5), -5);
+}
+
+TEST(MemIniFile, IntegersAndFlagsAreWrittenBare)
+{
+    TempDir dir;
+    TMemIniFile ini(dir / "f.ini");
+    ini.WriteInteger("N", "a", -2147483647 - 1);
+    ini.WriteInteger("N", "b", 65536);
+    ini.WriteBool("N", "t", true);
+    ini.WriteBool("N", "f", false);
+    EXPECT_EQ(ini.Text(), "[N]\r\na=-2147483648\r\nb=65536\r\nt=1\r\nf=0\r\n\r\n");
+}
+
+TEST(MemIniFile, FlagsReadAsIntegers)
+{
+    TempDir dir;
+    WriteFile(dir / "f.ini", "[F]\nzero=0\none=1\ntwo=2\nneg=-1\nhex=0x0\nyes=yes\nempty=\n");
+    TMemIniFile ini(dir / "f.ini");
+    EXPECT_FALSE(ini.ReadBool("F", "zero", true));
+    EXPECT_TRUE(ini.ReadBool("F", "one", false));
+    EXPECT_TRUE(ini.ReadBool("F", "two", false));
+    EXPECT_TRUE(ini.ReadBool("F", "neg", false));
+    EXPECT_FALSE(ini.ReadBool("F", "hex", true));
+    EXPECT_TRUE(ini.ReadBool("F", "yes", true));
+    EXPECT_FALSE(ini.ReadBool("F", "yes", false));
+    EXPECT_TRUE(ini.ReadBool("F", "empty", true));
+    EXPECT_FALSE(ini.ReadBool("F", "missing", false));
+}
+
+TEST(MemIniFile, UpdateFileWritesTheTextAndCreatesTheFolders)
+{
+    TempDir dir;
+    const std::string path = dir / "a/b/c/Settings.ini";
+    TMemIniFile ini(path);
+    ini.WriteString("S", "k", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=v\r\n\r\n");
+    EXPECT_EQ(lmvtest::ListDir(dir / "a/b/c"), std::vector<std::string>{"Settings.ini"});
+}
+
+TEST(MemIniFile, UpdateFileTruncatesALongerOldFile)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    WriteFile(path, "[S]\r\nk=" + std::string(5000, 'x') + "\r\n");
+    TMemIniFile ini(path);
+    ini.WriteString("S", "k", "short");
+    ini.UpdateFile();
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=short\r\n\r\n");
+}
+
+TEST(MemIniFile, UpdateFileKeepsPermissionsAndFollowsALink)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    const std::string real = dir / "real/Settings.ini";
+    WriteFile(real, "[S]\r\nk=old\r\n");
+    ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
+    const std::string link = dir / "Settings.ini";
+    std::filesystem::create_symlink(real, link);
+
+    TMemIniFile ini(link);
+    EXPECT_EQ(ini.ReadString("S", "k", "-"), "old");
+    ini.WriteString("S", "k", "new");
+    ini.UpdateFile();
+
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFile(real), "[S]\r\nk=new\r\n\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(lmvtest::ListDir(dir / "real"), std::vector<std::string>{"Settings.ini"});
+}
+
+TEST(MemIniFile, NewFileGetsTheDefaultMode)
+{
+    TempDir dir;
+    const mode_t mask = ::umask(022);
+    TMemIniFile ini(dir / "Settings.ini");
+    ini.WriteString("S", "k", "v");
+    ini.UpdateFile();
+    ::umask(mask);
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / "Settings.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+}
+
+TEST(MemIniFile, FailedSavesThrowAndLeaveNothingBehind)
+{
+    TempDir dir;
+    // The folder path is a regular file.
+    WriteFile(dir / "plain", "keep me");
+    TMemIniFile underFile(dir / "plain/Settings.ini");
+    underFile.WriteString("S", "k", "v");
+    EXPECT_THROW(underFile.UpdateFile(), Exception);
+    EXPECT_EQ(ReadFile(dir / "plain"), "keep me");
+
+    // The file path is a directory (made after the load).
+    TMemIniFile onDirectory(dir / "Settings.ini");
+    onDirectory.WriteString("S", "k", "v");
+    std::filesystem::create_directory(dir / "Settings.ini");
+    WriteFile(dir / "Settings.ini/inside", "x");
+    EXPECT_THROW(onDirectory.UpdateFile(), Exception);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Settings.ini"));
+    EXPECT_EQ(ReadFile(dir / "Settings.ini/inside"), "x");
+
+    // No temporary file is left in either folder.
+    EXPECT_EQ(lmvtest::ListDir(dir.Path()), (std::vector<std::string>{"Settings.ini", "plain"}));
+
+    TMemIniFile noName("");
+    noName.WriteString("S", "k", "v");
+    EXPECT_THROW(noName.UpdateFile(), Exception);
+}
+
+TEST(MemIniFile, FullDiskDuringSaveLeavesTheOldFileAsItWas)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    const std::string old = "[S]\r\nk=old\r\n\r\n";
+    WriteFile(path, old);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int code = 1;
+        try {
+            TMemIniFile ini(path);
+            ini.WriteString("S", "k", std::string(100000, 'n'));
+            ini.UpdateFile();
+        } catch (const Exception&) {
+            code = 0;
+        } catch (...) {
+            code = 2;
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save must fail with Exception";
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(lmvtest::ListDir(dir.Path()), std::vector<std::string>{"Settings.ini"});
+}
+
+TEST(MemIniFile, HostileSizesLoadAndSaveSoundly)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    const std::string huge(10 * 1024 * 1024, 'v');
+    std::string text = "[Big]\r\nvalue=" + huge + "\r\n" + std::string(10 * 1024 * 1024, '#') + "\r\n";
+    text += "[Many]\r\nkey=first\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "KEY=" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "[Many]\r\nkey=copy" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "[Distinct]\r\nk" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    WriteFile(path, text);
+
+    TMemIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Big", "value", "-"), huge);
+    EXPECT_EQ(ini.ReadString("many", "Key", "-"), "first");
+    EXPECT_EQ(ini.ReadString("Distinct", "k9999", "-"), "-"); // only the first [Distinct] answers
+    EXPECT_EQ(ini.ReadString("Distinct", "k0", "-"), "0");
+    ini.WriteString("Many", "key", "changed");
+    for (int i = 0; i < 10000; ++i)
+        ini.WriteString("Written", "k" + std::to_string(i), std::to_string(i));
+    ini.UpdateFile();
+
+    TMemIniFile again(path);
+    EXPECT_EQ(again.ReadString("Big", "value", "-"), huge);
+    EXPECT_EQ(again.ReadString("Many", "key", "-"), "changed");
+    EXPECT_EQ(again.ReadString("Written", "k9999", "-"), "9999");
+    EXPECT_EQ(again.Text(), ini.Text());
+}
+
+} // namespace
