@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include <fcntl.h>
@@ -74,6 +75,9 @@ std::string ReadWholeFile(const std::string& fileName)
                 break;
             content.append(buffer, static_cast<std::size_t>(n));
         }
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        throw Exception("Cannot read file \"" + fileName + "\". " + std::strerror(ENOMEM));
     } catch (...) {
         ::close(fd);
         throw;
