@@ -1,0 +1,622 @@
+#include "run/ConvertThread.h"
+
+#include "engine/Lumiva.h"
+#include "tests/common/TestSupport.h"
+#include "util/MessageBoxFlags.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using lmvtest::Bytes;
+using lmvtest::Exists;
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+const std::string Text = "h\xC3\xA9llo\n";                 // "héllo" in UTF-8
+const std::string Utf16Le = Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
+const std::string BadUtf8 = "ab\xFF\xFE" "cd";
+
+const std::string AbortQuestion = "Abort the operation?";
+constexpr std::uint32_t AbortFlags = MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
+
+enum TAnswer : std::int32_t { anYes = 0, anYesToAll = 1, anNo = 2, anNoToAll = 3, anCancel = 4 };
+
+// Records every question and answers from a script; all of it must happen on the main thread.
+class TScriptedQuestions : public TRunQuestions {
+public:
+    struct TQuestion {
+        std::string Text;
+        std::uint32_t Flags = 0;            // message box
+        std::optional<TMessageDialogParams> Dialog; // overwrite question
+    };
+
+    std::deque<std::int32_t> BoxAnswers;
+    std::deque<std::int32_t> DialogAnswers;
+    std::vector<TQuestion> Asked;
+    std::vector<std::string> Errors; // "(none)" for an error without an exception object
+    bool OffMainThread = false;
+
+    std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags) override
+    {
+        CheckThread();
+        Asked.push_back({Text, Flags, std::nullopt});
+        if (BoxAnswers.empty()) {
+            ADD_FAILURE() << "unexpected message box: " << Text;
+            return IDNO;
+        }
+        const std::int32_t Answer = BoxAnswers.front();
+        BoxAnswers.pop_front();
+        return Answer;
+    }
+    std::int32_t AskMessageDialog(const TMessageDialogParams& Params) override
+    {
+        CheckThread();
+        Asked.push_back({Params.Text, 0, Params});
+        if (DialogAnswers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << Params.Text;
+            return anNo;
+        }
+        const std::int32_t Answer = DialogAnswers.front();
+        DialogAnswers.pop_front();
+        return Answer;
+    }
+    void ShowError(const std::exception* E) override
+    {
+        CheckThread();
+        Errors.push_back(E ? E->what() : "(none)");
+    }
+
+private:
+    void CheckThread()
+    {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            OffMainThread = true;
+    }
+};
+
+struct TRun {
+    std::vector<std::string> Events; // "Message <text>", "Progress <pos>/<max>", "Done <state>", "Terminate"
+    std::vector<std::string> Log;    // copied inside OnDone
+    std::int32_t ErrorCount = -1;
+    std::int32_t WarningCount = -1;
+    std::optional<TConvertState> State;
+    bool EventOffMainThread = false;
+    bool FreedOnMainThread = false;
+
+    int ProgressCalls() const
+    {
+        int n = 0;
+        for (const auto& e : Events)
+            n += e.rfind("Progress ", 0) == 0;
+        return n;
+    }
+};
+
+// Hooks run on the main thread after the event was recorded.
+struct THooks {
+    std::function<void(TConvertThread*, std::int32_t Position)> Progress = {};
+    std::function<void(TConvertThread*, const std::string&)> Message = {};
+    std::function<void()> Done = {};
+    std::function<void(TConvertThread*)> BeforeStart = {};
+};
+
+class ConvertThreadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Engine = new TLumiva(); }
+    static void TearDownTestSuite()
+    {
+        delete Engine;
+        Engine = nullptr;
+    }
+
+    void SetUp() override
+    {
+        const char* Old = std::getenv("TMPDIR");
+        if (Old)
+            OldTmpDir = Old;
+        ::mkdir(TempFolder().c_str(), 0700);
+        ::setenv("TMPDIR", TempFolder().c_str(), 1);
+        Options = DefaultConvertOptions();
+        Options.FromEncoding = "UTF-8";
+        Options.ToEncoding = "UTF-16";
+        Options.Output = omDirectory;
+        Options.OutputDirectory = Dir / "out";
+        Specs = DefaultConvertSpecs();
+        Specs.Utf16 = usLeWithBom;
+    }
+    void TearDown() override
+    {
+        if (OldTmpDir)
+            ::setenv("TMPDIR", OldTmpDir->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+
+    std::string TempFolder() const { return Dir / "tmp"; }
+    // Temporary files left behind by the run.
+    std::vector<std::string> LeftoverTemporaries() const { return lmvtest::ListDir(TempFolder()); }
+
+    std::string Source(const std::string& Name, const std::string& Content = Text)
+    {
+        const std::string Path = Dir / Name;
+        WriteFile(Path, Content);
+        return Path;
+    }
+    std::string Output(const std::string& Name) const { return Dir / ("out/" + Name); }
+
+    TRun RunFiles(const TStringList& Files, const THooks& Hooks = {})
+    {
+        TRun Run;
+        QEventLoop Loop;
+        const auto OnMain = [&Run] {
+            if (QThread::currentThread() != QCoreApplication::instance()->thread())
+                Run.EventOffMainThread = true;
+        };
+        auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions);
+        Thread->OnMessage = [&](TConvertThread* Sender, const std::string& Text) {
+            OnMain();
+            EXPECT_EQ(Sender, Thread);
+            Run.Events.push_back("Message " + Text);
+            if (Hooks.Message)
+                Hooks.Message(Sender, Text);
+        };
+        Thread->OnProgress = [&](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
+            OnMain();
+            Run.Events.push_back("Progress " + std::to_string(Position) + "/" + std::to_string(Max));
+            if (Hooks.Progress)
+                Hooks.Progress(Sender, Position);
+        };
+        Thread->OnDone = [&](TConvertThread*, TConvertState State, TLogger& Logger) {
+            OnMain();
+            Run.Events.push_back("Done " + std::to_string(State));
+            Run.State = State;
+            Run.Log = Logger.Lines.Strings();
+            Run.ErrorCount = Logger.ErrorCount;
+            Run.WarningCount = Logger.WarningCount;
+            if (Hooks.Done)
+                Hooks.Done();
+        };
+        Thread->OnTerminate = [&](TConvertThread*) {
+            OnMain();
+            Run.Events.push_back("Terminate");
+        };
+        Thread->OnFreed = [&] {
+            Run.FreedOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+            QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
+        };
+        if (Hooks.BeforeStart)
+            Hooks.BeforeStart(Thread);
+        Thread->Start();
+        Loop.exec();
+        EXPECT_FALSE(Run.EventOffMainThread);
+        EXPECT_FALSE(Questions.OffMainThread);
+        EXPECT_FALSE(Run.FreedOnMainThread);
+        EXPECT_TRUE(Questions.BoxAnswers.empty()) << "scripted abort answers left";
+        EXPECT_TRUE(Questions.DialogAnswers.empty()) << "scripted overwrite answers left";
+        return Run;
+    }
+
+    std::vector<std::string> FileLines(const std::string& Src, const std::string& Dest, const std::string& Outcome)
+    {
+        return {"Convert character encoding:", "\t- Source file: " + Src, "\t- Destination file: " + Dest, Outcome};
+    }
+
+    static TLumiva* Engine;
+    TempDir Dir;
+    std::optional<std::string> OldTmpDir;
+    TConvertOptions Options;
+    TConvertSpecs Specs;
+    TScriptedQuestions Questions;
+};
+
+TLumiva* ConvertThreadTest::Engine = nullptr;
+
+std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> Parts)
+{
+    std::vector<std::string> All;
+    for (const auto& Part : Parts)
+        All.insert(All.end(), Part.begin(), Part.end());
+    return All;
+}
+
+TEST(ConvertThreadState, StateNames)
+{
+    EXPECT_STREQ(StateName(csCanceled), "Canceled");
+    EXPECT_STREQ(StateName(csStopped), "Stopped");
+    EXPECT_STREQ(StateName(csCompleted), "Completed");
+    EXPECT_STREQ(StateName(3), "(Unknown)");
+    EXPECT_STREQ(StateName(-1), "(Unknown)");
+}
+
+TEST_F(ConvertThreadTest, CleanRunReportsInOrderLogsEveryStepAndCleansUp)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt", "");
+    const TRun Run = RunFiles({A, B});
+
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Processing...", "Progress 1/2",
+                                                     "Progress 2/2", "Message Completed", "Done 2", "Terminate"}));
+    EXPECT_EQ(Run.Log, Concat({{"Created output directory: " + Options.OutputDirectory},
+                               FileLines(A, Output("a.txt"), "... Succeeded"),
+                               FileLines(B, Output("b.txt"), "... Succeeded"),
+                               {"Completed - 0 errors, 0 warnings"}}));
+    EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
+    EXPECT_EQ(ReadFile(Output("b.txt")), Bytes({0xFF, 0xFE})); // the signature alone
+    EXPECT_EQ(ReadFile(A), Text);
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+    EXPECT_TRUE(Questions.Asked.empty());
+    EXPECT_TRUE(Questions.Errors.empty());
+}
+
+TEST_F(ConvertThreadTest, EmptyListCompletesWithoutProgress)
+{
+    ::mkdir(Options.OutputDirectory.c_str(), 0700); // existing: no creation line
+    const TRun Run = RunFiles({});
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Processing...",
+                                                     "Message Completed", "Done 2", "Terminate"}));
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"Completed - 0 errors, 0 warnings"}));
+}
+
+TEST_F(ConvertThreadTest, RunWithoutEventsStillRunsAndFreesItself)
+{
+    TStringList Files{Source("a.txt")};
+    QEventLoop Loop;
+    std::atomic<bool> Freed{false};
+    auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions);
+    Thread->OnFreed = [&] {
+        Freed = true;
+        QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
+    };
+    Thread->Start();
+    Thread->Start(); // a second start does nothing
+    Loop.exec();
+    EXPECT_TRUE(Freed);
+    EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
+}
+
+TEST_F(ConvertThreadTest, StartingTwiceRunsOnce)
+{
+    const TRun Run = RunFiles({Source("a.txt")}, {.BeforeStart = [](TConvertThread* T) { T->Start(); }});
+    EXPECT_EQ(Run.ProgressCalls(), 1);
+    EXPECT_EQ(std::count(Run.Events.begin(), Run.Events.end(), "Terminate"), 1);
+}
+
+TEST_F(ConvertThreadTest, FailingMiddleFileIsLoggedAndTheLoopGoesOn)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt", BadUtf8), C = Source("c.txt");
+    const TRun Run = RunFiles({A, B, C});
+
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Processing...", "Progress 1/3",
+                                                     "Progress 2/3", "Progress 3/3", "Message Completed", "Done 2",
+                                                     "Terminate"}));
+    EXPECT_EQ(Run.Log, Concat({{"Created output directory: " + Options.OutputDirectory},
+                               FileLines(A, Output("a.txt"), "... Succeeded"),
+                               FileLines(B, Output("b.txt"), "[Error] Cannot convert character encoding"),
+                               {"... Failed"},
+                               FileLines(C, Output("c.txt"), "... Succeeded"),
+                               {"Completed - 1 errors, 0 warnings"}}));
+    EXPECT_EQ(Run.ErrorCount, 1);
+    EXPECT_FALSE(Exists(Output("b.txt")));
+    EXPECT_EQ(ReadFile(Output("c.txt")), Utf16Le);
+    EXPECT_TRUE(LeftoverTemporaries().empty()) << "the failed file's temporary file is deleted too";
+}
+
+TEST_F(ConvertThreadTest, RelativeSourceNamesAreMadeAbsolute)
+{
+    const std::string A = Source("a.txt");
+    char Old[4096];
+    ASSERT_NE(::getcwd(Old, sizeof Old), nullptr);
+    ASSERT_EQ(::chdir(Dir.Path().c_str()), 0);
+    const TRun Run = RunFiles({"a.txt"});
+    ASSERT_EQ(::chdir(Old), 0);
+    ASSERT_GE(Run.Log.size(), 3u);
+    EXPECT_EQ(Run.Log[2], "\t- Source file: " + A);
+    EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
+}
+
+TEST_F(ConvertThreadTest, AbortConfirmedAtEndOfPreparationCancelsTheRun)
+{
+    Questions.BoxAnswers = {IDYES};
+    const TRun Run = RunFiles({Source("a.txt")}, {.BeforeStart = [](TConvertThread* T) {
+                                  T->RequestAbort();
+                                  T->RequestAbort();
+                              }});
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].Text, AbortQuestion);
+    EXPECT_EQ(Questions.Asked[0].Flags, AbortFlags);
+    EXPECT_EQ(Questions.Asked[0].Flags, 0x10034u);
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Canceled", "Done 0", "Terminate"}));
+    EXPECT_EQ(Run.Log.back(), "Canceled - 0 errors, 0 warnings");
+    EXPECT_FALSE(Exists(Output("a.txt")));
+}
+
+TEST_F(ConvertThreadTest, AbortRefusedAtEndOfPreparationGoesOn)
+{
+    Questions.BoxAnswers = {IDNO};
+    const TRun Run = RunFiles({Source("a.txt")}, {.BeforeStart = [](TConvertThread* T) { T->RequestAbort(); }});
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Run.State, csCompleted);
+    EXPECT_EQ(Run.ProgressCalls(), 1);
+}
+
+class ConvertThreadAbortTest : public ConvertThreadTest {
+protected:
+    TStringList FiveFiles()
+    {
+        TStringList Files;
+        for (char c = '1'; c <= '5'; ++c)
+            Files.Add(Source(std::string(1, c) + ".txt"));
+        return Files;
+    }
+    // Presses the abort button Times times while file At is in progress (seen at its end).
+    static THooks AbortAt(std::int32_t At, int Times = 1)
+    {
+        return {.Progress = [At, Times](TConvertThread* T, std::int32_t Position) {
+            if (Position == At)
+                for (int i = 0; i < Times; ++i)
+                    T->RequestAbort();
+        }};
+    }
+};
+
+TEST_F(ConvertThreadAbortTest, YesDuringFileTwoOfFiveStopsAfterIt)
+{
+    Questions.BoxAnswers = {IDYES};
+    const TRun Run = RunFiles(FiveFiles(), AbortAt(2));
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Processing...", "Progress 1/5",
+                                                     "Progress 2/5", "Message Stopped", "Done 1", "Terminate"}));
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].Text, AbortQuestion);
+    EXPECT_EQ(Run.Log.back(), "Stopped - 0 errors, 0 warnings");
+    EXPECT_TRUE(Exists(Output("2.txt")));
+    EXPECT_FALSE(Exists(Output("3.txt")));
+}
+
+TEST_F(ConvertThreadAbortTest, NoDuringFileTwoOfFiveGoesOnWithoutAskingAgain)
+{
+    Questions.BoxAnswers = {IDNO};
+    const TRun Run = RunFiles(FiveFiles(), AbortAt(2));
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Run.ProgressCalls(), 5);
+    EXPECT_EQ(Run.State, csCompleted);
+    EXPECT_TRUE(Exists(Output("5.txt")));
+}
+
+TEST_F(ConvertThreadAbortTest, SeveralRequestsBeforeACheckPointAskOnce)
+{
+    Questions.BoxAnswers = {IDNO};
+    const TRun Run = RunFiles(FiveFiles(), AbortAt(3, 3));
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Run.State, csCompleted);
+}
+
+TEST_F(ConvertThreadAbortTest, RequestDuringLastFileStillAsksAndStops)
+{
+    Questions.BoxAnswers = {IDYES};
+    const TRun Run = RunFiles(FiveFiles(), AbortAt(5));
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Run.ProgressCalls(), 5);
+    EXPECT_EQ(Run.State, csStopped);
+    EXPECT_EQ(Run.Log.back(), "Stopped - 0 errors, 0 warnings");
+    EXPECT_TRUE(Exists(Output("5.txt")));
+}
+
+TEST_F(ConvertThreadTest, InvalidSignatureChoiceFailsThePreparation)
+{
+    Specs.Utf16 = usWithBom; // not a choice for UTF-16
+    const std::string A = Source("a.txt");
+    const TRun Run = RunFiles({A});
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Canceled", "Done 0", "Terminate"}));
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"[Error] Invalid UTF-16 specification", "Canceled - 1 errors, 0 warnings"}));
+    EXPECT_FALSE(Exists(Options.OutputDirectory));
+    EXPECT_EQ(ReadFile(A), Text);
+    EXPECT_TRUE(Questions.Asked.empty());
+}
+
+TEST_F(ConvertThreadTest, OutputDirectoryThatCannotBeCreatedCancelsTheRun)
+{
+    WriteFile(Dir / "blocker", "a file where a folder should be");
+    Options.OutputDirectory = Dir / "blocker/out";
+    const TRun Run = RunFiles({Source("a.txt")});
+    EXPECT_EQ(Run.State, csCanceled);
+    EXPECT_EQ(Run.ProgressCalls(), 0);
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"[Error] Cannot create output directory: " + Options.OutputDirectory,
+                                                 "Canceled - 1 errors, 0 warnings"}));
+}
+
+TEST_F(ConvertThreadTest, InvalidOutputModeStopsTheRunBeforeAnyFileLine)
+{
+    Options.Output = 7;
+    const std::string A = Source("a.txt");
+    const TRun Run = RunFiles({A, Source("b.txt")});
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Processing...", "Message Stopped",
+                                                     "Done 1", "Terminate"}));
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"[Error] Invalid output identifier", "Stopped - 1 errors, 0 warnings"}));
+    EXPECT_EQ(ReadFile(A), Text);
+}
+
+TEST_F(ConvertThreadTest, FailureInAMainThreadStepIsRaisedInTheWorkerAndStopsTheRun)
+{
+    const TRun Run = RunFiles({Source("a.txt"), Source("b.txt")}, {.Progress = [](TConvertThread*, std::int32_t) {
+                                  throw Exception("Progress bar is gone");
+                              }});
+    EXPECT_EQ(Run.State, csStopped);
+    EXPECT_EQ(Run.ProgressCalls(), 1);
+    ASSERT_GE(Run.Log.size(), 2u);
+    EXPECT_EQ(Run.Log[Run.Log.size() - 2], "[Error] Progress bar is gone");
+    EXPECT_EQ(Run.Log.back(), "Stopped - 1 errors, 0 warnings");
+    EXPECT_FALSE(Exists(Output("b.txt")));
+    EXPECT_TRUE(Questions.Errors.empty());
+}
+
+TEST_F(ConvertThreadTest, FailureWithoutMessageIsLoggedAsErrorOcurred)
+{
+    ::mkdir(Options.OutputDirectory.c_str(), 0700);
+    const TRun Run = RunFiles({Source("a.txt")}, {.Message = [](TConvertThread*, const std::string& Text) {
+                                  if (Text == "Processing...")
+                                      throw 42;
+                              }});
+    EXPECT_EQ(Run.State, csStopped);
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"[Error] Error ocurred", "Stopped - 1 errors, 0 warnings"}));
+}
+
+TEST_F(ConvertThreadTest, FailureInOnDoneIsShownAndOnTerminateStillComes)
+{
+    const TRun Run = RunFiles({Source("a.txt")}, {.Done = [] { throw Exception("Cannot show the report"); }});
+    EXPECT_EQ(Run.Events.back(), "Terminate");
+    EXPECT_EQ(Questions.Errors, (std::vector<std::string>{"Cannot show the report"}));
+}
+
+TEST_F(ConvertThreadTest, FailureInTheFinalStatusIsShownAndOnTerminateStillComes)
+{
+    const TRun Run = RunFiles({Source("a.txt")}, {.Message = [](TConvertThread*, const std::string& Text) {
+                                  if (Text == "Completed")
+                                      throw 7;
+                              }});
+    EXPECT_EQ(Run.Events.back(), "Terminate");
+    EXPECT_EQ(Questions.Errors, (std::vector<std::string>{"(none)"}));
+}
+
+class ConvertThreadOverwriteTest : public ConvertThreadTest {
+protected:
+    // Sources 1..Count whose destinations already exist with the text "old".
+    TStringList SourcesWithExistingOutputs(int Count)
+    {
+        ::mkdir(Options.OutputDirectory.c_str(), 0700);
+        TStringList Files;
+        for (int i = 1; i <= Count; ++i) {
+            const std::string Name = std::to_string(i) + ".txt";
+            Files.Add(Source(Name));
+            WriteFile(Output(Name), "old");
+        }
+        return Files;
+    }
+    std::string DestinationQuestion(const std::string& Name)
+    {
+        return "The following file already exists:\r\n\r\n" + Output(Name) +
+               "\r\n\r\nOverwrite it with the destination file?";
+    }
+};
+
+TEST_F(ConvertThreadOverwriteTest, EachAnswerDecidesItsFileAndCancelAsksToAbort)
+{
+    Questions.DialogAnswers = {anYes, anNo, anCancel};
+    Questions.BoxAnswers = {IDYES};
+    const TRun Run = RunFiles(SourcesWithExistingOutputs(4));
+
+    ASSERT_EQ(Questions.Asked.size(), 4u);
+    const auto& First = Questions.Asked[0];
+    ASSERT_TRUE(First.Dialog);
+    EXPECT_EQ(First.Text, DestinationQuestion("1.txt"));
+    EXPECT_EQ(First.Dialog->Buttons, "&Yes,\"Yes to &All\",&No,\"No &to All\",Cancel");
+    EXPECT_EQ(First.Dialog->DefaultButton, 0);
+    EXPECT_EQ(First.Dialog->CancelButton, 4);
+    EXPECT_EQ(First.Dialog->FocusButton, 0);
+    EXPECT_EQ(First.Dialog->DialogType, 0);
+    EXPECT_EQ(Questions.Asked[1].Text, DestinationQuestion("2.txt"));
+    EXPECT_EQ(Questions.Asked[2].Text, DestinationQuestion("3.txt"));
+    EXPECT_EQ(Questions.Asked[3].Text, AbortQuestion);
+
+    EXPECT_EQ(ReadFile(Output("1.txt")), Utf16Le);
+    EXPECT_EQ(ReadFile(Output("2.txt")), "old");
+    EXPECT_EQ(ReadFile(Output("3.txt")), "old");
+    EXPECT_EQ(ReadFile(Output("4.txt")), "old");
+    EXPECT_EQ(Run.ProgressCalls(), 3);
+    EXPECT_EQ(Run.State, csStopped);
+    EXPECT_EQ(Run.Log.back(), "Stopped - 2 errors, 0 warnings");
+    EXPECT_NE(std::find(Run.Log.begin(), Run.Log.end(),
+                        "[Error] Not allowed to overwrite existing file with destination file: " + Output("2.txt")),
+              Run.Log.end());
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+TEST_F(ConvertThreadOverwriteTest, CancelAtTheLastFileAsksAfterTheLoop)
+{
+    Questions.DialogAnswers = {anCancel};
+    Questions.BoxAnswers = {IDNO};
+    const TRun Run = RunFiles(SourcesWithExistingOutputs(1));
+    ASSERT_EQ(Questions.Asked.size(), 2u);
+    EXPECT_EQ(Questions.Asked[1].Text, AbortQuestion);
+    EXPECT_EQ(Run.State, csCompleted);
+    EXPECT_EQ(Run.Log.back(), "Completed - 1 errors, 0 warnings");
+}
+
+TEST_F(ConvertThreadOverwriteTest, YesToAllIsRememberedForTheRun)
+{
+    Questions.DialogAnswers = {anYesToAll};
+    const TRun Run = RunFiles(SourcesWithExistingOutputs(3));
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    for (const char* Name : {"1.txt", "2.txt", "3.txt"})
+        EXPECT_EQ(ReadFile(Output(Name)), Utf16Le) << Name;
+    EXPECT_EQ(Run.Log.back(), "Completed - 0 errors, 0 warnings");
+}
+
+TEST_F(ConvertThreadOverwriteTest, NoToAllIsRememberedForTheRun)
+{
+    Questions.DialogAnswers = {anNoToAll};
+    const TRun Run = RunFiles(SourcesWithExistingOutputs(3));
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    for (const char* Name : {"1.txt", "2.txt", "3.txt"})
+        EXPECT_EQ(ReadFile(Output(Name)), "old") << Name;
+    EXPECT_EQ(Run.State, csCompleted);
+    EXPECT_EQ(Run.Log.back(), "Completed - 3 errors, 0 warnings");
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+TEST_F(ConvertThreadOverwriteTest, BackupQuestionsAreRememberedOnTheirOwn)
+{
+    Options.Output = omOverwrite;
+    Options.BackupSrcFiles = true;
+    Options.BackupPrefix = "bak_";
+    const std::string A = Source("a.txt"), B = Source("b.txt");
+    WriteFile(Dir / "bak_a.txt", "old");
+    WriteFile(Dir / "bak_b.txt", "old");
+    Questions.DialogAnswers = {anYesToAll};
+    const TRun Run = RunFiles({A, B});
+
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].Text, "The following file already exists:\r\n\r\n" + (Dir / "bak_a.txt") +
+                                           "\r\n\r\nOverwrite it with the backup file?");
+    EXPECT_EQ(ReadFile(Dir / "bak_a.txt"), Text);
+    EXPECT_EQ(ReadFile(Dir / "bak_b.txt"), Text);
+    EXPECT_EQ(ReadFile(A), Utf16Le);
+    EXPECT_EQ(ReadFile(B), Utf16Le);
+    EXPECT_EQ(Run.Log, Concat({FileLines(A, A, "Created backup file: " + (Dir / "bak_a.txt")), {"... Succeeded"},
+                               FileLines(B, B, "Created backup file: " + (Dir / "bak_b.txt")), {"... Succeeded"},
+                               {"Completed - 0 errors, 0 warnings"}}));
+}
+
+TEST_F(ConvertThreadOverwriteTest, RefusedBackupLeavesTheSourceAlone)
+{
+    Options.Output = omOverwrite;
+    Options.BackupSrcFiles = true;
+    Options.BackupPrefix = "bak_";
+    const std::string A = Source("a.txt"), B = Source("b.txt");
+    WriteFile(Dir / "bak_a.txt", "old");
+    WriteFile(Dir / "bak_b.txt", "old");
+    Questions.DialogAnswers = {anNoToAll};
+    const TRun Run = RunFiles({A, B});
+    EXPECT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(ReadFile(A), Text);
+    EXPECT_EQ(ReadFile(B), Text);
+    EXPECT_EQ(ReadFile(Dir / "bak_a.txt"), "old");
+    EXPECT_EQ(Run.Log.back(), "Completed - 2 errors, 0 warnings");
+}
+
+} // namespace
