@@ -1,1 +1,189 @@
 #include "engine/Lumiva.h"
+
+#include <cstring>
+#include <dlfcn.h>
+#include <exception>
+
+const char* const ConversionLibraryName = LUMIVA_ICONV_LIBRARY_NAME;
+
+namespace {
+
+void* const FailedDescriptor = reinterpret_cast<void*>(static_cast<std::uintptr_t>(-1));
+
+// What the listing callback fills. The library calls back from its own code, which may be C:
+// a failure is kept here and raised again once the listing has returned.
+struct TListTarget {
+    TStringList* Names;
+    TStringList* Groups;
+    std::exception_ptr Error;
+};
+
+bool NeedsQuotes(const std::string& Name) noexcept
+{
+    for (const char c : Name) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code <= 32 || c == '"' || c == ',')
+            return true;
+    }
+    return false;
+}
+
+void AppendGroupName(std::string& Line, const std::string& Name)
+{
+    if (!NeedsQuotes(Name)) {
+        Line += Name;
+        return;
+    }
+    Line += '"';
+    for (const char c : Name) {
+        if (c == '"')
+            Line += '"';
+        Line += c;
+    }
+    Line += '"';
+}
+
+// The sorted names joined by commas; a group whose only name is empty gives "".
+std::string GroupLine(const TStringList& Sorted)
+{
+    if (Sorted.Count() == 1 && Sorted[0].empty())
+        return "\"\"";
+    std::string line;
+    for (std::size_t i = 0; i < Sorted.Count(); ++i) {
+        if (i > 0)
+            line += ',';
+        AppendGroupName(line, Sorted[i]);
+    }
+    return line;
+}
+
+} // namespace
+
+TLumiva::TLumiva(const std::string& LibraryName)
+{
+    try {
+        Module = dlopen(LibraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        bool bound = Module != nullptr;
+        if (bound)
+            bound = (OpenProc = reinterpret_cast<TOpenProc>(dlsym(Module, "libiconv_open"))) != nullptr;
+        if (bound)
+            bound = (ConvertProc = reinterpret_cast<TConvertProc>(dlsym(Module, "libiconv"))) != nullptr;
+        if (bound)
+            bound = (CloseProc = reinterpret_cast<TCloseProc>(dlsym(Module, "libiconv_close"))) != nullptr;
+        if (bound)
+            bound = (ListProc = reinterpret_cast<TListProc>(dlsym(Module, "libiconvlist"))) != nullptr;
+        if (!bound)
+            throw EInitError("Cannot initialize \"" + LibraryName + "\"");
+
+        TListTarget target{&Names, &Groups, nullptr};
+        ListProc(&TLumiva::ListCallback, &target);
+        if (target.Error)
+            std::rethrow_exception(target.Error);
+        Names.Sort();
+        Groups.Sort();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+TLumiva::~TLumiva()
+{
+    Release();
+}
+
+void TLumiva::Release() noexcept
+{
+    Close();
+    Groups.Clear();
+    Names.Clear();
+    OpenProc = nullptr;
+    ConvertProc = nullptr;
+    CloseProc = nullptr;
+    ListProc = nullptr;
+    if (Module != nullptr) {
+        dlclose(Module);
+        Module = nullptr;
+    }
+}
+
+int TLumiva::ListCallback(unsigned int Count, const char* const* Names, void* Data)
+{
+    auto* target = static_cast<TListTarget*>(Data);
+    if (target->Error)
+        return 1;
+    try {
+        TStringList group;
+        for (unsigned int i = 0; i < Count; ++i)
+            group.Add(Names[i] != nullptr ? std::string(Names[i]) : std::string());
+        group.Sort();
+        target->Names->Append(group);
+        target->Groups->Add(GroupLine(group));
+    } catch (...) {
+        // Stop the listing rather than unwind through the library's frames.
+        target->Error = std::current_exception();
+        return 1;
+    }
+    return 0;
+}
+
+bool TLumiva::IsValidEncoding(const std::string& Name) const noexcept
+{
+    return Names.Find(Name);
+}
+
+void TLumiva::Start(std::string FromCode, std::string ToCode, std::int32_t Translation)
+{
+    Close();
+    try {
+        if (!IsValidEncoding(FromCode))
+            throw EStartError("Invalid encoding: " + FromCode);
+        if (!IsValidEncoding(ToCode))
+            throw EStartError("Invalid encoding: " + ToCode);
+        std::string target = std::move(ToCode);
+        switch (Translation) {
+        case 0:
+            break;
+        case 1:
+            target += "//IGNORE";
+            break;
+        case 2:
+            target += "//TRANSLIT";
+            break;
+        default:
+            throw EStartError("Invalid translation identifier");
+        }
+        void* descriptor = OpenProc(target.c_str(), FromCode.c_str());
+        if (descriptor == FailedDescriptor)
+            throw EStartError("Cannot start converting character encoding");
+        Descriptor = descriptor;
+        SkipSignature = SameText(FromCode, "UTF-8");
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft)
+{
+    if (SkipSignature) {
+        SkipSignature = false;
+        // A flush (no input) has nothing to look at.
+        if (InBuf != nullptr && *InBuf != nullptr && InBytesLeft != nullptr && *InBytesLeft >= 3 &&
+            std::memcmp(*InBuf, "\xEF\xBB\xBF", 3) == 0) {
+            *InBuf += 3;
+            *InBytesLeft -= 3;
+        }
+    }
+    // libiconv does not write through the input pointer; its C signature only lacks the const.
+    ConvertProc(Descriptor, const_cast<char**>(InBuf), InBytesLeft, OutBuf, OutBytesLeft);
+}
+
+void TLumiva::Close()
+{
+    SkipSignature = false;
+    if (Descriptor != nullptr) {
+        CloseProc(Descriptor);
+        Descriptor = nullptr;
+    }
+}
