@@ -1,0 +1,97 @@
+// Extra gconv configuration through GCONV_PATH. The C library reads GCONV_PATH once, at its first
+// iconv_open, so the listing is checked in a fresh process: this test program run again with
+// only the child test selected.
+#include "engine/Lumiva.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const char* const ChildMarker = "LUMIVA_TEST_GCONV_CHILD";
+
+TEST(GconvPath, ExtraAliasesAreListedOnlyWhenTheCLibraryAcceptsThem)
+{
+    lmvtest::TempDir dir;
+    const std::string folder = dir / "gconv";
+    std::filesystem::create_directories(folder + "/gconv-modules.d/folder.conf");
+    lmvtest::WriteFile(folder + "/gconv-modules",
+                       "# extra names for the tests\n"
+                       "alias\tLMVLATINX//\tISO-8859-1//\n"
+                       "  alias LMVBOGUS// LMV-NO-SUCH-CHARSET//   # alias of nothing\n"
+                       "module LMVNOMOD// INTERNAL LMV-NO-SUCH-FILE 1\n"
+                       "module INTERNAL LMVNOMOD// LMV-NO-SUCH-FILE 1\n"
+                       "this line means nothing\n"
+                       "alias\n");
+    lmvtest::WriteFile(folder + "/gconv-modules.d/extra.conf", "alias lmvlatiny// iso-8859-1//\n");
+    lmvtest::WriteFile(folder + "/gconv-modules.d/notes.txt", "alias LMVNOTCONF// ISO-8859-1//\n");
+    // A missing folder, an empty element and a folder without configuration are passed over.
+    const std::string gconvPath = dir / "missing" + "::" + folder + ":" + dir.Path();
+
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry)
+        if (std::string(*entry).rfind("GCONV_PATH=", 0) != 0)
+            environment.emplace_back(*entry);
+    environment.push_back("GCONV_PATH=" + gconvPath);
+    environment.push_back(std::string(ChildMarker) + "=1");
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = "/proc/self/exe";
+    std::string filter = "--gtest_filter=GconvPathChild.*";
+    char* argv[] = {program.data(), filter.data(), nullptr};
+
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's failures are printed above";
+}
+
+// Runs only as the child of the test above.
+TEST(GconvPathChild, ListsTheAcceptedExtraAliases)
+{
+    if (std::getenv(ChildMarker) == nullptr)
+        GTEST_SKIP() << "runs in the child process of GconvPath";
+    TLumiva engine;
+    const TStringList& names = engine.NameList();
+    EXPECT_TRUE(names.Find("LMVLATINX"));
+    EXPECT_TRUE(names.Find("LMVLATINY"));
+    EXPECT_FALSE(names.Find("LMVBOGUS"));
+    EXPECT_FALSE(names.Find("LMVNOMOD"));
+    EXPECT_FALSE(names.Find("LMVNOTCONF"));
+    EXPECT_TRUE(names.Find("UTF-8"));
+
+    TStringList groups;
+    engine.GetGroups(groups);
+    bool latin1 = false;
+    for (const auto& line : groups)
+        if (line.find("ISO-8859-1,") != std::string::npos) {
+            latin1 = true;
+            EXPECT_NE(line.find(",LMVLATINX,LMVLATINY,"), std::string::npos) << line;
+        }
+    EXPECT_TRUE(latin1);
+
+    engine.Start("lmvlatinx", "UTF-8", 0);
+    const std::string in = "\xE9";
+    const char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char out[8];
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    engine.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+    EXPECT_EQ(std::string(out, sizeof out - outLeft), "\xC3\xA9");
+}
+
+} // namespace

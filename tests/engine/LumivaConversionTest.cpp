@@ -1,0 +1,208 @@
+// TLumiva over the project's conversion library: the real lists, the signature skip, translations.
+#include "engine/Lumiva.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TConverted {
+    std::string Out;
+    std::size_t Consumed;
+};
+
+class LumivaConversion : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        Engine = std::make_unique<TLumiva>();
+        const auto elapsed = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+        std::printf("[ engine   ] constructed in %.1f ms\n", elapsed.count());
+    }
+    static void TearDownTestSuite() { Engine.reset(); }
+    void TearDown() override { Engine->Close(); }
+
+    static TConverted Convert(const std::string& In, std::size_t OutSpace = 256)
+    {
+        const char* inPtr = In.data();
+        std::size_t inLeft = In.size();
+        std::string out(OutSpace, '\0');
+        char* outPtr = out.data();
+        std::size_t outLeft = out.size();
+        Engine->Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+        EXPECT_EQ(inPtr, In.data() + (In.size() - inLeft)) << "pointer and count move together";
+        out.resize(out.size() - outLeft);
+        return {out, In.size() - inLeft};
+    }
+
+    static inline std::unique_ptr<TLumiva> Engine;
+};
+
+std::vector<std::string> SplitGroupLine(const std::string& Line)
+{
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = Line.find(',', start);
+        names.push_back(Line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos)
+            return names;
+        start = comma + 1;
+    }
+}
+
+TEST_F(LumivaConversion, Latin1AliasesShareOneSortedGroupLine)
+{
+    TStringList groups;
+    Engine->GetGroups(groups);
+    int found = 0;
+    for (const auto& line : groups) {
+        const auto names = SplitGroupLine(line);
+        auto at = [&](const char* name) {
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (names[i] == name)
+                    return static_cast<long>(i);
+            return -1L;
+        };
+        if (at("ISO-8859-1") < 0)
+            continue;
+        ++found;
+        EXPECT_LT(at("CP819"), at("ISO-8859-1")) << line;
+        EXPECT_LT(at("ISO-8859-1"), at("LATIN1")) << line;
+        EXPECT_GE(at("CP819"), 0) << line;
+    }
+    EXPECT_EQ(found, 1);
+}
+
+TEST_F(LumivaConversion, NamesAreTheGroupsMembersSortedCaseBlind)
+{
+    const TStringList& names = Engine->NameList();
+    TStringList groups;
+    Engine->GetGroups(groups);
+    std::size_t members = 0;
+    for (const auto& line : groups)
+        members += SplitGroupLine(line).size();
+    EXPECT_EQ(names.Count(), members);
+    EXPECT_GT(groups.Count(), 100u);
+    for (std::size_t i = 1; i < names.Count(); ++i)
+        ASSERT_LE(CompareText(names[i - 1], names[i]), 0) << names[i - 1] << " / " << names[i];
+    for (std::size_t i = 1; i < groups.Count(); ++i)
+        ASSERT_LE(CompareText(groups[i - 1], groups[i]), 0) << groups[i - 1] << " / " << groups[i];
+    for (const auto& name : names) {
+        std::string lower = name;
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        ASSERT_TRUE(names.Find(lower)) << lower;
+    }
+}
+
+TEST_F(LumivaConversion, FirstConvertAfterUtf8DropsTheSignatureOnce)
+{
+    Engine->Start("UTF-8", "UTF-16LE", 0);
+    TConverted first = Convert("\xEF\xBB\xBF" "A");
+    EXPECT_EQ(first.Out, std::string("A\0", 2));
+    EXPECT_EQ(first.Consumed, 4u);
+    TConverted second = Convert("\xEF\xBB\xBF" "B");
+    EXPECT_EQ(second.Out, std::string("\xFF\xFE" "B\0", 4));
+}
+
+TEST_F(LumivaConversion, LowerCaseUtf8AlsoDropsTheSignature)
+{
+    Engine->Start("utf-8", "UTF-16LE", 0);
+    EXPECT_EQ(Convert("\xEF\xBB\xBF").Out, "");
+}
+
+TEST_F(LumivaConversion, ShortFirstInputDropsNothingThenOrAfter)
+{
+    Engine->Start("UTF-8", "UTF-16LE", 0);
+    TConverted first = Convert("\xEF\xBB");
+    EXPECT_EQ(first.Consumed, 0u) << "an incomplete sequence stays for the next call";
+    EXPECT_EQ(first.Out, "");
+    EXPECT_EQ(Convert("\xEF\xBB\xBF" "A").Out, std::string("\xFF\xFE" "A\0", 4));
+}
+
+TEST_F(LumivaConversion, OnlyTheExactNameUtf8DropsTheSignature)
+{
+    Engine->Start("UTF8", "UTF-16LE", 0);
+    EXPECT_EQ(Convert("\xEF\xBB\xBF" "A").Out, std::string("\xFF\xFE" "A\0", 4));
+    Engine->Start("UTF-16LE", "UCS-4LE", 0);
+    TConverted converted = Convert(std::string("\xEF\xBB\xBF\x00", 4));
+    EXPECT_EQ(converted.Consumed, 4u);
+    EXPECT_EQ(converted.Out, std::string("\xEF\xBB\x00\x00\xBF\x00\x00\x00", 8));
+}
+
+TEST_F(LumivaConversion, FlushForwardsNoInputAndEndsTheShiftState)
+{
+    Engine->Start("UTF-8", "ISO-2022-JP", 0);
+    // A flush as the very first call has no signature to look at; it uses up the one look.
+    char out[64];
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    Engine->Convert(nullptr, nullptr, &outPtr, &outLeft);
+    EXPECT_EQ(outLeft, sizeof out);
+    const std::string in = "\xEF\xBB\xBF\xE6\x97\xA5";
+    const char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    Engine->Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+    EXPECT_EQ(inLeft, in.size()) << "the signature, kept, has no place in ISO-2022-JP";
+    inPtr += 3;
+    inLeft -= 3;
+    Engine->Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+    EXPECT_EQ(inLeft, 0u);
+    const char* none = nullptr;
+    Engine->Convert(&none, nullptr, &outPtr, &outLeft);
+    const std::string written(out, sizeof out - outLeft);
+    ASSERT_GE(written.size(), 8u);
+    EXPECT_EQ(written.substr(0, 3), "\x1B$B");
+    EXPECT_EQ(written.substr(written.size() - 3), "\x1B(B");
+}
+
+TEST_F(LumivaConversion, TranslationsBecomeTargetSuffixes)
+{
+    const std::string in = "a\xC3\xA9" "b\xE2\x82\xAC" "c";
+    Engine->Start("UTF-8", "ASCII", 0);
+    TConverted none = Convert(in);
+    EXPECT_EQ(none.Out, "a");
+    EXPECT_EQ(none.Consumed, 1u);
+
+    Engine->Start("UTF-8", "ascii", 1);
+    TConverted ignore = Convert(in);
+    EXPECT_EQ(ignore.Out, "abc");
+    EXPECT_EQ(ignore.Consumed, in.size());
+
+    Engine->Start("UTF-8", "ASCII", 2);
+    TConverted translit = Convert(in);
+    EXPECT_EQ(translit.Consumed, in.size());
+    EXPECT_EQ(translit.Out.substr(translit.Out.size() - 4), "EURc");
+}
+
+TEST_F(LumivaConversion, IgnoreGoesPastEveryDroppedCharacterInOneConvert)
+{
+    std::string in;
+    for (int i = 0; i < 20000; ++i)
+        in += (i % 1000 == 7) ? "\xE2\x82\xAC" : (i % 1000 == 500 ? "\xFF" : "x"); // euro sign, invalid byte
+    Engine->Start("UTF-8", "ISO-8859-1", 1);
+    TConverted converted = Convert(in, in.size());
+    EXPECT_EQ(converted.Consumed, in.size());
+    EXPECT_EQ(converted.Out, std::string(20000 - 40, 'x'));
+}
+
+TEST_F(LumivaConversion, EveryNameStartsAsSourceAndTarget)
+{
+    // A sample across the list keeps this quick; the library test opens every name.
+    const TStringList& names = Engine->NameList();
+    ASSERT_FALSE(names.Empty());
+    for (std::size_t i = 0; i < names.Count(); i += 37) {
+        EXPECT_NO_THROW(Engine->Start(names[i], "UTF-8", 1)) << names[i];
+        EXPECT_NO_THROW(Engine->Start("UTF-8", names[i], 2)) << names[i];
+    }
+}
+
+} // namespace

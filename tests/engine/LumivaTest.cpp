@@ -1,0 +1,221 @@
+// TLumiva over the stand-in libraries: binding, the exact lists, name checks and the open conversion.
+#include "engine/Lumiva.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <type_traits>
+
+namespace {
+
+const std::string FixedLibrary = "liblumiva-iconv-fixed.so";
+const std::string NoListLibrary = "liblumiva-iconv-nolist.so";
+const std::string MissingLibrary = "liblumiva-iconv-missing.so";
+
+static_assert(!std::is_copy_constructible_v<TLumiva>);
+static_assert(!std::is_copy_assignable_v<TLumiva>);
+static_assert(std::has_virtual_destructor_v<TLumiva>);
+
+bool IsLoaded(const std::string& Name)
+{
+    void* handle = dlopen(Name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+// Keeps the fixed library loaded beyond an engine's life and reads its count of open conversions.
+class TFixedLibraryProbe {
+public:
+    TFixedLibraryProbe() : Handle(dlopen(FixedLibrary.c_str(), RTLD_NOW))
+    {
+        if (Handle)
+            Count = reinterpret_cast<int (*)()>(dlsym(Handle, "lumiva_fixture_open_count"));
+    }
+    ~TFixedLibraryProbe()
+    {
+        if (Handle)
+            dlclose(Handle);
+    }
+    TFixedLibraryProbe(const TFixedLibraryProbe&) = delete;
+    TFixedLibraryProbe& operator=(const TFixedLibraryProbe&) = delete;
+
+    bool Ready() const { return Count != nullptr; }
+    int OpenConversions() const { return Count(); }
+
+private:
+    void* Handle;
+    int (*Count)() = nullptr;
+};
+
+std::string StartError(TLumiva& Engine, const std::string& From, const std::string& To, std::int32_t Translation)
+{
+    try {
+        Engine.Start(From, To, Translation);
+    } catch (const TLumiva::EStartError& error) {
+        return error.what();
+    }
+    return "(started)";
+}
+
+std::string InitError(const std::string& Library)
+{
+    try {
+        TLumiva engine(Library);
+    } catch (const TLumiva::EInitError& error) {
+        return error.what();
+    }
+    return "(loaded)";
+}
+
+TEST(LumivaInit, DefaultLibraryIsTheProjectsOwn)
+{
+    EXPECT_STREQ(ConversionLibraryName, "liblumiva-iconv.so");
+}
+
+TEST(LumivaInit, MissingLibraryRaisesAndLeavesNothingLoaded)
+{
+    EXPECT_EQ(InitError(MissingLibrary), "Cannot initialize \"liblumiva-iconv-missing.so\"");
+    EXPECT_FALSE(IsLoaded(MissingLibrary));
+}
+
+TEST(LumivaInit, LibraryWithoutListingRaisesAndIsUnloaded)
+{
+    ASSERT_FALSE(IsLoaded(NoListLibrary));
+    EXPECT_EQ(InitError(NoListLibrary), "Cannot initialize \"liblumiva-iconv-nolist.so\"");
+    EXPECT_FALSE(IsLoaded(NoListLibrary));
+}
+
+TEST(LumivaInit, EngineHoldsItsLibraryUntilDestroyed)
+{
+    ASSERT_FALSE(IsLoaded(FixedLibrary));
+    {
+        auto engine = std::make_unique<TLumiva>(FixedLibrary);
+        EXPECT_TRUE(IsLoaded(FixedLibrary));
+    }
+    EXPECT_FALSE(IsLoaded(FixedLibrary));
+}
+
+class LumivaFixed : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Probe.Ready()); }
+
+    TFixedLibraryProbe Probe;
+    TLumiva Engine{FixedLibrary};
+};
+
+TEST_F(LumivaFixed, GroupsAreSortedJoinedAndQuoted)
+{
+    TStringList groups{"left over"};
+    Engine.GetGroups(groups);
+    EXPECT_EQ(groups.Text(), "\"\"\r\n"
+                             "\"A,B\",\"MY ENC\",\"Q\"\"T\"\r\n"
+                             "\"TAB\tNAME\"\r\n"
+                             "ASCII\r\n"
+                             "CP819,ISO-8859-1,LATIN1\r\n"
+                             "koi8-r\r\n"
+                             "UTF-16\r\n"
+                             "UTF-16LE\r\n"
+                             "UTF-8,UTF8\r\n");
+}
+
+TEST_F(LumivaFixed, NamesAreSortedCaseBlind)
+{
+    TStringList names{"left over"};
+    Engine.GetNames(names);
+    EXPECT_EQ(names, (TStringList{"", "A,B", "ASCII", "CP819", "ISO-8859-1", "koi8-r", "LATIN1", "MY ENC", "Q\"T",
+                                  "TAB\tNAME", "UTF-16", "UTF-16LE", "UTF-8", "UTF8"}));
+    EXPECT_EQ(Engine.NameList(), names);
+}
+
+TEST_F(LumivaFixed, StartFindsNamesInAnyCase)
+{
+    EXPECT_NO_THROW(Engine.Start("latin1", "utf-16le", 0));
+    EXPECT_EQ(Probe.OpenConversions(), 1);
+    EXPECT_NO_THROW(Engine.Start("KOI8-R", "Utf-8", 2));
+    EXPECT_EQ(Probe.OpenConversions(), 1) << "a new Start closes the open conversion first";
+    Engine.Close();
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+TEST_F(LumivaFixed, StartReportsTheFirstFault)
+{
+    EXPECT_EQ(StartError(Engine, "NOPE", "UTF-16", 0), "Invalid encoding: NOPE");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "NOPE", 1), "Invalid encoding: NOPE");
+    EXPECT_EQ(StartError(Engine, "NOPE", "ALSO-NOPE", 3), "Invalid encoding: NOPE");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "NOPE", 3), "Invalid encoding: NOPE");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "UTF-16", 3), "Invalid translation identifier");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "UTF-16", -1), "Invalid translation identifier");
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+TEST_F(LumivaFixed, SuffixesComeOnlyFromTheTranslation)
+{
+    EXPECT_EQ(StartError(Engine, "UTF-8", "UTF-16LE//IGNORE", 0), "Invalid encoding: UTF-16LE//IGNORE");
+    EXPECT_EQ(StartError(Engine, "UTF-8//TRANSLIT", "UTF-16LE", 0), "Invalid encoding: UTF-8//TRANSLIT");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "utf-16le//translit", 1), "Invalid encoding: utf-16le//translit");
+}
+
+TEST_F(LumivaFixed, ListedNameTheLibraryRefusesCannotStart)
+{
+    EXPECT_EQ(StartError(Engine, "MY ENC", "UTF-8", 0), "Cannot start converting character encoding");
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+TEST_F(LumivaFixed, FailingStartClosesTheOpenConversion)
+{
+    for (const auto& [from, to, translation] :
+         {std::tuple<std::string, std::string, int>{"NOPE", "UTF-8", 0},
+          {"UTF-8", "NOPE", 0},
+          {"UTF-8", "ASCII", 7},
+          {"MY ENC", "UTF-8", 0}}) {
+        Engine.Start("ISO-8859-1", "UTF-8", 0);
+        ASSERT_EQ(Probe.OpenConversions(), 1);
+        EXPECT_THROW(Engine.Start(from, to, translation), TLumiva::EStartError) << from << " -> " << to;
+        EXPECT_EQ(Probe.OpenConversions(), 0) << from << " -> " << to;
+    }
+}
+
+TEST_F(LumivaFixed, FailedStartLeavesNoSignatureToSkip)
+{
+    Engine.Start("UTF-8", "UTF-16LE", 0);
+    EXPECT_THROW(Engine.Start("UTF-8", "NOPE", 0), TLumiva::EStartError);
+    // A plain UTF-8 conversion opened afterwards through another source name keeps every byte.
+    Engine.Start("UTF8", "UTF-16LE", 0);
+    const std::string in = "\xEF\xBB\xBF";
+    const char* inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char out[8];
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    Engine.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+    EXPECT_EQ(std::string(out, sizeof out - outLeft), "\xFF\xFE");
+}
+
+TEST_F(LumivaFixed, CloseIsAlwaysSafe)
+{
+    Engine.Close();
+    Engine.Close();
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+    Engine.Start("ASCII", "UTF-8", 0);
+    Engine.Close();
+    Engine.Close();
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+TEST(LumivaFixedLife, DestructionClosesTheOpenConversion)
+{
+    TFixedLibraryProbe probe;
+    ASSERT_TRUE(probe.Ready());
+    {
+        TLumiva engine(FixedLibrary);
+        engine.Start("ASCII", "UTF-16", 1);
+        EXPECT_EQ(probe.OpenConversions(), 1);
+    }
+    EXPECT_EQ(probe.OpenConversions(), 0);
+}
+
+} // namespace
