@@ -129,20 +129,22 @@ int main(int argc, char** argv)
     };
     Thread->OnFreed = [Freed] { Freed->set_value(); };
     InterruptTarget.store(Thread);
+    struct sigaction Action {};
+    Action.sa_handler = InterruptHandler;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &Action, nullptr);
+    // A Ctrl+C that came before the run is taken at its first check point.
+    pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
+    pthread_sigmask(SIG_BLOCK, &Interrupt, nullptr);
     try {
-        Thread->Start();
+        Thread->Start(); // the worker keeps SIGINT blocked
     } catch (const std::exception& E) {
         InterruptTarget.store(nullptr);
         delete Thread;
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
-
-    struct sigaction Action {};
-    Action.sa_handler = InterruptHandler;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, nullptr);
     pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
 
     App.exec();

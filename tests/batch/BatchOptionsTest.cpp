@@ -1,0 +1,193 @@
+#include "run/BatchOptions.h"
+
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+TBatchOptions Parsed(const std::vector<std::string>& Args)
+{
+    TBatchOptions Batch;
+    Batch.Parse(Args);
+    return Batch;
+}
+
+// The message of the usage error that Args raise, or "(none)".
+std::string UsageMessage(const std::vector<std::string>& Args)
+{
+    try {
+        Parsed(Args);
+    } catch (const TBatchOptions::EUsageError& E) {
+        return E.what();
+    }
+    return "(none)";
+}
+
+TEST(BatchOptions, DefaultsAreTheRecordsDefaults)
+{
+    const TBatchOptions Batch = Parsed({"a.txt"});
+    EXPECT_EQ(Batch.Options, DefaultConvertOptions());
+    EXPECT_EQ(Batch.Specs, DefaultConvertSpecs());
+    EXPECT_EQ(Batch.Answer, 2);
+    EXPECT_FALSE(Batch.Help);
+    ASSERT_EQ(Batch.Sources.size(), 1u);
+    EXPECT_FALSE(Batch.Sources[0].IsList);
+    EXPECT_EQ(Batch.Sources[0].Name, "a.txt");
+}
+
+TEST(BatchOptions, EveryOptionReachesItsField)
+{
+    const TBatchOptions Batch =
+        Parsed({"--from", "ISO-8859-1", "--to=UTF-32", "--translation", "Transliterate", "--buffer-size", "17",
+                "--prefix", "new_", "--backup-prefix", "bak_", "--utf8", "2", "--utf16", "3", "--utf32=4",
+                "--answer", "yes-to-all", "x", "--list", "l.txt", "--", "--y"});
+    EXPECT_EQ(Batch.Options.FromEncoding, "ISO-8859-1");
+    EXPECT_EQ(Batch.Options.ToEncoding, "UTF-32");
+    EXPECT_EQ(Batch.Options.Translation, trTransliterate);
+    EXPECT_EQ(Batch.Options.BufferSize, 17);
+    EXPECT_EQ(Batch.Options.Output, omPrefix);
+    EXPECT_EQ(Batch.Options.OutputPrefix, "new_");
+    EXPECT_TRUE(Batch.Options.BackupSrcFiles);
+    EXPECT_EQ(Batch.Options.BackupPrefix, "bak_");
+    EXPECT_EQ(Batch.Specs, (TConvertSpecs{2, 3, 4}));
+    EXPECT_EQ(Batch.Answer, 1);
+    ASSERT_EQ(Batch.Sources.size(), 3u);
+    EXPECT_EQ(Batch.Sources[0].Name, "x");
+    EXPECT_TRUE(Batch.Sources[1].IsList);
+    EXPECT_EQ(Batch.Sources[1].Name, "l.txt");
+    EXPECT_EQ(Batch.Sources[2].Name, "--y");
+    EXPECT_FALSE(Batch.Sources[2].IsList);
+}
+
+TEST(BatchOptions, OutputModesAndBackupsLastOneDecides)
+{
+    TBatchOptions Batch = Parsed({"--prefix", "p_", "--output-dir", "/out", "a"});
+    EXPECT_EQ(Batch.Options.Output, omDirectory);
+    EXPECT_EQ(Batch.Options.OutputDirectory, "/out");
+    EXPECT_EQ(Batch.Options.OutputPrefix, "p_");
+
+    Batch = Parsed({"--output-dir", "/out", "--overwrite", "--no-backup", "a"});
+    EXPECT_EQ(Batch.Options.Output, omOverwrite);
+    EXPECT_FALSE(Batch.Options.BackupSrcFiles);
+    EXPECT_EQ(Batch.Options.BackupPrefix, "Backup - ");
+
+    Batch = Parsed({"--overwrite", "--no-backup", "--backup-prefix", "old ", "a"});
+    EXPECT_TRUE(Batch.Options.BackupSrcFiles);
+    EXPECT_EQ(Batch.Options.BackupPrefix, "old ");
+}
+
+TEST(BatchOptions, AnswersAndTranslationsByName)
+{
+    const std::vector<std::pair<std::string, int>> Answers{
+        {"yes", 0}, {"yes-to-all", 1}, {"no", 2}, {"no-to-all", 3}, {"cancel", 4}};
+    for (const auto& [Word, Index] : Answers)
+        EXPECT_EQ(Parsed({"--answer", Word, "a"}).Answer, Index) << Word;
+    EXPECT_EQ(Parsed({"--translation", "none", "a"}).Options.Translation, trNone);
+    EXPECT_EQ(Parsed({"--translation", "ignore", "a"}).Options.Translation, trIgnore);
+}
+
+TEST(BatchOptions, BrokenRulesGiveTheWindowsMessages)
+{
+    EXPECT_EQ(UsageMessage({"--buffer-size", "0", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "-5", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "12k", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "4294967296", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--output-dir", "", "a"}), "--output-dir: Set text");
+    EXPECT_EQ(UsageMessage({"--output-dir", "out/dir", "a"}), "--output-dir: Set an absolute path");
+    EXPECT_EQ(UsageMessage({"--prefix", "", "a"}), "--prefix: Set text");
+    EXPECT_EQ(UsageMessage({"--prefix", "a;b", "a"}), "--prefix: Delete invalid file characters");
+    EXPECT_EQ(UsageMessage({"--prefix", "a/b", "a"}), "--prefix: Delete invalid file characters");
+    EXPECT_EQ(UsageMessage({"--backup-prefix", "\tx", "a"}), "--backup-prefix: Delete invalid file characters");
+    EXPECT_EQ(UsageMessage({"--backup-prefix=", "a"}), "--backup-prefix: Set text");
+    EXPECT_EQ(UsageMessage({"--translation", "fast", "a"}), "--translation: Select an item");
+    EXPECT_EQ(UsageMessage({"--answer", "maybe", "a"}), "--answer: Select an item");
+    EXPECT_EQ(UsageMessage({"--utf8", "3", "a"}), "--utf8: Select an item");
+    EXPECT_EQ(UsageMessage({"--utf16", "2", "a"}), "--utf16: Select an item");
+    EXPECT_EQ(UsageMessage({"--utf32", "x", "a"}), "--utf32: Select an item");
+    EXPECT_EQ(UsageMessage({"--list", "", "a"}), "--list: Set text");
+}
+
+TEST(BatchOptions, MalformedCommandLines)
+{
+    EXPECT_EQ(UsageMessage({}), "no file given");
+    EXPECT_EQ(UsageMessage({"--to", "UTF-8"}), "no file given");
+    EXPECT_EQ(UsageMessage({"--from"}), "--from: missing value");
+    EXPECT_EQ(UsageMessage({"--fast", "a"}), "unknown option --fast");
+    EXPECT_EQ(UsageMessage({"-x", "a"}), "unknown option -x");
+    EXPECT_EQ(UsageMessage({"--overwrite=yes", "a"}), "--overwrite: takes no value");
+    EXPECT_EQ(UsageMessage({"--help"}), "(none)");
+    EXPECT_EQ(UsageMessage({"-"}), "(none)"); // a file named "-"
+}
+
+TEST(BatchOptions, EncodingsAreLookedUpCaseBlindAndTakeTheListsSpelling)
+{
+    TStringList Names{"ISO-8859-1", "LATIN1", "UTF-16", "UTF-8"};
+    Names.Sort();
+    TBatchOptions Batch = Parsed({"--from", "latin1", "--to", "utf-16", "a"});
+    Batch.CheckEncodings(Names);
+    EXPECT_EQ(Batch.Options.FromEncoding, "LATIN1");
+    EXPECT_EQ(Batch.Options.ToEncoding, "UTF-16");
+
+    Batch = Parsed({"--to", "UTF-16//IGNORE", "a"});
+    try {
+        Batch.CheckEncodings(Names);
+        ADD_FAILURE() << "no error";
+    } catch (const TBatchOptions::EUsageError& E) {
+        EXPECT_STREQ(E.what(), "--to: Select an item in the list");
+    }
+    Batch = Parsed({"--from", "", "a"});
+    EXPECT_THROW(Batch.CheckEncodings(Names), TBatchOptions::EUsageError);
+
+    // No names at all: anything goes, as in an empty box.
+    Batch = Parsed({"--from", "whatever", "a"});
+    EXPECT_NO_THROW(Batch.CheckEncodings(TStringList{}));
+    EXPECT_EQ(Batch.Options.FromEncoding, "whatever");
+}
+
+TEST(BatchOptions, ListFilesFollowTheListCommandsRules)
+{
+    TempDir Dir;
+    WriteFile(Dir / "list.txt", std::string("one\r\n\r\ntwo\rthree\n  \n four \n\n") + '\0' + "after zero\n");
+    WriteFile(Dir / "second.txt", "last");
+    TBatchOptions Batch = Parsed({"first", "--list", Dir / "list.txt", "middle", "--list", Dir / "second.txt"});
+    EXPECT_EQ(Batch.FileList().Strings(),
+              (std::vector<std::string>{"first", "one", "two", "three", "  ", " four ", "middle", "last"}));
+
+    Batch = Parsed({"--list", Dir / "missing.txt"});
+    EXPECT_THROW(Batch.FileList(), Exception);
+    Batch = Parsed({"--list", Dir.Path()});
+    EXPECT_THROW(Batch.FileList(), Exception);
+}
+
+TEST(BatchOptions, ExitStatuses)
+{
+    EXPECT_EQ(BatchExitStatus(csCompleted, 0, 0), 0);
+    EXPECT_EQ(BatchExitStatus(csCompleted, 1, 0), 1);
+    EXPECT_EQ(BatchExitStatus(csCompleted, 0, 1), 1);
+    EXPECT_EQ(BatchExitStatus(csStopped, 0, 0), 2);
+    EXPECT_EQ(BatchExitStatus(csCanceled, 3, 0), 2);
+}
+
+TEST(BatchOptions, ReportTextAddsAFullStopAfterLettersOnly)
+{
+    EXPECT_EQ(TBatchOptions::ReportText("Set text"), "Set text.");
+    EXPECT_EQ(TBatchOptions::ReportText("Cannot initialize \"x.so\""), "Cannot initialize \"x.so\"");
+    EXPECT_EQ(TBatchOptions::ReportText("Done."), "Done.");
+    EXPECT_EQ(TBatchOptions::ReportText(""), "");
+}
+
+TEST(BatchOptions, HelpNamesEveryOptionAndExitStatus)
+{
+    const std::string Help = TBatchOptions::HelpText();
+    for (const char* Option : {"--from", "--to", "--translation", "--buffer-size", "--output-dir", "--prefix",
+                               "--overwrite", "--backup-prefix", "--no-backup", "--utf8", "--utf16", "--utf32",
+                               "--answer", "--list", "--help", "  64  "})
+        EXPECT_NE(Help.find(Option), std::string::npos) << Option;
+}
+
+} // namespace

@@ -1,0 +1,311 @@
+// lumiva-batch run as a separate process.
+
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using lmvtest::Bytes;
+using lmvtest::Exists;
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+const std::string Text = "h\xC3\xA9llo\n";
+const std::string Utf16Le = Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
+
+struct TChild {
+    pid_t Pid = -1;
+    int Out = -1;
+    int Err = -1;
+};
+
+struct TResult {
+    int Status = -1; // exit status, or 128 + signal
+    std::string Out;
+    std::string Err;
+};
+
+class BatchTwinTest : public ::testing::Test {
+protected:
+    std::string Program = lmvtest::BinDir() + "/lumiva-batch";
+    TempDir Dir;
+
+    // Starts Program with Args; HOME points into the test folder so that no default folder of the
+    // user is touched. With PendingInterrupt the program starts with a Ctrl+C already waiting.
+    TChild Spawn(const std::vector<std::string>& Args, const std::string& Executable = {},
+                 bool PendingInterrupt = false)
+    {
+        int OutPipe[2], ErrPipe[2];
+        EXPECT_EQ(::pipe2(OutPipe, O_CLOEXEC), 0);
+        EXPECT_EQ(::pipe2(ErrPipe, O_CLOEXEC), 0);
+
+        const std::string Path = Executable.empty() ? Program : Executable;
+        std::vector<std::string> Env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
+                Env.emplace_back(*e);
+        Env.push_back("HOME=" + Dir.Path());
+        Env.push_back("XDG_CONFIG_HOME=" + (Dir / "config"));
+        std::vector<char*> Argv{const_cast<char*>(Path.c_str())};
+        for (const auto& a : Args)
+            Argv.push_back(const_cast<char*>(a.c_str()));
+        Argv.push_back(nullptr);
+        std::vector<char*> Envp;
+        for (auto& e : Env)
+            Envp.push_back(e.data());
+        Envp.push_back(nullptr);
+
+        TChild Child;
+        Child.Pid = ::fork();
+        if (Child.Pid == 0) {
+            // Only async-signal-safe calls from here on.
+            ::dup2(OutPipe[1], 1);
+            ::dup2(ErrPipe[1], 2);
+            ::signal(SIGINT, SIG_DFL);
+            ::signal(SIGPIPE, SIG_DFL);
+            sigset_t Mask;
+            sigemptyset(&Mask);
+            if (PendingInterrupt) {
+                // Blocked and pending: both survive the exec.
+                sigaddset(&Mask, SIGINT);
+                ::sigprocmask(SIG_SETMASK, &Mask, nullptr);
+                ::kill(::getpid(), SIGINT);
+            } else {
+                ::sigprocmask(SIG_SETMASK, &Mask, nullptr);
+            }
+            ::execve(Path.c_str(), Argv.data(), Envp.data());
+            ::_exit(127);
+        }
+        EXPECT_GT(Child.Pid, 0);
+        ::close(OutPipe[1]);
+        ::close(ErrPipe[1]);
+        Child.Out = OutPipe[0];
+        Child.Err = ErrPipe[0];
+        return Child;
+    }
+
+    // Reads both outputs to their end, then reaps the child.
+    static TResult Finish(TChild Child)
+    {
+        TResult Result;
+        pollfd Fds[2] = {{Child.Out, POLLIN, 0}, {Child.Err, POLLIN, 0}};
+        std::string* Sinks[2] = {&Result.Out, &Result.Err};
+        int Open = 2;
+        while (Open > 0) {
+            if (::poll(Fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (Fds[i].fd < 0 || !(Fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                char Buffer[4096];
+                const ssize_t n = ::read(Fds[i].fd, Buffer, sizeof Buffer);
+                if (n > 0) {
+                    Sinks[i]->append(Buffer, static_cast<std::size_t>(n));
+                } else if (n == 0 || errno != EINTR) {
+                    ::close(Fds[i].fd);
+                    Fds[i].fd = -1;
+                    --Open;
+                }
+            }
+        }
+        int Status = 0;
+        while (::waitpid(Child.Pid, &Status, 0) < 0 && errno == EINTR) {
+        }
+        Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+        return Result;
+    }
+
+    TResult Run(const std::vector<std::string>& Args) { return Finish(Spawn(Args)); }
+
+    std::string Source(const std::string& Name, const std::string& Content = Text)
+    {
+        WriteFile(Dir / Name, Content);
+        return Dir / Name;
+    }
+    std::string Out(const std::string& Name = {}) const { return Dir / ("out/" + Name); }
+
+    static std::string FileLog(const std::string& Src, const std::string& Dest, const std::string& Outcome)
+    {
+        return "Convert character encoding:\r\n\t- Source file: " + Src + "\r\n\t- Destination file: " + Dest +
+               "\r\n" + Outcome + "\r\n";
+    }
+    static int Lines(const std::string& Text) { return static_cast<int>(std::count(Text.begin(), Text.end(), '\n')); }
+};
+
+TEST_F(BatchTwinTest, CleanRunPrintsTheLogWithCrLfAndExitsZero)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt");
+    const TResult R = Run({"--to", "utf-16", "--utf16", "3", "--output-dir", Out(), A, B});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_EQ(R.Err, "");
+    EXPECT_EQ(R.Out, "Created output directory: " + Out() + "\r\n" + FileLog(A, Out("a.txt"), "... Succeeded") +
+                         FileLog(B, Out("b.txt"), "... Succeeded") + "Completed - 0 errors, 0 warnings\r\n");
+    EXPECT_EQ(ReadFile(Out("a.txt")), Utf16Le);
+    EXPECT_EQ(ReadFile(Out("b.txt")), Utf16Le);
+}
+
+TEST_F(BatchTwinTest, DefaultsConvertUtf8ToUtf16IntoTheDesktopFolder)
+{
+    const std::string A = Source("a.txt", "hi");
+    const TResult R = Run({A});
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    // UTF-16 as the library writes it: a byte order mark and two 16-bit units.
+    const std::string Output = ReadFile(Dir / "Desktop/LMV Output/a.txt");
+    EXPECT_EQ(Output.size(), 6u);
+}
+
+TEST_F(BatchTwinTest, PrefixAndOverwriteModes)
+{
+    const std::string A = Source("a.txt");
+    TResult R = Run({"--to", "UTF-16", "--utf16", "3", "--prefix", "new_", A});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(Dir / "new_a.txt"), Utf16Le);
+
+    R = Run({"--to", "UTF-16", "--utf16", "3", "--overwrite", A});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(A), Utf16Le);
+    EXPECT_EQ(ReadFile(Dir / "Backup - a.txt"), Text);
+
+    const std::string B = Source("b.txt");
+    R = Run({"--to", "UTF-16", "--utf16", "3", "--overwrite", "--no-backup", B});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(B), Utf16Le);
+    EXPECT_FALSE(Exists(Dir / "Backup - b.txt"));
+}
+
+TEST_F(BatchTwinTest, FileErrorsExitOne)
+{
+    const std::string A = Source("a.txt", "ok"), B = Source("b.txt", "bad \xFF");
+    const TResult R = Run({"--output-dir", Out(), A, B, Dir / "missing.txt"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_NE(R.Out.find(FileLog(B, Out("b.txt"), "[Error] Cannot convert character encoding") + "... Failed\r\n"),
+              std::string::npos)
+        << R.Out;
+    EXPECT_NE(R.Out.find("[Error] Cannot open source file\r\n"), std::string::npos) << R.Out;
+    EXPECT_TRUE(R.Out.ends_with("Completed - 2 errors, 0 warnings\r\n"));
+    EXPECT_TRUE(Exists(Out("a.txt")));
+}
+
+TEST_F(BatchTwinTest, OverwriteQuestionsTakeTheAnswerOption)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt");
+    ::mkdir(Out().c_str(), 0700);
+    WriteFile(Out("a.txt"), "old");
+    WriteFile(Out("b.txt"), "old");
+    const std::vector<std::string> Common{"--utf16", "3", "--output-dir", Out(), A, B};
+    const auto With = [&](std::vector<std::string> Extra) {
+        Extra.insert(Extra.end(), Common.begin(), Common.end());
+        return Extra;
+    };
+
+    TResult R = Run(Common); // default: No
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Out.ends_with("Completed - 2 errors, 0 warnings\r\n")) << R.Out;
+    EXPECT_EQ(ReadFile(Out("a.txt")), "old");
+
+    R = Run(With({"--answer", "cancel"})); // Cancel, then the abort question gets Yes
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_TRUE(R.Out.ends_with("Stopped - 1 errors, 0 warnings\r\n")) << R.Out;
+    EXPECT_EQ(R.Out.find("b.txt"), std::string::npos) << "the second file is not reached";
+
+    R = Run(With({"--answer", "yes"}));
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(Out("a.txt")), Utf16Le);
+    EXPECT_EQ(ReadFile(Out("b.txt")), Utf16Le);
+}
+
+TEST_F(BatchTwinTest, PreparationFailureExitsTwo)
+{
+    WriteFile(Dir / "blocker", "");
+    const TResult R = Run({"--output-dir", Dir / "blocker/out", Source("a.txt")});
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_EQ(R.Out, "[Error] Cannot create output directory: " + (Dir / "blocker/out") +
+                         "\r\nCanceled - 1 errors, 0 warnings\r\n");
+}
+
+TEST_F(BatchTwinTest, ListFileNamesTheSources)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt"), C = Source("c.txt"), D = Source("d.txt");
+    WriteFile(Dir / "list.txt", A + "\r\n\r\n" + B + "\r" + C + "\n" + '\0' + D + "\n");
+    const TResult R = Run({"--utf16", "3", "--output-dir", Out(), "--list", Dir / "list.txt"});
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    EXPECT_EQ(lmvtest::ListDir(Out()), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+
+    const TResult Missing = Run({"--output-dir", Out(), "--list", Dir / "nolist.txt"});
+    EXPECT_EQ(Missing.Status, 3);
+    EXPECT_EQ(Lines(Missing.Err), 1);
+    EXPECT_EQ(Missing.Out, "");
+}
+
+TEST_F(BatchTwinTest, BadUsageIsOneLineAndSixtyFour)
+{
+    const std::string A = Source("a.txt");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> Cases{
+        {{"--to", "NO-SUCH-ENCODING", A}, "Select an item in the list"},
+        {{"--from", "UTF-16//IGNORE", A}, "Select an item in the list"},
+        {{"--buffer-size", "0", A}, "Set a number greater than 0"},
+        {{"--output-dir", "relative/out", A}, "Set an absolute path"},
+        {{"--prefix", "a:b", A}, "Delete invalid file characters"},
+        {{"--backup-prefix", "", A}, "Set text"},
+        {{"--utf16", "2", A}, "Select an item"},
+        {{"--bogus", A}, "unknown option --bogus"},
+        {{"--to", "UTF-8"}, "no file given"},
+    };
+    for (const auto& [Args, Message] : Cases) {
+        const TResult R = Run(Args);
+        EXPECT_EQ(R.Status, 64) << Message;
+        EXPECT_EQ(Lines(R.Err), 1) << R.Err;
+        EXPECT_NE(R.Err.find(Message), std::string::npos) << R.Err;
+        EXPECT_EQ(R.Out, "");
+    }
+    EXPECT_FALSE(Exists(Dir / "Desktop"));
+}
+
+TEST_F(BatchTwinTest, HelpGoesToStandardOutput)
+{
+    const TResult R = Run({"--help"});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_TRUE(R.Out.starts_with("Usage: lumiva-batch [OPTIONS] FILE...\n")) << R.Out;
+    EXPECT_EQ(R.Err, "");
+}
+
+TEST_F(BatchTwinTest, MissingConversionLibraryExitsThree)
+{
+    const std::string Copy = Dir / "lumiva-batch";
+    std::filesystem::copy_file(Program, Copy);
+    ::chmod(Copy.c_str(), 0755);
+    const TResult R = Finish(Spawn({Source("a.txt")}, Copy));
+    EXPECT_EQ(R.Status, 3);
+    EXPECT_EQ(R.Err, "lumiva-batch: Cannot initialize \"liblumiva-iconv.so\"\n");
+    EXPECT_EQ(R.Out, "");
+}
+
+// Ctrl+C before the run starts: taken at the end of the preparation, the run is canceled.
+TEST_F(BatchTwinTest, InterruptCancelsTheRun)
+{
+    const std::string A = Source("a.txt");
+    const TResult R = Finish(Spawn({"--output-dir", Out(), A}, {}, true));
+    EXPECT_EQ(R.Status, 2) << R.Out << R.Err;
+    EXPECT_EQ(R.Out, "Created output directory: " + Out() + "\r\nCanceled - 0 errors, 0 warnings\r\n");
+    EXPECT_EQ(R.Err, "");
+    EXPECT_FALSE(Exists(Out("a.txt")));
+}
+
+} // namespace
