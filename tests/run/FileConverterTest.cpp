@@ -1,0 +1,435 @@
+#include "run/FileConverter.h"
+
+#include "engine/Lumiva.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using lmvtest::Bytes;
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+// The whole text in one call of the C library's iconv, then its reset: what a converter that
+// sees the file at once writes.
+std::string OneShot(const std::string& From, const std::string& To, const std::string& Text)
+{
+    const iconv_t cd = ::iconv_open(To.c_str(), From.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        ADD_FAILURE() << "iconv_open " << From << " -> " << To;
+        return {};
+    }
+    std::string out(Text.size() * 8 + 64, '\0');
+    char* in = const_cast<char*>(Text.data());
+    std::size_t inLeft = Text.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    if (::iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+        ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+        ADD_FAILURE() << "iconv " << From << " -> " << To << " errno " << errno;
+    ::iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string Repeat(const std::string& Text, int Times)
+{
+    std::string result;
+    for (int i = 0; i < Times; ++i)
+        result += Text;
+    return result;
+}
+
+struct TResult {
+    std::string Error; // empty on success
+    std::string Output;
+};
+
+class FileConverter : public testing::Test {
+protected:
+    static void SetUpTestSuite() { Engine = new TLumiva(); }
+    static void TearDownTestSuite()
+    {
+        delete Engine;
+        Engine = nullptr;
+    }
+
+    // Converts Text from a source file into a fresh empty temporary file.
+    TResult Run(const std::string& Text, const std::string& From, const std::string& To, std::int32_t BufferSize,
+                const std::string& Signature = {}, std::int32_t Translation = 0)
+    {
+        WriteFile(Source, Text);
+        return RunFile(Source, From, To, BufferSize, Signature, Translation);
+    }
+
+    TResult RunFile(const std::string& SourceName, const std::string& From, const std::string& To,
+                    std::int32_t BufferSize, const std::string& Signature = {}, std::int32_t Translation = 0)
+    {
+        WriteFile(Temp, "");
+        TFileConverter converter(*Engine, From, To, Translation, BufferSize, Signature);
+        TResult result;
+        try {
+            converter.ConvertFile(SourceName, Temp);
+        } catch (const EConvertError& e) {
+            result.Error = e.what();
+        }
+        result.Output = ReadFile(Temp);
+        return result;
+    }
+
+    static TLumiva* Engine;
+    TempDir Dir;
+    std::string Source = Dir / "source";
+    std::string Temp = Dir / "LMVtemp";
+};
+
+TLumiva* FileConverter::Engine = nullptr;
+
+// Text in UTF-8 and the longest character it holds in the source and in the target encoding.
+struct TChunkCase {
+    const char* Name;
+    const char* From;
+    const char* To;
+    std::string Utf8Text;
+    std::size_t LongestIn;
+    std::size_t LongestOut;
+};
+
+std::vector<TChunkCase> ChunkCases()
+{
+    std::string latin;
+    for (int c = 0x20; c < 0x100; ++c)
+        if (c < 0x7F || c >= 0xA0)
+            latin += OneShot("ISO-8859-1", "UTF-8", std::string(1, static_cast<char>(c)));
+    const std::string mixed = "ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80-\xE6\x96\x87\xD0\x96z"; // ASCII, 2, 3, 4 bytes
+    const std::string japanese = "a\xE3\x81\x82\xEF\xBD\xB1\xE6\xBC\xA2\xE5\xAD\x97-\xE3\x82\xAB"; // kana, half-width, kanji
+    const std::string chinese = "x\xE4\xB8\xAD\xE6\x96\x87\xE7\xB7\xA8\xE7\xA2\xBC;";
+    return {
+        {"Latin1ToUtf32", "ISO-8859-1", "UTF-32BE", Repeat(latin, 8), 1, 4},
+        {"Utf32ToLatin1", "UTF-32BE", "ISO-8859-1", Repeat(latin, 8), 4, 1},
+        {"Utf8ToUtf16", "UTF-8", "UTF-16LE", Repeat(mixed, 97), 4, 4},
+        {"ShiftJisToUtf8", "SHIFT_JIS", "UTF-8", Repeat(japanese, 151), 2, 3},
+        {"GbkToUtf8", "GBK", "UTF-8", Repeat(chinese, 163), 2, 3},
+    };
+}
+
+TEST_F(FileConverter, EveryBufferSizeGivesTheOneShotResultOrFailsWhenACharacterCannotFit)
+{
+    for (const TChunkCase& c : ChunkCases()) {
+        const std::string source = OneShot("UTF-8", c.From, c.Utf8Text);
+        const std::string expected = OneShot(c.From, c.To, source);
+        ASSERT_GT(source.size(), 1000u) << c.Name;
+        std::vector<std::int32_t> sizes;
+        for (std::int32_t size = 2; size <= 64; ++size)
+            sizes.push_back(size);
+        for (const std::int32_t size : {65, 127, 1001, 4096, 65536, 65537})
+            sizes.push_back(size);
+        for (const std::int32_t size : sizes) {
+            const std::size_t in = static_cast<std::size_t>(size) / 2;
+            const std::size_t out = static_cast<std::size_t>(size) - in;
+            const TResult result = Run(source, c.From, c.To, size, "SIG");
+            if (in >= c.LongestIn && out >= c.LongestOut) {
+                EXPECT_EQ(result.Error, "") << c.Name << " size " << size;
+                EXPECT_EQ(result.Output, "SIG" + expected) << c.Name << " size " << size;
+            } else {
+                EXPECT_EQ(result.Error, "Cannot convert character encoding") << c.Name << " size " << size;
+            }
+        }
+    }
+}
+
+TEST_F(FileConverter, TheLibrarysOwnMarkIsWrittenOnce)
+{
+    const std::string source = Repeat("Hello, W\xF6rld! ", 40);
+    for (const std::int32_t size : {8, 13, 64, 65537}) {
+        const TResult result = Run(source, "ISO-8859-1", "UTF-32", size);
+        EXPECT_EQ(result.Error, "") << size;
+        EXPECT_EQ(result.Output, OneShot("ISO-8859-1", "UTF-32", source)) << size;
+    }
+}
+
+TEST_F(FileConverter, WorkedExampleWritesTwentyBytes)
+{
+    const TResult result = Run("abcdefghij", "ISO-8859-1", "UTF-16BE", 16);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, Bytes({0, 'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 'f', 0, 'g', 0, 'h', 0, 'i', 0, 'j'}));
+
+    // A source of exactly the input buffer's size.
+    EXPECT_EQ(Run("abcdefgh", "ISO-8859-1", "UTF-16BE", 16).Output, Bytes({0, 'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 'f', 0, 'g', 0, 'h'}));
+}
+
+TEST_F(FileConverter, AnEmptySourceGivesJustTheSignature)
+{
+    for (const std::int32_t size : {65536, 2, 1, 0}) {
+        const TResult result = Run("", "UTF-8", "UTF-16LE", size, Bytes({0xFF, 0xFE}));
+        EXPECT_EQ(result.Error, "") << size;
+        EXPECT_EQ(result.Output, Bytes({0xFF, 0xFE})) << size;
+        EXPECT_EQ(Run("", "UTF-8", "UTF-8", size).Output, "") << size;
+    }
+}
+
+TEST_F(FileConverter, AUtf8SourceSignatureIsDroppedAndTheRunsOwnWritten)
+{
+    const std::string bom = Bytes({0xEF, 0xBB, 0xBF});
+    // Nothing but the signature: the signature is consumed, which is progress.
+    TResult result = Run(bom, "UTF-8", "UTF-8", 65536, bom);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, bom);
+
+    result = Run(bom + "text", "utf-8", "UTF-8", 65536, bom);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, bom + "text");
+
+    result = Run(bom + "text", "UTF-8", "UTF-16BE", 8);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, Bytes({0, 't', 0, 'e', 0, 'x', 0, 't'}));
+}
+
+TEST_F(FileConverter, AnInvalidSequenceFailsAfterTheTextBeforeIt)
+{
+    const std::string before = Repeat("0123456789", 10);
+    const TResult result = Run(before + "\xFF" + "after", "UTF-8", "UTF-16LE", 32, "SIG");
+    EXPECT_EQ(result.Error, "Cannot convert character encoding");
+    EXPECT_EQ(result.Output, "SIG" + OneShot("UTF-8", "UTF-16LE", before));
+}
+
+TEST_F(FileConverter, ASequenceCutOffAtTheEndFails)
+{
+    const std::string before = Repeat("\xE4\xB8\xAD", 30);
+    const TResult result = Run(before + "\xE4\xB8", "UTF-8", "UTF-16LE", 20);
+    EXPECT_EQ(result.Error, "Cannot convert character encoding");
+    EXPECT_EQ(result.Output, OneShot("UTF-8", "UTF-16LE", before));
+}
+
+TEST_F(FileConverter, BuffersTooSmallForOneCharacterFail)
+{
+    // One output byte cannot take a UTF-16 character.
+    EXPECT_EQ(Run("abc", "ISO-8859-1", "UTF-16LE", 2).Error, "Cannot convert character encoding");
+    // No input byte at all: the output would be cut off.
+    for (const std::int32_t size : {1, 0, -5}) {
+        const TResult result = Run("abc", "ISO-8859-1", "ISO-8859-1", size, "SIG");
+        EXPECT_EQ(result.Error, "Cannot convert character encoding") << size;
+    }
+    // Two bytes each way are enough for single-byte text.
+    EXPECT_EQ(Run("abc", "ISO-8859-1", "ISO-8859-1", 2).Output, "abc");
+}
+
+TEST_F(FileConverter, IgnoreDropsWholeChunksOfCharactersTheTargetLacks)
+{
+    const std::string text = "a" + Repeat("\xE4\xB8\xAD", 20) + "b" + Repeat("\xE6\x96\x87", 7) + "c";
+    for (const std::int32_t size : {8, 9, 64, 65536}) {
+        const TResult result = Run(text, "UTF-8", "ISO-8859-1", size, "", 1);
+        EXPECT_EQ(result.Error, "") << size;
+        EXPECT_EQ(result.Output, "abc") << size;
+    }
+    // Without Ignore the first such character fails the file.
+    const TResult result = Run(text, "UTF-8", "ISO-8859-1", 64);
+    EXPECT_EQ(result.Error, "Cannot convert character encoding");
+    EXPECT_EQ(result.Output, "a");
+}
+
+TEST_F(FileConverter, AStatefulTargetEndsInItsInitialState)
+{
+    const std::string text = Repeat("abc \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 50) + "\xE3\x81\x82";
+    const std::string expected = OneShot("UTF-8", "ISO-2022-JP", text);
+    ASSERT_EQ(expected.substr(expected.size() - 3), "\x1B(B");
+    for (const std::int32_t size : {16, 17, 100, 65536}) {
+        const TResult result = Run(text, "UTF-8", "ISO-2022-JP", size);
+        EXPECT_EQ(result.Error, "") << size;
+        EXPECT_EQ(result.Output, expected) << size;
+    }
+}
+
+TEST_F(FileConverter, AnEngineThatCannotStartFailsTheFile)
+{
+    EXPECT_EQ(Run("abc", "UTF-8", "NO-SUCH-ENCODING", 64).Error, "Cannot start converting character encoding");
+    EXPECT_EQ(Run("abc", "NO-SUCH-ENCODING", "UTF-8", 64).Error, "Cannot start converting character encoding");
+    EXPECT_EQ(Run("abc", "UTF-8", "UTF-8//IGNORE", 64).Error, "Cannot start converting character encoding");
+    EXPECT_EQ(Run("abc", "UTF-8", "UTF-8", 64, "", 3).Error, "Cannot start converting character encoding");
+    // The engine is free for the next file.
+    const TResult result = Run("abc", "UTF-8", "UTF-16BE", 64);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, Bytes({0, 'a', 0, 'b', 0, 'c'}));
+}
+
+TEST_F(FileConverter, FilesThatCannotBeOpenedFailTheFile)
+{
+    std::filesystem::create_directory(Dir / "folder");
+    EXPECT_EQ(RunFile(Dir / "folder", "UTF-8", "UTF-8", 64).Error, "Cannot open source file");
+    EXPECT_EQ(RunFile(Dir / "missing", "UTF-8", "UTF-8", 64).Error, "Cannot open source file");
+    ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(RunFile(Dir / "pipe", "UTF-8", "UTF-8", 64).Error, "Cannot open source file");
+
+    WriteFile(Source, "abc");
+    TFileConverter converter(*Engine, "UTF-8", "UTF-8", 0, 64, "");
+    try {
+        converter.ConvertFile(Source, Dir / "no-temp");
+        ADD_FAILURE() << "no exception";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Cannot open temporary file");
+    }
+    // The temporary file is never created here.
+    EXPECT_FALSE(lmvtest::Exists(Dir / "no-temp"));
+    try {
+        converter.ConvertFile(Source, Dir / "folder");
+        ADD_FAILURE() << "no exception";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Cannot open temporary file");
+    }
+}
+
+// Runs the conversion in a child whose files may not grow beyond Limit bytes, as on a full
+// disk; the child sends back the failure message ("" for success).
+std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source, const std::string& Temp,
+                                     rlim_t Limit, const std::string& Signature)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{Limit, Limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string message;
+        try {
+            TFileConverter(Engine, "ISO-8859-1", "UTF-16LE", 0, 4096, Signature).ConvertFile(Source, Temp);
+        } catch (const EConvertError& e) {
+            message = e.what();
+        }
+        const ssize_t written = ::write(fds[1], message.data(), message.size());
+        ::_exit(written == static_cast<ssize_t>(message.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string message;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        message.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "child did not report";
+    return message;
+}
+
+TEST_F(FileConverter, AFullDiskFailsTheWriteToTheTemporaryFile)
+{
+    const std::string text = Repeat("full disk ", 10000);
+    WriteFile(Source, text);
+
+    WriteFile(Temp, "");
+    EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, 50000, "SIG"), "Cannot write to temporary file");
+    EXPECT_EQ(ReadFile(Temp).size(), 50000u);
+    // Not even the signature fits.
+    WriteFile(Temp, "");
+    EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, 2, "SIG"), "Cannot write to temporary file");
+    // With room enough the same child succeeds.
+    WriteFile(Temp, "");
+    EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, 1 << 20, "SIG"), "");
+    EXPECT_EQ(ReadFile(Temp), "SIG" + OneShot("ISO-8859-1", "UTF-16LE", text));
+}
+
+TEST_F(FileConverter, ASourceShorterThanItsSizeFailsTheRead)
+{
+    // sysfs files claim a page and hold a few bytes: the read comes up short.
+    for (const char* name : {"/sys/devices/system/cpu/online", "/sys/kernel/mm/transparent_hugepage/enabled"}) {
+        struct stat st;
+        if (::stat(name, &st) != 0 || st.st_size != 4096 || ReadFile(name).size() >= 4096)
+            continue;
+        EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 64).Error, "Cannot read from source file");
+        EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 65536).Error, "Cannot read from source file");
+        return;
+    }
+    GTEST_SKIP() << "no sysfs file that claims more than it holds";
+}
+
+TEST(FileConverterTemp, MakeTempFileCreatesANewEmptyFileOrFails)
+{
+    TempDir dir;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", dir.Path().c_str(), 1);
+    const std::string first = TFileConverter::MakeTempFile();
+    const std::string second = TFileConverter::MakeTempFile();
+    ::setenv("TMPDIR", (dir / "missing").c_str(), 1);
+    std::string message;
+    try {
+        TFileConverter::MakeTempFile();
+    } catch (const EConvertError& e) {
+        message = e.what();
+    }
+    if (old)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+
+    EXPECT_EQ(message, "Cannot create temporary file");
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(dir.Path() + "/LMV", 0), 0u) << name;
+        EXPECT_EQ(ReadFile(name), "");
+    }
+}
+
+// Over 4 GiB through a pipe: the count of source bytes must not wrap at 32 bits. The test run
+// skips SLOW_ tests; run it with --gtest_filter='*SLOW_*'.
+TEST_F(FileConverter, SLOW_SourcesBeyondFourGibibytesAreStreamedWhole)
+{
+    const std::uint64_t size = (std::uint64_t{1} << 32) + 4099;
+    {
+        const int fd = ::open(Source.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size - 3)), 0); // sparse zeros
+        ASSERT_EQ(::pwrite(fd, "end", 3, static_cast<off_t>(size - 3)), 3);
+        ::close(fd);
+    }
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    std::uint64_t received = 0;
+    std::string tail;
+    std::thread reader([&] {
+        std::vector<char> buffer(1 << 20);
+        ssize_t n;
+        while ((n = ::read(fds[0], buffer.data(), buffer.size())) > 0) {
+            received += static_cast<std::uint64_t>(n);
+            tail.append(buffer.data(), static_cast<std::size_t>(n));
+            if (tail.size() > 16)
+                tail.erase(0, tail.size() - 16);
+        }
+    });
+    std::string error;
+    try {
+        TFileConverter(*Engine, "ISO-8859-1", "UTF-8", 0, 1 << 20, "")
+            .ConvertFile(Source, "/proc/self/fd/" + std::to_string(fds[1]));
+    } catch (const EConvertError& e) {
+        error = e.what();
+    }
+    ::close(fds[1]);
+    reader.join();
+    ::close(fds[0]);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(received, size);
+    EXPECT_EQ(tail.substr(tail.size() - 3), "end");
+}
+
+} // namespace
