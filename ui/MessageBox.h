@@ -10,8 +10,12 @@ class QWidget;
 // The application title, "Lumiva".
 QString ApplicationTitle();
 
+// A text in the locale's character set for a label: CR LF and lone CR become line feeds.
+QString ToDisplayText(const std::string& Text);
+
 // A message box from classic MB_* flags (buttons, icon), raised and activated; returns ID* values.
-// An empty caption means the application title.
+// An empty caption means the application title; a null parent means the active modal widget or,
+// without one, the active window.
 std::int32_t ShowMessageBox(const std::string& Text, std::uint32_t Flags, const QString& Caption = {},
                             QWidget* Parent = nullptr);
 
