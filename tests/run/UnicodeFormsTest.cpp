@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -17,6 +18,11 @@ struct TFormCase {
     const char* Target;
     std::string Signature;
 };
+
+void PrintTo(const TFormCase& c, std::ostream* os)
+{
+    *os << c.ToEncoding << ' ' << c.Utf8 << ' ' << c.Utf16 << ' ' << c.Utf32;
+}
 
 class UnicodeForms : public testing::TestWithParam<TFormCase> {};
 
@@ -60,6 +66,11 @@ struct TRefusedCase {
     std::int32_t Utf8, Utf16, Utf32;
     const char* Message;
 };
+
+void PrintTo(const TRefusedCase& c, std::ostream* os)
+{
+    *os << c.ToEncoding << ' ' << c.Utf8 << ' ' << c.Utf16 << ' ' << c.Utf32;
+}
 
 class UnicodeFormsRefused : public testing::TestWithParam<TRefusedCase> {};
 
