@@ -7,7 +7,9 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <gnu/lib-names.h>
 #include <iconv.h>
+#include <link.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -291,11 +293,22 @@ std::vector<std::string> GconvFolders()
             rest = rest.substr(colon + 1);
         }
     }
-    // The built-in folder is "gconv" beside the C library that provides iconv_open here.
+    // The built-in folder is "gconv" beside the C library actually loaded: the object that
+    // provides iconv_open, and, should that address lead elsewhere (a non-PIE program's PLT
+    // entry), the object loaded under the C library's own soname.
+    std::vector<std::string> libraries;
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&::iconv_open), &info) != 0 && info.dli_fname != nullptr &&
-        info.dli_fname[0] != '\0') {
-        const std::string library = info.dli_fname;
+    if (::dladdr(reinterpret_cast<void*>(&::iconv_open), &info) != 0 && info.dli_fname != nullptr)
+        libraries.emplace_back(info.dli_fname);
+    if (void* libc = ::dlopen(LIBC_SO, RTLD_LAZY | RTLD_NOLOAD)) {
+        link_map* map = nullptr;
+        if (::dlinfo(libc, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr)
+            libraries.emplace_back(map->l_name);
+        ::dlclose(libc);
+    }
+    for (const auto& library : libraries) {
+        if (library.empty() || library.find('/') == std::string::npos)
+            continue;
         candidates.push_back(ParentFolder(CanonicalPath(library)) + "/gconv");
         candidates.push_back(ParentFolder(library) + "/gconv");
     }
