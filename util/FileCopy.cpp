@@ -170,6 +170,9 @@ bool CopyFileReplace(const std::string& Source, const std::string& Target)
     // Only a plain file is replaced; a directory, device or pipe stays as it is.
     if (replacing && !S_ISREG(old.st_mode))
         return false;
+    // The rename would get past a file its owner made read-only; a plain copy would not.
+    if (replacing && ::access(target.c_str(), W_OK) != 0)
+        return false;
 
     std::string partial;
     TFd out(CreateSibling(target, partial));

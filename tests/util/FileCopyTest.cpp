@@ -153,6 +153,38 @@ TEST(CopyFileReplace, RefusesDirectoriesAndMissingFilesWithoutTouchingAnything)
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"folder", "source", "target"}));
 }
 
+// A file its owner made read-only is not replaced, while a writable one beside it is. Root may
+// write anything, so as root the copies run in a child that has become an ordinary user.
+TEST(CopyFileReplace, LeavesAReadOnlyFileAlone)
+{
+    TempDir dir;
+    WriteFile(dir / "source", "new");
+    WriteFile(dir / "locked", "old");
+    WriteFile(dir / "open", "old");
+    ::chmod(dir.Path().c_str(), 0777);
+    ::chmod((dir / "source").c_str(), 0644);
+    ::chmod((dir / "locked").c_str(), 0444);
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown((dir / "locked").c_str(), user, static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(::chown((dir / "open").c_str(), user, static_cast<gid_t>(-1)), 0);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(user) != 0))
+            ::_exit(9);
+        const bool locked = CopyFileReplace(dir / "source", dir / "locked");
+        const bool open = CopyFileReplace(dir / "source", dir / "open");
+        ::_exit((locked ? 1 : 0) | (open ? 2 : 0));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(ReadFile(dir / "locked"), "old");
+    EXPECT_EQ(ReadFile(dir / "open"), "new");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"locked", "open", "source"}));
+}
+
 TEST(CopyFileReplace, AFullDiskLeavesTheTargetAsItWasAndNoPartialFile)
 {
     TempDir dir;
