@@ -1,0 +1,308 @@
+// A disk that fills up at each step of a file: the temporary file, the backup of the source and
+// the copy to the destination, in every output mode. Whatever fails, the source and any file that
+// existed stay byte for byte as they were, nothing half-written is left behind, the temporary
+// folder ends empty, the log names the step, and the run goes on with the next file.
+//
+// A file-size limit (RLIMIT_FSIZE) caps every file the process writes at the same size, and the
+// copy to the destination writes exactly the bytes of the temporary file: a limit cannot let the
+// temporary file through and stop the copy. The copy step therefore runs against a real full
+// disk, a small tmpfs mounted in a private mount namespace (root only; skipped elsewhere).
+
+#include "tests/common/TestSupport.h"
+#include "tests/faults/BatchRunner.h"
+#include "tests/faults/FaultSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lmvfault::FindEntry;
+using lmvfault::MakeDir;
+using lmvfault::ParseLog;
+using lmvfault::Repeat;
+using lmvfault::RunBatch;
+using lmvfault::TFileEntry;
+using lmvfault::TLaunch;
+using lmvfault::TOutcome;
+using lmvfault::TRunLog;
+using lmvtest::ListDir;
+using lmvtest::ReadFile;
+using lmvtest::WriteFile;
+
+using TNames = std::vector<std::string>;
+
+const std::string TempWriteError = "Cannot write to temporary file";
+const std::string CopyError = "Cannot copy temporary file to destination file";
+const std::string BackupError = "Cannot backup source file";
+
+// UTF-16 as the runs write it by default: little-endian after its signature.
+std::string Utf16(const std::string& Ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (char c : Ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// Lines of ASCII text, Size bytes in all.
+std::string AsciiText(std::size_t Size, char Letter)
+{
+    std::string line(63, Letter);
+    line += '\n';
+    std::string text = Repeat(line, Size / 64 + 1);
+    text.resize(Size);
+    return text;
+}
+
+class FullDisk : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MakeDir(Tmp);
+        MakeDir(Src);
+    }
+
+    TOutcome Run(std::vector<std::string> Args, long long Limit = -1)
+    {
+        TLaunch launch;
+        launch.Args = std::move(Args);
+        launch.TmpDir = Tmp;
+        launch.FileSizeLimit = Limit;
+        return RunBatch(launch);
+    }
+
+    // Each file of the run failed with the error given, or succeeded when none is given.
+    void ExpectLog(const TOutcome& Outcome, const std::vector<std::pair<std::string, std::string>>& Files)
+    {
+        const TRunLog log = ParseLog(Outcome.Out);
+        ASSERT_TRUE(log.WellFormed) << Outcome.Describe();
+        ASSERT_EQ(log.Files.size(), Files.size()) << Outcome.Describe();
+        std::size_t errors = 0;
+        for (const auto& [source, error] : Files) {
+            const TFileEntry* entry = FindEntry(log, source);
+            ASSERT_NE(entry, nullptr) << Outcome.Describe();
+            if (error.empty()) {
+                EXPECT_TRUE(entry->Succeeded) << source << "\n" << Outcome.Describe();
+                EXPECT_TRUE(entry->Errors.empty()) << source << "\n" << Outcome.Describe();
+            } else {
+                ++errors;
+                EXPECT_TRUE(entry->Failed) << source << "\n" << Outcome.Describe();
+                EXPECT_EQ(entry->Errors, TNames{error}) << source << "\n" << Outcome.Describe();
+            }
+            EXPECT_TRUE(entry->Warnings.empty()) << source << "\n" << Outcome.Describe();
+        }
+        EXPECT_TRUE(log.RunErrors.empty()) << Outcome.Describe();
+        EXPECT_EQ(log.Summary, "Completed - " + std::to_string(errors) + " errors, 0 warnings");
+        EXPECT_TRUE(Outcome.Exited) << Outcome.Describe();
+        EXPECT_EQ(Outcome.ExitCode, errors ? 1 : 0) << Outcome.Describe();
+        EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind";
+    }
+
+    lmvtest::TempDir Root;
+    const std::string Tmp = Root / "tmp";
+    const std::string Src = Root / "src";
+    const std::string Out = Root / "out";
+};
+
+// ---- The temporary file: a file-size limit below the converted size of the first file.
+
+constexpr long long TempLimit = 16 * 1024;
+const std::string Big = AsciiText(20000, 'b'); // 40002 bytes in UTF-16
+const std::string Small = "small\n";
+const std::string OldContent = "what was there before\n";
+
+TEST_F(FullDisk, TemporaryFileFullInDirectoryModeLeavesExistingDestination)
+{
+    WriteFile(Src + "/big.txt", Big);
+    WriteFile(Src + "/small.txt", Small);
+    MakeDir(Out);
+    WriteFile(Out + "/big.txt", OldContent);
+
+    const TOutcome outcome =
+        Run({"--output-dir", Out, "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
+
+    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
+    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
+    EXPECT_EQ(ReadFile(Out + "/big.txt"), OldContent);
+    EXPECT_EQ(ReadFile(Out + "/small.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Out), (TNames{"big.txt", "small.txt"}));
+    EXPECT_EQ(ListDir(Src), (TNames{"big.txt", "small.txt"}));
+}
+
+TEST_F(FullDisk, TemporaryFileFullInPrefixModeLeavesExistingDestination)
+{
+    WriteFile(Src + "/big.txt", Big);
+    WriteFile(Src + "/small.txt", Small);
+    WriteFile(Src + "/new_big.txt", OldContent);
+
+    const TOutcome outcome =
+        Run({"--prefix", "new_", "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
+
+    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
+    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
+    EXPECT_EQ(ReadFile(Src + "/new_big.txt"), OldContent);
+    EXPECT_EQ(ReadFile(Src + "/new_small.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Src), (TNames{"big.txt", "new_big.txt", "new_small.txt", "small.txt"}));
+}
+
+TEST_F(FullDisk, TemporaryFileFullInOverwriteModeLeavesSourceAndOldBackup)
+{
+    WriteFile(Src + "/big.txt", Big);
+    WriteFile(Src + "/small.txt", Small);
+    WriteFile(Src + "/Backup - big.txt", OldContent);
+
+    const TOutcome outcome =
+        Run({"--overwrite", "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
+
+    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
+    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
+    EXPECT_EQ(ReadFile(Src + "/Backup - big.txt"), OldContent);
+    EXPECT_EQ(ReadFile(Src + "/small.txt"), Utf16(Small));
+    EXPECT_EQ(ReadFile(Src + "/Backup - small.txt"), Small);
+    EXPECT_EQ(ListDir(Src), (TNames{"Backup - big.txt", "Backup - small.txt", "big.txt", "small.txt"}));
+}
+
+TEST_F(FullDisk, TemporaryFileFullOnARealDisk)
+{
+    if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
+        GTEST_SKIP() << "no private tmpfs: " << reason;
+    const lmvfault::TSmallDisk disk(Tmp, 64 * 1024);
+    const std::string big = AsciiText(40000, 'c'); // 80002 bytes in UTF-16
+    WriteFile(Src + "/big.txt", big);
+    WriteFile(Src + "/small.txt", Small);
+
+    const TOutcome outcome = Run({"--output-dir", Out, Src + "/big.txt", Src + "/small.txt"});
+
+    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
+    EXPECT_EQ(ReadFile(Src + "/big.txt"), big);
+    EXPECT_EQ(ListDir(Out), TNames{"small.txt"});
+}
+
+// ---- The backup: a large source whose converted text is small (UTF-16 into UTF-8), with a
+// limit between the two sizes.
+
+TEST_F(FullDisk, BackupFullLeavesSourceAndOldBackup)
+{
+    const std::string big = AsciiText(20000, 'd');
+    const std::string bigUtf16 = Utf16(big); // 40002 bytes; 20000 bytes in UTF-8
+    WriteFile(Src + "/big1.txt", bigUtf16);
+    WriteFile(Src + "/big2.txt", bigUtf16);
+    WriteFile(Src + "/Backup - big2.txt", OldContent);
+    WriteFile(Src + "/small.txt", Utf16(Small));
+
+    const TOutcome outcome = Run({"--from", "UTF-16", "--to", "UTF-8", "--overwrite", "--answer", "yes",
+                                  Src + "/big1.txt", Src + "/big2.txt", Src + "/small.txt"},
+                                 24 * 1024);
+
+    ExpectLog(outcome, {{Src + "/big1.txt", BackupError}, {Src + "/big2.txt", BackupError}, {Src + "/small.txt", ""}});
+    const TRunLog log = ParseLog(outcome.Out);
+    for (const TFileEntry& entry : log.Files) {
+        if (entry.Failed) {
+            EXPECT_EQ(entry.Notes, TNames{}) << "no backup may be reported: " << entry.Source;
+        }
+    }
+    EXPECT_EQ(ReadFile(Src + "/big1.txt"), bigUtf16);
+    EXPECT_EQ(ReadFile(Src + "/big2.txt"), bigUtf16);
+    EXPECT_EQ(ReadFile(Src + "/Backup - big2.txt"), OldContent);
+    EXPECT_EQ(ReadFile(Src + "/small.txt"), Small);
+    EXPECT_EQ(ReadFile(Src + "/Backup - small.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Src), (TNames{"Backup - big2.txt", "Backup - small.txt", "big1.txt", "big2.txt", "small.txt"}));
+}
+
+// ---- The copy to the destination: a 64 KiB disk (16 pages) where the destination goes.
+
+class FullDiskOnCopy : public FullDisk {
+protected:
+    void SetUp() override
+    {
+        FullDisk::SetUp();
+        if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
+            GTEST_SKIP() << "no private tmpfs: " << reason;
+        Disk = std::make_unique<lmvfault::TSmallDisk>(Small64, 64 * 1024);
+    }
+    void TearDown() override { Disk.reset(); }
+
+    const std::string Small64 = Root / "disk";
+    std::unique_ptr<lmvfault::TSmallDisk> Disk;
+};
+
+TEST_F(FullDiskOnCopy, DirectoryModeLeavesExistingDestination)
+{
+    const std::string a = AsciiText(20000, 'a'); // 10 pages converted
+    const std::string b = AsciiText(40000, 'b'); // 20 pages converted: never fits
+    const std::string old = AsciiText(32 * 1024, 'o'); // 8 pages on the disk
+    WriteFile(Src + "/a.txt", a);
+    WriteFile(Src + "/b.txt", b);
+    WriteFile(Src + "/c.txt", Small);
+    WriteFile(Small64 + "/a.txt", old);
+
+    const TOutcome outcome =
+        Run({"--output-dir", Small64, "--answer", "yes", Src + "/a.txt", Src + "/b.txt", Src + "/c.txt"});
+
+    ExpectLog(outcome, {{Src + "/a.txt", CopyError}, {Src + "/b.txt", CopyError}, {Src + "/c.txt", ""}});
+    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), old);
+    EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
+    EXPECT_EQ(ReadFile(Src + "/a.txt"), a);
+    EXPECT_EQ(ReadFile(Src + "/b.txt"), b);
+}
+
+TEST_F(FullDiskOnCopy, PrefixModeLeavesExistingDestination)
+{
+    const std::string a = AsciiText(20000, 'a'); // 5 pages, 10 converted
+    const std::string old = AsciiText(16 * 1024, 'o'); // 4 pages
+    WriteFile(Small64 + "/a.txt", a);
+    WriteFile(Small64 + "/new_a.txt", old);
+    WriteFile(Small64 + "/c.txt", Small);
+
+    const TOutcome outcome =
+        Run({"--prefix", "new_", "--answer", "yes", Small64 + "/a.txt", Small64 + "/c.txt"});
+
+    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
+    EXPECT_EQ(ReadFile(Small64 + "/new_a.txt"), old);
+    EXPECT_EQ(ReadFile(Small64 + "/new_c.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt", "new_a.txt", "new_c.txt"}));
+}
+
+TEST_F(FullDiskOnCopy, OverwriteModeWithoutBackupLeavesSource)
+{
+    const std::string a = AsciiText(28000, 'a'); // 7 pages, 14 converted
+    WriteFile(Small64 + "/a.txt", a);
+    WriteFile(Small64 + "/c.txt", Small);
+
+    const TOutcome outcome = Run({"--overwrite", "--no-backup", Small64 + "/a.txt", Small64 + "/c.txt"});
+
+    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
+    EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
+}
+
+TEST_F(FullDiskOnCopy, OverwriteModeKeepsTheBackupItMadeAndTheSource)
+{
+    const std::string a = AsciiText(16 * 1024, 'a'); // 4 pages, its backup 4 more, 9 converted
+    WriteFile(Small64 + "/a.txt", a);
+    WriteFile(Small64 + "/c.txt", Small);
+
+    const TOutcome outcome = Run({"--overwrite", Small64 + "/a.txt", Small64 + "/c.txt"});
+
+    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    const TRunLog log = ParseLog(outcome.Out);
+    if (const TFileEntry* entry = FindEntry(log, Small64 + "/a.txt")) {
+        EXPECT_EQ(entry->Notes, TNames{"Created backup file: " + Small64 + "/Backup - a.txt"});
+    }
+    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
+    EXPECT_EQ(ReadFile(Small64 + "/Backup - a.txt"), a);
+    EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
+    EXPECT_EQ(ReadFile(Small64 + "/Backup - c.txt"), Small);
+    EXPECT_EQ(ListDir(Small64), (TNames{"Backup - a.txt", "Backup - c.txt", "a.txt", "c.txt"}));
+}
+
+} // namespace
