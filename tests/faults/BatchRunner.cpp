@@ -82,7 +82,7 @@ std::string TOutcome::Describe() const
 
 TBatchProcess::TBatchProcess(const TLaunch& Launch)
 {
-    std::vector<std::string> args{LumivaBatch()};
+    std::vector<std::string> args{Launch.Program.empty() ? LumivaBatch() : Launch.Program};
     args.insert(args.end(), Launch.Args.begin(), Launch.Args.end());
     std::vector<char*> argv;
     for (std::string& arg : args)

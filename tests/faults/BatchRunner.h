@@ -5,11 +5,12 @@
 
 #include <sys/types.h>
 
-// Runs lumiva-batch as a child process, with the faults a test wants to put in its way, and reads
-// the run log it prints.
+// Runs lumiva-batch (or another program) as a child process, with the faults a test wants to put
+// in its way, and reads the run log it prints.
 namespace lmvfault {
 
 struct TLaunch {
+    std::string Program;           // a path; empty: lumiva-batch
     std::vector<std::string> Args; // after the program name
     std::string TmpDir;            // $TMPDIR of the child; empty: as inherited
     std::string WorkDir;           // current directory of the child; empty: as inherited
