@@ -45,6 +45,8 @@ private:
     void SetControls(bool Defaults);
     void GetControls();
     void ValidateComboBox(QWidget* Control);
+    // Leaving a list: a list without a selection is reported and takes the focus back.
+    void ComboBoxExit(QComboBox* Control);
     [[noreturn]] void ControlError(QWidget* Control, const std::string& Message);
     void ButtonClick();
 };

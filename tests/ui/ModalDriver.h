@@ -39,9 +39,20 @@ public:
         return *this;
     }
 
-    // Acts once the active modal widget is a T.
+    // Acts once the active modal widget is a T and is the active window, ready for keys.
     template <class T>
     TModalDriver& When(std::string Name, std::function<void(T*)> Action)
+    {
+        return Then(
+            std::move(Name),
+            [](QWidget* Widget) { return qobject_cast<T*>(Widget) != nullptr && Widget->isActiveWindow(); },
+            [Action = std::move(Action)](QWidget* Widget) { Action(qobject_cast<T*>(Widget)); });
+    }
+
+    // Acts once the active modal widget is a T, active or not (a platform without a window
+    // manager does not give the focus back to a window when a box over it closes).
+    template <class T>
+    TModalDriver& WhenShown(std::string Name, std::function<void(T*)> Action)
     {
         return Then(
             std::move(Name), [](QWidget* Widget) { return qobject_cast<T*>(Widget) != nullptr; },

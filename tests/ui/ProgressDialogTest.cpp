@@ -211,7 +211,7 @@ TEST(ProgressDialog, AFailingCallbackIsReportedAndTheDialogStays)
         reported = Box->text();
         Box->accept();
     });
-    driver.When<TProgressDialog>("still there", [](TProgressDialog* Window) { Window->Finish(); });
+    driver.WhenShown<TProgressDialog>("still there", [](TProgressDialog* Window) { Window->Finish(); });
     dialog.ExecuteModal();
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(reported, QStringLiteral("Cannot abort."));
