@@ -28,10 +28,10 @@ constexpr std::size_t MaxButtons = 9;
 // font, a vertical unit an eighth of its height, so the spacing follows the font and scaling.
 struct TDialogUnits {
     explicit TDialogUnits(const QFontMetrics& Metrics)
-        : BaseX((Metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2),
-          BaseY(Metrics.height())
+        : BaseX((Metrics.horizontalAdvance(Alphabet()) / 26 + 1) / 2), BaseY(Metrics.height())
     {
     }
+    static QString Alphabet() { return QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"); }
     int X(int Units) const { return (Units * BaseX + 2) / 4; }
     int Y(int Units) const { return (Units * BaseY + 4) / 8; }
     int BaseX;
@@ -98,7 +98,9 @@ TMessageWindow::TMessageWindow(const TMessageDialog& Dialog, QWidget* Parent) : 
     int iconPart = 0;
     if (Dialog.DialogType != dtPlain) {
         const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-        const QIcon icon = Dialog.DialogType == dtCustomIcon ? Dialog.Icon : style()->standardIcon(PixmapOf(Dialog.DialogType), nullptr, this);
+        const QIcon icon = Dialog.DialogType == dtCustomIcon
+                               ? Dialog.Icon
+                               : style()->standardIcon(PixmapOf(Dialog.DialogType), nullptr, this);
         auto* iconLabel = new QLabel(this);
         iconLabel->setObjectName(QStringLiteral("Icon"));
         iconLabel->setFixedSize(iconSize, iconSize);
@@ -115,7 +117,8 @@ TMessageWindow::TMessageWindow(const TMessageDialog& Dialog, QWidget* Parent) : 
     int buttonWidth = units.X(50);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::string& caption = Dialog.Buttons[static_cast<std::size_t>(i)];
-        auto* button = new QPushButton(QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), this);
+        auto* button =
+            new QPushButton(QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), this);
         button->setObjectName(QStringLiteral("Button%1").arg(i));
         // The roles come from the fields alone, never from Qt's own choice.
         button->setAutoDefault(false);
@@ -182,7 +185,8 @@ void TMessageWindow::keyPressEvent(QKeyEvent* Event)
     if (Event->modifiers() == Qt::NoModifier && !Event->text().isEmpty()) {
         for (QPushButton* button : ButtonWidgets) {
             const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
-            if (!mnemonic.isEmpty() && mnemonic[0].key() == static_cast<Qt::Key>(Event->key()) && button->isEnabled()) {
+            if (!mnemonic.isEmpty() && mnemonic[0].key() == static_cast<Qt::Key>(Event->key()) &&
+                button->isEnabled()) {
                 button->click();
                 return;
             }

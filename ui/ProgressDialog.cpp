@@ -19,8 +19,8 @@ namespace {
 // A quarter of the average character width of the font, the unit of the design's widths.
 int HorizontalUnits(const QFontMetrics& Metrics, int Units)
 {
-    const int baseX =
-        (Metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int baseX = (Metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
     return (Units * baseX + 2) / 4;
 }
 

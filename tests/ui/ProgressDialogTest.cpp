@@ -206,7 +206,8 @@ TEST(ProgressDialog, AFailingCallbackIsReportedAndTheDialogStays)
 
     QString reported;
     TModalDriver driver;
-    driver.When<TProgressDialog>("press", [](TProgressDialog* Window) { QTest::mouseClick(Window->Button1, Qt::LeftButton); });
+    driver.When<TProgressDialog>("press",
+                                 [](TProgressDialog* Window) { QTest::mouseClick(Window->Button1, Qt::LeftButton); });
     driver.When<QMessageBox>("report", [&reported](QMessageBox* Box) {
         reported = Box->text();
         Box->accept();
