@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Lumiva with its tests like scripts/test.sh and runs the slow
+# tests that the normal test command leaves out (those whose name contains SLOW_).
+# LUMIVA_BUILD_DIR chooses another build folder (default build/test).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${LUMIVA_BUILD_DIR:-build/test}"
+scripts/deps.sh test
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target test_faults
+export QT_QPA_PLATFORM=offscreen
+exec "$build/bin/test_faults" --gtest_filter='*SLOW_*' "$@"
