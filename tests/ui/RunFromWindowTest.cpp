@@ -1,0 +1,439 @@
+#include "engine/Lumiva.h"
+#include "tests/common/TestSupport.h"
+#include "ui/DialogQuestions.h"
+#include "ui/MainForm.h"
+#include "ui/OptionsDialog.h"
+#include "ui/ProgressDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <climits>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+QString Q(const std::string& Text)
+{
+    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+// Answers the modal windows that open during a run, in order: each step takes the window it
+// matches and must close it. The progress dialog is left alone; a box no step expects is recorded
+// and closed, so a test fails instead of hanging.
+class TModalDriver {
+public:
+    struct TStep {
+        std::function<bool(QWidget*)> Match;
+        std::function<void(QWidget*)> Act;
+    };
+
+    TModalDriver()
+    {
+        Timer.setInterval(5);
+        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
+        Timer.start();
+    }
+
+    // A message box: its text is recorded, then Button pressed.
+    TModalDriver& Box(QMessageBox::StandardButton Button)
+    {
+        return Step([](QWidget* W) { return qobject_cast<QMessageBox*>(W) != nullptr; },
+                    [this, Button](QWidget* W) {
+                        auto* box = static_cast<QMessageBox*>(W);
+                        Texts << box->text();
+                        box->button(Button)->click();
+                    });
+    }
+
+    // A question with the caller's buttons: its text is recorded, Before runs, then button Index
+    // is pressed.
+    TModalDriver& Question(int Index, std::function<void()> Before = {})
+    {
+        return Step([](QWidget* W) { return W->objectName() == QStringLiteral("MessageDialog"); },
+                    [this, Index, Before](QWidget* W) {
+                        Texts << W->findChild<QLabel*>(QStringLiteral("Message"))->text();
+                        if (Before)
+                            Before();
+                        W->findChild<QPushButton*>(QStringLiteral("Button%1").arg(Index))->click();
+                    });
+    }
+
+    TModalDriver& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
+    {
+        Steps.push_back({std::move(Match), std::move(Act)});
+        return *this;
+    }
+
+    bool Done() const { return Steps.empty(); }
+
+    QStringList Texts;
+    QStringList Unexpected;
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!Steps.empty() && ++Ticks > TickLimit) {
+            ADD_FAILURE() << "modal script stuck with " << Steps.size() << " steps left; modal "
+                          << (modal ? modal->objectName().toStdString() : std::string("none"));
+            Steps.clear();
+            while (QWidget* widget = QApplication::activeModalWidget())
+                widget->hide();
+            return;
+        }
+        if (!modal || !modal->isVisible())
+            return;
+        if (!Steps.empty() && Steps.front().Match(modal)) {
+            Ticks = 0;
+            TStep step = std::move(Steps.front());
+            Steps.pop_front();
+            step.Act(modal);
+            return;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            Unexpected << box->text();
+            box->done(QDialog::Rejected);
+        } else if (modal->objectName() == QStringLiteral("MessageDialog")) {
+            Unexpected << modal->findChild<QLabel*>(QStringLiteral("Message"))->text();
+            modal->findChild<QPushButton*>(QStringLiteral("Button0"))->click();
+        }
+    }
+
+    static constexpr int TickLimit = 4000;
+    QTimer Timer;
+    std::deque<TStep> Steps;
+    int Ticks = 0;
+};
+
+// File dialogs that answer from a script: each answer is the list of chosen names, empty for
+// cancel. Records what each dialog was asked to show.
+class TScriptedFileDialogs : public TFileDialogRunner {
+public:
+    struct TShown {
+        std::string Title;
+        std::string FileName;
+        std::string InitialDir;
+    };
+
+    bool Run(TFileDialog& Dialog) override
+    {
+        Shown.push_back({Dialog.Title, Dialog.FileName, Dialog.InitialDir});
+        if (Answers.empty())
+            return false;
+        const std::vector<std::string> answer = Answers.front();
+        Answers.pop_front();
+        if (answer.empty())
+            return false;
+        Dialog.FileName = answer[0];
+        Dialog.Files.Clear();
+        for (const std::string& name : answer)
+            Dialog.Files.Add(name);
+        return true;
+    }
+
+    std::deque<std::vector<std::string>> Answers;
+    std::vector<TShown> Shown;
+};
+
+// "\r\n" after every line, and no other line break.
+void ExpectCrLfLines(const std::string& Bytes)
+{
+    ASSERT_FALSE(Bytes.empty());
+    EXPECT_EQ(Bytes.substr(Bytes.size() - 2), "\r\n");
+    for (std::size_t i = 0; i < Bytes.size(); ++i) {
+        if (Bytes[i] == '\r')
+            ASSERT_TRUE(i + 1 < Bytes.size() && Bytes[i + 1] == '\n') << "lone CR at " << i;
+        if (Bytes[i] == '\n')
+            ASSERT_TRUE(i > 0 && Bytes[i - 1] == '\r') << "lone LF at " << i;
+    }
+}
+
+class RunFromWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
+        Form = std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions);
+        Form->show();
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        // Marks whether a run has touched the progress dialog.
+        Progress.SetMessage("untouched");
+        Form->Edit11->setText(Q(Dir / "out"));
+    }
+
+    void ExpectNoRun()
+    {
+        EXPECT_EQ(Progress.Label1->text(), QStringLiteral("untouched"));
+        EXPECT_FALSE(Progress.isVisible());
+        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->StatusText(), "Ready");
+    }
+
+    void ExpectRunEnded(const char* State)
+    {
+        EXPECT_FALSE(Progress.isVisible());
+        EXPECT_FALSE(Progress.Running);
+        EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Convert"));
+        EXPECT_EQ(Progress.Label1->text(), QString::fromLatin1(State));
+        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->StatusText(), "Done");
+    }
+
+    lmvtest::TempDir Dir;
+    TProgressDialog Progress;
+    TScriptedFileDialogs Dialogs;
+    TDialogQuestions Questions;
+    std::unique_ptr<TMainForm> Form;
+};
+
+TEST_F(RunFromWindowTest, ListFileRunReportsTheErrorAndSavesTheLogWithCrLf)
+{
+    lmvtest::WriteFile(Dir / "a.txt", "hello\n");
+    std::filesystem::create_directory(Dir / "out");
+    lmvtest::WriteFile(Dir / "out/a.txt", "old");
+    // Empty lines are dropped; the names are taken as they stand.
+    lmvtest::WriteFile(Dir / "list.txt", Dir / "a.txt" + "\r\n\r\n\n" + Dir / "missing.txt" + "\n");
+    Dialogs.Answers = {{Dir / "list.txt"}, {Dir / "run log.txt"}};
+
+    QString captionDuringQuestion;
+    TModalDriver driver;
+    driver.Question(0, [&] { captionDuringQuestion = Progress.Button1->text(); }).Box(QMessageBox::Yes);
+    Form->ListM1->trigger();
+
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(driver.Texts.size(), 2);
+    EXPECT_TRUE(driver.Texts[0].contains(Q(Dir / "out/a.txt"))) << driver.Texts[0].toStdString();
+    EXPECT_EQ(driver.Texts[1], QStringLiteral("There are 1 errors and 0 warnings.\n\nSave the log?"));
+    ExpectRunEnded("Completed");
+    EXPECT_EQ(captionDuringQuestion, QStringLiteral("Cancel"));
+    EXPECT_EQ(Progress.Button1->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(Progress.ProgressBar1->value(), 100);
+    EXPECT_NE(lmvtest::ReadFile(Dir / "out/a.txt"), "old");
+
+    // The list dialog, then the save dialog in the same folder with the suggested name.
+    ASSERT_EQ(Dialogs.Shown.size(), 2u);
+    EXPECT_EQ(Dialogs.Shown[0].Title, "List");
+    EXPECT_EQ(Dialogs.Shown[0].FileName, "");
+    EXPECT_EQ(Dialogs.Shown[1].Title, "Save");
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^LMV Log \\d{14}\\.txt$")).match(Q(Dialogs.Shown[1].FileName)).hasMatch())
+        << Dialogs.Shown[1].FileName;
+    EXPECT_EQ(Dialogs.Shown[1].InitialDir, Dir.Path());
+
+    const std::string log = lmvtest::ReadFile(Dir / "run log.txt");
+    ExpectCrLfLines(log);
+    EXPECT_NE(log.find("[Error] "), std::string::npos);
+    EXPECT_NE(log.find(Dir / "missing.txt"), std::string::npos);
+    EXPECT_LT(log.find(Dir / "a.txt"), log.find(Dir / "missing.txt"));
+}
+
+TEST_F(RunFromWindowTest, DroppedFilesRunInTheirOrderAndTheLogIsOfferedWhenAlwaysWanted)
+{
+    lmvtest::WriteFile(Dir / "b.txt", "bee\n");
+    lmvtest::WriteFile(Dir / "c.txt", "cee\n");
+    lmvtest::WriteFile(Dir / "Output - b.txt", "old");
+    Form->RadioButton12->setChecked(true);
+    Form->OptionsDialog->AssistOptions.AlwaysSaveLog = true;
+    Dialogs.Answers = {{Dir / "drop.log"}};
+
+    TModalDriver driver;
+    driver.Question(0).Box(QMessageBox::Yes);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Q(Dir / "b.txt")), QUrl::fromLocalFile(Q(Dir / "c.txt"))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Form.get(), &enter);
+    QApplication::sendEvent(Form.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    // The run starts once the drop is over.
+    EXPECT_EQ(Form->StatusText(), "Ready");
+
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done() && Form->StatusText() == "Done", 20000);
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(driver.Texts.size(), 2);
+    EXPECT_TRUE(driver.Texts[0].contains(Q(Dir / "Output - b.txt")));
+    EXPECT_EQ(driver.Texts[1], QStringLiteral("Save the log?"));
+    ExpectRunEnded("Completed");
+    EXPECT_NE(lmvtest::ReadFile(Dir / "Output - b.txt"), "old");
+    EXPECT_TRUE(lmvtest::Exists(Dir / "Output - c.txt"));
+
+    const std::string log = lmvtest::ReadFile(Dir / "drop.log");
+    ExpectCrLfLines(log);
+    EXPECT_EQ(log.find("[Error] "), std::string::npos);
+    EXPECT_LT(log.find(Dir / "b.txt"), log.find(Dir / "c.txt"));
+}
+
+TEST_F(RunFromWindowTest, OverwritingSourcesAsksFirst)
+{
+    lmvtest::WriteFile(Dir / "s.txt", "source\n");
+    Form->RadioButton13->setChecked(true);
+    Dialogs.Answers = {{Dir / "s.txt"}, {Dir / "s.txt"}};
+
+    TModalDriver driver;
+    driver.Box(QMessageBox::No);
+    Form->FilesM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("The program overwrites source files.\n\nContinue?")});
+    ExpectNoRun();
+    EXPECT_EQ(lmvtest::ReadFile(Dir / "s.txt"), "source\n");
+
+    // Yes runs, with the backup first.
+    driver.Box(QMessageBox::Yes);
+    QTest::mouseClick(Form->FilesT1, Qt::LeftButton);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ExpectRunEnded("Completed");
+    EXPECT_EQ(lmvtest::ReadFile(Dir / "Backup - s.txt"), "source\n");
+    EXPECT_NE(lmvtest::ReadFile(Dir / "s.txt"), "source\n");
+    EXPECT_EQ(Dialogs.Shown[1].Title, "Files");
+}
+
+TEST_F(RunFromWindowTest, AnInvalidOptionStopsTheRunBeforeItStarts)
+{
+    lmvtest::WriteFile(Dir / "a.txt", "a\n");
+    Form->ConvertOptions.Output = 3;
+    Form->SetControls(false);
+    Dialogs.Answers = {{Dir / "a.txt"}};
+
+    TModalDriver driver;
+    driver.Box(QMessageBox::Ok);
+    Form->FilesM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Select an item.")});
+    EXPECT_EQ(Form->focusWidget(), Form->RadioButton11);
+    ExpectNoRun();
+    EXPECT_EQ(Form->ConvertOptions.Output, 3);
+}
+
+TEST_F(RunFromWindowTest, CancellingTheFileDialogsDoesNothing)
+{
+    Form->Edit1->setText(QStringLiteral("0")); // would be refused if the controls were read
+    Dialogs.Answers = {{}, {}};
+    TModalDriver driver;
+    Form->FilesM1->trigger();
+    Form->ListM1->trigger();
+    ASSERT_EQ(Dialogs.Shown.size(), 2u);
+    EXPECT_EQ(Dialogs.Shown[0].Title, "Files");
+    EXPECT_EQ(Dialogs.Shown[1].Title, "List");
+    EXPECT_TRUE(driver.Unexpected.isEmpty());
+    ExpectNoRun();
+}
+
+TEST_F(RunFromWindowTest, AListOfEmptyLinesStillRuns)
+{
+    lmvtest::WriteFile(Dir / "empty list.txt", "\r\n\n\r\n");
+    Dialogs.Answers = {{Dir / "empty list.txt"}};
+    TModalDriver driver;
+    Form->ListM1->trigger();
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ExpectRunEnded("Completed");
+    EXPECT_EQ(Progress.Button1->text(), QStringLiteral("Cancel"));
+}
+
+TEST_F(RunFromWindowTest, AListFileThatCannotBeReadIsReported)
+{
+    Dialogs.Answers = {{Dir / "no such list.txt"}};
+    TModalDriver driver;
+    driver.Box(QMessageBox::Ok);
+    Form->ListM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(driver.Texts.size(), 1);
+    EXPECT_TRUE(driver.Texts[0].contains(Q(Dir / "no such list.txt"))) << driver.Texts[0].toStdString();
+    ExpectNoRun();
+}
+
+TEST_F(RunFromWindowTest, AFailedLogSaveOffersARetryWithTheSameName)
+{
+    Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}, {Dir / "saved.log"}};
+    lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
+
+    TModalDriver driver;
+    driver.Box(QMessageBox::Yes).Box(QMessageBox::Yes);
+    Form->ListM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(driver.Texts.size(), 2);
+    EXPECT_EQ(driver.Texts[1], QStringLiteral("The program cannot save the log to the following file:\n\n") +
+                                   Q(Dir.Path()) + QStringLiteral("\n\nRetry?"));
+    ASSERT_EQ(Dialogs.Shown.size(), 3u);
+    EXPECT_EQ(Dialogs.Shown[2].Title, "Save");
+    EXPECT_EQ(Dialogs.Shown[2].FileName, Dir.Path());
+    ExpectCrLfLines(lmvtest::ReadFile(Dir / "saved.log"));
+    ExpectRunEnded("Completed");
+}
+
+TEST_F(RunFromWindowTest, ARefusedRetryLosesTheLogQuietly)
+{
+    Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}};
+    lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
+    TModalDriver driver;
+    driver.Box(QMessageBox::Yes).Box(QMessageBox::No);
+    Form->ListM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(Dialogs.Shown.size(), 2u);
+    ExpectRunEnded("Completed");
+}
+
+TEST_F(RunFromWindowTest, TheProgressButtonAbortsTheRun)
+{
+    lmvtest::WriteFile(Dir / "a.txt", "a\n");
+    lmvtest::WriteFile(Dir / "b.txt", "b\n");
+    std::filesystem::create_directory(Dir / "out");
+    lmvtest::WriteFile(Dir / "out/a.txt", "old");
+    Dialogs.Answers = {{Dir / "a.txt", Dir / "b.txt"}};
+
+    TModalDriver driver;
+    // While the worker waits for the answer, the user presses the dialog's button.
+    driver.Question(0, [&] { Progress.Button1->click(); }).Box(QMessageBox::Yes).Box(QMessageBox::No);
+    Form->FilesM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(driver.Texts.size(), 3) << driver.Texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(driver.Texts[1], QStringLiteral("Abort the operation?"));
+    EXPECT_EQ(driver.Texts[2], QStringLiteral("The operation is not completed.\n\nSave the log?"));
+    ExpectRunEnded("Stopped");
+    EXPECT_FALSE(lmvtest::Exists(Dir / "out/b.txt"));
+}
+
+TEST_F(RunFromWindowTest, ADroppedNameBeyondThePathLimitIsRefused)
+{
+    lmvtest::WriteFile(Dir / "a.txt", "a\n");
+    const QString tooLong = QStringLiteral("/") + QString(PATH_MAX, QLatin1Char('x'));
+    TModalDriver driver;
+    driver.Box(QMessageBox::Ok);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Q(Dir / "a.txt")), QUrl::fromLocalFile(tooLong)});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Form.get(), &enter);
+    QApplication::sendEvent(Form.get(), &drop);
+    QTRY_VERIFY(driver.Done());
+    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Cannot get the name of a dropped file.")});
+    ExpectNoRun();
+    EXPECT_FALSE(lmvtest::Exists(Dir / "out"));
+}
+
+} // namespace
