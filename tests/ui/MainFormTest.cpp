@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -81,7 +82,7 @@ public:
         return *this;
     }
 
-    bool Done() const { return Steps.empty(); }
+    bool Done() const { return Steps.empty() && !Pending; }
 
     QStringList Texts;
     QStringList Captions;
@@ -102,11 +103,20 @@ private:
         }
         if (!modal || !modal->isVisible())
             return;
+        if (Pending)
+            return;
         if (!Steps.empty() && Steps.front().Match(modal)) {
             Ticks = 0;
-            TStep step = std::move(Steps.front());
+            // Acted on from an event of its own: an action that opens a nested modal loop must
+            // not hold up this timer.
+            Pending = true;
+            QTimer::singleShot(0, &Timer, [this, target = QPointer<QWidget>(modal),
+                                           act = std::move(Steps.front().Act)] {
+                Pending = false;
+                if (target)
+                    act(target);
+            });
             Steps.pop_front();
-            step.Act(modal);
             return;
         }
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -121,6 +131,7 @@ private:
     static constexpr int TickLimit = 4000;
     QTimer Timer;
     std::deque<TStep> Steps;
+    bool Pending = false;
     int Ticks = 0;
 };
 

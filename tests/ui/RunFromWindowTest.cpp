@@ -4,6 +4,7 @@
 #include "ui/MainForm.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtFileDialogRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -85,7 +87,7 @@ public:
         return *this;
     }
 
-    bool Done() const { return Steps.empty(); }
+    bool Done() const { return Steps.empty() && !Pending; }
 
     QStringList Texts;
     QStringList Unexpected;
@@ -104,11 +106,20 @@ private:
         }
         if (!modal || !modal->isVisible())
             return;
+        if (Pending)
+            return;
         if (!Steps.empty() && Steps.front().Match(modal)) {
             Ticks = 0;
-            TStep step = std::move(Steps.front());
+            // Acted on from an event of its own: an action that opens a nested modal loop must
+            // not hold up this timer.
+            Pending = true;
+            QTimer::singleShot(0, &Timer, [this, target = QPointer<QWidget>(modal),
+                                           act = std::move(Steps.front().Act)] {
+                Pending = false;
+                if (target)
+                    act(target);
+            });
             Steps.pop_front();
-            step.Act(modal);
             return;
         }
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -123,6 +134,7 @@ private:
     static constexpr int TickLimit = 4000;
     QTimer Timer;
     std::deque<TStep> Steps;
+    bool Pending = false;
     int Ticks = 0;
 };
 
@@ -434,6 +446,113 @@ TEST_F(RunFromWindowTest, ADroppedNameBeyondThePathLimitIsRefused)
     EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Cannot get the name of a dropped file.")});
     ExpectNoRun();
     EXPECT_FALSE(lmvtest::Exists(Dir / "out"));
+}
+
+TEST(QtFileDialogRunnerTest, NameFiltersPutThePatternsWhereQtReadsThem)
+{
+    EXPECT_EQ(TQtFileDialogRunner::NameFilters(
+                  "Text files (*.txt)|*.txt|HTML files (*.htm;*.html)|*.htm;*.html|All files (*)|*"),
+              (QStringList{QStringLiteral("Text files (*.txt)"), QStringLiteral("HTML files (*.htm *.html)"),
+                           QStringLiteral("All files (*)")}));
+    EXPECT_EQ(TQtFileDialogRunner::NameFilters("Logs|*.log; *.txt"), QStringList{QStringLiteral("Logs (*.log *.txt)")});
+    // A description without its pattern is no filter.
+    EXPECT_EQ(TQtFileDialogRunner::NameFilters("Text files (*.txt)|*.txt|Orphan"),
+              QStringList{QStringLiteral("Text files (*.txt)")});
+    EXPECT_TRUE(TQtFileDialogRunner::NameFilters("").isEmpty());
+}
+
+TEST(QtFileDialogRunnerTest, OpenDialogReturnsEveryChosenFileAndTheFilter)
+{
+    lmvtest::TempDir dir;
+    lmvtest::WriteFile(dir / "x.txt", "x");
+    lmvtest::WriteFile(dir / "y.txt", "y");
+    TFileDialog dialog;
+    dialog.Title = "Files";
+    dialog.Filter = "Text files (*.txt)|*.txt|HTML files (*.htm;*.html)|*.htm;*.html|All files (*)|*";
+    dialog.FilterIndex = 3;
+    dialog.MultiSelect = true;
+    dialog.InitialDir = dir.Path();
+
+    QString title;
+    QString filter;
+    QString folder;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    TModalDriver driver;
+    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
+                [&](QWidget* W) {
+                    auto* files = static_cast<QFileDialog*>(W);
+                    title = files->windowTitle();
+                    filter = files->selectedNameFilter();
+                    folder = files->directory().absolutePath();
+                    mode = files->fileMode();
+                    files->selectNameFilter(QStringLiteral("Text files (*.txt)"));
+                    files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                        ->setText(QStringLiteral("\"x.txt\" \"y.txt\""));
+                    static_cast<QDialog*>(files)->accept();
+                });
+    TQtFileDialogRunner runner;
+    ASSERT_TRUE(runner.Run(dialog));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(title, QStringLiteral("Files"));
+    EXPECT_EQ(filter, QStringLiteral("All files (*)"));
+    EXPECT_EQ(folder, Q(dir.Path()));
+    EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+    EXPECT_EQ(dialog.Files, (TStringList{dir / "x.txt", dir / "y.txt"}));
+    EXPECT_EQ(dialog.FileName, dir / "x.txt");
+    EXPECT_EQ(dialog.FilterIndex, 1);
+
+    // Cancel changes nothing.
+    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
+                [](QWidget* W) { static_cast<QDialog*>(W)->reject(); });
+    dialog.FilterIndex = 2;
+    EXPECT_FALSE(runner.Run(dialog));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(dialog.FilterIndex, 2);
+    EXPECT_EQ(dialog.FileName, dir / "x.txt");
+}
+
+TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBeforeReplacing)
+{
+    lmvtest::TempDir dir;
+    lmvtest::WriteFile(dir / "exists.txt", "old");
+    TFileDialog dialog;
+    dialog.Kind = TFileDialog::dkSave;
+    dialog.Title = "Save";
+    dialog.Filter = "Text files (*.txt)|*.txt|All files (*)|*";
+    dialog.DefaultExt = "txt";
+    dialog.InitialDir = dir.Path();
+    dialog.FileName = "LMV Log 20240101120000.txt";
+
+    QString suggested;
+    TModalDriver driver;
+    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
+                [&](QWidget* W) {
+                    auto* files = static_cast<QFileDialog*>(W);
+                    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                    suggested = name->text();
+                    name->setText(QStringLiteral("my log"));
+                    static_cast<QDialog*>(files)->accept();
+                });
+    TQtFileDialogRunner runner;
+    ASSERT_TRUE(runner.Run(dialog));
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(suggested, QStringLiteral("LMV Log 20240101120000.txt"));
+    EXPECT_EQ(dialog.FileName, dir / "my log.txt");
+
+    // An existing file is replaced only after a Yes.
+    driver
+        .Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
+              [](QWidget* W) {
+                  W->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("exists"));
+                  static_cast<QDialog*>(W)->accept();
+              })
+        .Box(QMessageBox::Yes);
+    dialog.FileName.clear();
+    ASSERT_TRUE(runner.Run(dialog));
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(driver.Texts.size(), 1);
+    EXPECT_TRUE(driver.Texts[0].contains(QStringLiteral("exists.txt")));
+    EXPECT_EQ(dialog.FileName, dir / "exists.txt");
 }
 
 } // namespace
