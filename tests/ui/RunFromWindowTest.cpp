@@ -174,10 +174,12 @@ void ExpectCrLfLines(const std::string& Bytes)
     ASSERT_FALSE(Bytes.empty());
     EXPECT_EQ(Bytes.substr(Bytes.size() - 2), "\r\n");
     for (std::size_t i = 0; i < Bytes.size(); ++i) {
-        if (Bytes[i] == '\r')
+        if (Bytes[i] == '\r') {
             ASSERT_TRUE(i + 1 < Bytes.size() && Bytes[i + 1] == '\n') << "lone CR at " << i;
-        if (Bytes[i] == '\n')
+        }
+        if (Bytes[i] == '\n') {
             ASSERT_TRUE(i > 0 && Bytes[i - 1] == '\r') << "lone LF at " << i;
+        }
     }
 }
 
