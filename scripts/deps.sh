@@ -7,7 +7,7 @@ case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales) ;;
   bench) packages+=(libbenchmark-dev icu-devtools recode time locales) ;;
-  screenshot) packages+=(xvfb xauth x11-apps imagemagick) ;;
+  screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz" >&2; exit 64 ;;
 esac
