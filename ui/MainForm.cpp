@@ -5,6 +5,8 @@
 #include "ui/MessageDialog.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
+#include "settings/Settings.h"
+#include "util/CodePage.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
@@ -42,11 +44,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <langinfo.h>
 
 namespace {
 
@@ -130,32 +128,19 @@ std::int32_t StrToInt(const std::string& Text)
     return value;
 }
 
-// The Windows code-page number of the locale's character set, 0 when it has none.
-unsigned CodePageOfLocale()
+// The executable's folder with a trailing '/'.
+std::string ProgramDir()
 {
-    const char* codeset = nl_langinfo(CODESET);
-    const std::string name = codeset ? codeset : "";
-    static const struct {
-        const char* Name;
-        unsigned CodePage;
-    } known[] = {{"UTF-8", 65001},    {"ANSI_X3.4-1968", 20127}, {"KOI8-R", 20866}, {"KOI8-U", 21866},
-                 {"EUC-JP", 20932},   {"SHIFT_JIS", 932},        {"GBK", 936},      {"GB18030", 54936},
-                 {"BIG5", 950},       {"EUC-KR", 51949}};
-    for (const auto& entry : known)
-        if (SameText(name, entry.Name))
-            return entry.CodePage;
-    auto number = [](const std::string& Digits) -> unsigned {
-        if (Digits.empty() || Digits.size() > 5 || Digits.find_first_not_of("0123456789") != std::string::npos)
-            return 0;
-        return static_cast<unsigned>(std::strtoul(Digits.c_str(), nullptr, 10));
-    };
-    if (name.size() > 9 && SameText(name.substr(0, 9), "ISO-8859-")) {
-        const unsigned part = number(name.substr(9));
-        return part >= 1 && part <= 16 ? 28590 + part : 0;
-    }
-    if (name.size() > 2 && SameText(name.substr(0, 2), "CP"))
-        return number(name.substr(2));
-    return 0;
+    std::string folder = GetLongFileName(Local8(QCoreApplication::applicationDirPath()));
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// Some platforms (Wayland) place windows themselves and ignore a program's position.
+bool CanPlaceWindows()
+{
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"), Qt::CaseInsensitive);
 }
 
 // Counts up while alive: the focus moves the program makes itself start no leave checks.
@@ -173,7 +158,7 @@ private:
 } // namespace
 
 TMainForm::TMainForm(std::unique_ptr<TLumiva> Engine, TProgressDialog& ProgressDialog, TFileDialogRunner& FileDialogs,
-                     TRunQuestions& Questions, QWidget* Parent)
+                     TRunQuestions& Questions, std::string SettingsFile, QWidget* Parent)
     : QMainWindow(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ConvertOptions(DefaultConvertOptions()), ViewOptions(DefaultViewOptions()), DialogList(FileDialogs),
@@ -182,7 +167,9 @@ TMainForm::TMainForm(std::unique_ptr<TLumiva> Engine, TProgressDialog& ProgressD
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(ApplicationTitle());
     setWindowIcon(ApplicationIcon());
-    HelpFileName = Local8(QCoreApplication::applicationDirPath()) + "/Help/index.html";
+    HelpFileName = ProgramDir() + "Help/index.html";
+    SettingsFileName = std::move(SettingsFile);
+    OpenDocument = [](const QUrl& Url) { return QDesktopServices::openUrl(Url); };
 
     CreateMenu();
     CreateToolBar();
@@ -1083,7 +1070,7 @@ void TMainForm::HelpM2Click()
     if (ShowMessageBox("The program opens the following document:\r\n\r\n" + HelpFileName + "\r\n\r\nContinue?",
                        MB_OKCANCEL | MB_ICONWARNING | MB_SETFOREGROUND, {}, this) != IDOK)
         return;
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(Local(HelpFileName))))
+    if (!OpenDocument || !OpenDocument(QUrl::fromLocalFile(Local(HelpFileName))))
         throw Exception("Cannot open \"" + HelpFileName + "\"");
 }
 
@@ -1129,10 +1116,58 @@ void TMainForm::FormCloseQuery()
 
 void TMainForm::LoadSettings()
 {
+    if (SettingsFileName.empty())
+        return;
+    for (;;) {
+        try {
+            // A file that cannot be read fails here, before any record is replaced.
+            const TSettings settings(SettingsFileName);
+            settings.ReadOpenDialogList(DialogList);
+            ConvertOptions = settings.ReadConvertOptions(ConvertOptions);
+            SetControls(false);
+            OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(OptionsDialog->ConvertSpecs);
+            OptionsDialog->AssistOptions = settings.ReadAssistOptions(OptionsDialog->AssistOptions);
+            SetViewOptions(settings.ReadViewOptions(ViewOptions));
+            if (ViewOptions.LastPosition) {
+                int left = pos().x();
+                int top = pos().y();
+                settings.ReadLastPosition(left, top);
+                if (CanPlaceWindows())
+                    move(left, top);
+            }
+            return;
+        } catch (...) {
+            if (ShowMessageBox("The program cannot load settings from the following file:\r\n\r\n" +
+                                   SettingsFileName + "\r\n\r\nRetry?",
+                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, this) != IDYES)
+                return;
+        }
+    }
 }
 
 void TMainForm::SaveSettings()
 {
+    if (SettingsFileName.empty())
+        return;
+    for (;;) {
+        try {
+            // Reads the file first, so that what the program does not know survives the save.
+            TSettings settings(SettingsFileName);
+            settings.WriteOpenDialogList(DialogList);
+            settings.WriteConvertOptions(ConvertOptions);
+            settings.WriteConvertSpecs(OptionsDialog->ConvertSpecs);
+            settings.WriteAssistOptions(OptionsDialog->AssistOptions);
+            settings.WriteViewOptions(ViewOptions);
+            settings.WriteLastPosition(pos().x(), pos().y());
+            settings.UpdateFile();
+            return;
+        } catch (...) {
+            if (ShowMessageBox("The program cannot save settings to the following file:\r\n\r\n" +
+                                   SettingsFileName + "\r\n\r\nRetry?",
+                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, this) != IDYES)
+                return;
+        }
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* Event)
@@ -1140,7 +1175,11 @@ void TMainForm::showEvent(QShowEvent* Event)
     QMainWindow::showEvent(Event);
     if (!IdleArmed) {
         IdleArmed = true;
-        QTimer::singleShot(0, this, [this] { Guarded([this] { ApplicationIdle(); }, this); });
+        QTimer::singleShot(0, this, [this] {
+            Guarded([this] { ApplicationIdle(); }, this);
+            if (OnFirstIdle)
+                Guarded([this] { OnFirstIdle(); }, this);
+        });
     }
 }
 

@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,9 +41,11 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // Converter is the engine built at start-up; the window owns it and lends it to every run.
-    // ProgressDialog, FileDialogs and Questions must outlive the window.
+    // ProgressDialog, FileDialogs and Questions must outlive the window. The settings are loaded
+    // from SettingsFile while the window is built and saved to it when it closes; without a
+    // file name the window keeps no settings.
     TMainForm(std::unique_ptr<TLumiva> Converter, TProgressDialog& ProgressDialog, TFileDialogRunner& FileDialogs,
-              TRunQuestions& Questions, QWidget* Parent = nullptr);
+              TRunQuestions& Questions, std::string SettingsFile = {}, QWidget* Parent = nullptr);
     ~TMainForm() override;
 
     static TConvertOptions DefaultConvertOptions();
@@ -103,10 +106,17 @@ public:
     void LoadSettings();
     void SaveSettings();
 
-    // The parameters the program was started with, without its own name (set by the entry point).
+    // The parameters the program was started with, without its own name and without the ones
+    // Qt takes (set by the entry point).
     QStringList CommandParameters;
     // The help document, Help/index.html beside the executable.
     std::string HelpFileName;
+    // The settings file; empty when the window keeps no settings.
+    std::string SettingsFileName;
+    // Opens a document with the desktop's application for it; false when it cannot.
+    std::function<bool(const QUrl&)> OpenDocument;
+    // Called once, right after the first idle step that follows the first show.
+    std::function<void()> OnFirstIdle;
 
     TConvertOptions ConvertOptions;
     TViewOptions ViewOptions;
