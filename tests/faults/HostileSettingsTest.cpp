@@ -1,0 +1,259 @@
+// Settings files that nobody should write: binary garbage, a NUL in the middle, a 10 MiB line,
+// a key 10,000 times, numbers beyond 32 bits. Every read gives a sound value (the stored one
+// when it is well formed, the caller's current one otherwise), and the next save writes a file
+// that loads back to exactly what was saved.
+
+#include "settings/OpenDialogList.h"
+#include "settings/Settings.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lmvtest::ReadFile;
+using lmvtest::WriteFile;
+
+class TNoDialogs : public TFileDialogRunner {
+public:
+    bool Run(TFileDialog&) override { return false; }
+};
+
+// Everything TSettings reads and writes, with values unlike the defaults, so that a read that
+// falls back to the current value shows.
+struct TAll {
+    TConvertOptions Convert;
+    TConvertSpecs Specs{2, 3, 4};
+    TAssistOptions Assist{true};
+    TViewOptions View{false, true, true, false};
+    int Left = 123;
+    int Top = -45;
+    std::string InitialDir = "/current/dir";
+    std::vector<std::int32_t> FilterIndexes = {7, 8, 9};
+
+    TAll()
+    {
+        Convert.FromEncoding = "CURRENT-FROM";
+        Convert.ToEncoding = "CURRENT-TO";
+        Convert.Translation = 1;
+        Convert.BufferSize = 31337;
+        Convert.Output = 2;
+        Convert.OutputDirectory = "/current/out";
+        Convert.OutputPrefix = "cur_";
+        Convert.BackupSrcFiles = true;
+        Convert.BackupPrefix = "bak_";
+    }
+
+    bool operator==(const TAll&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& Out, const TAll& All)
+{
+    const TConvertOptions& c = All.Convert;
+    return Out << "{" << c.FromEncoding.substr(0, 40) << ", " << c.ToEncoding.substr(0, 40) << ", " << c.Translation
+               << ", " << c.BufferSize << ", " << c.Output << ", " << c.OutputDirectory.substr(0, 40) << ", "
+               << c.OutputPrefix.substr(0, 40) << ", " << c.BackupSrcFiles << ", " << c.BackupPrefix.substr(0, 40)
+               << " | " << All.Specs.Utf8 << " " << All.Specs.Utf16 << " " << All.Specs.Utf32 << " | "
+               << All.Assist.AlwaysSaveLog << " | " << All.View.ToolBar << All.View.StatusBar << All.View.LastPosition
+               << All.View.Topmost << " | " << All.Left << "," << All.Top << " | " << All.InitialDir.substr(0, 40)
+               << " " << All.FilterIndexes[0] << " " << All.FilterIndexes[1] << " " << All.FilterIndexes[2] << "}";
+}
+
+TAll ReadAll(const TSettings& Settings, const TAll& Current = TAll())
+{
+    TAll all;
+    all.Convert = Settings.ReadConvertOptions(Current.Convert);
+    all.Specs = Settings.ReadConvertSpecs(Current.Specs);
+    all.Assist = Settings.ReadAssistOptions(Current.Assist);
+    all.View = Settings.ReadViewOptions(Current.View);
+    all.Left = Current.Left;
+    all.Top = Current.Top;
+    Settings.ReadLastPosition(all.Left, all.Top);
+    TNoDialogs runner;
+    TOpenDialogList list(runner);
+    TFileDialog dialogs[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        dialogs[i].FilterIndex = Current.FilterIndexes[i];
+        list.Add(&dialogs[i]);
+    }
+    list.InitialDir = Current.InitialDir;
+    Settings.ReadOpenDialogList(list);
+    all.InitialDir = list.InitialDir;
+    for (std::size_t i = 0; i < 3; ++i)
+        all.FilterIndexes[i] = dialogs[i].FilterIndex;
+    return all;
+}
+
+void WriteAll(TSettings& Settings, const TAll& All)
+{
+    Settings.WriteConvertOptions(All.Convert);
+    Settings.WriteConvertSpecs(All.Specs);
+    Settings.WriteAssistOptions(All.Assist);
+    Settings.WriteViewOptions(All.View);
+    Settings.WriteLastPosition(All.Left, All.Top);
+    TNoDialogs runner;
+    TOpenDialogList list(runner);
+    TFileDialog dialogs[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        dialogs[i].FilterIndex = All.FilterIndexes[i];
+        list.Add(&dialogs[i]);
+    }
+    list.InitialDir = All.InitialDir;
+    Settings.WriteOpenDialogList(list);
+}
+
+class HostileSettings : public testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(Root / "Lumiva"); }
+
+    // Loads Content, reads everything, saves what was read and loads the saved file again:
+    // the second load must give back exactly what was saved, and the file must be plain text.
+    TAll LoadReadSave(const std::string& Content)
+    {
+        WriteFile(File, Content);
+        TAll read;
+        {
+            TSettings settings(File);
+            read = ReadAll(settings);
+            WriteAll(settings, read);
+            settings.UpdateFile();
+        }
+        const std::string saved = ReadFile(File);
+        EXPECT_EQ(saved.find('\0'), std::string::npos) << "a NUL in the saved file";
+        for (std::size_t at = saved.find('\r'); at != std::string::npos; at = saved.find('\r', at + 1)) {
+            if (at + 1 >= saved.size() || saved[at + 1] != '\n') {
+                ADD_FAILURE() << "a bare CR in the saved file at " << at;
+                break;
+            }
+        }
+        TSettings again(File);
+        EXPECT_EQ(again.Text(), saved) << "the saved file does not load back to itself";
+        EXPECT_EQ(ReadAll(again, TAll()), read) << "the saved values do not read back";
+        // Nothing read back may come from the fallback: read with other current values.
+        TAll other;
+        other.Convert.BufferSize = 1;
+        other.Convert.FromEncoding = "OTHER";
+        other.Left = 99999;
+        other.FilterIndexes = {1, 1, 1};
+        EXPECT_EQ(ReadAll(again, other), read) << "a saved value is not read";
+        return read;
+    }
+
+    lmvtest::TempDir Root;
+    const std::string File = Root / "Lumiva/Settings.ini";
+};
+
+TEST_F(HostileSettings, BinaryGarbageReadsAsCurrentValues)
+{
+    std::mt19937 random(7);
+    for (const bool withNul : {true, false}) {
+        std::string garbage;
+        for (int i = 0; i < 1 << 20; ++i) {
+            const auto byte = static_cast<char>(random() % (withNul ? 256 : 255) + (withNul ? 0 : 1));
+            garbage += byte;
+        }
+        EXPECT_EQ(LoadReadSave(garbage), TAll()) << (withNul ? "with" : "without") << " NUL bytes";
+    }
+}
+
+TEST_F(HostileSettings, GarbageAroundAValidSectionKeepsItsValues)
+{
+    std::mt19937 random(11);
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage += static_cast<char>(random() % 255 + 1);
+    const TAll read = LoadReadSave(garbage + "\n[ConvertOptions]\nBufferSize=4096\nOutputPrefix=\" x \"\n" + garbage);
+    EXPECT_EQ(read.Convert.BufferSize, 4096);
+    EXPECT_EQ(read.Convert.OutputPrefix, " x ");
+}
+
+TEST_F(HostileSettings, NulEndsTheText)
+{
+    const std::string text = std::string("[ConvertOptions]\r\nBufferSize=4096\r\nFromEncoding=\"UTF") + '\0' +
+                             "-8\"\r\nTranslation=2\r\n[ViewOptions]\r\nToolBar=0\r\n";
+    const TAll read = LoadReadSave(text);
+    EXPECT_EQ(read.Convert.BufferSize, 4096);
+    EXPECT_EQ(read.Convert.FromEncoding, "UTF");
+    EXPECT_EQ(read.Convert.Translation, TAll().Convert.Translation) << "read past the NUL";
+    EXPECT_EQ(read.View.ToolBar, TAll().View.ToolBar) << "read past the NUL";
+}
+
+TEST_F(HostileSettings, TenMebibyteLinesSurvive)
+{
+    constexpr std::size_t Huge = 10 << 20;
+    const std::string section(Huge, 's');
+    const std::string line(Huge, 'l');
+    const std::string directory(Huge, 'd');
+    const std::string key(Huge, 'k');
+    const std::string value(Huge, 'v');
+    const std::string text = "[" + section + "]\n" + line + "\n[ConvertOptions]\nOutputDirectory=\"/" + directory +
+                             "\"\n" + key + "=" + value + "\nBufferSize=777\n";
+    const TAll read = LoadReadSave(text);
+    EXPECT_EQ(read.Convert.OutputDirectory, "/" + directory);
+    EXPECT_EQ(read.Convert.BufferSize, 777);
+    // The unknown section and the unknown key stay where they were.
+    const std::string start = "[" + section + "]\r\n" + line + "\r\n\r\n[ConvertOptions]\r\nOutputDirectory=\"/" +
+                              directory + "\"\r\n" + key + "=" + value + "\r\nBufferSize=777\r\n";
+    const std::string saved = ReadFile(File);
+    EXPECT_TRUE(saved.compare(0, start.size(), start) == 0) << "the long lines did not survive the save";
+}
+
+TEST_F(HostileSettings, RepeatedKeyAndSectionReadTheFirstAndSaveInPlace)
+{
+    std::string text = "[ConvertOptions]\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "BufferSize=" + std::to_string(1000 + i) + "\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "[ConvertSpecs]\nUtf16=" + std::to_string(i % 5) + "\n";
+    WriteFile(File, text);
+    TSettings settings(File);
+    EXPECT_EQ(settings.ReadConvertOptions(TAll().Convert).BufferSize, 1000);
+    EXPECT_EQ(settings.ReadConvertSpecs(TAll().Specs).Utf16, 0);
+
+    const TAll read = LoadReadSave(text);
+    EXPECT_EQ(read.Convert.BufferSize, 1000);
+    EXPECT_EQ(read.Specs.Utf16, 0);
+    const std::string saved = ReadFile(File);
+    std::size_t keys = 0;
+    for (std::size_t at = saved.find("BufferSize="); at != std::string::npos; at = saved.find("BufferSize=", at + 1))
+        ++keys;
+    EXPECT_EQ(keys, 10000u) << "every line is kept, the first one rewritten";
+}
+
+TEST_F(HostileSettings, NumbersBeyond32BitsReadAsCurrentValues)
+{
+    const std::vector<std::string> outOfRange = {"2147483648", "-2147483649", "4294967296", "0x100000000",
+                                                 "$FFFFFFFF", "99999999999999999999999999", "-0x80000001",
+                                                 "1e3", "12abc", "", "+", "0x", "--1", " "};
+    for (const std::string& bad : outOfRange) {
+        SCOPED_TRACE("value \"" + bad + "\"");
+        const std::string text = "[ConvertOptions]\nTranslation=" + bad + "\nBufferSize=" + bad + "\nOutput=" + bad +
+                                  "\nBackupSrcFiles=" + bad + "\n[ConvertSpecs]\nUtf8=" + bad + "\nUtf16=" + bad +
+                                  "\nUtf32=" + bad + "\n[AssistOptions]\nAlwaysSaveLog=" + bad +
+                                  "\n[ViewOptions]\nToolBar=" + bad + "\nStatusBar=" + bad + "\nLastPosition=" + bad +
+                                  "\nTopmost=" + bad + "\n[LastPosition]\nLeft=" + bad + "\nTop=" + bad +
+                                  "\n[OpenDialogList]\nFilterIndex0=" + bad + "\nFilterIndex1=" + bad +
+                                  "\nFilterIndex2=" + bad + "\n";
+        EXPECT_EQ(LoadReadSave(text), TAll());
+    }
+}
+
+TEST_F(HostileSettings, NumbersAtThe32BitEdgesReadExactly)
+{
+    const std::string text = "[ConvertOptions]\nBufferSize=2147483647\nTranslation=-2147483648\nOutput=0x7FFFFFFF\n"
+                             "[LastPosition]\nLeft=-0x80000000\nTop=$7fffffff\n[ViewOptions]\nToolBar=-1\n";
+    const TAll read = LoadReadSave(text);
+    EXPECT_EQ(read.Convert.BufferSize, 2147483647);
+    EXPECT_EQ(read.Convert.Translation, -2147483647 - 1);
+    EXPECT_EQ(read.Convert.Output, 2147483647);
+    EXPECT_EQ(read.Left, -2147483647 - 1);
+    EXPECT_EQ(read.Top, 2147483647);
+    EXPECT_TRUE(read.View.ToolBar);
+}
+
+} // namespace
