@@ -1,0 +1,799 @@
+// Start-up and shutdown of the main window with its settings file, the entry point's failure
+// path and first-show hook, and the Tools and Help commands.
+
+#include "engine/Lumiva.h"
+#include "settings/ConvertOptions.h"
+#include "settings/Settings.h"
+#include "tests/common/TestSupport.h"
+#include "tests/ui/ModalDriver.h"
+#include "ui/DialogQuestions.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBox.h"
+#include "ui/OptionsDialog.h"
+#include "ui/ProgressDialog.h"
+#include "ui/Startup.h"
+#include "util/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include <clocale>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lmvtest::Exists;
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+QString Q(const std::string& Text)
+{
+    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+// A message box as the user saw it.
+struct TBox {
+    QString Text;
+    QString Caption;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons;
+    bool WindowShown = false; // whether any main window was visible at the time
+};
+
+bool AnyMainWindowVisible()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<TMainForm*>(widget) && widget->isVisible())
+            return true;
+    return false;
+}
+
+bool AnyWindowVisible()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible())
+            return true;
+    return false;
+}
+
+TBox Record(QMessageBox* Box)
+{
+    return {Box->text(), Box->windowTitle(), Box->icon(), Box->standardButtons(), AnyMainWindowVisible()};
+}
+
+// Records every message box that comes up while it lives and answers it with the next of
+// Answers; once they are used up it closes the box unanswered. For steps where no box or a known
+// few are expected: a test fails instead of waiting for a user.
+class TBoxCatcher {
+public:
+    explicit TBoxCatcher(std::vector<QMessageBox::StandardButton> Answers = {}) : Answers(std::move(Answers))
+    {
+        Timer.setInterval(2);
+        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
+        Timer.start();
+    }
+    std::vector<TBox> Boxes;
+
+private:
+    void Poll()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || box == Answered)
+            return;
+        Answered = box;
+        Boxes.push_back(Record(box));
+        // From an event of its own, as a click would come.
+        QPointer<QMessageBox> target = box;
+        const std::optional<QMessageBox::StandardButton> answer =
+            Boxes.size() <= Answers.size() ? std::optional(Answers[Boxes.size() - 1]) : std::nullopt;
+        QTimer::singleShot(0, &Timer, [target, answer] {
+            if (!target)
+                return;
+            if (answer && target->button(*answer))
+                target->button(*answer)->click();
+            else
+                target->done(QDialog::Rejected);
+        });
+    }
+
+    std::vector<QMessageBox::StandardButton> Answers;
+    QPointer<QMessageBox> Answered;
+    QTimer Timer;
+};
+
+class TNoFileDialogs : public TFileDialogRunner {
+public:
+    bool Run(TFileDialog&) override { return false; }
+};
+
+std::string LoadQuestion(const std::string& FileName)
+{
+    return "The program cannot load settings from the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?";
+}
+
+std::string SaveQuestion(const std::string& FileName)
+{
+    return "The program cannot save settings to the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?";
+}
+
+// What a first save writes for the default options at the given position.
+std::string FirstSaveText(const QPoint& Position)
+{
+    return "[OpenDialogList]\r\n"
+           "InitialDir=\"\"\r\n"
+           "FilterIndex0=3\r\n"
+           "FilterIndex1=1\r\n"
+           "FilterIndex2=1\r\n"
+           "\r\n"
+           "[ConvertOptions]\r\n"
+           "FromEncoding=\"UTF-8\"\r\n"
+           "ToEncoding=\"UTF-16\"\r\n"
+           "Translation=0\r\n"
+           "BufferSize=65536\r\n"
+           "Output=0\r\n"
+           "OutputDirectory=\"" +
+           DefaultOutputDirectory() +
+           "\"\r\n"
+           "OutputPrefix=\"Output - \"\r\n"
+           "BackupSrcFiles=1\r\n"
+           "BackupPrefix=\"Backup - \"\r\n"
+           "\r\n"
+           "[ConvertSpecs]\r\n"
+           "Utf8=0\r\n"
+           "Utf16=0\r\n"
+           "Utf32=0\r\n"
+           "\r\n"
+           "[AssistOptions]\r\n"
+           "AlwaysSaveLog=0\r\n"
+           "\r\n"
+           "[ViewOptions]\r\n"
+           "ToolBar=1\r\n"
+           "StatusBar=1\r\n"
+           "LastPosition=0\r\n"
+           "Topmost=0\r\n"
+           "\r\n"
+           "[LastPosition]\r\n"
+           "Left=" +
+           std::to_string(Position.x()) + "\r\nTop=" + std::to_string(Position.y()) + "\r\n\r\n";
+}
+
+// Every record the settings file holds, as a window has them.
+struct TAllSettings {
+    TConvertOptions Convert;
+    TConvertSpecs Specs;
+    TAssistOptions Assist;
+    TViewOptions View;
+    std::string InitialDir;
+    std::vector<std::int32_t> FilterIndexes;
+    QPoint Position;
+
+    static TAllSettings Of(const TMainForm& Form)
+    {
+        TAllSettings all{Form.ConvertOptions, Form.OptionsDialog->ConvertSpecs, Form.OptionsDialog->AssistOptions,
+                         Form.ViewOptions, Form.DialogList.InitialDir, {}, Form.pos()};
+        for (std::size_t i = 0; i < Form.DialogList.Count(); ++i)
+            all.FilterIndexes.push_back(Form.DialogList[i]->FilterIndex);
+        return all;
+    }
+};
+
+void ExpectSame(const TAllSettings& A, const TAllSettings& B)
+{
+    EXPECT_EQ(A.Convert, B.Convert);
+    EXPECT_EQ(A.Specs, B.Specs);
+    EXPECT_EQ(A.Assist, B.Assist);
+    EXPECT_EQ(A.View, B.View);
+    EXPECT_EQ(A.InitialDir, B.InitialDir);
+    EXPECT_EQ(A.FilterIndexes, B.FilterIndexes);
+    EXPECT_EQ(A.Position, B.Position);
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
+        ASSERT_FALSE(AnyWindowVisible()) << "a window of an earlier test is still shown";
+    }
+
+    void TearDown() override
+    {
+        // A window that a test left open is closed without its close query, so nothing is saved.
+        if (Form)
+            Form->hide();
+        Form.reset();
+    }
+
+    std::unique_ptr<TMainForm> MakeForm(const std::string& Library = {})
+    {
+        auto engine = Library.empty() ? std::make_unique<TLumiva>() : std::make_unique<TLumiva>(Library);
+        return std::make_unique<TMainForm>(std::move(engine), Progress, Dialogs, Questions, SettingsFile);
+    }
+
+    void Start(const std::string& Library = {}) { Form = MakeForm(Library); }
+
+    void Show()
+    {
+        Form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    }
+
+    TempDir Dir;
+    std::string SettingsFile = Dir / "config/Lumiva/Settings.ini";
+    TProgressDialog Progress;
+    TNoFileDialogs Dialogs;
+    TDialogQuestions Questions;
+    std::unique_ptr<TMainForm> Form;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shutdown with the settings file
+
+TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFirstFile)
+{
+    TBoxCatcher catcher;
+    Start();
+    EXPECT_EQ(Form->SettingsFileName, SettingsFile);
+    EXPECT_FALSE(Exists(SettingsFile)) << "loading creates nothing";
+    EXPECT_EQ(Form->ConvertOptions, DefaultConvertOptions());
+    EXPECT_EQ(Form->ViewOptions, DefaultViewOptions());
+    EXPECT_EQ(Form->OptionsDialog->ConvertSpecs, DefaultConvertSpecs());
+    EXPECT_EQ(Form->OptionsDialog->AssistOptions, DefaultAssistOptions());
+    EXPECT_EQ(Form->ComboBox1->currentText(), QStringLiteral("UTF-8"));
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("65536"));
+    EXPECT_EQ(Form->Edit12->text(), QStringLiteral("Output - "));
+    EXPECT_EQ(Form->StatusText(), "Ready");
+
+    Show();
+    Form->move(37, 58);
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(ReadFile(SettingsFile), FirstSaveText(QPoint(37, 58)));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
+{
+    std::filesystem::create_directories(Dir / "config/Lumiva");
+    WriteFile(SettingsFile, "[OpenDialogList]\r\n"
+                            "InitialDir=\"/some/where\"\r\n"
+                            "FilterIndex0=1\r\nFilterIndex1=2\r\nFilterIndex2=2\r\n"
+                            "[ConvertOptions]\r\n"
+                            "FromEncoding=\"ISO-8859-1\"\r\nToEncoding=\"UTF-32\"\r\nTranslation=2\r\n"
+                            "BufferSize=4096\r\nOutput=1\r\nOutputDirectory=\"/tmp/out \"\r\n"
+                            "OutputPrefix=\"new \"\r\nBackupSrcFiles=0\r\nBackupPrefix=\"old \"\r\n"
+                            "[ConvertSpecs]\r\nUtf8=2\r\nUtf16=3\r\nUtf32=4\r\n"
+                            "[AssistOptions]\r\nAlwaysSaveLog=1\r\n"
+                            "[ViewOptions]\r\nToolBar=0\r\nStatusBar=0\r\nLastPosition=1\r\nTopmost=1\r\n"
+                            "[LastPosition]\r\nLeft=123\r\nTop=45\r\n");
+    TBoxCatcher catcher;
+    Start();
+    // Moved while it is built, before it is shown.
+    EXPECT_EQ(Form->pos(), QPoint(123, 45));
+
+    const TConvertOptions expected{"ISO-8859-1", "UTF-32", 2, 4096, 1, "/tmp/out ", "new ", false, "old "};
+    EXPECT_EQ(Form->ConvertOptions, expected);
+    EXPECT_EQ(Form->ComboBox1->currentText(), QStringLiteral("ISO-8859-1"));
+    EXPECT_EQ(Form->ComboBox2->currentText(), QStringLiteral("UTF-32"));
+    EXPECT_EQ(Form->ComboBox3->currentIndex(), 2);
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("4096"));
+    EXPECT_TRUE(Form->RadioButton12->isChecked());
+    EXPECT_EQ(Form->Edit11->text(), QStringLiteral("/tmp/out "));
+    EXPECT_EQ(Form->Edit12->text(), QStringLiteral("new "));
+    EXPECT_FALSE(Form->CheckBox11->isChecked());
+    EXPECT_EQ(Form->Edit13->text(), QStringLiteral("old "));
+    EXPECT_TRUE(Form->Edit12->isEnabled());
+    EXPECT_FALSE(Form->Edit11->isEnabled());
+
+    EXPECT_EQ(Form->OptionsDialog->ConvertSpecs, (TConvertSpecs{2, 3, 4}));
+    EXPECT_TRUE(Form->OptionsDialog->AssistOptions.AlwaysSaveLog);
+    EXPECT_EQ(Form->DialogList.InitialDir, "/some/where");
+    EXPECT_EQ(Form->DialogList[0]->FilterIndex, 1);
+    EXPECT_EQ(Form->DialogList[1]->FilterIndex, 2);
+    EXPECT_EQ(Form->DialogList[2]->FilterIndex, 2);
+
+    EXPECT_EQ(Form->ViewOptions, (TViewOptions{false, false, true, true}));
+    EXPECT_FALSE(Form->ToolbarM1->isChecked());
+    EXPECT_TRUE(Form->LastPositionM1->isChecked());
+    EXPECT_TRUE(Form->TopmostM1->isChecked());
+    EXPECT_TRUE(Form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(Form->StatusText(), "Ready");
+
+    Show();
+    EXPECT_FALSE(Form->ToolBar1->isVisible());
+    EXPECT_FALSE(Form->StatusBar1->isVisible());
+    EXPECT_EQ(Form->pos(), QPoint(123, 45));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
+{
+    std::filesystem::create_directories(Dir / "config/Lumiva");
+    const std::string stored = "[ViewOptions]\r\nLastPosition=0\r\n[LastPosition]\r\nLeft=123\r\nTop=45\r\n";
+    WriteFile(SettingsFile, stored);
+    TBoxCatcher catcher;
+    Start();
+    const QPoint unplaced = MakeForm()->pos();
+    EXPECT_EQ(Form->pos(), unplaced);
+    EXPECT_NE(Form->pos(), QPoint(123, 45));
+    EXPECT_FALSE(Form->ViewOptions.LastPosition);
+
+    // The position is written at exit all the same, over the stored one.
+    Show();
+    Form->move(60, 70);
+    EXPECT_TRUE(Form->close());
+    TSettings saved(SettingsFile);
+    int left = -1;
+    int top = -1;
+    saved.ReadLastPosition(left, top);
+    EXPECT_EQ(QPoint(left, top), QPoint(60, 70));
+    EXPECT_FALSE(saved.ReadViewOptions(DefaultViewOptions()).LastPosition);
+
+    // Switched on, the next start comes up there.
+    saved.WriteViewOptions({true, true, true, false});
+    saved.UpdateFile();
+    Start();
+    EXPECT_EQ(Form->pos(), QPoint(60, 70));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefaults)
+{
+    std::filesystem::create_directories(SettingsFile); // a folder where the file should be
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver
+        .WhenShown<QMessageBox>("load question",
+                                [&](QMessageBox* Box) {
+                                    boxes.push_back(Record(Box));
+                                    Box->button(QMessageBox::Yes)->click();
+                                })
+        .WhenShown<QMessageBox>("load question again", [&](QMessageBox* Box) {
+            boxes.push_back(Record(Box));
+            Box->button(QMessageBox::No)->click();
+        });
+    Start();
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const TBox& box : boxes) {
+        EXPECT_EQ(box.Text, ToDisplayText(LoadQuestion(SettingsFile)));
+        EXPECT_EQ(box.Caption, QStringLiteral("Lumiva"));
+        EXPECT_EQ(box.Icon, QMessageBox::Critical);
+        EXPECT_EQ(box.Buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_FALSE(box.WindowShown);
+    }
+    EXPECT_EQ(Form->ConvertOptions, DefaultConvertOptions());
+    EXPECT_EQ(Form->ViewOptions, DefaultViewOptions());
+    EXPECT_EQ(Form->OptionsDialog->ConvertSpecs, DefaultConvertSpecs());
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("65536"));
+    EXPECT_EQ(Form->StatusText(), "Ready");
+
+    // The save reads the file first: it fails too, and No closes without saving.
+    Show();
+    driver.WhenShown<QMessageBox>("save question", [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::No)->click();
+    });
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2].Text, ToDisplayText(SaveQuestion(SettingsFile)));
+    EXPECT_TRUE(std::filesystem::is_directory(SettingsFile));
+    EXPECT_TRUE(lmvtest::ListDir(SettingsFile).empty());
+}
+
+TEST_F(StartupTest, YesRepeatsTheWholeLoad)
+{
+    std::filesystem::create_directories(SettingsFile);
+    int questions = 0;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("load question", [&](QMessageBox* Box) {
+        ++questions;
+        // The cause goes away before the answer: the repeated load reads everything.
+        std::filesystem::remove(SettingsFile);
+        WriteFile(SettingsFile, "[ConvertOptions]\r\nBufferSize=512\r\n[ConvertSpecs]\r\nUtf16=4\r\n"
+                                "[ViewOptions]\r\nStatusBar=0\r\n");
+        Box->button(QMessageBox::Yes)->click();
+    });
+    Start();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(Form->ConvertOptions.BufferSize, 512);
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("512"));
+    EXPECT_EQ(Form->OptionsDialog->ConvertSpecs.Utf16, 4);
+    EXPECT_FALSE(Form->ViewOptions.StatusBar);
+}
+
+TEST_F(StartupTest, ClosingWithAnInvalidControlKeepsTheWindowOpenAndSavesNothing)
+{
+    std::filesystem::create_directories(Dir / "config/Lumiva");
+    const std::string stored = "; kept as it is\r\n[ConvertOptions]\r\nBufferSize=2048\r\n";
+    WriteFile(SettingsFile, stored);
+    Start();
+    Show();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    Form->Edit1->setFocus();
+    Form->Edit1->setText(QStringLiteral("0"));
+
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("rule broken", [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_FALSE(Form->close());
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("Set a number greater than 0."));
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_EQ(Form->focusWidget(), Form->Edit1);
+    EXPECT_EQ(ReadFile(SettingsFile), stored);
+    EXPECT_EQ(Form->ConvertOptions.BufferSize, 2048);
+}
+
+TEST_F(StartupTest, AnUnwritableFileAsksAndNoClosesWithoutSaving)
+{
+    // The settings folder's path is taken by a regular file: reading finds no file, writing fails.
+    std::filesystem::create_directories(Dir / "config");
+    WriteFile(Dir / "config/Lumiva", "in the way");
+    {
+        TBoxCatcher catcher;
+        Start();
+        Show();
+        EXPECT_TRUE(catcher.Boxes.empty());
+    }
+
+    std::vector<TBox> boxes;
+    {
+        lmvtest::TModalDriver driver;
+        auto answer = [&](QMessageBox::StandardButton Button) {
+            return [&boxes, Button](QMessageBox* Box) {
+                boxes.push_back(Record(Box));
+                Box->button(Button)->click();
+            };
+        };
+        driver.WhenShown<QMessageBox>("save question", answer(QMessageBox::Yes))
+            .WhenShown<QMessageBox>("save question again", answer(QMessageBox::No));
+        EXPECT_TRUE(Form->close());
+        EXPECT_TRUE(driver.Done());
+    }
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const TBox& box : boxes) {
+        EXPECT_EQ(box.Text, ToDisplayText(SaveQuestion(SettingsFile)));
+        EXPECT_EQ(box.Caption, QStringLiteral("Lumiva"));
+        EXPECT_EQ(box.Icon, QMessageBox::Critical);
+        EXPECT_EQ(box.Buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
+    EXPECT_EQ(lmvtest::ListDir(Dir / "config"), std::vector<std::string>{"Lumiva"});
+}
+
+TEST_F(StartupTest, YesRepeatsTheWholeSave)
+{
+    std::filesystem::create_directories(Dir / "config");
+    WriteFile(Dir / "config/Lumiva", "in the way");
+    Start();
+    Show();
+    Form->Edit1->setText(QStringLiteral("777"));
+    int questions = 0;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("save question", [&](QMessageBox* Box) {
+        ++questions;
+        std::filesystem::remove(Dir / "config/Lumiva");
+        Box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(questions, 1);
+    const TSettings saved(SettingsFile);
+    EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 777);
+}
+
+TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
+{
+    TBoxCatcher catcher;
+    Start();
+    Show();
+    // Texts with blanks at their ends and double quotes inside and around them.
+    Form->ComboBox1->setEditText(QStringLiteral("UTF-16LE"));
+    Form->ComboBox2->setEditText(QStringLiteral("ISO-8859-1"));
+    Form->ComboBox3->setCurrentIndex(1);
+    Form->Edit1->setText(QStringLiteral("1024"));
+    Form->RadioButton13->setChecked(true);
+    Form->CheckBox11->setChecked(false);
+    Form->Edit11->setText(QStringLiteral("/tmp/say \"hi\" there "));
+    Form->Edit12->setText(QStringLiteral(" out "));
+    Form->Edit13->setText(QStringLiteral("  bak - "));
+    Form->OptionsDialog->ConvertSpecs = {1, 4, 3};
+    Form->OptionsDialog->AssistOptions = {true};
+    Form->SetViewOptions({false, true, true, false});
+    Form->DialogList.InitialDir = "\"/quoted dir\" ";
+    Form->DialogList[0]->FilterIndex = 2;
+    Form->DialogList[1]->FilterIndex = 0;
+    Form->DialogList[2]->FilterIndex = -7;
+    Form->move(77, 88);
+
+    EXPECT_TRUE(Form->close());
+    const TAllSettings before = TAllSettings::Of(*Form);
+    EXPECT_EQ(before.Convert.OutputDirectory, "/tmp/say \"hi\" there ");
+    EXPECT_EQ(before.Convert.Output, omOverwrite);
+    EXPECT_EQ(before.Position, QPoint(77, 88));
+
+    Form->hide();
+    Start();
+    ExpectSame(TAllSettings::Of(*Form), before);
+    EXPECT_EQ(Form->Edit13->text(), QStringLiteral("  bak - "));
+    EXPECT_EQ(Form->DialogList.InitialDir, "\"/quoted dir\" ");
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
+{
+    std::string content;
+    // Binary garbage without NUL, before any section: dropped.
+    std::mt19937 random(20240601);
+    for (int i = 0; i < 4096; ++i)
+        content += static_cast<char>(1 + random() % 255);
+    content += "\r\n[ConvertOptions]\r\nBufferSize=4096\r\n";
+    for (int i = 0; i < 10000; ++i)
+        content += "BufferSize=" + std::to_string(i + 1) + "\r\n";
+    content += "Translation=4294967297\r\nOutput=99999999999999999999\r\n";
+    content += "[Unknown]\r\nLong=" + std::string(10 * 1024 * 1024, 'x') + "\r\n";
+    content += "[ViewOptions]\r\nLastPosition=1\r\n[LastPosition]\r\nLeft=2147483648\r\nTop=-2147483649\r\n";
+    // The text ends at the NUL: what follows is never read.
+    content += std::string(1, '\0') + "\r\n[ViewOptions]\r\nToolBar=0\r\n";
+    std::filesystem::create_directories(Dir / "config/Lumiva");
+    WriteFile(SettingsFile, content);
+
+    TBoxCatcher catcher;
+    const QPoint unplaced = MakeForm()->pos();
+    Start();
+    TConvertOptions expected = DefaultConvertOptions();
+    expected.BufferSize = 4096;
+    EXPECT_EQ(Form->ConvertOptions, expected);
+    EXPECT_EQ(Form->ComboBox3->currentText(), QStringLiteral("None"));
+    EXPECT_TRUE(Form->RadioButton11->isChecked());
+    EXPECT_EQ(Form->ViewOptions, (TViewOptions{true, true, true, false}));
+    EXPECT_EQ(Form->pos(), unplaced);
+
+    Show();
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(catcher.Boxes.empty());
+    const std::string saved = ReadFile(SettingsFile);
+    EXPECT_EQ(saved.find('\0'), std::string::npos);
+    EXPECT_EQ(saved.substr(saved.size() - 4), "\r\n\r\n");
+
+    // The saved file reads back as what was saved, also in a new window.
+    const TAllSettings before = TAllSettings::Of(*Form);
+    const TSettings reread(SettingsFile);
+    EXPECT_EQ(reread.ReadConvertOptions({}), before.Convert);
+    EXPECT_EQ(reread.ReadViewOptions({}), before.View);
+    Form->hide();
+    Start();
+    ExpectSame(TAllSettings::Of(*Form), before);
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The entry point
+
+TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
+{
+    TStartupHooks hooks;
+    hooks.ConversionLibrary = "liblumiva-iconv-missing.so";
+    hooks.SettingsFile = SettingsFile;
+    std::vector<std::string> reports;
+    hooks.ReportError = [&](const std::string& Message) {
+        reports.push_back(Message);
+        EXPECT_FALSE(AnyMainWindowVisible());
+    };
+    bool shown = false;
+    hooks.WindowShown = [&](TMainForm&) { shown = true; };
+
+    TBoxCatcher catcher;
+    EXPECT_EQ(RunMainWindow({}, hooks), 1);
+    EXPECT_EQ(reports, std::vector<std::string>{"Cannot initialize \"liblumiva-iconv-missing.so\""});
+    // As the standard error report shows it: a message ending in a double quote gets no full stop.
+    EXPECT_EQ(ErrorReportText(reports[0]), reports[0]);
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(AnyMainWindowVisible());
+    EXPECT_FALSE(Exists(Dir / "config"));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceShown)
+{
+    TStartupHooks hooks;
+    hooks.SettingsFile = SettingsFile;
+    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    int shown = 0;
+    int names = 0;
+    hooks.WindowShown = [&](TMainForm& Window) {
+        ++shown;
+        EXPECT_TRUE(Window.isVisible());
+        EXPECT_EQ(Window.StatusText(), "Ready");
+        names = Window.ComboBox1->count();
+        // As the user would: the close query runs and the settings are saved.
+        Window.close();
+    };
+    TBoxCatcher catcher;
+    EXPECT_EQ(RunMainWindow({}, hooks), 0);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(names, static_cast<int>(TLumiva().NameList().Count()));
+    EXPECT_TRUE(Exists(SettingsFile));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
+TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)
+{
+    TStartupHooks hooks;
+    hooks.SettingsFile = SettingsFile;
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("notice", [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::Ok)->click();
+    });
+    int shown = 0;
+    hooks.WindowShown = [&](TMainForm& Window) {
+        ++shown;
+        // The notice came first, at the first idle moment.
+        EXPECT_EQ(boxes.size(), 1u);
+        Window.close();
+    };
+    EXPECT_EQ(RunMainWindow({QStringLiteral("file.txt"), QStringLiteral("-x")}, hooks), 0);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(shown, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("This application does not process command parameters."));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_TRUE(boxes[0].WindowShown);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tools and Help
+
+TEST_F(StartupTest, CopyEncodingNamesPutsEveryEntryWithCrLfOnTheClipboard)
+{
+    Start("liblumiva-iconv-fixed.so");
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    Form->UngroupedM1->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              QStringLiteral("\r\nA,B\r\nASCII\r\nCP819\r\nISO-8859-1\r\nkoi8-r\r\nLATIN1\r\nMY ENC\r\nQ\"T\r\n"
+                             "TAB\tNAME\r\nUTF-16\r\nUTF-16LE\r\nUTF-8\r\nUTF8\r\n"));
+    Form->GroupedM1->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("\"\"\r\n"
+                                                                   "\"A,B\",\"MY ENC\",\"Q\"\"T\"\r\n"
+                                                                   "\"TAB\tNAME\"\r\n"
+                                                                   "ASCII\r\n"
+                                                                   "CP819,ISO-8859-1,LATIN1\r\n"
+                                                                   "koi8-r\r\n"
+                                                                   "UTF-16\r\n"
+                                                                   "UTF-16LE\r\n"
+                                                                   "UTF-8,UTF8\r\n"));
+}
+
+TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
+{
+    Start();
+    Show();
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    auto ok = [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::Ok)->click();
+    };
+    driver.WhenShown<QMessageBox>("in C", ok);
+    ASSERT_NE(std::setlocale(LC_CTYPE, "C"), nullptr);
+    Form->SystemInformationM1->trigger();
+    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+    if (utf8) {
+        driver.WhenShown<QMessageBox>("in UTF-8", ok);
+        Form->SystemInformationM1->trigger();
+    }
+    std::setlocale(LC_CTYPE, saved.c_str());
+    EXPECT_TRUE(driver.Done());
+
+    ASSERT_EQ(boxes.size(), utf8 ? 2u : 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("ANSI code-page indentifier: 20127\nOEM code-page indentifier: 20127"));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("System Information"));
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    if (utf8) {
+        EXPECT_EQ(boxes[1].Text,
+                  QStringLiteral("ANSI code-page indentifier: 65001\nOEM code-page indentifier: 65001"));
+    }
+}
+
+TEST_F(StartupTest, HelpNamesTheDocumentBesideTheExecutableAndCancelOpensNothing)
+{
+    Start();
+    Show();
+    EXPECT_EQ(Form->HelpFileName, QCoreApplication::applicationDirPath().toStdString() + "/Help/index.html");
+
+    std::vector<QUrl> opened;
+    Form->OpenDocument = [&](const QUrl& Url) {
+        opened.push_back(Url);
+        return true;
+    };
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("cancelled", [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::Cancel)->click();
+    });
+    Form->HelpM2->trigger();
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, ToDisplayText("The program opens the following document:\r\n\r\n" + Form->HelpFileName +
+                                           "\r\n\r\nContinue?"));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes[0].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_TRUE(opened.empty());
+
+    {
+        // Confirmed: the document is opened and nothing more is said.
+        TBoxCatcher catcher({QMessageBox::Ok});
+        Form->HelpM2->trigger();
+        ASSERT_EQ(catcher.Boxes.size(), 1u);
+        EXPECT_EQ(catcher.Boxes[0].Text, boxes[0].Text);
+    }
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(Q(Form->HelpFileName)));
+}
+
+TEST_F(StartupTest, HelpThatCannotBeOpenedIsReportedWithThePathInQuotes)
+{
+    Start();
+    Show();
+    Form->HelpFileName = Dir / "no such/Help/index.html";
+    int attempts = 0;
+    Form->OpenDocument = [&](const QUrl&) {
+        ++attempts;
+        return false;
+    };
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("question", [](QMessageBox* Box) { Box->button(QMessageBox::Ok)->click(); })
+        .WhenShown<QMessageBox>("report", [&](QMessageBox* Box) {
+            boxes.push_back(Record(Box));
+            Box->button(QMessageBox::Ok)->click();
+        });
+    Form->HelpM2->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(attempts, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    // No full stop after the closing double quote.
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("Cannot open \"") + Q(Form->HelpFileName) + QStringLiteral("\""));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+}
+
+} // namespace
