@@ -1,0 +1,176 @@
+// The file pipeline (TFileConverter with the real engine) against one call of the C library's
+// iconv over the whole input. A file the pipeline converts must hold exactly the signature and
+// iconv's output; a file it fails must be one iconv fails too (or, with a buffer too small for
+// a character, one it may refuse), and with no other message than the conversion error.
+//
+// Input: byte 0 picks the encodings, byte 1 the translation, byte 2 the buffer size, byte 3 the
+// signature; the rest is the file.
+
+#include "engine/Lumiva.h"
+#include "run/ConvertError.h"
+#include "run/FileConverter.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <iconv.h>
+#include <unistd.h>
+
+namespace {
+
+struct TPair {
+    const char* From;
+    const char* To;
+};
+
+const TPair Pairs[] = {
+    {"UTF-8", "UTF-16LE"},   {"UTF-8", "UTF-16"},     {"UTF-16LE", "UTF-8"},  {"UTF-16", "UTF-8"},
+    {"UTF-8", "UTF-32BE"},   {"UTF-32", "UTF-8"},     {"ISO-8859-1", "UTF-8"}, {"UTF-8", "ISO-8859-1"},
+    {"UTF-8", "ASCII"},      {"SHIFT_JIS", "UTF-8"},  {"UTF-8", "SHIFT_JIS"}, {"EUC-JP", "UTF-16BE"},
+    {"GB18030", "UTF-8"},    {"UTF-8", "GB18030"},    {"BIG5-HKSCS", "UTF-8"}, {"UTF-8", "BIG5-HKSCS"},
+    {"ISO-2022-JP", "UTF-8"}, {"UTF-8", "ISO-2022-JP"}, {"UTF-7", "UTF-8"},   {"UTF-8", "UTF-7"},
+    {"CP1258", "UTF-8"},     {"UTF-8", "CP1255"},     {"EUC-JISX0213", "UTF-8"}, {"UTF-8", "SHIFT_JISX0213"},
+    {"UTF-8", "UTF-8"},      {"CP1252", "CP1251"},
+};
+constexpr std::size_t PairCount = sizeof Pairs / sizeof *Pairs;
+
+const std::int32_t Sizes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 16, 17, 31, 64, 65, 100, 257, 1000, 4096, 65536};
+const char* const Signatures[] = {"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+const char* const Suffixes[] = {"", "//IGNORE", "//TRANSLIT"};
+
+TLumiva* Engine = nullptr;
+std::string Folder;
+
+// iconv over the whole text, repeated while it goes on consuming (with //IGNORE the C library
+// reports a skipped sequence at the end of an internal step, not at the end of the input), then
+// its reset. Nothing when it stops for good before the end of the text.
+std::optional<std::string> OneShot(const std::string& From, const std::string& To, std::int32_t Translation,
+                                   const std::string& Text)
+{
+    const std::string target = To + Suffixes[Translation];
+    const iconv_t cd = ::iconv_open(target.c_str(), From.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        std::abort();
+    std::string out(Text.size() * 4 + 256, '\0');
+    char* in = const_cast<char*>(Text.data());
+    std::size_t inLeft = Text.size();
+    std::size_t done = 0;
+    bool ok = true;
+    for (bool reset = false; ok;) {
+        char* const before = in;
+        char* outPtr = out.data() + done;
+        std::size_t outLeft = out.size() - done;
+        const std::size_t result = reset ? ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
+                                         : ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        const int error = errno;
+        const bool produced = out.size() - outLeft > done;
+        done = out.size() - outLeft;
+        if (result != static_cast<std::size_t>(-1) ||
+            (!reset && Translation == 1 && error == EILSEQ && inLeft == 0)) {
+            if (reset)
+                break;
+            reset = true;
+        } else if (error == E2BIG) {
+            out.resize(out.size() * 2);
+        } else if (!reset && Translation == 1 && error == EILSEQ && (in != before || produced)) {
+            continue;
+        } else {
+            ok = false;
+        }
+    }
+    ::iconv_close(cd);
+    if (!ok)
+        return std::nullopt;
+    out.resize(done);
+    return out;
+}
+
+std::string ReadAll(const std::string& Name)
+{
+    std::ifstream in(Name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void Fail(const char* What, const TPair& Pair, std::int32_t Translation, std::int32_t Size)
+{
+    std::fprintf(stderr, "%s: %s -> %s%s, buffer size %d\n", What, Pair.From, Pair.To, Suffixes[Translation],
+                 static_cast<int>(Size));
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // Files on a memory disk when there is one; the temporary files go there too.
+    std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    base += "/lmvfuzz-XXXXXX";
+    if (!::mkdtemp(base.data()))
+        std::abort();
+    Folder = base;
+    ::setenv("TMPDIR", Folder.c_str(), 1);
+    Engine = new TLumiva();
+    for (const TPair& pair : Pairs)
+        if (!Engine->NameList().Find(pair.From) || !Engine->NameList().Find(pair.To)) {
+            std::fprintf(stderr, "the engine does not know %s or %s\n", pair.From, pair.To);
+            std::abort();
+        }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
+{
+    if (Size < 4)
+        return -1;
+    const TPair& pair = Pairs[Data[0] % PairCount];
+    const std::int32_t translation = Data[1] % 3;
+    const std::int32_t bufferSize = Sizes[Data[2] % (sizeof Sizes / sizeof *Sizes)];
+    const std::string signature = Signatures[Data[3] % 4];
+    const std::string text(reinterpret_cast<const char*>(Data) + 4, Size - 4);
+
+    const std::string source = Folder + "/source";
+    {
+        std::ofstream out(source, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    const std::string temporary = TFileConverter::MakeTempFile();
+    TFileConverter converter(*Engine, pair.From, pair.To, translation, bufferSize, signature);
+    std::optional<std::string> error;
+    try {
+        converter.ConvertFile(source, temporary);
+    } catch (const EConvertError& e) {
+        error = e.what();
+    }
+    const std::string output = ReadAll(temporary);
+    ::unlink(temporary.c_str());
+
+    // The engine drops a UTF-8 signature that the first chunk holds whole.
+    std::string expectedInput = text;
+    const std::int32_t inSize = bufferSize / 2;
+    if (std::string(pair.From) == "UTF-8" && inSize >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        expectedInput.erase(0, 3);
+    const std::optional<std::string> reference = OneShot(pair.From, pair.To, translation, expectedInput);
+
+    if (!error) {
+        if (!reference)
+            Fail("converted a text that iconv refuses", pair, translation, bufferSize);
+        if (output != signature + *reference)
+            Fail("output differs from iconv's", pair, translation, bufferSize);
+        return 0;
+    }
+    if (*error != "Cannot convert character encoding")
+        Fail(error->c_str(), pair, translation, bufferSize);
+    // A buffer too small for one character (or for what transliteration makes of it) fails.
+    const std::int32_t enough = translation == 2 ? 512 : 64;
+    if (reference && bufferSize >= enough)
+        Fail("refused a text that iconv converts", pair, translation, bufferSize);
+    return 0;
+}
