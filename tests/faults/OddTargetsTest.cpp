@@ -1,0 +1,196 @@
+// Names that point at things that are no plain file, names too long for the destination or the
+// backup, a temporary folder that cannot take files, and a source that shrinks while it is read:
+// each fails its file with the step's own message, nothing hangs, nothing half-made stays.
+
+#include "tests/common/TestSupport.h"
+#include "tests/faults/BatchRunner.h"
+#include "tests/faults/FaultSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using lmvfault::FindEntry;
+using lmvfault::MakeDir;
+using lmvfault::ParseLog;
+using lmvfault::TFileEntry;
+using lmvfault::TOutcome;
+using lmvfault::TRunLog;
+using lmvtest::Exists;
+using lmvtest::ListDir;
+using lmvtest::ReadFile;
+using lmvtest::WriteFile;
+
+using TNames = std::vector<std::string>;
+
+const std::string Text = "plain text\n";
+const std::string Utf16Text = [] {
+    std::string out = "\xFF\xFE";
+    for (char c : Text)
+        out += std::string{c, '\0'};
+    return out;
+}();
+
+class OddTargets : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MakeDir(Tmp);
+        MakeDir(Src);
+    }
+
+    TOutcome Run(std::vector<std::string> Args, const std::string& TmpDir = {})
+    {
+        lmvfault::TLaunch launch;
+        launch.Args = std::move(Args);
+        launch.TmpDir = TmpDir.empty() ? Tmp : TmpDir;
+        return lmvfault::RunBatch(launch);
+    }
+
+    static void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error,
+                            const TOutcome& Outcome)
+    {
+        const TFileEntry* entry = FindEntry(Log, Source);
+        ASSERT_NE(entry, nullptr) << Outcome.Describe();
+        if (Error.empty()) {
+            EXPECT_TRUE(entry->Succeeded) << Source << "\n" << Outcome.Describe();
+            EXPECT_EQ(entry->Errors, TNames{}) << Source;
+        } else {
+            EXPECT_TRUE(entry->Failed) << Source << "\n" << Outcome.Describe();
+            EXPECT_EQ(entry->Errors, TNames{Error}) << Source;
+        }
+        EXPECT_EQ(entry->Warnings, TNames{}) << Source;
+    }
+
+    lmvtest::TempDir Root;
+    const std::string Tmp = Root / "tmp";
+    const std::string Src = Root / "src";
+    const std::string Out = Root / "out";
+};
+
+TEST_F(OddTargets, SourcesThatAreNoPlainFileFailWithoutHanging)
+{
+    ASSERT_EQ(::mkfifo((Src + "/pipe.txt").c_str(), 0644), 0);
+    WriteFile(Src + "/a.txt", Text);
+    const TOutcome outcome = Run({"--output-dir", Out, Src + "/pipe.txt", "/dev/null", "/dev/zero", Src + "/a.txt"});
+
+    const TRunLog log = ParseLog(outcome.Out);
+    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    ExpectEntry(log, Src + "/pipe.txt", "Cannot open source file", outcome);
+    ExpectEntry(log, "/dev/null", "Cannot open source file", outcome);
+    ExpectEntry(log, "/dev/zero", "Cannot open source file", outcome);
+    ExpectEntry(log, Src + "/a.txt", "", outcome);
+    EXPECT_EQ(ListDir(Out), TNames{"a.txt"});
+    EXPECT_EQ(ListDir(Tmp), TNames{});
+}
+
+TEST_F(OddTargets, DestinationThatIsAPipeOrAFolderStaysAsItIs)
+{
+    WriteFile(Src + "/pipe.txt", Text);
+    WriteFile(Src + "/folder.txt", Text);
+    MakeDir(Out + "/folder.txt");
+    ASSERT_EQ(::mkfifo((Out + "/pipe.txt").c_str(), 0644), 0);
+    const TOutcome outcome =
+        Run({"--output-dir", Out, "--answer", "yes-to-all", Src + "/pipe.txt", Src + "/folder.txt"});
+
+    const TRunLog log = ParseLog(outcome.Out);
+    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    ExpectEntry(log, Src + "/pipe.txt", "Cannot copy temporary file to destination file", outcome);
+    ExpectEntry(log, Src + "/folder.txt", "Cannot copy temporary file to destination file", outcome);
+    struct stat info {};
+    ASSERT_EQ(::lstat((Out + "/pipe.txt").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(ListDir(Out + "/folder.txt"), TNames{});
+    EXPECT_EQ(ListDir(Out), (TNames{"folder.txt", "pipe.txt"}));
+    EXPECT_EQ(ListDir(Tmp), TNames{});
+}
+
+// A source name that fits, which the prefix makes too long for the file system (255 bytes).
+TEST_F(OddTargets, DestinationOrBackupNameTooLongFailsAndLeavesNothing)
+{
+    const std::string name = std::string(250, 'n') + ".txt"; // 254 bytes
+    WriteFile(Src + "/" + name, Text);
+
+    const TOutcome prefixed = Run({"--prefix", "new_", Src + "/" + name});
+    const TRunLog prefixedLog = ParseLog(prefixed.Out);
+    ASSERT_TRUE(prefixedLog.WellFormed) << prefixed.Describe();
+    ExpectEntry(prefixedLog, Src + "/" + name, "Cannot copy temporary file to destination file", prefixed);
+
+    const TOutcome backedUp = Run({"--overwrite", "--backup-prefix", "bak_", Src + "/" + name});
+    const TRunLog backedUpLog = ParseLog(backedUp.Out);
+    ASSERT_TRUE(backedUpLog.WellFormed) << backedUp.Describe();
+    ExpectEntry(backedUpLog, Src + "/" + name, "Cannot backup source file", backedUp);
+
+    EXPECT_EQ(ReadFile(Src + "/" + name), Text);
+    EXPECT_EQ(ListDir(Src), TNames{name});
+    EXPECT_EQ(ListDir(Tmp), TNames{});
+}
+
+TEST_F(OddTargets, TemporaryFolderThatTakesNoFilesFailsEveryFile)
+{
+    WriteFile(Src + "/a.txt", Text);
+    WriteFile(Src + "/b.txt", Text);
+    WriteFile(Root / "plain", "a file\n");
+    for (const std::string& tmp : {Root / "missing", Root / "plain", std::string(5000, '/')}) {
+        SCOPED_TRACE(tmp.substr(0, 60));
+        const TOutcome outcome = Run({"--overwrite", Src + "/a.txt", Src + "/b.txt"}, tmp);
+        const TRunLog log = ParseLog(outcome.Out);
+        ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+        ExpectEntry(log, Src + "/a.txt", "Cannot create temporary file", outcome);
+        ExpectEntry(log, Src + "/b.txt", "Cannot create temporary file", outcome);
+        EXPECT_EQ(log.Summary, "Completed - 2 errors, 0 warnings");
+        EXPECT_EQ(outcome.ExitCode, 1);
+        EXPECT_EQ(ReadFile(Src + "/a.txt"), Text);
+        EXPECT_EQ(ListDir(Src), (TNames{"a.txt", "b.txt"}));
+    }
+    EXPECT_EQ(ReadFile(Root / "plain"), "a file\n");
+}
+
+// The source is cut to half its size as soon as the first converted bytes reach the temporary
+// file, while the run still reads it: the file fails at the read and leaves no destination. A
+// very fast machine may finish reading first; the result must then be the whole conversion.
+TEST_F(OddTargets, SourceShrinkingWhileReadFailsTheFile)
+{
+    const std::string source = Src + "/shrinking.txt";
+    const std::string big = lmvfault::Repeat(std::string(63, 's') + "\n", 1 << 20); // 64 MiB
+    WriteFile(source, big);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, Tmp.c_str(), IN_MODIFY), 0);
+
+    lmvfault::TLaunch launch;
+    launch.Args = {"--output-dir", Out, source};
+    launch.TmpDir = Tmp;
+    lmvfault::TBatchProcess process(launch);
+    pollfd event{watch, POLLIN, 0};
+    const bool written = ::poll(&event, 1, 60000) == 1;
+    ::truncate(source.c_str(), static_cast<off_t>(big.size() / 2));
+    ::close(watch);
+    const TOutcome outcome = process.Finish();
+    ASSERT_TRUE(written) << outcome.Describe();
+
+    const TRunLog log = ParseLog(outcome.Out);
+    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    ASSERT_EQ(log.Files.size(), 1u);
+    const TFileEntry& entry = log.Files[0];
+    if (entry.Failed) {
+        EXPECT_EQ(entry.Errors, TNames{"Cannot read from source file"});
+        EXPECT_FALSE(Exists(Out + "/shrinking.txt"));
+    } else {
+        std::cout << "[ INFO     ] the source was read whole before it shrank\n";
+        EXPECT_EQ(std::filesystem::file_size(Out + "/shrinking.txt"), 2 * big.size() + 2);
+    }
+    EXPECT_EQ(ListDir(Tmp), TNames{});
+}
+
+} // namespace
