@@ -19,8 +19,9 @@ struct TStartupHooks {
     std::function<void(const std::string& Message)> ReportError;
     // Called once the main window has been shown, right after its first idle step; by then the
     // window holds its options, its settings and both full encoding lists. May end the program
-    // with QCoreApplication::quit() (nothing is saved then) or close the window (as the user
-    // would: the controls are checked and the settings saved).
+    // with QCoreApplication::exit(0), which leaves the loop at once and saves nothing, or close
+    // the window (as would the user, or QCoreApplication::quit(), which closes all windows):
+    // the controls are then checked and the settings saved.
     std::function<void(TMainForm& Window)> WindowShown;
 };
 

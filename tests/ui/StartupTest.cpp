@@ -647,6 +647,25 @@ TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceSh
     EXPECT_TRUE(catcher.Boxes.empty());
 }
 
+TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
+{
+    // As the start-up probe does it: leave the loop as soon as the window is up with its names.
+    TStartupHooks hooks;
+    hooks.SettingsFile = SettingsFile;
+    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    int names = 0;
+    hooks.WindowShown = [&](TMainForm& Window) {
+        names = Window.ComboBox1->count();
+        QCoreApplication::exit(0);
+    };
+    TBoxCatcher catcher;
+    EXPECT_EQ(RunMainWindow({}, hooks), 0);
+    EXPECT_GT(names, 10);
+    EXPECT_FALSE(AnyMainWindowVisible());
+    EXPECT_FALSE(Exists(Dir / "config"));
+    EXPECT_TRUE(catcher.Boxes.empty());
+}
+
 TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)
 {
     TStartupHooks hooks;
