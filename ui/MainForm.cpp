@@ -1,11 +1,11 @@
 #include "ui/MainForm.h"
 
+#include "settings/Settings.h"
 #include "ui/Icons.h"
 #include "ui/MessageBox.h"
 #include "ui/MessageDialog.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
-#include "settings/Settings.h"
 #include "util/CodePage.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"

@@ -161,7 +161,8 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_EQ(Install.Status, 0) << "cmake --install failed (are all targets built?)\n" << Install.Out << Install.Err;
+        ASSERT_EQ(Install.Status, 0) << "cmake --install failed (are all targets built?)\n"
+                                     << Install.Out << Install.Err;
     }
 
     // HOME and the configuration folder inside the test folder: no folder of the user is touched.
