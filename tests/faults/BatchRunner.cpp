@@ -106,6 +106,7 @@ TBatchProcess::TBatchProcess(const TLaunch& Launch)
         throw std::runtime_error("pipe failed");
     const char* workDir = Launch.WorkDir.empty() ? nullptr : Launch.WorkDir.c_str();
     const long long limit = Launch.FileSizeLimit;
+    const long long memory = Launch.MemoryLimit;
 
     Pid = ::fork();
     if (Pid < 0)
@@ -127,6 +128,11 @@ TBatchProcess::TBatchProcess(const TLaunch& Launch)
             ::sigaction(SIGXFSZ, &ignore, nullptr);
             const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
             if (::setrlimit(RLIMIT_FSIZE, &size) != 0)
+                ChildFail("setrlimit");
+        }
+        if (memory >= 0) {
+            const rlimit space{static_cast<rlim_t>(memory), static_cast<rlim_t>(memory)};
+            if (::setrlimit(RLIMIT_AS, &space) != 0)
                 ChildFail("setrlimit");
         }
         ::execve(argv[0], argv.data(), envp.data());

@@ -15,6 +15,7 @@ struct TLaunch {
     std::string TmpDir;            // $TMPDIR of the child; empty: as inherited
     std::string WorkDir;           // current directory of the child; empty: as inherited
     long long FileSizeLimit = -1;  // RLIMIT_FSIZE in bytes with SIGXFSZ ignored; -1: none
+    long long MemoryLimit = -1;    // RLIMIT_AS in bytes; -1: none
     bool DiscardOutput = false;    // standard output and error to /dev/null instead of pipes
 };
 

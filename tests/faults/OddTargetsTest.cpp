@@ -156,6 +156,28 @@ TEST_F(OddTargets, TemporaryFolderThatTakesNoFilesFailsEveryFile)
     EXPECT_EQ(ReadFile(Root / "plain"), "a file\n");
 }
 
+// Buffers larger than the memory the process may have: the run stops at that file with the
+// allocation's message (no per-file failure), its temporary file removed, the source untouched.
+TEST_F(OddTargets, BuffersBeyondTheMemoryLimitStopTheRunCleanly)
+{
+    WriteFile(Src + "/a.txt", Text);
+    WriteFile(Src + "/b.txt", Text);
+    lmvfault::TLaunch launch;
+    launch.Args = {"--overwrite", "--buffer-size", "2147483647", Src + "/a.txt", Src + "/b.txt"};
+    launch.TmpDir = Tmp;
+    launch.MemoryLimit = 1LL << 30;
+    const TOutcome outcome = lmvfault::RunBatch(launch);
+
+    // The file's block ends without an outcome: the error belongs to the run.
+    EXPECT_EQ(outcome.Out, "Convert character encoding:\r\n\t- Source file: " + Src + "/a.txt\r\n"
+                           "\t- Destination file: " + Src + "/a.txt\r\n[Error] std::bad_alloc\r\n"
+                           "Stopped - 1 errors, 0 warnings\r\n");
+    EXPECT_EQ(outcome.ExitCode, 2) << outcome.Describe();
+    EXPECT_EQ(ReadFile(Src + "/a.txt"), Text);
+    EXPECT_EQ(ListDir(Src), (TNames{"a.txt", "b.txt"}));
+    EXPECT_EQ(ListDir(Tmp), TNames{});
+}
+
 // The source is cut to half its size as soon as the first converted bytes reach the temporary
 // file, while the run still reads it: the file fails at the read and leaves no destination. A
 // very fast machine may finish reading first; the result must then be the whole conversion.
