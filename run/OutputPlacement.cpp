@@ -88,12 +88,23 @@ void TOutputPlacement::CopyToDestination(const std::string& Temporary, const std
     if ((Options.Output == omDirectory || Options.Output == omPrefix) && FileExists(Destination) &&
         !MayOverwrite(AskOverwrite, RequestAbort, Destination, "destination", DestinationAnswer))
         throw EConvertError("Not allowed to overwrite existing file with destination file: " + Destination);
-    if (!CopyFileReplace(Temporary, Destination))
+    switch (MoveFileReplace(Temporary, Destination)) {
+    case TPlaceResult::Moved:
+        MovedTemporary = Temporary;
+        break;
+    case TPlaceResult::Copied:
+        break;
+    case TPlaceResult::Failed:
         throw EConvertError("Cannot copy temporary file to destination file");
+    }
 }
 
 void TOutputPlacement::DeleteTemporaryFile(const std::string& Temporary)
 {
+    if (!MovedTemporary.empty() && Temporary == MovedTemporary) {
+        MovedTemporary.clear();
+        return;
+    }
     if (::unlink(Temporary.c_str()) != 0)
         Logger.AddWarning("Cannot delete temporary file: " + Temporary);
 }

@@ -24,6 +24,8 @@ public:
     // Raises Exception "Invalid output identifier" for an unknown Output.
     std::string DestinationFileName(const std::string& Source) const;
     void BackupSourceFile(const std::string& Source);
+    // Where the temporary file lies on the destination's file system it is renamed into place
+    // rather than copied; DeleteTemporaryFile then has nothing left to delete.
     void CopyToDestination(const std::string& Temporary, const std::string& Destination);
     // Never raises; a failure is a logged warning.
     void DeleteTemporaryFile(const std::string& Temporary);
@@ -36,6 +38,8 @@ private:
     TLogger& Logger;
     TAskOverwrite AskOverwrite;
     std::function<void()> RequestAbort;
+    // The temporary file last renamed into its destination.
+    std::string MovedTemporary;
 };
 
 // The button-list text of the overwrite question.

@@ -1,6 +1,7 @@
 #include "util/FileCopy.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -148,49 +149,126 @@ bool CopyContent(int In, int Out)
     return ReadWriteCopy(In, Out);
 }
 
+// The target as it will be replaced: links followed, and only a plain file the user may write
+// counts as replaceable.
+struct TTarget {
+    std::string Path;
+    bool Replacing = false;
+    struct stat Old {};
+};
+
+bool ResolveTarget(const std::string& Target, TTarget& Result)
+{
+    Result.Path = Target;
+    if (Result.Path.empty() || !ResolveLinks(Result.Path))
+        return false;
+    Result.Replacing = ::stat(Result.Path.c_str(), &Result.Old) == 0;
+    if (!Result.Replacing && errno != ENOENT)
+        return false;
+    // Only a plain file is replaced; a directory, device or pipe stays as it is.
+    if (Result.Replacing && !S_ISREG(Result.Old.st_mode))
+        return false;
+    // The rename would get past a file its owner made read-only; a plain copy would not.
+    if (Result.Replacing && ::access(Result.Path.c_str(), W_OK) != 0)
+        return false;
+    return true;
+}
+
+// Gives the new file the replaced file's owner and permission bits and puts its bytes on the disk,
+// so that the rename never leaves a replaced file empty after a crash.
+bool TakeOverOldFile(int Fd, const struct stat& Old)
+{
+    struct stat fresh;
+    if (::fstat(Fd, &fresh) == 0 && (fresh.st_uid != Old.st_uid || fresh.st_gid != Old.st_gid))
+        if (::fchown(Fd, Old.st_uid, Old.st_gid) != 0) {
+            // Only root may give a file away; the copy then belongs to whoever runs it.
+        }
+    return ::fchmod(Fd, Old.st_mode & 07777) == 0 && ::fsync(Fd) == 0;
+}
+
+// The process's umask, read without changing it (umask() would race with other threads).
+mode_t CurrentUmask()
+{
+    unsigned value = 022;
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &value) == 1)
+                break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(value);
+}
+
+int OpenRegularSource(const std::string& Source, struct stat& Info)
+{
+    const int fd = ::open(Source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    // Non-blocking only so that opening a pipe could not hang; plain reads from here on.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+dev_t FolderDevice(const std::string& Path)
+{
+    const std::size_t slash = Path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : Path.substr(0, slash + 1);
+    struct stat st;
+    return ::stat(folder.c_str(), &st) == 0 ? st.st_dev : static_cast<dev_t>(-1);
+}
+
 } // namespace
 
 bool CopyFileReplace(const std::string& Source, const std::string& Target)
 {
-    TFd in(::open(Source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat source;
-    if (in.Get() < 0 || ::fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode))
+    TFd in(OpenRegularSource(Source, source));
+    if (in.Get() < 0)
         return false;
-    // Non-blocking only so that opening a pipe could not hang; plain reads from here on.
-    ::fcntl(in.Get(), F_SETFL, ::fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK);
     ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::string target = Target;
-    if (target.empty() || !ResolveLinks(target))
+    TTarget target;
+    if (!ResolveTarget(Target, target))
         return false;
-    struct stat old;
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
-    if (!replacing && errno != ENOENT)
-        return false;
-    // Only a plain file is replaced; a directory, device or pipe stays as it is.
-    if (replacing && !S_ISREG(old.st_mode))
-        return false;
-    // The rename would get past a file its owner made read-only; a plain copy would not.
-    if (replacing && ::access(target.c_str(), W_OK) != 0)
-        return false;
-
     std::string partial;
-    TFd out(CreateSibling(target, partial));
+    TFd out(CreateSibling(target.Path, partial));
     if (out.Get() < 0)
         return false;
     bool done = CopyContent(in.Get(), out.Get());
-    if (done && replacing) {
-        struct stat fresh;
-        if (::fstat(out.Get(), &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid))
-            if (::fchown(out.Get(), old.st_uid, old.st_gid) != 0) {
-                // Only root may give a file away; the copy then belongs to whoever runs it.
-            }
-        done = ::fchmod(out.Get(), old.st_mode & 07777) == 0 && ::fsync(out.Get()) == 0;
-    }
+    if (done && target.Replacing)
+        done = TakeOverOldFile(out.Get(), target.Old);
     done = out.Close() && done;
     if (done)
-        done = ::rename(partial.c_str(), target.c_str()) == 0;
+        done = ::rename(partial.c_str(), target.Path.c_str()) == 0;
     if (!done)
         ::unlink(partial.c_str());
     return done;
+}
+
+TPlaceResult MoveFileReplace(const std::string& Source, const std::string& Target)
+{
+    struct stat source;
+    TFd in(OpenRegularSource(Source, source));
+    if (in.Get() < 0)
+        return TPlaceResult::Failed;
+    TTarget target;
+    if (!ResolveTarget(Target, target))
+        return TPlaceResult::Failed;
+    if (FolderDevice(target.Path) == source.st_dev) {
+        const bool ready = target.Replacing ? TakeOverOldFile(in.Get(), target.Old)
+                                            : ::fchmod(in.Get(), 0666 & ~CurrentUmask()) == 0;
+        if (!ready)
+            return TPlaceResult::Failed;
+        if (::rename(Source.c_str(), target.Path.c_str()) == 0)
+            return TPlaceResult::Moved;
+        if (errno != EXDEV)
+            return TPlaceResult::Failed;
+    }
+    in.Close();
+    return CopyFileReplace(Source, Target) ? TPlaceResult::Copied : TPlaceResult::Failed;
 }

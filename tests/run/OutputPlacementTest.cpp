@@ -56,8 +56,10 @@ protected:
     }
 
     // Copies the temporary file to Destination; the failure message, or "" on success.
+    // Each copy places a fresh conversion result: a copy on one file system takes the file away.
     std::string Copy(const std::string& Destination)
     {
+        WriteFile(Temporary, "converted");
         try {
             Placement.CopyToDestination(Temporary, Destination);
             return "";
@@ -159,6 +161,11 @@ TEST_F(OutputPlacement, ANewDestinationIsWrittenWithoutQuestionOrLogLine)
     EXPECT_TRUE(Asked.empty());
     EXPECT_TRUE(Lines(Logger).empty());
     EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{"a.txt"});
+    // On one file system the temporary file itself went into place: nothing is left to delete,
+    // and that is no warning.
+    EXPECT_FALSE(lmvtest::Exists(Temporary));
+    Placement.DeleteTemporaryFile(Temporary);
+    EXPECT_TRUE(Lines(Logger).empty());
 }
 
 TEST_F(OutputPlacement, YesAndNoDecideOneFileEach)

@@ -206,3 +206,59 @@ TEST(CopyFileReplace, AFullDiskLeavesTheTargetAsItWasAndNoPartialFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MoveFileReplace, RenamesWithinOneFileSystemAndGivesTheNewFileItsMode)
+{
+    TempDir dir;
+    WriteFile(dir / "temp", "converted");
+    ::chmod((dir / "temp").c_str(), 0600);
+    {
+        const UmaskScope mask(027);
+        EXPECT_EQ(MoveFileReplace(dir / "temp", dir / "new"), TPlaceResult::Moved);
+    }
+    EXPECT_EQ(ReadFile(dir / "new"), "converted");
+    EXPECT_EQ(ModeOf(dir / "new") & 07777, 0640u);
+    EXPECT_EQ(ListDir(dir.Path()), std::vector<std::string>{"new"});
+
+    // Replacing keeps the old permission bits; a link keeps pointing at the replaced file.
+    WriteFile(dir / "temp", "second");
+    ::chmod((dir / "new").c_str(), 0751);
+    std::filesystem::create_symlink("new", dir / "link");
+    EXPECT_EQ(MoveFileReplace(dir / "temp", dir / "link"), TPlaceResult::Moved);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadFile(dir / "new"), "second");
+    EXPECT_EQ(ModeOf(dir / "new") & 07777, 0751u);
+}
+
+TEST(MoveFileReplace, FailsWithoutTouchingEitherSide)
+{
+    TempDir dir;
+    WriteFile(dir / "temp", "converted");
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_EQ(MoveFileReplace(dir / "temp", dir / "folder"), TPlaceResult::Failed);
+    EXPECT_EQ(MoveFileReplace(dir / "missing", dir / "target"), TPlaceResult::Failed);
+    EXPECT_EQ(MoveFileReplace(dir / "temp", dir / "no/such/folder/file"), TPlaceResult::Failed);
+    EXPECT_EQ(ReadFile(dir / "temp"), "converted");
+    EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"folder", "temp"}));
+    EXPECT_TRUE(ListDir(dir / "folder").empty());
+}
+
+TEST(MoveFileReplace, CopiesAcrossFileSystemsAndKeepsTheSource)
+{
+    // /dev/shm is a separate memory file system on most Linux machines.
+    struct stat shm, tmp;
+    TempDir dir;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(dir.Path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no second file system to move across";
+    const std::string temp = "/dev/shm/lmvtest-move-" + std::to_string(::getpid());
+    WriteFile(temp, "converted");
+    EXPECT_EQ(MoveFileReplace(temp, dir / "target"), TPlaceResult::Copied);
+    EXPECT_EQ(ReadFile(dir / "target"), "converted");
+    EXPECT_EQ(ReadFile(temp), "converted");
+    ::unlink(temp.c_str());
+}
+
+} // namespace
