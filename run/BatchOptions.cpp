@@ -1,47 +1,31 @@
 #include "run/BatchOptions.h"
 
+#include "settings/OptionRules.h"
+#include "util/IntegerText.h"
 #include "util/Mysysutils.h"
-
-#include <charconv>
 
 namespace {
 
-constexpr const char* SelectAnItem = "Select an item";
-constexpr const char* SelectAnItemInTheList = "Select an item in the list";
-constexpr const char* SetANumber = "Set a number greater than 0";
-constexpr const char* SetText = "Set text";
-constexpr const char* SetAnAbsolutePath = "Set an absolute path";
-constexpr const char* DeleteInvalidCharacters = "Delete invalid file characters";
+constexpr const char* SelectAnItem = SelectAnItemMessage;
+constexpr const char* SelectAnItemInTheList = SelectAnItemInTheListMessage;
 
 [[noreturn]] void UsageError(const std::string& Option, const std::string& Message)
 {
     throw TBatchOptions::EUsageError(Option + ": " + Message);
 }
 
-// Decimal with an optional sign, within 32 bits.
-bool ToInt32(const std::string& Text, std::int32_t& Value)
+// A rule of the main window's; its message makes the usage error.
+void Check(const std::string& Option, const std::string& Message)
 {
-    const char* First = Text.data();
-    const char* Last = First + Text.size();
-    if (First != Last && *First == '+' && Last - First > 1 && First[1] != '-')
-        ++First;
-    const auto [End, Error] = std::from_chars(First, Last, Value);
-    return Error == std::errc() && End == Last && First != Last;
-}
-
-void CheckPrefix(const std::string& Option, const std::string& Text)
-{
-    if (Text.empty())
-        UsageError(Option, SetText);
-    if (InvalidFileNameCharPos(Text) > 0)
-        UsageError(Option, DeleteInvalidCharacters);
+    if (!Message.empty())
+        UsageError(Option, Message);
 }
 
 // The positions of the options dialog's lists: UTF-8 has 0, 1, 2; UTF-16 and UTF-32 have 0, 1, 3, 4.
 std::int32_t UtfChoice(const std::string& Option, const std::string& Text, bool Utf8)
 {
     std::int32_t Value = 0;
-    if (!ToInt32(Text, Value))
+    if (!TryStrToInt(Text, Value))
         UsageError(Option, SelectAnItem);
     const bool Listed = Utf8 ? (Value >= usDefault && Value <= usWithBom)
                              : (Value == usDefault || Value == usWithoutBom || Value == usLeWithBom ||
@@ -132,27 +116,21 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         } else if (Option == "--translation") {
             Options.Translation = Choice(Option, TakeValue(), {"none", "ignore", "transliterate"});
         } else if (Option == "--buffer-size") {
-            std::int32_t Size = 0;
-            if (!ToInt32(TakeValue(), Size) || Size <= 0)
-                UsageError(Option, SetANumber);
-            Options.BufferSize = Size;
+            Check(Option, CheckBufferSize(TakeValue()));
+            Options.BufferSize = StrToInt(Value);
         } else if (Option == "--output-dir") {
-            const std::string& Dir = TakeValue();
-            if (Dir.empty())
-                UsageError(Option, SetText);
-            if (!HasDrive(Dir))
-                UsageError(Option, SetAnAbsolutePath);
+            Check(Option, CheckOutputDirectory(TakeValue()));
             Options.Output = omDirectory;
-            Options.OutputDirectory = Dir;
+            Options.OutputDirectory = Value;
         } else if (Option == "--prefix") {
-            CheckPrefix(Option, TakeValue());
+            Check(Option, CheckPrefix(TakeValue()));
             Options.Output = omPrefix;
             Options.OutputPrefix = Value;
         } else if (Option == "--overwrite") {
             Flag();
             Options.Output = omOverwrite;
         } else if (Option == "--backup-prefix") {
-            CheckPrefix(Option, TakeValue());
+            Check(Option, CheckPrefix(TakeValue()));
             Options.BackupSrcFiles = true;
             Options.BackupPrefix = Value;
         } else if (Option == "--no-backup") {
@@ -168,7 +146,7 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             Answer = Choice(Option, TakeValue(), {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
         } else if (Option == "--list") {
             if (TakeValue().empty())
-                UsageError(Option, SetText);
+                UsageError(Option, "Set text");
             Sources.push_back({true, Value});
         } else {
             throw EUsageError("unknown option " + Option);

@@ -49,9 +49,6 @@ public:
     // Throws Exception on any failure.
     virtual void UpdateFile();
 
-    // Parses an integer the way ReadInteger does; false when the text is no 32-bit integer.
-    static bool TryParseInteger(std::string_view Text, std::int32_t& Value) noexcept;
-
 private:
     struct TLessText {
         using is_transparent = void;

@@ -1,5 +1,6 @@
 #include "ui/MainForm.h"
 
+#include "settings/OptionRules.h"
 #include "settings/Settings.h"
 #include "ui/Icons.h"
 #include "ui/MessageBox.h"
@@ -8,6 +9,7 @@
 #include "ui/ProgressDialog.h"
 #include "util/CodePage.h"
 #include "util/Exception.h"
+#include "util/IntegerText.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
 
@@ -69,63 +71,6 @@ std::string TextOf(const QLineEdit* Edit)
 std::string TextOf(const QComboBox* Box)
 {
     return Local8(Box->currentText());
-}
-
-// The toolkit's string-to-integer conversion: optional leading blanks, a sign, then decimal digits
-// or a hexadecimal number after "$" or "0x"; nothing may follow; 32 bits signed.
-bool TryStrToInt(const std::string& Text, std::int32_t& Value)
-{
-    std::size_t i = 0;
-    while (i < Text.size() && Text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) {
-        negative = Text[i] == '-';
-        ++i;
-    }
-    int base = 10;
-    if (i < Text.size() && Text[i] == '$') {
-        base = 16;
-        ++i;
-    } else if (i + 1 < Text.size() && Text[i] == '0' && (Text[i + 1] == 'x' || Text[i + 1] == 'X')) {
-        base = 16;
-        i += 2;
-    }
-    if (i == Text.size())
-        return false;
-    long long result = 0;
-    for (; i < Text.size(); ++i) {
-        const char c = Text[i];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            return false;
-        result = result * base + digit;
-        if (result > 0x100000000LL)
-            return false;
-    }
-    if (negative)
-        result = -result;
-    // Hexadecimal numbers may use the full 32 bits, as the toolkit's conversion allows.
-    if (base == 16 && !negative && result > INT32_MAX && result <= UINT32_MAX)
-        result -= 0x100000000LL;
-    if (result < INT32_MIN || result > INT32_MAX)
-        return false;
-    Value = static_cast<std::int32_t>(result);
-    return true;
-}
-
-std::int32_t StrToInt(const std::string& Text)
-{
-    std::int32_t value = 0;
-    if (!TryStrToInt(Text, value))
-        throw Exception("'" + Text + "' is not a valid integer value");
-    return value;
 }
 
 // The executable's folder with a trailing '/'.
@@ -584,7 +529,7 @@ void TMainForm::ValidateControl(QWidget* Control)
             if (SameText(Local8(box->itemText(i)), text))
                 found = i;
         if (found < 0)
-            ControlError(box, "Select an item in the list");
+            ControlError(box, SelectAnItemInTheListMessage);
         if (Local8(box->itemText(found)) != text) {
             // Cleared first: selecting the item that is already current would keep the typed text.
             box->setCurrentIndex(-1);
@@ -592,25 +537,18 @@ void TMainForm::ValidateControl(QWidget* Control)
         }
     } else if (Control == ComboBox3) {
         if (ComboBox3->count() > 0 && ComboBox3->currentIndex() < 0)
-            ControlError(ComboBox3, "Select an item");
-    } else if (Control == Edit1) {
-        std::int32_t value = 0;
-        if (!TryStrToInt(TextOf(Edit1), value) || value <= 0)
-            ControlError(Edit1, "Set a number greater than 0");
-    } else if (Control == Edit11 || Control == Edit12 || Control == Edit13) {
+            ControlError(ComboBox3, SelectAnItemMessage);
+    } else if (Control == Edit1 || Control == Edit11 || Control == Edit12 || Control == Edit13) {
         auto* edit = static_cast<QLineEdit*>(Control);
         const std::string text = TextOf(edit);
-        if (text.empty())
-            ControlError(edit, "Set text");
-        if (edit == Edit11) {
-            if (!HasDrive(text))
-                ControlError(edit, "Set an absolute path");
-        } else if (InvalidFileNameCharPos(text) > 0) {
-            ControlError(edit, "Delete invalid file characters");
-        }
+        const std::string message = edit == Edit1    ? CheckBufferSize(text)
+                                    : edit == Edit11 ? CheckOutputDirectory(text)
+                                                     : CheckPrefix(text);
+        if (!message.empty())
+            ControlError(edit, message);
     } else if (Control == RadioButton11 || Control == RadioButton12 || Control == RadioButton13) {
         if (!RadioButton11->isChecked() && !RadioButton12->isChecked() && !RadioButton13->isChecked())
-            ControlError(RadioButton11, "Select an item");
+            ControlError(RadioButton11, SelectAnItemMessage);
     }
 }
 
