@@ -111,42 +111,45 @@ bool ReadWriteCopy(int In, int Out)
     }
 }
 
-// Copies from the current offsets to the end of In. The kernel paths are tried first; a path
-// that the file systems do not support before any byte moved gives way to the next one.
+enum class TPump { Done, Failed, Unsupported };
+
+// Repeats a kernel copy step to the end of the input. A step the file systems do not support
+// before any byte moved reports Unsupported, so that the next way can be tried.
+template <class TStep, class TIsUnsupported>
+TPump Pump(TStep Step, TIsUnsupported IsUnsupported, bool& Moved)
+{
+    for (;;) {
+        const ssize_t n = Step();
+        if (n > 0) {
+            Moved = true;
+            continue;
+        }
+        if (n == 0)
+            return TPump::Done;
+        if (errno == EINTR)
+            continue;
+        return Moved || !IsUnsupported(errno) ? TPump::Failed : TPump::Unsupported;
+    }
+}
+
+// Copies from the current offsets to the end of In: copy_file_range, else sendfile, else read
+// and write.
 bool CopyContent(int In, int Out)
 {
     constexpr std::size_t ChunkSize = 1u << 30;
     bool moved = false;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(In, nullptr, Out, nullptr, ChunkSize, 0);
-        if (n > 0) {
-            moved = true;
-            continue;
-        }
-        if (n == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (moved || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                      errno != EPERM && errno != EBADF))
-            return false;
-        break;
-    }
-    for (;;) {
-        const ssize_t n = ::sendfile(Out, In, nullptr, ChunkSize);
-        if (n > 0) {
-            moved = true;
-            continue;
-        }
-        if (n == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (moved || (errno != EINVAL && errno != ENOSYS))
-            return false;
-        break;
-    }
-    return ReadWriteCopy(In, Out);
+    TPump result = Pump([&] { return ::copy_file_range(In, nullptr, Out, nullptr, ChunkSize, 0); },
+                        [](int error) {
+                            return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+                                   error == EPERM || error == EBADF;
+                        },
+                        moved);
+    if (result == TPump::Unsupported)
+        result = Pump([&] { return ::sendfile(Out, In, nullptr, ChunkSize); },
+                      [](int error) { return error == EINVAL || error == ENOSYS; }, moved);
+    if (result == TPump::Unsupported)
+        return ReadWriteCopy(In, Out);
+    return result == TPump::Done;
 }
 
 // The target as it will be replaced: links followed, and only a plain file the user may write
