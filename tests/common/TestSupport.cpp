@@ -1,6 +1,7 @@
 #include "tests/common/TestSupport.h"
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,34 @@ std::string Bytes(std::initializer_list<int> Values)
     for (int v : Values)
         result += static_cast<char>(v);
     return result;
+}
+
+EnvScope::EnvScope(const char* Name, const char* Value) : Name(Name)
+{
+    if (const char* old = std::getenv(Name))
+        Saved = old;
+    if (Value)
+        ::setenv(Name, Value, 1);
+    else
+        ::unsetenv(Name);
+}
+
+EnvScope::~EnvScope()
+{
+    if (Saved)
+        ::setenv(Name.c_str(), Saved->c_str(), 1);
+    else
+        ::unsetenv(Name.c_str());
+}
+
+LocaleScope::LocaleScope(const char* Name) : Saved(std::setlocale(LC_CTYPE, nullptr))
+{
+    Active = std::setlocale(LC_CTYPE, Name) != nullptr;
+}
+
+LocaleScope::~LocaleScope()
+{
+    std::setlocale(LC_CTYPE, Saved.c_str());
 }
 
 } // namespace lmvtest

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,33 @@ std::string SourceDir();
 
 // Bytes from a list of numbers: Bytes({0xEF, 0xBB, 0xBF}).
 std::string Bytes(std::initializer_list<int> Values);
+
+// Sets an environment variable (a null Value removes it) and puts back what it was.
+class EnvScope {
+public:
+    EnvScope(const char* Name, const char* Value);
+    EnvScope(const char* Name, const std::string& Value) : EnvScope(Name, Value.c_str()) {}
+    ~EnvScope();
+    EnvScope(const EnvScope&) = delete;
+    EnvScope& operator=(const EnvScope&) = delete;
+
+private:
+    std::string Name;
+    std::optional<std::string> Saved;
+};
+
+// Switches LC_CTYPE and puts back what it was; Active tells whether the locale was there to use.
+class LocaleScope {
+public:
+    explicit LocaleScope(const char* Name);
+    ~LocaleScope();
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+
+    bool Active = false;
+
+private:
+    std::string Saved;
+};
 
 } // namespace lmvtest

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -128,11 +127,8 @@ protected:
 
     void SetUp() override
     {
-        const char* Old = std::getenv("TMPDIR");
-        if (Old)
-            OldTmpDir = Old;
         ::mkdir(TempFolder().c_str(), 0700);
-        ::setenv("TMPDIR", TempFolder().c_str(), 1);
+        TmpDir.emplace("TMPDIR", TempFolder());
         Options = DefaultConvertOptions();
         Options.FromEncoding = "UTF-8";
         Options.ToEncoding = "UTF-16";
@@ -141,13 +137,7 @@ protected:
         Specs = DefaultConvertSpecs();
         Specs.Utf16 = usLeWithBom;
     }
-    void TearDown() override
-    {
-        if (OldTmpDir)
-            ::setenv("TMPDIR", OldTmpDir->c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-    }
+    void TearDown() override { TmpDir.reset(); }
 
     std::string TempFolder() const { return Dir / "tmp"; }
     // Temporary files left behind by the run.
@@ -220,7 +210,7 @@ protected:
 
     static TLumiva* Engine;
     TempDir Dir;
-    std::optional<std::string> OldTmpDir;
+    std::optional<lmvtest::EnvScope> TmpDir;
     TConvertOptions Options;
     TConvertSpecs Specs;
     TScriptedQuestions Questions;

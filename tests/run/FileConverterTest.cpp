@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -366,22 +365,20 @@ TEST_F(FileConverter, ASourceShorterThanItsSizeFailsTheRead)
 TEST(FileConverterTemp, MakeTempFileCreatesANewEmptyFileOrFails)
 {
     TempDir dir;
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    ::setenv("TMPDIR", dir.Path().c_str(), 1);
-    const std::string first = TFileConverter::MakeTempFile();
-    const std::string second = TFileConverter::MakeTempFile();
-    ::setenv("TMPDIR", (dir / "missing").c_str(), 1);
+    std::string first;
+    std::string second;
     std::string message;
-    try {
-        TFileConverter::MakeTempFile();
-    } catch (const EConvertError& e) {
-        message = e.what();
+    {
+        lmvtest::EnvScope tmpDir("TMPDIR", dir.Path());
+        first = TFileConverter::MakeTempFile();
+        second = TFileConverter::MakeTempFile();
+        lmvtest::EnvScope missing("TMPDIR", dir / "missing");
+        try {
+            TFileConverter::MakeTempFile();
+        } catch (const EConvertError& e) {
+            message = e.what();
+        }
     }
-    if (old)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
 
     EXPECT_EQ(message, "Cannot create temporary file");
     EXPECT_NE(first, second);

@@ -7,38 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
-
-// Points the desktop lookup at a folder for one test.
-class EnvScope {
-public:
-    EnvScope(const char* name, const std::string& value) : Name(name)
-    {
-        if (const char* old = std::getenv(name))
-            Saved = old, HadValue = true;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~EnvScope()
-    {
-        if (HadValue)
-            ::setenv(Name, Saved.c_str(), 1);
-        else
-            ::unsetenv(Name);
-    }
-
-private:
-    const char* Name;
-    std::string Saved;
-    bool HadValue = false;
-};
 
 TEST(OptionRecords, DefaultsAreTheFirstStartValues)
 {
     lmvtest::TempDir home;
-    EnvScope homeDir("HOME", home.Path());
-    EnvScope config("XDG_CONFIG_HOME", home / "config");
+    // The desktop lookup pointed at a folder of the test.
+    lmvtest::EnvScope homeDir("HOME", home.Path());
+    lmvtest::EnvScope config("XDG_CONFIG_HOME", home / "config");
     const TConvertOptions options = DefaultConvertOptions();
     EXPECT_EQ(options.FromEncoding, "UTF-8");
     EXPECT_EQ(options.ToEncoding, "UTF-16");

@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 
 namespace {
 
+using lmvtest::EnvScope;
 using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
@@ -51,31 +51,6 @@ struct TDialogs {
         DialogList.Add(&List);
         DialogList.Add(&Save);
     }
-};
-
-class EnvScope {
-public:
-    EnvScope(const char* name, const char* value) : Name(name)
-    {
-        if (const char* old = std::getenv(name))
-            Saved = old, HadValue = true;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvScope()
-    {
-        if (HadValue)
-            ::setenv(Name, Saved.c_str(), 1);
-        else
-            ::unsetenv(Name);
-    }
-
-private:
-    const char* Name;
-    std::string Saved;
-    bool HadValue = false;
 };
 
 void WriteEverything(TSettings& settings, const TOpenDialogList& list, const TConvertOptions& convert,

@@ -4,6 +4,7 @@
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
+#include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
 
 #include <QAbstractButton>
@@ -15,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
+#include <string>
 
 namespace {
 
@@ -71,11 +72,13 @@ TEST(ErrorReport, FullStopAfterALastCharacterThatSortsAfterIt)
 
 TEST(ErrorReport, AMultibyteLastCharacterGetsAFullStop)
 {
-    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
-    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
-        GTEST_SKIP() << "no UTF-8 locale";
-    const std::string text = ErrorReportText("Datei \xC3\xA4");
-    std::setlocale(LC_CTYPE, saved.c_str());
+    std::string text;
+    {
+        lmvtest::LocaleScope locale("C.UTF-8");
+        if (!locale.Active)
+            GTEST_SKIP() << "no UTF-8 locale";
+        text = ErrorReportText("Datei \xC3\xA4");
+    }
     EXPECT_EQ(text, "Datei \xC3\xA4.");
 }
 

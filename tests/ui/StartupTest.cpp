@@ -32,7 +32,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include <clocale>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -721,7 +720,6 @@ TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
 {
     Start();
     Show();
-    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
     auto ok = [&](QMessageBox* Box) {
@@ -729,14 +727,18 @@ TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
         Box->button(QMessageBox::Ok)->click();
     };
     driver.WhenShown<QMessageBox>("in C", ok);
-    ASSERT_NE(std::setlocale(LC_CTYPE, "C"), nullptr);
-    Form->SystemInformationM1->trigger();
-    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
-    if (utf8) {
-        driver.WhenShown<QMessageBox>("in UTF-8", ok);
+    bool utf8 = false;
+    {
+        lmvtest::LocaleScope inC("C");
+        ASSERT_TRUE(inC.Active);
         Form->SystemInformationM1->trigger();
+        lmvtest::LocaleScope inUtf8("C.UTF-8");
+        utf8 = inUtf8.Active;
+        if (utf8) {
+            driver.WhenShown<QMessageBox>("in UTF-8", ok);
+            Form->SystemInformationM1->trigger();
+        }
     }
-    std::setlocale(LC_CTYPE, saved.c_str());
     EXPECT_TRUE(driver.Done());
 
     ASSERT_EQ(boxes.size(), utf8 ? 2u : 1u);

@@ -1,8 +1,9 @@
 #include "util/CodePage.h"
 
+#include "tests/common/TestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 #include <utility>
 
@@ -48,33 +49,17 @@ TEST(CodePage, UnknownOrMalformedNamesGiveZero)
     EXPECT_EQ(CodePageOfCharset(std::string("UTF-8\0x", 7)), 0u);
 }
 
-// Switches LC_CTYPE for one test and back.
-class CtypeScope {
-public:
-    explicit CtypeScope(const char* Name) : Saved(std::setlocale(LC_CTYPE, nullptr))
-    {
-        Active = std::setlocale(LC_CTYPE, Name) != nullptr;
-    }
-    ~CtypeScope() { std::setlocale(LC_CTYPE, Saved.c_str()); }
-    CtypeScope(const CtypeScope&) = delete;
-    CtypeScope& operator=(const CtypeScope&) = delete;
-    bool Active = false;
-
-private:
-    std::string Saved;
-};
-
 TEST(CodePage, FollowsTheLocalesCharacterSet)
 {
     {
-        CtypeScope scope("C");
+        lmvtest::LocaleScope scope("C");
         ASSERT_TRUE(scope.Active);
         EXPECT_EQ(CodePageOfLocale(), 20127u);
     }
     bool tried = false;
     for (const auto& [name, codePage] : {std::pair<const char*, unsigned>{"C.UTF-8", 65001u},
                                          {"C.utf8", 65001u}, {"zh_CN.gbk", 936u}, {"zh_CN.GBK", 936u}}) {
-        CtypeScope scope(name);
+        lmvtest::LocaleScope scope(name);
         if (!scope.Active)
             continue;
         tried = true;

@@ -4,27 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdlib>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
-
-// Switches LC_CTYPE for one test and back.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* name)
-    {
-        Saved = std::setlocale(LC_CTYPE, nullptr);
-        Active = std::setlocale(LC_CTYPE, name) != nullptr;
-    }
-    ~LocaleScope() { std::setlocale(LC_CTYPE, Saved.c_str()); }
-    bool Active = false;
-
-private:
-    std::string Saved;
-};
 
 TEST(InvalidFileNameCharPos, FindsTheFirstForbiddenCharacter)
 {
@@ -44,7 +27,7 @@ TEST(InvalidFileNameCharPos, FindsTheFirstForbiddenCharacter)
 TEST(InvalidFileNameCharPos, StepsOverDoubleByteCharactersWhole)
 {
     // In GBK the second byte of U+8868 is 0x5C, the backslash.
-    LocaleScope locale("zh_CN.GBK");
+    lmvtest::LocaleScope locale("zh_CN.GBK");
     if (!locale.Active)
         GTEST_SKIP() << "no GBK locale on this machine (scripts/test.sh makes one as root)";
     EXPECT_EQ(InvalidFileNameCharPos("\xb1\x5c"), 0);
@@ -98,14 +81,11 @@ TEST(CreateTempFile, MakesNewEmptyPrivateFiles)
 TEST(CreateTempFile, EmptyFolderMeansTheSystemTemporaryFolder)
 {
     lmvtest::TempDir dir;
-    const char* saved = std::getenv("TMPDIR");
-    const std::string savedValue = saved ? saved : "";
-    ::setenv("TMPDIR", dir.Path().c_str(), 1);
-    const std::string name = CreateTempFile("", "LMV");
-    if (saved)
-        ::setenv("TMPDIR", savedValue.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
+    std::string name;
+    {
+        lmvtest::EnvScope tmpDir("TMPDIR", dir.Path());
+        name = CreateTempFile("", "LMV");
+    }
     EXPECT_EQ(ExtractFilePath(name), dir.Path() + "/");
 }
 
