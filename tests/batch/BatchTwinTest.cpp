@@ -1,20 +1,15 @@
 // lumiva-batch run as a separate process.
 
+#include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
+#include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <vector>
 
 namespace {
 
@@ -22,117 +17,31 @@ using lmvtest::Bytes;
 using lmvtest::Exists;
 using lmvtest::ReadFile;
 using lmvtest::TempDir;
+using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
 const std::string Text = "h\xC3\xA9llo\n";
 const std::string Utf16Le = Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
-
-struct TChild {
-    pid_t Pid = -1;
-    int Out = -1;
-    int Err = -1;
-};
-
-struct TResult {
-    int Status = -1; // exit status, or 128 + signal
-    std::string Out;
-    std::string Err;
-};
 
 class BatchTwinTest : public ::testing::Test {
 protected:
     std::string Program = lmvtest::BinDir() + "/lumiva-batch";
     TempDir Dir;
 
-    // Starts Program with Args; HOME points into the test folder so that no default folder of the
-    // user is touched. With PendingInterrupt the program starts with a Ctrl+C already waiting.
-    TChild Spawn(const std::vector<std::string>& Args, const std::string& Executable = {},
-                 bool PendingInterrupt = false)
+    // HOME points into the test folder so that no default folder of the user is touched.
+    std::vector<std::string> Env() const
     {
-        int OutPipe[2], ErrPipe[2];
-        EXPECT_EQ(::pipe2(OutPipe, O_CLOEXEC), 0);
-        EXPECT_EQ(::pipe2(ErrPipe, O_CLOEXEC), 0);
-
-        const std::string Path = Executable.empty() ? Program : Executable;
-        std::vector<std::string> Env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0)
-                Env.emplace_back(*e);
-        Env.push_back("HOME=" + Dir.Path());
-        Env.push_back("XDG_CONFIG_HOME=" + (Dir / "config"));
-        std::vector<char*> Argv{const_cast<char*>(Path.c_str())};
-        for (const auto& a : Args)
-            Argv.push_back(const_cast<char*>(a.c_str()));
-        Argv.push_back(nullptr);
-        std::vector<char*> Envp;
-        for (auto& e : Env)
-            Envp.push_back(e.data());
-        Envp.push_back(nullptr);
-
-        TChild Child;
-        Child.Pid = ::fork();
-        if (Child.Pid == 0) {
-            // Only async-signal-safe calls from here on.
-            ::dup2(OutPipe[1], 1);
-            ::dup2(ErrPipe[1], 2);
-            ::signal(SIGINT, SIG_DFL);
-            ::signal(SIGPIPE, SIG_DFL);
-            sigset_t Mask;
-            sigemptyset(&Mask);
-            if (PendingInterrupt) {
-                // Blocked and pending: both survive the exec.
-                sigaddset(&Mask, SIGINT);
-                ::sigprocmask(SIG_SETMASK, &Mask, nullptr);
-                ::kill(::getpid(), SIGINT);
-            } else {
-                ::sigprocmask(SIG_SETMASK, &Mask, nullptr);
-            }
-            ::execve(Path.c_str(), Argv.data(), Envp.data());
-            ::_exit(127);
-        }
-        EXPECT_GT(Child.Pid, 0);
-        ::close(OutPipe[1]);
-        ::close(ErrPipe[1]);
-        Child.Out = OutPipe[0];
-        Child.Err = ErrPipe[0];
-        return Child;
+        return lmvtest::Environment({"HOME", "XDG_CONFIG_HOME"},
+                                    {"HOME=" + Dir.Path(), "XDG_CONFIG_HOME=" + (Dir / "config")});
     }
 
-    // Reads both outputs to their end, then reaps the child.
-    static TResult Finish(TChild Child)
+    // Runs Program with Args.
+    TProcessOutcome Run(const std::vector<std::string>& Args, const lmvtest::TProcessOptions& Options = {})
     {
-        TResult Result;
-        pollfd Fds[2] = {{Child.Out, POLLIN, 0}, {Child.Err, POLLIN, 0}};
-        std::string* Sinks[2] = {&Result.Out, &Result.Err};
-        int Open = 2;
-        while (Open > 0) {
-            if (::poll(Fds, 2, -1) < 0) {
-                if (errno == EINTR)
-                    continue;
-                break;
-            }
-            for (int i = 0; i < 2; ++i) {
-                if (Fds[i].fd < 0 || !(Fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                    continue;
-                char Buffer[4096];
-                const ssize_t n = ::read(Fds[i].fd, Buffer, sizeof Buffer);
-                if (n > 0) {
-                    Sinks[i]->append(Buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || errno != EINTR) {
-                    ::close(Fds[i].fd);
-                    Fds[i].fd = -1;
-                    --Open;
-                }
-            }
-        }
-        int Status = 0;
-        while (::waitpid(Child.Pid, &Status, 0) < 0 && errno == EINTR) {
-        }
-        Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-        return Result;
+        std::vector<std::string> Argv{Program};
+        Argv.insert(Argv.end(), Args.begin(), Args.end());
+        return lmvtest::RunProcess(Argv, Env(), Options);
     }
-
-    TResult Run(const std::vector<std::string>& Args) { return Finish(Spawn(Args)); }
 
     std::string Source(const std::string& Name, const std::string& Content = Text)
     {
@@ -152,7 +61,7 @@ protected:
 TEST_F(BatchTwinTest, CleanRunPrintsTheLogWithCrLfAndExitsZero)
 {
     const std::string A = Source("a.txt"), B = Source("b.txt");
-    const TResult R = Run({"--to", "utf-16", "--utf16", "3", "--output-dir", Out(), A, B});
+    const TProcessOutcome R = Run({"--to", "utf-16", "--utf16", "3", "--output-dir", Out(), A, B});
     EXPECT_EQ(R.Status, 0);
     EXPECT_EQ(R.Err, "");
     EXPECT_EQ(R.Out, "Created output directory: " + Out() + "\r\n" + FileLog(A, Out("a.txt"), "... Succeeded") +
@@ -164,7 +73,7 @@ TEST_F(BatchTwinTest, CleanRunPrintsTheLogWithCrLfAndExitsZero)
 TEST_F(BatchTwinTest, DefaultsConvertUtf8ToUtf16IntoTheDesktopFolder)
 {
     const std::string A = Source("a.txt", "hi");
-    const TResult R = Run({A});
+    const TProcessOutcome R = Run({A});
     EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
     // UTF-16 as the library writes it: a byte order mark and two 16-bit units.
     const std::string Output = ReadFile(Dir / "Desktop/LMV Output/a.txt");
@@ -174,7 +83,7 @@ TEST_F(BatchTwinTest, DefaultsConvertUtf8ToUtf16IntoTheDesktopFolder)
 TEST_F(BatchTwinTest, PrefixAndOverwriteModes)
 {
     const std::string A = Source("a.txt");
-    TResult R = Run({"--to", "UTF-16", "--utf16", "3", "--prefix", "new_", A});
+    TProcessOutcome R = Run({"--to", "UTF-16", "--utf16", "3", "--prefix", "new_", A});
     EXPECT_EQ(R.Status, 0) << R.Out;
     EXPECT_EQ(ReadFile(Dir / "new_a.txt"), Utf16Le);
 
@@ -193,7 +102,7 @@ TEST_F(BatchTwinTest, PrefixAndOverwriteModes)
 TEST_F(BatchTwinTest, FileErrorsExitOne)
 {
     const std::string A = Source("a.txt", "ok"), B = Source("b.txt", "bad \xFF");
-    const TResult R = Run({"--output-dir", Out(), A, B, Dir / "missing.txt"});
+    const TProcessOutcome R = Run({"--output-dir", Out(), A, B, Dir / "missing.txt"});
     EXPECT_EQ(R.Status, 1);
     EXPECT_NE(R.Out.find(FileLog(B, Out("b.txt"), "[Error] Cannot convert character encoding") + "... Failed\r\n"),
               std::string::npos)
@@ -215,7 +124,7 @@ TEST_F(BatchTwinTest, OverwriteQuestionsTakeTheAnswerOption)
         return Extra;
     };
 
-    TResult R = Run(Common); // default: No
+    TProcessOutcome R = Run(Common); // default: No
     EXPECT_EQ(R.Status, 1);
     EXPECT_TRUE(R.Out.ends_with("Completed - 2 errors, 0 warnings\r\n")) << R.Out;
     EXPECT_EQ(ReadFile(Out("a.txt")), "old");
@@ -234,7 +143,7 @@ TEST_F(BatchTwinTest, OverwriteQuestionsTakeTheAnswerOption)
 TEST_F(BatchTwinTest, PreparationFailureExitsTwo)
 {
     WriteFile(Dir / "blocker", "");
-    const TResult R = Run({"--output-dir", Dir / "blocker/out", Source("a.txt")});
+    const TProcessOutcome R = Run({"--output-dir", Dir / "blocker/out", Source("a.txt")});
     EXPECT_EQ(R.Status, 2);
     EXPECT_EQ(R.Out, "[Error] Cannot create output directory: " + (Dir / "blocker/out") +
                          "\r\nCanceled - 1 errors, 0 warnings\r\n");
@@ -244,11 +153,11 @@ TEST_F(BatchTwinTest, ListFileNamesTheSources)
 {
     const std::string A = Source("a.txt"), B = Source("b.txt"), C = Source("c.txt"), D = Source("d.txt");
     WriteFile(Dir / "list.txt", A + "\r\n\r\n" + B + "\r" + C + "\n" + '\0' + D + "\n");
-    const TResult R = Run({"--utf16", "3", "--output-dir", Out(), "--list", Dir / "list.txt"});
+    const TProcessOutcome R = Run({"--utf16", "3", "--output-dir", Out(), "--list", Dir / "list.txt"});
     EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
     EXPECT_EQ(lmvtest::ListDir(Out()), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 
-    const TResult Missing = Run({"--output-dir", Out(), "--list", Dir / "nolist.txt"});
+    const TProcessOutcome Missing = Run({"--output-dir", Out(), "--list", Dir / "nolist.txt"});
     EXPECT_EQ(Missing.Status, 3);
     EXPECT_EQ(Lines(Missing.Err), 1);
     EXPECT_EQ(Missing.Out, "");
@@ -269,7 +178,7 @@ TEST_F(BatchTwinTest, BadUsageIsOneLineAndSixtyFour)
         {{"--to", "UTF-8"}, "no file given"},
     };
     for (const auto& [Args, Message] : Cases) {
-        const TResult R = Run(Args);
+        const TProcessOutcome R = Run(Args);
         EXPECT_EQ(R.Status, 64) << Message;
         EXPECT_EQ(Lines(R.Err), 1) << R.Err;
         EXPECT_NE(R.Err.find(Message), std::string::npos) << R.Err;
@@ -280,7 +189,7 @@ TEST_F(BatchTwinTest, BadUsageIsOneLineAndSixtyFour)
 
 TEST_F(BatchTwinTest, HelpGoesToStandardOutput)
 {
-    const TResult R = Run({"--help"});
+    const TProcessOutcome R = Run({"--help"});
     EXPECT_EQ(R.Status, 0);
     EXPECT_TRUE(R.Out.starts_with("Usage: lumiva-batch [OPTIONS] FILE...\n")) << R.Out;
     EXPECT_EQ(R.Err, "");
@@ -291,7 +200,7 @@ TEST_F(BatchTwinTest, MissingConversionLibraryExitsThree)
     const std::string Copy = Dir / "lumiva-batch";
     std::filesystem::copy_file(Program, Copy);
     ::chmod(Copy.c_str(), 0755);
-    const TResult R = Finish(Spawn({Source("a.txt")}, Copy));
+    const TProcessOutcome R = lmvtest::RunProcess({Copy, Source("a.txt")}, Env());
     EXPECT_EQ(R.Status, 3);
     EXPECT_EQ(R.Err, "lumiva-batch: Cannot initialize \"liblumiva-iconv.so\"\n");
     EXPECT_EQ(R.Out, "");
@@ -301,7 +210,8 @@ TEST_F(BatchTwinTest, MissingConversionLibraryExitsThree)
 TEST_F(BatchTwinTest, InterruptCancelsTheRun)
 {
     const std::string A = Source("a.txt");
-    const TResult R = Finish(Spawn({"--output-dir", Out(), A}, {}, true));
+    // The program starts with the Ctrl+C already waiting.
+    const TProcessOutcome R = Run({"--output-dir", Out(), A}, {.PendingInterrupt = true});
     EXPECT_EQ(R.Status, 2) << R.Out << R.Err;
     EXPECT_EQ(R.Out, "Created output directory: " + Out() + "\r\nCanceled - 0 errors, 0 warnings\r\n");
     EXPECT_EQ(R.Err, "");

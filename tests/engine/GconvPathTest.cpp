@@ -2,18 +2,14 @@
 // iconv_open, so the listing is checked in a fresh process: this test program run again with
 // only the child test selected.
 #include "engine/Lumiva.h"
+#include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -37,26 +33,10 @@ TEST(GconvPath, ExtraAliasesAreListedOnlyWhenTheCLibraryAcceptsThem)
     // A missing folder, an empty element and a folder without configuration are passed over.
     const std::string gconvPath = dir / "missing" + "::" + folder + ":" + dir.Path();
 
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("GCONV_PATH=", 0) != 0)
-            environment.emplace_back(*entry);
-    environment.push_back("GCONV_PATH=" + gconvPath);
-    environment.push_back(std::string(ChildMarker) + "=1");
-    std::vector<char*> envp;
-    for (auto& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = "/proc/self/exe";
-    std::string filter = "--gtest_filter=GconvPathChild.*";
-    char* argv[] = {program.data(), filter.data(), nullptr};
-
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's failures are printed above";
+    const lmvtest::TProcessOutcome child = lmvtest::RunProcess(
+        {"/proc/self/exe", "--gtest_filter=GconvPathChild.*"},
+        lmvtest::Environment({"GCONV_PATH"}, {"GCONV_PATH=" + gconvPath, std::string(ChildMarker) + "=1"}));
+    EXPECT_EQ(child.Status, 0) << "the child's failures:\n" << child.Out << child.Err;
 }
 
 // Runs only as the child of the test above.
