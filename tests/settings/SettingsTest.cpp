@@ -4,6 +4,7 @@
 
 #include "util/Exception.h"
 
+#include "tests/common/FirstSaveText.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -94,44 +95,7 @@ TEST(Settings, FirstSaveFromTheDefaultsIsExactlyTheKnownFile)
     const std::string outputDirectory = DefaultOutputDirectory();
     ASSERT_FALSE(outputDirectory.empty());
     EXPECT_EQ(outputDirectory.front(), '/');
-    const std::string expected = "[OpenDialogList]\r\n"
-                                 "InitialDir=\"\"\r\n"
-                                 "FilterIndex0=3\r\n"
-                                 "FilterIndex1=1\r\n"
-                                 "FilterIndex2=1\r\n"
-                                 "\r\n"
-                                 "[ConvertOptions]\r\n"
-                                 "FromEncoding=\"UTF-8\"\r\n"
-                                 "ToEncoding=\"UTF-16\"\r\n"
-                                 "Translation=0\r\n"
-                                 "BufferSize=65536\r\n"
-                                 "Output=0\r\n"
-                                 "OutputDirectory=\"" +
-                                 outputDirectory +
-                                 "\"\r\n"
-                                 "OutputPrefix=\"Output - \"\r\n"
-                                 "BackupSrcFiles=1\r\n"
-                                 "BackupPrefix=\"Backup - \"\r\n"
-                                 "\r\n"
-                                 "[ConvertSpecs]\r\n"
-                                 "Utf8=0\r\n"
-                                 "Utf16=0\r\n"
-                                 "Utf32=0\r\n"
-                                 "\r\n"
-                                 "[AssistOptions]\r\n"
-                                 "AlwaysSaveLog=0\r\n"
-                                 "\r\n"
-                                 "[ViewOptions]\r\n"
-                                 "ToolBar=1\r\n"
-                                 "StatusBar=1\r\n"
-                                 "LastPosition=0\r\n"
-                                 "Topmost=0\r\n"
-                                 "\r\n"
-                                 "[LastPosition]\r\n"
-                                 "Left=246\r\n"
-                                 "Top=179\r\n"
-                                 "\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(ReadFile(path), lmvtest::FirstSaveText(outputDirectory, 246, 179));
 }
 
 TEST(Settings, SaveThenLoadReturnsEveryRecordUnchanged)

@@ -4,6 +4,7 @@
 #include "engine/Lumiva.h"
 #include "settings/ConvertOptions.h"
 #include "settings/Settings.h"
+#include "tests/common/FirstSaveText.h"
 #include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
 #include "ui/DialogQuestions.h"
@@ -136,47 +137,6 @@ std::string SaveQuestion(const std::string& FileName)
     return "The program cannot save settings to the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?";
 }
 
-// What a first save writes for the default options at the given position.
-std::string FirstSaveText(const QPoint& Position)
-{
-    return "[OpenDialogList]\r\n"
-           "InitialDir=\"\"\r\n"
-           "FilterIndex0=3\r\n"
-           "FilterIndex1=1\r\n"
-           "FilterIndex2=1\r\n"
-           "\r\n"
-           "[ConvertOptions]\r\n"
-           "FromEncoding=\"UTF-8\"\r\n"
-           "ToEncoding=\"UTF-16\"\r\n"
-           "Translation=0\r\n"
-           "BufferSize=65536\r\n"
-           "Output=0\r\n"
-           "OutputDirectory=\"" +
-           DefaultOutputDirectory() +
-           "\"\r\n"
-           "OutputPrefix=\"Output - \"\r\n"
-           "BackupSrcFiles=1\r\n"
-           "BackupPrefix=\"Backup - \"\r\n"
-           "\r\n"
-           "[ConvertSpecs]\r\n"
-           "Utf8=0\r\n"
-           "Utf16=0\r\n"
-           "Utf32=0\r\n"
-           "\r\n"
-           "[AssistOptions]\r\n"
-           "AlwaysSaveLog=0\r\n"
-           "\r\n"
-           "[ViewOptions]\r\n"
-           "ToolBar=1\r\n"
-           "StatusBar=1\r\n"
-           "LastPosition=0\r\n"
-           "Topmost=0\r\n"
-           "\r\n"
-           "[LastPosition]\r\n"
-           "Left=" +
-           std::to_string(Position.x()) + "\r\nTop=" + std::to_string(Position.y()) + "\r\n\r\n";
-}
-
 // Every record the settings file holds, as a window has them.
 struct TAllSettings {
     TConvertOptions Convert;
@@ -267,7 +227,7 @@ TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFi
     Show();
     Form->move(37, 58);
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(ReadFile(SettingsFile), FirstSaveText(QPoint(37, 58)));
+    EXPECT_EQ(ReadFile(SettingsFile), lmvtest::FirstSaveText(DefaultOutputDirectory(), 37, 58));
     EXPECT_TRUE(catcher.Boxes.empty());
 }
 
