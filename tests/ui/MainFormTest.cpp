@@ -1,10 +1,9 @@
 #include "engine/Lumiva.h"
 #include "settings/ConvertOptions.h"
 #include "tests/common/TestSupport.h"
-#include "ui/DialogQuestions.h"
+#include "tests/ui/WindowFixture.h"
 #include "ui/MainForm.h"
 #include "ui/OptionsDialog.h"
-#include "ui/ProgressDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -22,118 +21,22 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPointer>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <deque>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-QString Q(const std::string& Text)
-{
-    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-// Answers the modal windows that open while a test runs, in order: each step takes the window it
-// matches and must close it; a box no step expects is recorded and closed, so a test fails
-// instead of hanging.
-class TModalDriver {
-public:
-    struct TStep {
-        std::function<bool(QWidget*)> Match;
-        std::function<void(QWidget*)> Act;
-    };
-
-    TModalDriver()
-    {
-        Timer.setInterval(5);
-        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
-        Timer.start();
-    }
-
-    // A message box: its text is recorded, then Button pressed.
-    TModalDriver& Box(QMessageBox::StandardButton Button)
-    {
-        Steps.push_back({[](QWidget* W) { return qobject_cast<QMessageBox*>(W) != nullptr; },
-                         [this, Button](QWidget* W) {
-                             auto* box = static_cast<QMessageBox*>(W);
-                             Texts << box->text();
-                             Captions << box->windowTitle();
-                             box->button(Button)->click();
-                         }});
-        return *this;
-    }
-
-    TModalDriver& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
-    {
-        Steps.push_back({std::move(Match), std::move(Act)});
-        return *this;
-    }
-
-    bool Done() const { return Steps.empty() && !Pending; }
-
-    QStringList Texts;
-    QStringList Captions;
-    QStringList Unexpected;
-
-private:
-    void Poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!Steps.empty() && ++Ticks > TickLimit) {
-            // What the script waits for never came: fail, and end the modal loops so the test
-            // can go on.
-            ADD_FAILURE() << "modal script stuck with " << Steps.size() << " steps left";
-            Steps.clear();
-            while (QWidget* widget = QApplication::activeModalWidget())
-                widget->hide();
-            return;
-        }
-        if (!modal || !modal->isVisible())
-            return;
-        if (Pending)
-            return;
-        if (!Steps.empty() && Steps.front().Match(modal)) {
-            Ticks = 0;
-            // Acted on from an event of its own: an action that opens a nested modal loop must
-            // not hold up this timer.
-            Pending = true;
-            QTimer::singleShot(0, &Timer, [this, target = QPointer<QWidget>(modal),
-                                           act = std::move(Steps.front().Act)] {
-                Pending = false;
-                if (target)
-                    act(target);
-            });
-            Steps.pop_front();
-            return;
-        }
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            Unexpected << box->text();
-            box->done(QDialog::Rejected);
-        } else if (qobject_cast<QFileDialog*>(modal) || qobject_cast<TOptionsDialog*>(modal)) {
-            Unexpected << modal->objectName();
-            static_cast<QDialog*>(modal)->done(QDialog::Rejected);
-        }
-    }
-
-    static constexpr int TickLimit = 4000;
-    QTimer Timer;
-    std::deque<TStep> Steps;
-    bool Pending = false;
-    int Ticks = 0;
-};
+using lmvtest::Q;
+using lmvtest::TModalScript;
 
 // Runs every event posted so far (and whatever they post before this one is reached).
 void FlushPostedEvents()
@@ -153,45 +56,10 @@ std::string ErrorOf(const std::function<void()>& Body)
     return "(none)";
 }
 
-class TNoFileDialogs : public TFileDialogRunner {
-public:
-    bool Run(TFileDialog& Dialog) override
-    {
-        Shown.push_back(Dialog.Title);
-        return false;
-    }
-    std::vector<std::string> Shown;
-};
-
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public lmvtest::TWindowFixture<lmvtest::TNoFileDialogs> {
 protected:
-    void SetUp() override
-    {
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
-        Form = std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions);
-    }
-
-    void Show()
-    {
-        Form->show();
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-    }
-
     // The window's focused control, also while a box has the activation.
     QWidget* Focused() const { return Form->focusWidget(); }
-
-    // The test platform gives the activation back to no window when a box closes.
-    void Reactivate()
-    {
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-    }
-
-    TProgressDialog Progress;
-    TNoFileDialogs Dialogs;
-    TDialogQuestions Questions;
-    std::unique_ptr<TMainForm> Form;
 };
 
 TEST_F(MainFormTest, StartsWithDefaultOptionsEngineNamesAndReadyStatus)
@@ -344,7 +212,7 @@ TEST_F(MainFormTest, EncodingNameIsCheckedWhenTheBoxIsLeft)
     Form->ComboBox1->setFocus();
 
     // An unknown name: reported, the focus comes back, the text stays.
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->ComboBox1->setEditText(QStringLiteral("NO-SUCH-ENCODING"));
     QTest::keyClick(Form->ComboBox1, Qt::Key_Tab);
@@ -353,7 +221,8 @@ TEST_F(MainFormTest, EncodingNameIsCheckedWhenTheBoxIsLeft)
     EXPECT_EQ(driver.Captions, QStringList{QStringLiteral("Lumiva")});
     QTRY_COMPARE(Focused(), Form->ComboBox1);
     EXPECT_EQ(Form->ComboBox1->currentText(), QStringLiteral("NO-SUCH-ENCODING"));
-    Reactivate();
+    // The test platform gives the activation back to no window when a box closes.
+    Activate();
 
     // A known name in other letter case takes the list's spelling.
     Form->ComboBox1->setEditText(QStringLiteral("utf-8"));
@@ -377,7 +246,7 @@ TEST_F(MainFormTest, EnterInAnEncodingBoxChecksItWithoutLeaving)
     EXPECT_EQ(Form->ComboBox2->currentText(), QStringLiteral("UTF-16LE"));
     EXPECT_EQ(Focused(), Form->ComboBox2);
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->ComboBox2->setEditText(QStringLiteral("Klingon"));
     QTest::keyClick(Form->ComboBox2, Qt::Key_Enter);
@@ -457,7 +326,7 @@ TEST_F(MainFormTest, LeavingAnEditShowsTheErrorReportAndKeepsTheFocus)
     Show();
     Form->Edit1->setFocus();
     Form->Edit1->setText(QStringLiteral("0"));
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     QTest::keyClick(Form->Edit1, Qt::Key_Tab);
     QTRY_VERIFY(driver.Done());
@@ -472,7 +341,7 @@ TEST_F(MainFormTest, AnErrorBoxTakingTheFocusStartsNoSecondCheck)
     Form->Edit11->setText(QString());
     Form->Edit1->setText(QStringLiteral("-1"));
     Form->Edit1->setFocus();
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     // The mouse moves the focus to an edit that is itself invalid; only the left one is reported,
     // and putting the focus back on it checks nothing else.
@@ -490,7 +359,7 @@ TEST_F(MainFormTest, LosingTheActivationOrOpeningAListIsNotLeaving)
     Show();
     Form->Edit1->setFocus();
     Form->Edit1->setText(QStringLiteral("0"));
-    TModalDriver driver;
+    TModalScript driver;
     QFocusEvent deactivated(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(Form->Edit1, &deactivated);
     QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
@@ -613,7 +482,7 @@ TEST_F(MainFormTest, SwapExchangesTheNamesAndKeepsTheFocus)
     // The focused control is checked first; an error stops the swap.
     Form->Edit1->setFocus();
     Form->Edit1->setText(QStringLiteral("x"));
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->SwapFromAndToM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -629,7 +498,7 @@ TEST_F(MainFormTest, EditDefaultRestoresTheControlsOnlyAfterOk)
     Form->RadioButton13->setChecked(true);
     const TConvertOptions before = Form->ConvertOptions;
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Cancel);
     Form->DefaultM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -674,7 +543,7 @@ TEST_F(MainFormTest, ViewMenuTogglesBarsAndTheWindowKeepsToItsContents)
     EXPECT_TRUE(Form->LastPositionM1->isChecked());
 
     // Default... answered with Cancel changes nothing; with OK restores the defaults.
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Cancel).Box(QMessageBox::Ok);
     Form->DefaultM2->trigger();
     EXPECT_FALSE(Form->ViewOptions.ToolBar);
@@ -693,7 +562,7 @@ TEST_F(MainFormTest, ViewDefaultWithDefaultsAlreadySetChangesNothing)
 {
     Show();
     Form->ToolBar1->setVisible(false); // not through the options: applying them would show it again
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->DefaultM2->trigger();
     EXPECT_TRUE(driver.Done());
@@ -745,7 +614,7 @@ TEST_F(MainFormTest, OptionsCommandAndToolButtonOpenTheOptionsDialog)
         static_cast<TOptionsDialog*>(W)->Button2->click();
     };
     auto isOptions = [this](QWidget* W) { return W == Form->OptionsDialog; };
-    TModalDriver driver;
+    TModalScript driver;
     driver.Step(isOptions, cancelOptions).Step(isOptions, cancelOptions);
     Form->OptionsM1->trigger();
     QTest::mouseClick(Form->OptionsT1, Qt::LeftButton);
@@ -758,7 +627,7 @@ TEST_F(MainFormTest, HelpAsksFirstAndReportsADocumentThatCannotBeOpened)
 {
     Show();
     Form->HelpFileName = lmvtest::TempDir().Path() + "/Help/index.html";
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Cancel);
     Form->HelpM2->trigger();
     EXPECT_TRUE(driver.Done());
@@ -777,7 +646,7 @@ TEST_F(MainFormTest, HelpAsksFirstAndReportsADocumentThatCannotBeOpened)
 TEST_F(MainFormTest, SystemInformationShowsTheCodePageTwice)
 {
     Show();
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->SystemInformationM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -793,7 +662,7 @@ TEST_F(MainFormTest, SystemInformationShowsTheCodePageTwice)
 TEST_F(MainFormTest, CommandParametersAreAnsweredOnceWithANotice)
 {
     Form->CommandParameters = {QStringLiteral("file.txt")};
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->show();
     QTRY_VERIFY(driver.Done());
@@ -806,7 +675,7 @@ TEST_F(MainFormTest, CommandParametersAreAnsweredOnceWithANotice)
 
 TEST_F(MainFormTest, WithoutParametersNoNoticeIsShown)
 {
-    TModalDriver driver;
+    TModalScript driver;
     Show();
     FlushPostedEvents();
     EXPECT_TRUE(driver.Unexpected.isEmpty());
@@ -817,7 +686,7 @@ TEST_F(MainFormTest, ClosingChecksTheControlsFirst)
     Show();
     Form->Edit1->setFocus();
     Form->Edit1->setText(QStringLiteral("0"));
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(driver.Done());
@@ -871,7 +740,7 @@ TEST_F(MainFormTest, FolderButtonOpensTheBrowserAtTheCurrentFolder)
 
     QString title;
     QString opened;
-    TModalDriver driver;
+    TModalScript driver;
     driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
                 [&](QWidget* W) {
                     auto* dialog = static_cast<QFileDialog*>(W);

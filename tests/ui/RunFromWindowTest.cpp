@@ -1,9 +1,7 @@
-#include "engine/Lumiva.h"
 #include "tests/common/TestSupport.h"
-#include "ui/DialogQuestions.h"
+#include "tests/ui/WindowFixture.h"
 #include "ui/MainForm.h"
 #include "ui/OptionsDialog.h"
-#include "ui/ProgressDialog.h"
 #include "ui/QtFileDialogRunner.h"
 
 #include <gtest/gtest.h>
@@ -17,126 +15,22 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <climits>
 #include <deque>
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-QString Q(const std::string& Text)
-{
-    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-// Answers the modal windows that open during a run, in order: each step takes the window it
-// matches and must close it. The progress dialog is left alone; a box no step expects is recorded
-// and closed, so a test fails instead of hanging.
-class TModalDriver {
-public:
-    struct TStep {
-        std::function<bool(QWidget*)> Match;
-        std::function<void(QWidget*)> Act;
-    };
-
-    TModalDriver()
-    {
-        Timer.setInterval(5);
-        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
-        Timer.start();
-    }
-
-    // A message box: its text is recorded, then Button pressed.
-    TModalDriver& Box(QMessageBox::StandardButton Button)
-    {
-        return Step([](QWidget* W) { return qobject_cast<QMessageBox*>(W) != nullptr; },
-                    [this, Button](QWidget* W) {
-                        auto* box = static_cast<QMessageBox*>(W);
-                        Texts << box->text();
-                        box->button(Button)->click();
-                    });
-    }
-
-    // A question with the caller's buttons: its text is recorded, Before runs, then button Index
-    // is pressed.
-    TModalDriver& Question(int Index, std::function<void()> Before = {})
-    {
-        return Step([](QWidget* W) { return W->objectName() == QStringLiteral("MessageDialog"); },
-                    [this, Index, Before](QWidget* W) {
-                        Texts << W->findChild<QLabel*>(QStringLiteral("Message"))->text();
-                        if (Before)
-                            Before();
-                        W->findChild<QPushButton*>(QStringLiteral("Button%1").arg(Index))->click();
-                    });
-    }
-
-    TModalDriver& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
-    {
-        Steps.push_back({std::move(Match), std::move(Act)});
-        return *this;
-    }
-
-    bool Done() const { return Steps.empty() && !Pending; }
-
-    QStringList Texts;
-    QStringList Unexpected;
-
-private:
-    void Poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!Steps.empty() && ++Ticks > TickLimit) {
-            ADD_FAILURE() << "modal script stuck with " << Steps.size() << " steps left; modal "
-                          << (modal ? modal->objectName().toStdString() : std::string("none"));
-            Steps.clear();
-            while (QWidget* widget = QApplication::activeModalWidget())
-                widget->hide();
-            return;
-        }
-        if (!modal || !modal->isVisible())
-            return;
-        if (Pending)
-            return;
-        if (!Steps.empty() && Steps.front().Match(modal)) {
-            Ticks = 0;
-            // Acted on from an event of its own: an action that opens a nested modal loop must
-            // not hold up this timer.
-            Pending = true;
-            QTimer::singleShot(0, &Timer, [this, target = QPointer<QWidget>(modal),
-                                           act = std::move(Steps.front().Act)] {
-                Pending = false;
-                if (target)
-                    act(target);
-            });
-            Steps.pop_front();
-            return;
-        }
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            Unexpected << box->text();
-            box->done(QDialog::Rejected);
-        } else if (modal->objectName() == QStringLiteral("MessageDialog")) {
-            Unexpected << modal->findChild<QLabel*>(QStringLiteral("Message"))->text();
-            modal->findChild<QPushButton*>(QStringLiteral("Button0"))->click();
-        }
-    }
-
-    static constexpr int TickLimit = 4000;
-    QTimer Timer;
-    std::deque<TStep> Steps;
-    bool Pending = false;
-    int Ticks = 0;
-};
+using lmvtest::Q;
+using lmvtest::TModalScript;
 
 // File dialogs that answer from a script: each answer is the list of chosen names, empty for
 // cancel. Records what each dialog was asked to show.
@@ -183,15 +77,12 @@ void ExpectCrLfLines(const std::string& Bytes)
     }
 }
 
-class RunFromWindowTest : public ::testing::Test {
+class RunFromWindowTest : public lmvtest::TWindowFixture<TScriptedFileDialogs> {
 protected:
     void SetUp() override
     {
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
-        Form = std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions);
-        Form->show();
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        TWindowFixture::SetUp();
+        Show();
         // Marks whether a run has touched the progress dialog.
         Progress.SetMessage("untouched");
         Form->Edit11->setText(Q(Dir / "out"));
@@ -216,10 +107,6 @@ protected:
     }
 
     lmvtest::TempDir Dir;
-    TProgressDialog Progress;
-    TScriptedFileDialogs Dialogs;
-    TDialogQuestions Questions;
-    std::unique_ptr<TMainForm> Form;
 };
 
 TEST_F(RunFromWindowTest, ListFileRunReportsTheErrorAndSavesTheLogWithCrLf)
@@ -232,7 +119,7 @@ TEST_F(RunFromWindowTest, ListFileRunReportsTheErrorAndSavesTheLogWithCrLf)
     Dialogs.Answers = {{Dir / "list.txt"}, {Dir / "run log.txt"}};
 
     QString captionDuringQuestion;
-    TModalDriver driver;
+    TModalScript driver;
     driver.Question(0, [&] { captionDuringQuestion = Progress.Button1->text(); }).Box(QMessageBox::Yes);
     Form->ListM1->trigger();
 
@@ -272,7 +159,7 @@ TEST_F(RunFromWindowTest, DroppedFilesRunInTheirOrderAndTheLogIsOfferedWhenAlway
     Form->OptionsDialog->AssistOptions.AlwaysSaveLog = true;
     Dialogs.Answers = {{Dir / "drop.log"}};
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Question(0).Box(QMessageBox::Yes);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(Q(Dir / "b.txt")), QUrl::fromLocalFile(Q(Dir / "c.txt"))});
@@ -305,7 +192,7 @@ TEST_F(RunFromWindowTest, OverwritingSourcesAsksFirst)
     Form->RadioButton13->setChecked(true);
     Dialogs.Answers = {{Dir / "s.txt"}, {Dir / "s.txt"}};
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::No);
     Form->FilesM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -331,7 +218,7 @@ TEST_F(RunFromWindowTest, AnInvalidOptionStopsTheRunBeforeItStarts)
     Form->SetControls(false);
     Dialogs.Answers = {{Dir / "a.txt"}};
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->FilesM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -345,7 +232,7 @@ TEST_F(RunFromWindowTest, CancellingTheFileDialogsDoesNothing)
 {
     Form->Edit1->setText(QStringLiteral("0")); // would be refused if the controls were read
     Dialogs.Answers = {{}, {}};
-    TModalDriver driver;
+    TModalScript driver;
     Form->FilesM1->trigger();
     Form->ListM1->trigger();
     ASSERT_EQ(Dialogs.Shown.size(), 2u);
@@ -359,7 +246,7 @@ TEST_F(RunFromWindowTest, AListOfEmptyLinesStillRuns)
 {
     lmvtest::WriteFile(Dir / "empty list.txt", "\r\n\n\r\n");
     Dialogs.Answers = {{Dir / "empty list.txt"}};
-    TModalDriver driver;
+    TModalScript driver;
     Form->ListM1->trigger();
     EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
     ExpectRunEnded("Completed");
@@ -369,7 +256,7 @@ TEST_F(RunFromWindowTest, AListOfEmptyLinesStillRuns)
 TEST_F(RunFromWindowTest, AListFileThatCannotBeReadIsReported)
 {
     Dialogs.Answers = {{Dir / "no such list.txt"}};
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     Form->ListM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -383,7 +270,7 @@ TEST_F(RunFromWindowTest, AFailedLogSaveOffersARetryWithTheSameName)
     Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}, {Dir / "saved.log"}};
     lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
 
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Yes).Box(QMessageBox::Yes);
     Form->ListM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -402,7 +289,7 @@ TEST_F(RunFromWindowTest, ARefusedRetryLosesTheLogQuietly)
 {
     Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}};
     lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Yes).Box(QMessageBox::No);
     Form->ListM1->trigger();
     EXPECT_TRUE(driver.Done());
@@ -419,7 +306,7 @@ TEST_F(RunFromWindowTest, TheProgressButtonAbortsTheRun)
     lmvtest::WriteFile(Dir / "out/a.txt", "old");
     Dialogs.Answers = {{Dir / "a.txt", Dir / "b.txt"}};
 
-    TModalDriver driver;
+    TModalScript driver;
     // While the worker waits for the answer, the user presses the dialog's button.
     driver.Question(0, [&] { Progress.Button1->click(); }).Box(QMessageBox::Yes).Box(QMessageBox::No);
     Form->FilesM1->trigger();
@@ -436,7 +323,7 @@ TEST_F(RunFromWindowTest, ADroppedNameBeyondThePathLimitIsRefused)
 {
     lmvtest::WriteFile(Dir / "a.txt", "a\n");
     const QString tooLong = QStringLiteral("/") + QString(PATH_MAX, QLatin1Char('x'));
-    TModalDriver driver;
+    TModalScript driver;
     driver.Box(QMessageBox::Ok);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(Q(Dir / "a.txt")), QUrl::fromLocalFile(tooLong)});
@@ -479,7 +366,7 @@ TEST(QtFileDialogRunnerTest, OpenDialogReturnsEveryChosenFileAndTheFilter)
     QString filter;
     QString folder;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    TModalDriver driver;
+    TModalScript driver;
     driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
                 [&](QWidget* W) {
                     auto* files = static_cast<QFileDialog*>(W);
@@ -526,7 +413,7 @@ TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBefore
     dialog.FileName = "LMV Log 20240101120000.txt";
 
     QString suggested;
-    TModalDriver driver;
+    TModalScript driver;
     driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
                 [&](QWidget* W) {
                     auto* files = static_cast<QFileDialog*>(W);

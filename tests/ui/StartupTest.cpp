@@ -7,6 +7,7 @@
 #include "tests/common/FirstSaveText.h"
 #include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
+#include "tests/ui/WindowFixture.h"
 #include "ui/DialogQuestions.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
@@ -43,14 +44,10 @@
 namespace {
 
 using lmvtest::Exists;
+using lmvtest::Q;
 using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
-
-QString Q(const std::string& Text)
-{
-    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
-}
 
 // A message box as the user saw it.
 struct TBox {
@@ -120,11 +117,6 @@ private:
     std::vector<QMessageBox::StandardButton> Answers;
     QPointer<QMessageBox> Answered;
     QTimer Timer;
-};
-
-class TNoFileDialogs : public TFileDialogRunner {
-public:
-    bool Run(TFileDialog&) override { return false; }
 };
 
 std::string LoadQuestion(const std::string& FileName)
@@ -201,7 +193,7 @@ protected:
     TempDir Dir;
     std::string SettingsFile = Dir / "config/Lumiva/Settings.ini";
     TProgressDialog Progress;
-    TNoFileDialogs Dialogs;
+    lmvtest::TNoFileDialogs Dialogs;
     TDialogQuestions Questions;
     std::unique_ptr<TMainForm> Form;
 };
