@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -497,6 +498,18 @@ protected:
         }
         return Files;
     }
+    // Sources a.txt and b.txt to overwrite with backups "bak_<name>" that already exist with the
+    // text "old".
+    std::pair<std::string, std::string> SourcesWithExistingBackups()
+    {
+        Options.Output = omOverwrite;
+        Options.BackupSrcFiles = true;
+        Options.BackupPrefix = "bak_";
+        std::pair<std::string, std::string> Sources{Source("a.txt"), Source("b.txt")};
+        WriteFile(Dir / "bak_a.txt", "old");
+        WriteFile(Dir / "bak_b.txt", "old");
+        return Sources;
+    }
     std::string DestinationQuestion(const std::string& Name)
     {
         return "The following file already exists:\r\n\r\n" + Output(Name) +
@@ -571,12 +584,7 @@ TEST_F(ConvertThreadOverwriteTest, NoToAllIsRememberedForTheRun)
 
 TEST_F(ConvertThreadOverwriteTest, BackupQuestionsAreRememberedOnTheirOwn)
 {
-    Options.Output = omOverwrite;
-    Options.BackupSrcFiles = true;
-    Options.BackupPrefix = "bak_";
-    const std::string A = Source("a.txt"), B = Source("b.txt");
-    WriteFile(Dir / "bak_a.txt", "old");
-    WriteFile(Dir / "bak_b.txt", "old");
+    const auto [A, B] = SourcesWithExistingBackups();
     Questions.DialogAnswers = {anYesToAll};
     const TRun Run = RunFiles({A, B});
 
@@ -594,12 +602,7 @@ TEST_F(ConvertThreadOverwriteTest, BackupQuestionsAreRememberedOnTheirOwn)
 
 TEST_F(ConvertThreadOverwriteTest, RefusedBackupLeavesTheSourceAlone)
 {
-    Options.Output = omOverwrite;
-    Options.BackupSrcFiles = true;
-    Options.BackupPrefix = "bak_";
-    const std::string A = Source("a.txt"), B = Source("b.txt");
-    WriteFile(Dir / "bak_a.txt", "old");
-    WriteFile(Dir / "bak_b.txt", "old");
+    const auto [A, B] = SourcesWithExistingBackups();
     Questions.DialogAnswers = {anNoToAll};
     const TRun Run = RunFiles({A, B});
     EXPECT_EQ(Questions.Asked.size(), 1u);
