@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using lmvtest::TModalDriver;
@@ -23,6 +25,15 @@ QStringList ItemsOf(const QComboBox* ComboBox)
     for (int i = 0; i < ComboBox->count(); ++i)
         items << ComboBox->itemText(i);
     return items;
+}
+
+// The positions of the UTF-8, UTF-16 and UTF-32 lists and the log box's check.
+using TShown = std::tuple<int, int, int, bool>;
+
+TShown Shown(const TOptionsDialog* Window)
+{
+    return {Window->ComboBox1->currentIndex(), Window->ComboBox2->currentIndex(), Window->ComboBox3->currentIndex(),
+            Window->CheckBox1->isChecked()};
 }
 
 // Expects the error report with Text and closes it. Back on the dialog, expects the focus on
@@ -109,10 +120,7 @@ TEST(OptionsDialog, ShowsTheMembersAndCommitsOnOk)
     TOptionsDialog dialog;
     TModalDriver driver;
     driver.When<TOptionsDialog>("defaults shown", [](TOptionsDialog* Window) {
-        EXPECT_EQ(Window->ComboBox1->currentIndex(), 0);
-        EXPECT_EQ(Window->ComboBox2->currentIndex(), 0);
-        EXPECT_EQ(Window->ComboBox3->currentIndex(), 0);
-        EXPECT_FALSE(Window->CheckBox1->isChecked());
+        EXPECT_EQ(Shown(Window), TShown(0, 0, 0, false));
         EXPECT_EQ(QApplication::focusWidget(), Window->ComboBox1);
         Window->ComboBox1->setCurrentIndex(2);
         Window->ComboBox2->setCurrentIndex(2);
@@ -126,10 +134,7 @@ TEST(OptionsDialog, ShowsTheMembersAndCommitsOnOk)
 
     // Reopened, the stored choices are shown; Cancel after a change keeps them.
     driver.When<TOptionsDialog>("stored shown", [](TOptionsDialog* Window) {
-        EXPECT_EQ(Window->ComboBox1->currentIndex(), 2);
-        EXPECT_EQ(Window->ComboBox2->currentIndex(), 2);
-        EXPECT_EQ(Window->ComboBox3->currentIndex(), 3);
-        EXPECT_TRUE(Window->CheckBox1->isChecked());
+        EXPECT_EQ(Shown(Window), TShown(2, 2, 3, true));
         Window->ComboBox2->setCurrentIndex(1);
         QTest::mouseClick(Window->Button2, Qt::LeftButton);
     });
@@ -149,10 +154,7 @@ TEST(OptionsDialog, DefaultShowsDefaultsWithoutCommitting)
     driver.When<TOptionsDialog>("Default, then Esc", [](TOptionsDialog* Window) {
         QTest::mouseClick(Window->Button3, Qt::LeftButton);
         EXPECT_TRUE(Window->isVisible());
-        EXPECT_EQ(Window->ComboBox1->currentIndex(), 0);
-        EXPECT_EQ(Window->ComboBox2->currentIndex(), 0);
-        EXPECT_EQ(Window->ComboBox3->currentIndex(), 0);
-        EXPECT_FALSE(Window->CheckBox1->isChecked());
+        EXPECT_EQ(Shown(Window), TShown(0, 0, 0, false));
         EXPECT_EQ(QApplication::focusWidget(), Window->ComboBox1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     });
@@ -161,10 +163,7 @@ TEST(OptionsDialog, DefaultShowsDefaultsWithoutCommitting)
     EXPECT_TRUE(dialog.AssistOptions.AlwaysSaveLog);
 
     driver.When<TOptionsDialog>("old choices again, then Default and OK", [](TOptionsDialog* Window) {
-        EXPECT_EQ(Window->ComboBox1->currentIndex(), 1);
-        EXPECT_EQ(Window->ComboBox2->currentIndex(), 3);
-        EXPECT_EQ(Window->ComboBox3->currentIndex(), 2);
-        EXPECT_TRUE(Window->CheckBox1->isChecked());
+        EXPECT_EQ(Shown(Window), TShown(1, 3, 2, true));
         // Alt+D is the Default button's accelerator; the button shows itself pressed a moment.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
     });
