@@ -4,6 +4,7 @@
 #include "engine/Lumiva.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
+#include "tests/engine/ConvertOnce.h"
 
 #include <gtest/gtest.h>
 
@@ -64,14 +65,7 @@ TEST(GconvPathChild, ListsTheAcceptedExtraAliases)
     EXPECT_TRUE(latin1);
 
     engine.Start("lmvlatinx", "UTF-8", 0);
-    const std::string in = "\xE9";
-    const char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char out[8];
-    char* outPtr = out;
-    std::size_t outLeft = sizeof out;
-    engine.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
-    EXPECT_EQ(std::string(out, sizeof out - outLeft), "\xC3\xA9");
+    EXPECT_EQ(lmvtest::ConvertOnce(engine, "\xE9", 8).Out, "\xC3\xA9");
 }
 
 } // namespace

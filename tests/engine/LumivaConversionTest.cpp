@@ -1,5 +1,6 @@
 // TLumiva over the project's conversion library: the real lists, the signature skip, translations.
 #include "engine/Lumiva.h"
+#include "tests/engine/ConvertOnce.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +12,7 @@
 
 namespace {
 
-struct TConverted {
-    std::string Out;
-    std::size_t Consumed;
-};
+using lmvtest::TConverted;
 
 class LumivaConversion : public ::testing::Test {
 protected:
@@ -30,15 +28,7 @@ protected:
 
     static TConverted Convert(const std::string& In, std::size_t OutSpace = 256)
     {
-        const char* inPtr = In.data();
-        std::size_t inLeft = In.size();
-        std::string out(OutSpace, '\0');
-        char* outPtr = out.data();
-        std::size_t outLeft = out.size();
-        Engine->Convert(&inPtr, &inLeft, &outPtr, &outLeft);
-        EXPECT_EQ(inPtr, In.data() + (In.size() - inLeft)) << "pointer and count move together";
-        out.resize(out.size() - outLeft);
-        return {out, In.size() - inLeft};
+        return lmvtest::ConvertOnce(*Engine, In, OutSpace);
     }
 
     static inline std::unique_ptr<TLumiva> Engine;

@@ -1,6 +1,7 @@
 // TLumiva over the stand-in libraries: binding, the exact lists, name checks and the open conversion.
 #include "engine/Lumiva.h"
 #include "tests/common/FixedLibraryLists.h"
+#include "tests/engine/ConvertOnce.h"
 
 #include <gtest/gtest.h>
 
@@ -177,14 +178,7 @@ TEST_F(LumivaFixed, FailedStartLeavesNoSignatureToSkip)
     EXPECT_THROW(Engine.Start("UTF-8", "NOPE", 0), TLumiva::EStartError);
     // A plain UTF-8 conversion opened afterwards through another source name keeps every byte.
     Engine.Start("UTF8", "UTF-16LE", 0);
-    const std::string in = "\xEF\xBB\xBF";
-    const char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char out[8];
-    char* outPtr = out;
-    std::size_t outLeft = sizeof out;
-    Engine.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
-    EXPECT_EQ(std::string(out, sizeof out - outLeft), "\xFF\xFE");
+    EXPECT_EQ(lmvtest::ConvertOnce(Engine, "\xEF\xBB\xBF", 8).Out, "\xFF\xFE");
 }
 
 TEST_F(LumivaFixed, CloseIsAlwaysSafe)
