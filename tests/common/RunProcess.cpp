@@ -139,7 +139,12 @@ TProcessOutcome RunProcess(const std::vector<std::string>& Argv, const std::vect
         if (fd.fd >= 0)
             ::close(fd.fd);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t reaped;
+    while ((reaped = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (reaped != pid) {
+        ADD_FAILURE() << "waitpid: " << std::strerror(errno);
+        return outcome;
     }
     outcome.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;

@@ -7,7 +7,7 @@ namespace lmvtest {
 
 // What a program left when it ended.
 struct TProcessOutcome {
-    int Status = -1; // exit status, or 128 + signal
+    int Status = -1; // exit status, or 128 + signal; -1 when it could not be started or reaped
     std::string Out;
     std::string Err;
     bool Matched = false; // TProcessOptions::Until was seen in the error output
