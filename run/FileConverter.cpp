@@ -138,6 +138,12 @@ void TFileConverter::ConvertFile(const std::string& SourceName, const std::strin
         if (remaining > 0 && in.Size == 0)
             throw EConvertError("Cannot convert character encoding");
         std::size_t held = 0;
+        // Output without input only drains what the converter holds, a character or two. The C
+        // library's JIS X 0213 decoders, stopped by a full output buffer between the two
+        // characters of a pair, give the held one again on every call and never take input:
+        // unbounded, the temporary file would grow until the disk is full.
+        constexpr int MaxCallsWithoutInput = 8;
+        int callsWithoutInput = 0;
         for (;;) {
             const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(in.Size - held, remaining));
             ReadExactly(in.File.Get(), in.Buffer.get() + held, room);
@@ -156,6 +162,9 @@ void TFileConverter::ConvertFile(const std::string& SourceName, const std::strin
             // a call that does neither would be repeated on the same bytes forever.
             if (inLeft == held && produced == 0)
                 throw EConvertError("Cannot convert character encoding");
+            callsWithoutInput = inLeft == held ? callsWithoutInput + 1 : 0;
+            if (callsWithoutInput > MaxCallsWithoutInput)
+                throw EConvertError("Cannot convert character encoding");
 
             if (inLeft > 0 && inPtr != in.Buffer.get())
                 std::memmove(in.Buffer.get(), inPtr, inLeft);
@@ -166,7 +175,9 @@ void TFileConverter::ConvertFile(const std::string& SourceName, const std::strin
         // Return a stateful target (ISO-2022-JP and the like) to its initial state. The reset
         // sequences are a few bytes, so a small fixed buffer takes them whatever BufferSize is.
         char tail[64];
-        for (;;) {
+        for (int call = 0;; ++call) {
+            if (call > MaxCallsWithoutInput)
+                throw EConvertError("Cannot convert character encoding");
             const char* inPtr = nullptr;
             std::size_t inLeft = 0;
             char* outPtr = tail;
