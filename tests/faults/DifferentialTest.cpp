@@ -111,7 +111,7 @@ private:
 struct TCharmap {
     std::string Name;                 // as the engine spells it; empty when unknown
     std::vector<std::string> Aliases; // the code set name and its aliases
-    std::vector<std::pair<char32_t, std::string>> Chars; // one code point, its bytes
+    std::vector<std::pair<std::u32string, std::string>> Chars; // code points (one or a pair), bytes
 };
 
 std::string ReadCommand(const std::string& Command)
@@ -155,14 +155,22 @@ TCharmap ReadCharmap(const std::string& File)
         }
         if (line.rfind("END CHARMAP", 0) == 0)
             break;
-        if (line.size() < 8 || line.compare(0, 2, "<U") != 0)
+        std::u32string codes;
+        // Pairs of code points stand commented out (localedef takes none); iconv knows them.
+        const bool commented = line.compare(0, 3, "%<U") == 0;
+        std::size_t p = commented ? 1 : 0;
+        while (p + 2 < line.size() && line.compare(p, 2, "<U") == 0) {
+            const std::size_t close = line.find('>', p);
+            if (close == std::string::npos || close > p + 10)
+                break;
+            codes += static_cast<char32_t>(std::stoul(line.substr(p + 2, close - p - 2), nullptr, 16));
+            p = close + 1;
+        }
+        if (codes.empty() || codes.size() > 2 || (commented && codes.size() != 2))
             continue;
-        const std::size_t close = line.find('>');
-        if (close == std::string::npos || close > 10)
-            continue;
-        std::size_t p = line.find_first_not_of(" \t", close + 1);
+        p = line.find_first_not_of(" \t", p);
         if (p == std::string::npos || line[p] != escape)
-            continue; // a range or a sequence of code points
+            continue; // a range
         std::string bytes;
         while (p + 3 < line.size() && line[p] == escape && line[p + 1] == 'x') {
             bytes += static_cast<char>(std::stoi(line.substr(p + 2, 2), nullptr, 16));
@@ -170,7 +178,7 @@ TCharmap ReadCharmap(const std::string& File)
         }
         if (bytes.empty() || (p < line.size() && line[p] != ' ' && line[p] != '\t'))
             continue;
-        map.Chars.emplace_back(static_cast<char32_t>(std::stoul(line.substr(2, close - 2), nullptr, 16)), bytes);
+        map.Chars.emplace_back(codes, bytes);
     }
     for (const std::string& alias : map.Aliases) {
         std::size_t index = 0;
@@ -245,8 +253,16 @@ TDirection MakeDirection(const TCharmap& Map, bool IntoUtf8)
     direction.From = IntoUtf8 ? Map.Name : "UTF-8";
     direction.To = IntoUtf8 ? "UTF-8" : Map.Name;
     TConverter converter(direction.From, direction.To);
-    for (const auto& [code, bytes] : Map.Chars) {
-        const std::string in = IntoUtf8 ? bytes : Utf8(code);
+    for (const auto& [codes, bytes] : Map.Chars) {
+        std::string in = bytes;
+        if (!IntoUtf8) {
+            in.clear();
+            for (const char32_t c : codes)
+                in += Utf8(c);
+        }
+        // A pair of code points (a base and a mark that the encoding holds as one) counts by
+        // its first; the checks below are for single ones.
+        const char32_t code = codes.size() == 1 ? codes[0] : 0x110000;
         const std::optional<std::string> out = converter.Convert(in);
         if (!out || out->empty())
             continue;
@@ -269,13 +285,26 @@ TDirection MakeDirection(const TCharmap& Map, bool IntoUtf8)
     return direction;
 }
 
+// The C library's JIS X 0213 decoders give the second character of a pair again and again when
+// the output buffer fills between the two, taking no more input; the pipeline then fails the
+// file rather than write forever. Such a file may fail with the conversion error; a file that
+// succeeds must still be exact.
+bool StuckDecoder(const std::string& From)
+{
+    return From == "EUC-JISX0213" || From == "SHIFT_JISX0213";
+}
+
 // The iconv program's output for a file; nothing when it fails.
 std::optional<std::string> IconvProgram(const std::string& From, const std::string& To, const std::string& File)
 {
     lmvfault::TLaunch launch;
     launch.Program = "/usr/bin/iconv";
     launch.Args = {"-f", From, "-t", To, File};
-    const TOutcome outcome = lmvfault::RunBatch(launch);
+    // The program stalls for good where the JIS X 0213 decoders do (see StuckDecoder).
+    lmvfault::TBatchProcess process(launch);
+    if (!process.WaitFor(30000))
+        return std::nullopt;
+    const TOutcome outcome = process.Finish();
     if (!outcome.Exited || outcome.ExitCode != 0)
         return std::nullopt;
     return outcome.Out;
@@ -336,6 +365,7 @@ TEST_P(Differential, EveryCharacterBothWaysEqualsIconvAtEveryBufferSize)
         TNames files;
         std::vector<std::string> expected;
         std::string sizeList;
+        int stuck = 0;
         for (const int size : BufferSizes) {
             std::size_t count = 0;
             const std::vector<std::string> texts = direction.Texts(size, count);
@@ -358,9 +388,17 @@ TEST_P(Differential, EveryCharacterBothWaysEqualsIconvAtEveryBufferSize)
             }
             const std::string out = Root / (tag + "-out" + std::to_string(size));
             const TOutcome outcome = Convert(direction.From, direction.To, size, out, tmp, files);
-            ASSERT_EQ(outcome.ExitCode, 0) << outcome.Describe();
+            const TRunLog log = ParseLog(outcome.Out);
+            ASSERT_TRUE(log.WellFormed && log.Files.size() == files.size()) << outcome.Describe();
             for (std::size_t i = 0; i < files.size(); ++i) {
-                const std::string result = ReadFile(out + "/" + files[i].substr(files[i].rfind('/') + 1));
+                const std::string destination = out + "/" + files[i].substr(files[i].rfind('/') + 1);
+                if (log.Files[i].Failed && StuckDecoder(direction.From) &&
+                    log.Files[i].Errors == TNames{ConvertError} && !Exists(destination)) {
+                    ++stuck;
+                    continue;
+                }
+                ASSERT_TRUE(log.Files[i].Succeeded) << outcome.Describe();
+                const std::string result = ReadFile(destination);
                 if (result != expected[i]) {
                     std::size_t at = 0;
                     while (at < result.size() && at < expected[i].size() && result[at] == expected[i][at])
@@ -374,6 +412,7 @@ TEST_P(Differential, EveryCharacterBothWaysEqualsIconvAtEveryBufferSize)
         }
         EXPECT_EQ(lastCount, direction.Chars.size()) << "some characters fit in no buffer size";
         RecordProperty(tag + "BufferSizes", sizeList);
+        RecordProperty(tag + "StuckFiles", stuck);
     }
 }
 
@@ -502,5 +541,67 @@ std::string BadInputName(const testing::TestParamInfo<TBadInput>& Info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, BadInput, testing::ValuesIn(BadInputs), BadInputName);
+
+// ---- A converter that gives output forever without taking input.
+
+// Text in which an output buffer (the pipeline's, or one inside the C library's chain of steps)
+// fills between the two characters of a JIS X 0213 pair: one or two ASCII characters, then
+// pairs, with the default buffer size too. The iconv program itself stalls forever on some of
+// these. The run must end; each file is either exact or fails with the conversion error, and no
+// temporary file grows or stays.
+TEST(StuckDecoder, RunEndsAndNoFileIsWrong)
+{
+    lmvtest::TempDir root;
+    const std::string tmp = root / "tmp";
+    MakeDir(tmp);
+    const std::vector<std::pair<std::string, std::string>> pairs = {{"EUC-JISX0213", "\xA5\xFC"},
+                                                                    {"SHIFT_JISX0213", "\x83\x9C"}};
+    for (const auto& [encoding, pair] : pairs) {
+        ASSERT_EQ(lmvfault::Iconv(encoding, "UTF-8", pair), "\xE3\x82\xBB\xE3\x82\x9A") << encoding;
+        const TNames files = {root / "odd.txt", root / "even.txt"};
+        WriteFile(files[0], "a" + lmvfault::Repeat(pair, 20000));
+        WriteFile(files[1], "ab" + lmvfault::Repeat(pair, 20000));
+        for (const std::string to : {"UTF-16LE", "UTF-8"}) {
+            for (const int size : {8, 12, 65536}) {
+                SCOPED_TRACE(encoding + " -> " + to + ", buffer size " + std::to_string(size));
+                const std::string out = root / "out";
+                lmvfault::TLaunch launch;
+                launch.Args = {"--from", encoding, "--to", to, "--buffer-size", std::to_string(size), "--output-dir", out};
+                launch.Args.insert(launch.Args.end(), files.begin(), files.end());
+                launch.TmpDir = tmp;
+                // A runaway temporary file stops at this size ("Cannot write to temporary file").
+                launch.FileSizeLimit = 1 << 20;
+                lmvfault::TBatchProcess process(launch);
+                if (!process.WaitFor(60000)) {
+                    std::uintmax_t written = 0;
+                    for (const auto& entry : std::filesystem::directory_iterator(tmp))
+                        written += entry.file_size();
+                    process.Kill();
+                    ADD_FAILURE() << "still running after a minute, " << written << " bytes in temporary files";
+                    process.Finish();
+                    std::filesystem::remove_all(tmp);
+                    MakeDir(tmp);
+                    continue;
+                }
+                const TOutcome outcome = process.Finish();
+                const TRunLog log = ParseLog(outcome.Out);
+                ASSERT_TRUE(log.WellFormed && log.Files.size() == 2) << outcome.Describe();
+                for (std::size_t i = 0; i < 2; ++i) {
+                    const std::string destination = out + "/" + files[i].substr(files[i].rfind('/') + 1);
+                    if (log.Files[i].Failed) {
+                        EXPECT_EQ(log.Files[i].Errors, TNames{ConvertError}) << files[i];
+                        EXPECT_FALSE(Exists(destination)) << files[i];
+                    } else {
+                        // From the text's UTF-8 form: the decoder itself is what stalls.
+                        const std::string utf8 = (i == 0 ? "a" : "ab") + lmvfault::Repeat("\xE3\x82\xBB\xE3\x82\x9A", 20000);
+                        EXPECT_EQ(ReadFile(destination), lmvfault::Iconv("UTF-8", to, utf8).value_or("?")) << files[i];
+                    }
+                }
+                EXPECT_EQ(ListDir(tmp), TNames{});
+                std::filesystem::remove_all(out);
+            }
+        }
+    }
+}
 
 } // namespace

@@ -22,7 +22,10 @@ std::optional<std::string> Iconv(const std::string& From, const std::string& To,
     std::size_t done = 0;
     // The text, then the reset sequence; the output grows whenever it is full.
     bool ok = true;
+    // The C library's JIS X 0213 decoders can stall: full output, no input taken, every time.
+    int stalls = 0;
     for (bool reset = false; ok;) {
+        const char* const before = in;
         char* outPtr = out.data() + done;
         std::size_t outLeft = out.size() - done;
         const std::size_t result = reset ? ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
@@ -33,6 +36,8 @@ std::optional<std::string> Iconv(const std::string& From, const std::string& To,
                 break;
             reset = true;
         } else if (errno == E2BIG) {
+            stalls = in == before ? stalls + 1 : 0;
+            ok = stalls < 8;
             out.resize(out.size() * 2);
         } else {
             ok = false;

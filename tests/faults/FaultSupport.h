@@ -7,7 +7,8 @@
 namespace lmvfault {
 
 // Text converted by the C library's iconv in one call and its reset; nothing when it fails
-// (an invalid, incomplete or unconvertible sequence) or iconv does not know a name.
+// (an invalid, incomplete or unconvertible sequence, a conversion that stalls) or iconv does not
+// know a name.
 std::optional<std::string> Iconv(const std::string& From, const std::string& To, const std::string& Text);
 
 std::string Repeat(const std::string& Text, std::size_t Times);

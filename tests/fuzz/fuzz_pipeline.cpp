@@ -10,6 +10,7 @@
 #include "run/ConvertError.h"
 #include "run/FileConverter.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <iconv.h>
@@ -99,6 +101,34 @@ std::string ReadAll(const std::string& Name)
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// The C library does the converting and carries no coverage counters, so the fuzzer would see
+// every encoding pair alike. One function per combination of pair, translation, buffer size
+// class and outcome gives each combination an edge of its own to reach.
+constexpr std::size_t SizeClasses = 4;
+constexpr std::size_t Outcomes = 3;
+constexpr std::size_t Combinations = PairCount * 3 * SizeClasses * Outcomes;
+
+template <std::size_t N>
+[[gnu::noinline]] void Reached()
+{
+    static volatile std::size_t count;
+    count = count + N;
+}
+
+template <std::size_t... N>
+constexpr auto MakeReachedTable(std::index_sequence<N...>)
+{
+    return std::array<void (*)(), sizeof...(N)>{&Reached<N>...};
+}
+
+const auto ReachedTable = MakeReachedTable(std::make_index_sequence<Combinations>());
+
+void Note(std::size_t Pair, std::int32_t Translation, std::int32_t BufferSize, std::size_t Outcome)
+{
+    const std::size_t sizeClass = BufferSize <= 4 ? 0 : BufferSize <= 16 ? 1 : BufferSize <= 256 ? 2 : 3;
+    ReachedTable[((Pair * 3 + static_cast<std::size_t>(Translation)) * SizeClasses + sizeClass) * Outcomes + Outcome]();
+}
+
 void Fail(const char* What, const TPair& Pair, std::int32_t Translation, std::int32_t Size)
 {
     std::fprintf(stderr, "%s: %s -> %s%s, buffer size %d\n", What, Pair.From, Pair.To, Suffixes[Translation],
@@ -130,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 {
     if (Size < 4)
         return -1;
-    const TPair& pair = Pairs[Data[0] % PairCount];
+    const std::size_t pairIndex = Data[0] % PairCount;
+    const TPair& pair = Pairs[pairIndex];
     const std::int32_t translation = Data[1] % 3;
     const std::int32_t bufferSize = Sizes[Data[2] % (sizeof Sizes / sizeof *Sizes)];
     const std::string signature = Signatures[Data[3] % 4];
@@ -159,6 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         expectedInput.erase(0, 3);
     const std::optional<std::string> reference = OneShot(pair.From, pair.To, translation, expectedInput);
 
+    Note(pairIndex, translation, bufferSize, !error ? 0 : reference ? 1 : 2);
     if (!error) {
         if (!reference)
             Fail("converted a text that iconv refuses", pair, translation, bufferSize);
