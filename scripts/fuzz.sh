@@ -28,7 +28,8 @@ mkdir -p "$build/corpus/$target" "$out"
 cd "$out"
 rm -f fuzz-0.log
 status=0
-"$build/bin/$target" -jobs=1 -max_total_time="$seconds" -artifact_prefix="$out/" -print_final_stats=1 "$@" \
+# An input that runs for 30 seconds is a hang (libFuzzer waits 20 minutes by default).
+"$build/bin/$target" -jobs=1 -max_total_time="$seconds" -timeout=30 -artifact_prefix="$out/" -print_final_stats=1 "$@" \
   "$build/corpus/$target" "$root/tests/fuzz/corpus/$target" || status=$?
 # With -jobs the run writes to a log (libFuzzer shows it at the end); a crash fails the script.
 if [ -f fuzz-0.log ] && grep -q -E '==[0-9]+== ?ERROR|ERROR: libFuzzer|Test unit written' fuzz-0.log; then

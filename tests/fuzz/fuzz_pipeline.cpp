@@ -66,6 +66,7 @@ std::optional<std::string> OneShot(const std::string& From, const std::string& T
     std::size_t inLeft = Text.size();
     std::size_t done = 0;
     bool ok = true;
+    int stalls = 0; // full output and no input taken, again and again: the JIS X 0213 decoders
     for (bool reset = false; ok;) {
         char* const before = in;
         char* outPtr = out.data() + done;
@@ -81,6 +82,8 @@ std::optional<std::string> OneShot(const std::string& From, const std::string& T
                 break;
             reset = true;
         } else if (error == E2BIG) {
+            stalls = in == before ? stalls + 1 : 0;
+            ok = stalls < 8;
             out.resize(out.size() * 2);
         } else if (!reset && Translation == 1 && error == EILSEQ && (in != before || produced)) {
             continue;
@@ -201,8 +204,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (*error != "Cannot convert character encoding")
         Fail(error->c_str(), pair, translation, bufferSize);
     // A buffer too small for one character (or for what transliteration makes of it) fails.
+    // The C library's JIS X 0213 decoders stall wherever an output buffer (the pipeline's or one
+    // of its own steps') ends inside a pair of characters; the pipeline then fails the file.
     const std::int32_t enough = translation == 2 ? 512 : 64;
-    if (reference && bufferSize >= enough)
+    const bool stalls = std::string(pair.From) == "EUC-JISX0213" || std::string(pair.From) == "SHIFT_JISX0213";
+    if (reference && bufferSize >= enough && !stalls)
         Fail("refused a text that iconv converts", pair, translation, bufferSize);
     return 0;
 }
