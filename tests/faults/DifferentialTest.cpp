@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -449,6 +450,11 @@ const std::vector<TBadInput> BadInputs = {
     {"UTF-16LE", std::string("\x3D\xD8\x00\xDE", 4), std::string("\x00\xDC\x41\x00", 4), std::string("\x3D\xD8", 2)},
     {"UTF-16LE", std::string("\xE9\x00", 2), std::string("\x00\xDC", 2), std::string("\x41", 1)},
 };
+
+void PrintTo(const TBadInput& Bad, std::ostream* Out)
+{
+    *Out << Bad.Encoding;
+}
 
 std::string Ascii(const std::string& Encoding, std::size_t Count)
 {
