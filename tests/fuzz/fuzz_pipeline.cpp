@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -149,6 +150,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (!::mkdtemp(base.data()))
         std::abort();
     Folder = base;
+    std::atexit([] {
+        std::error_code error;
+        std::filesystem::remove_all(Folder, error);
+    });
     ::setenv("TMPDIR", Folder.c_str(), 1);
     Engine = new TLumiva();
     for (const TPair& pair : Pairs)
