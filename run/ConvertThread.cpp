@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -184,6 +185,10 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
         Logger->Add("\t- Destination file: " + Destination);
+        // A file named twice would be converted again from its converted text, and a second
+        // backup would then hold that text instead of the original.
+        if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
+            throw EConvertError("Source file already converted in this run: " + Source);
         const std::string Temporary = TFileConverter::MakeTempFile();
         try {
             FileConverter.ConvertFile(Source, Temporary);
@@ -195,12 +200,23 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             throw;
         }
         Placement.DeleteTemporaryFile(Temporary);
+        if (Options.Output == omOverwrite)
+            Replaced.insert(FileIdentity(Destination));
         Logger->Add("... Succeeded");
     } catch (const EConvertError& E) {
         Logger->AddError(E.what());
         Logger->Add("... Failed");
     }
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+// Device and inode, whatever name leads to the file; zeros when it cannot be found.
+std::pair<std::uint64_t, std::uint64_t> TConvertThread::FileIdentity(const std::string& Name)
+{
+    struct stat st;
+    if (::stat(Name.c_str(), &st) != 0)
+        return {0, 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const

@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 class QObject;
 class TFileConverter;
@@ -61,6 +63,7 @@ private:
     void ReportSummary();
     void ResolveTargetEncoding();
     std::string SourceFileName(std::size_t Index) const;
+    static std::pair<std::uint64_t, std::uint64_t> FileIdentity(const std::string& Name);
 
     // Cross-thread calls: run Step on the main thread and wait; a failure there is raised here.
     void Synchronize(const std::function<void()>& Step);
@@ -81,6 +84,8 @@ private:
     TConvertState State = csCanceled;
     std::unique_ptr<TLogger> Logger;
     TOutputPlacement Placement;
+    // The files this run has replaced (overwrite mode), by device and inode.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
     std::atomic<bool> Started{false};
     bool Terminated = false;

@@ -256,15 +256,21 @@ bool CopyFileReplace(const std::string& Source, const std::string& Target)
 TPlaceResult MoveFileReplace(const std::string& Source, const std::string& Target)
 {
     struct stat source;
-    TFd in(OpenRegularSource(Source, source));
-    if (in.Get() < 0)
+    if (::stat(Source.c_str(), &source) != 0 || !S_ISREG(source.st_mode))
         return TPlaceResult::Failed;
     TTarget target;
     if (!ResolveTarget(Target, target))
         return TPlaceResult::Failed;
     if (FolderDevice(target.Path) == source.st_dev) {
-        const bool ready = target.Replacing ? TakeOverOldFile(in.Get(), target.Old)
-                                            : ::fchmod(in.Get(), 0666 & ~CurrentUmask()) == 0;
+        // A new file needs only its mode; a replacement also the old owner and a sync, which
+        // take an open file.
+        bool ready;
+        if (target.Replacing) {
+            TFd in(::open(Source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+            ready = in.Get() >= 0 && TakeOverOldFile(in.Get(), target.Old);
+        } else {
+            ready = ::chmod(Source.c_str(), 0666 & ~CurrentUmask()) == 0;
+        }
         if (!ready)
             return TPlaceResult::Failed;
         if (::rename(Source.c_str(), target.Path.c_str()) == 0)
@@ -272,6 +278,5 @@ TPlaceResult MoveFileReplace(const std::string& Source, const std::string& Targe
         if (errno != EXDEV)
             return TPlaceResult::Failed;
     }
-    in.Close();
     return CopyFileReplace(Source, Target) ? TPlaceResult::Copied : TPlaceResult::Failed;
 }
