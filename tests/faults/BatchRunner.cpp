@@ -320,4 +320,19 @@ const TFileEntry* FindEntry(const TRunLog& Log, const std::string& Source)
     return found;
 }
 
+void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error, const TOutcome& Outcome)
+{
+    using TNames = std::vector<std::string>;
+    const TFileEntry* entry = FindEntry(Log, Source);
+    ASSERT_NE(entry, nullptr) << Outcome.Describe();
+    if (Error.empty()) {
+        EXPECT_TRUE(entry->Succeeded) << Source << "\n" << Outcome.Describe();
+        EXPECT_EQ(entry->Errors, TNames{}) << Source;
+    } else {
+        EXPECT_TRUE(entry->Failed) << Source << "\n" << Outcome.Describe();
+        EXPECT_EQ(entry->Errors, TNames{Error}) << Source;
+    }
+    EXPECT_EQ(entry->Warnings, TNames{}) << Source;
+}
+
 } // namespace lmvfault

@@ -81,6 +81,8 @@ TRunLog ParseLog(const std::string& Out);
 
 // The one file entry of Log whose source is Source; a test failure when there is not exactly one.
 const TFileEntry* FindEntry(const TRunLog& Log, const std::string& Source);
+// Checks (with gtest) that the file's entry succeeded, or failed with exactly Error, and warned not.
+void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error, const TOutcome& Outcome);
 
 std::string LumivaBatch();
 

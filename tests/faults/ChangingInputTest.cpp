@@ -21,6 +21,7 @@
 
 namespace {
 
+using lmvfault::ExpectEntry;
 using lmvfault::FindEntry;
 using lmvfault::MakeDir;
 using lmvfault::ParseLog;
@@ -58,21 +59,6 @@ protected:
         return lmvfault::RunBatch(launch);
     }
 
-    // The file's entry succeeded, or failed with exactly Error.
-    static void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error,
-                            const TOutcome& Outcome)
-    {
-        const TFileEntry* entry = FindEntry(Log, Source);
-        ASSERT_NE(entry, nullptr) << Outcome.Describe();
-        if (Error.empty()) {
-            EXPECT_TRUE(entry->Succeeded) << Source << "\n" << Outcome.Describe();
-            EXPECT_EQ(entry->Errors, TNames{}) << Source;
-        } else {
-            EXPECT_TRUE(entry->Failed) << Source << "\n" << Outcome.Describe();
-            EXPECT_EQ(entry->Errors, TNames{Error}) << Source;
-        }
-        EXPECT_EQ(entry->Warnings, TNames{}) << Source;
-    }
 
     void ExpectNoTemporaryFiles() { EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind"; }
 
