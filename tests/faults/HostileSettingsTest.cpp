@@ -5,6 +5,7 @@
 
 #include "settings/OpenDialogList.h"
 #include "settings/Settings.h"
+#include "tests/common/SettingsSnapshot.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,28 +17,24 @@
 
 namespace {
 
+using lmvtest::ReadAll;
 using lmvtest::ReadFile;
+using lmvtest::TSettingsSnapshot;
+using lmvtest::WriteAll;
 using lmvtest::WriteFile;
 
-class TNoDialogs : public TFileDialogRunner {
-public:
-    bool Run(TFileDialog&) override { return false; }
-};
-
-// Everything TSettings reads and writes, with values unlike the defaults, so that a read that
-// falls back to the current value shows.
-struct TAll {
-    TConvertOptions Convert;
-    TConvertSpecs Specs{2, 3, 4};
-    TAssistOptions Assist{true};
-    TViewOptions View{false, true, true, false};
-    int Left = 123;
-    int Top = -45;
-    std::string InitialDir = "/current/dir";
-    std::vector<std::int32_t> FilterIndexes = {7, 8, 9};
-
+// Everything TSettings reads and writes, with current values unlike the defaults, so that a read
+// that falls back to the current value shows.
+struct TAll : lmvtest::TSettingsSnapshot {
     TAll()
     {
+        Specs = {2, 3, 4};
+        Assist = {true};
+        View = {false, true, true, false};
+        Left = 123;
+        Top = -45;
+        InitialDir = "/current/dir";
+        FilterIndexes = {7, 8, 9};
         Convert.FromEncoding = "CURRENT-FROM";
         Convert.ToEncoding = "CURRENT-TO";
         Convert.Translation = 1;
@@ -48,64 +45,7 @@ struct TAll {
         Convert.BackupSrcFiles = true;
         Convert.BackupPrefix = "bak_";
     }
-
-    bool operator==(const TAll&) const = default;
 };
-
-std::ostream& operator<<(std::ostream& Out, const TAll& All)
-{
-    const TConvertOptions& c = All.Convert;
-    return Out << "{" << c.FromEncoding.substr(0, 40) << ", " << c.ToEncoding.substr(0, 40) << ", " << c.Translation
-               << ", " << c.BufferSize << ", " << c.Output << ", " << c.OutputDirectory.substr(0, 40) << ", "
-               << c.OutputPrefix.substr(0, 40) << ", " << c.BackupSrcFiles << ", " << c.BackupPrefix.substr(0, 40)
-               << " | " << All.Specs.Utf8 << " " << All.Specs.Utf16 << " " << All.Specs.Utf32 << " | "
-               << All.Assist.AlwaysSaveLog << " | " << All.View.ToolBar << All.View.StatusBar << All.View.LastPosition
-               << All.View.Topmost << " | " << All.Left << "," << All.Top << " | " << All.InitialDir.substr(0, 40)
-               << " " << All.FilterIndexes[0] << " " << All.FilterIndexes[1] << " " << All.FilterIndexes[2] << "}";
-}
-
-TAll ReadAll(const TSettings& Settings, const TAll& Current = TAll())
-{
-    TAll all;
-    all.Convert = Settings.ReadConvertOptions(Current.Convert);
-    all.Specs = Settings.ReadConvertSpecs(Current.Specs);
-    all.Assist = Settings.ReadAssistOptions(Current.Assist);
-    all.View = Settings.ReadViewOptions(Current.View);
-    all.Left = Current.Left;
-    all.Top = Current.Top;
-    Settings.ReadLastPosition(all.Left, all.Top);
-    TNoDialogs runner;
-    TOpenDialogList list(runner);
-    TFileDialog dialogs[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-        dialogs[i].FilterIndex = Current.FilterIndexes[i];
-        list.Add(&dialogs[i]);
-    }
-    list.InitialDir = Current.InitialDir;
-    Settings.ReadOpenDialogList(list);
-    all.InitialDir = list.InitialDir;
-    for (std::size_t i = 0; i < 3; ++i)
-        all.FilterIndexes[i] = dialogs[i].FilterIndex;
-    return all;
-}
-
-void WriteAll(TSettings& Settings, const TAll& All)
-{
-    Settings.WriteConvertOptions(All.Convert);
-    Settings.WriteConvertSpecs(All.Specs);
-    Settings.WriteAssistOptions(All.Assist);
-    Settings.WriteViewOptions(All.View);
-    Settings.WriteLastPosition(All.Left, All.Top);
-    TNoDialogs runner;
-    TOpenDialogList list(runner);
-    TFileDialog dialogs[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-        dialogs[i].FilterIndex = All.FilterIndexes[i];
-        list.Add(&dialogs[i]);
-    }
-    list.InitialDir = All.InitialDir;
-    Settings.WriteOpenDialogList(list);
-}
 
 class HostileSettings : public testing::Test {
 protected:
@@ -113,13 +53,13 @@ protected:
 
     // Loads Content, reads everything, saves what was read and loads the saved file again:
     // the second load must give back exactly what was saved, and the file must be plain text.
-    TAll LoadReadSave(const std::string& Content)
+    TSettingsSnapshot LoadReadSave(const std::string& Content)
     {
         WriteFile(File, Content);
-        TAll read;
+        TSettingsSnapshot read;
         {
             TSettings settings(File);
-            read = ReadAll(settings);
+            read = ReadAll(settings, TAll());
             WriteAll(settings, read);
             settings.UpdateFile();
         }
@@ -167,7 +107,7 @@ TEST_F(HostileSettings, GarbageAroundAValidSectionKeepsItsValues)
     std::string garbage;
     for (int i = 0; i < 4096; ++i)
         garbage += static_cast<char>(random() % 255 + 1);
-    const TAll read = LoadReadSave(garbage + "\n[ConvertOptions]\nBufferSize=4096\nOutputPrefix=\" x \"\n" + garbage);
+    const TSettingsSnapshot read = LoadReadSave(garbage + "\n[ConvertOptions]\nBufferSize=4096\nOutputPrefix=\" x \"\n" + garbage);
     EXPECT_EQ(read.Convert.BufferSize, 4096);
     EXPECT_EQ(read.Convert.OutputPrefix, " x ");
 }
@@ -176,7 +116,7 @@ TEST_F(HostileSettings, NulEndsTheText)
 {
     const std::string text = std::string("[ConvertOptions]\r\nBufferSize=4096\r\nFromEncoding=\"UTF") + '\0' +
                              "-8\"\r\nTranslation=2\r\n[ViewOptions]\r\nToolBar=0\r\n";
-    const TAll read = LoadReadSave(text);
+    const TSettingsSnapshot read = LoadReadSave(text);
     EXPECT_EQ(read.Convert.BufferSize, 4096);
     EXPECT_EQ(read.Convert.FromEncoding, "UTF");
     EXPECT_EQ(read.Convert.Translation, TAll().Convert.Translation) << "read past the NUL";
@@ -193,7 +133,7 @@ TEST_F(HostileSettings, TenMebibyteLinesSurvive)
     const std::string value(Huge, 'v');
     const std::string text = "[" + section + "]\n" + line + "\n[ConvertOptions]\nOutputDirectory=\"/" + directory +
                              "\"\n" + key + "=" + value + "\nBufferSize=777\n";
-    const TAll read = LoadReadSave(text);
+    const TSettingsSnapshot read = LoadReadSave(text);
     EXPECT_EQ(read.Convert.OutputDirectory, "/" + directory);
     EXPECT_EQ(read.Convert.BufferSize, 777);
     // The unknown section and the unknown key stay where they were.
@@ -215,7 +155,7 @@ TEST_F(HostileSettings, RepeatedKeyAndSectionReadTheFirstAndSaveInPlace)
     EXPECT_EQ(settings.ReadConvertOptions(TAll().Convert).BufferSize, 1000);
     EXPECT_EQ(settings.ReadConvertSpecs(TAll().Specs).Utf16, 0);
 
-    const TAll read = LoadReadSave(text);
+    const TSettingsSnapshot read = LoadReadSave(text);
     EXPECT_EQ(read.Convert.BufferSize, 1000);
     EXPECT_EQ(read.Specs.Utf16, 0);
     const std::string saved = ReadFile(File);
@@ -247,7 +187,7 @@ TEST_F(HostileSettings, NumbersAtThe32BitEdgesReadExactly)
 {
     const std::string text = "[ConvertOptions]\nBufferSize=2147483647\nTranslation=-2147483648\nOutput=0x7FFFFFFF\n"
                              "[LastPosition]\nLeft=-0x80000000\nTop=$7fffffff\n[ViewOptions]\nToolBar=-1\n";
-    const TAll read = LoadReadSave(text);
+    const TSettingsSnapshot read = LoadReadSave(text);
     EXPECT_EQ(read.Convert.BufferSize, 2147483647);
     EXPECT_EQ(read.Convert.Translation, -2147483647 - 1);
     EXPECT_EQ(read.Convert.Output, 2147483647);
@@ -257,3 +197,20 @@ TEST_F(HostileSettings, NumbersAtThe32BitEdgesReadExactly)
 }
 
 } // namespace
+
+namespace lmvtest {
+
+// How gtest shows a load that differs: long texts cut short.
+void PrintTo(const TSettingsSnapshot& All, std::ostream* Out)
+{
+    const TConvertOptions& c = All.Convert;
+    *Out << "{" << c.FromEncoding.substr(0, 40) << ", " << c.ToEncoding.substr(0, 40) << ", " << c.Translation
+         << ", " << c.BufferSize << ", " << c.Output << ", " << c.OutputDirectory.substr(0, 40) << ", "
+         << c.OutputPrefix.substr(0, 40) << ", " << c.BackupSrcFiles << ", " << c.BackupPrefix.substr(0, 40) << " | "
+         << All.Specs.Utf8 << " " << All.Specs.Utf16 << " " << All.Specs.Utf32 << " | " << All.Assist.AlwaysSaveLog
+         << " | " << All.View.ToolBar << All.View.StatusBar << All.View.LastPosition << All.View.Topmost << " | "
+         << All.Left << "," << All.Top << " | " << All.InitialDir.substr(0, 40) << " " << All.FilterIndexes[0] << " "
+         << All.FilterIndexes[1] << " " << All.FilterIndexes[2] << "}";
+}
+
+} // namespace lmvtest

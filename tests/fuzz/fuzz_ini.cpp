@@ -1,8 +1,8 @@
 // The settings file: any text loads, every record reads, the text written back loads to the
 // same text, and what the records read is what they write.
 
-#include "settings/OpenDialogList.h"
 #include "settings/Settings.h"
+#include "tests/common/SettingsSnapshot.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,23 +14,9 @@ namespace {
 // Never created: the settings start empty and take the fuzzer's text.
 const std::string FileName = "/nonexistent-lumiva-fuzz/Lumiva/Settings.ini";
 
-class TNoDialogs : public TFileDialogRunner {
-public:
-    bool Run(TFileDialog&) override { return false; }
-};
-
-struct TAll {
-    TConvertOptions Convert;
-    TConvertSpecs Specs;
-    TAssistOptions Assist;
-    TViewOptions View;
-    int Left = 0;
-    int Top = 0;
-    std::string InitialDir;
-    std::int32_t FilterIndexes[3] = {1, 1, 1};
-
-    bool operator==(const TAll&) const = default;
-};
+using TAll = lmvtest::TSettingsSnapshot;
+using lmvtest::ReadAll;
+using lmvtest::WriteAll;
 
 TAll Defaults(int Variant)
 {
@@ -50,49 +36,6 @@ TAll Defaults(int Variant)
         all.FilterIndexes[1] = 42;
     }
     return all;
-}
-
-TAll ReadAll(const TSettings& Settings, const TAll& Current)
-{
-    TAll all;
-    all.Convert = Settings.ReadConvertOptions(Current.Convert);
-    all.Specs = Settings.ReadConvertSpecs(Current.Specs);
-    all.Assist = Settings.ReadAssistOptions(Current.Assist);
-    all.View = Settings.ReadViewOptions(Current.View);
-    all.Left = Current.Left;
-    all.Top = Current.Top;
-    Settings.ReadLastPosition(all.Left, all.Top);
-    TNoDialogs runner;
-    TOpenDialogList list(runner);
-    TFileDialog dialogs[3];
-    for (int i = 0; i < 3; ++i) {
-        dialogs[i].FilterIndex = Current.FilterIndexes[i];
-        list.Add(&dialogs[i]);
-    }
-    list.InitialDir = Current.InitialDir;
-    Settings.ReadOpenDialogList(list);
-    all.InitialDir = list.InitialDir;
-    for (int i = 0; i < 3; ++i)
-        all.FilterIndexes[i] = dialogs[i].FilterIndex;
-    return all;
-}
-
-void WriteAll(TSettings& Settings, const TAll& All)
-{
-    Settings.WriteConvertOptions(All.Convert);
-    Settings.WriteConvertSpecs(All.Specs);
-    Settings.WriteAssistOptions(All.Assist);
-    Settings.WriteViewOptions(All.View);
-    Settings.WriteLastPosition(All.Left, All.Top);
-    TNoDialogs runner;
-    TOpenDialogList list(runner);
-    TFileDialog dialogs[3];
-    for (int i = 0; i < 3; ++i) {
-        dialogs[i].FilterIndex = All.FilterIndexes[i];
-        list.Add(&dialogs[i]);
-    }
-    list.InitialDir = All.InitialDir;
-    Settings.WriteOpenDialogList(list);
 }
 
 void Check(bool Condition)
