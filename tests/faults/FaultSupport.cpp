@@ -1,5 +1,7 @@
 #include "tests/faults/FaultSupport.h"
 
+#include "tests/common/IconvOnce.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,41 +15,7 @@ namespace lmvfault {
 
 std::optional<std::string> Iconv(const std::string& From, const std::string& To, const std::string& Text)
 {
-    const iconv_t cd = ::iconv_open(To.c_str(), From.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string out(Text.size() * 4 + 64, '\0');
-    char* in = const_cast<char*>(Text.data());
-    std::size_t inLeft = Text.size();
-    std::size_t done = 0;
-    // The text, then the reset sequence; the output grows whenever it is full.
-    bool ok = true;
-    // The C library's JIS X 0213 decoders can stall: full output, no input taken, every time.
-    int stalls = 0;
-    for (bool reset = false; ok;) {
-        const char* const before = in;
-        char* outPtr = out.data() + done;
-        std::size_t outLeft = out.size() - done;
-        const std::size_t result = reset ? ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
-                                         : ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        done = out.size() - outLeft;
-        if (result != static_cast<std::size_t>(-1)) {
-            if (reset)
-                break;
-            reset = true;
-        } else if (errno == E2BIG) {
-            stalls = in == before ? stalls + 1 : 0;
-            ok = stalls < 8;
-            out.resize(out.size() * 2);
-        } else {
-            ok = false;
-        }
-    }
-    ::iconv_close(cd);
-    if (!ok)
-        return std::nullopt;
-    out.resize(done);
-    return out;
+    return lmvtest::IconvOnce(From, To, Text);
 }
 
 std::string Repeat(const std::string& Text, std::size_t Times)

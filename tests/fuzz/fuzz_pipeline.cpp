@@ -9,6 +9,7 @@
 #include "engine/Lumiva.h"
 #include "run/ConvertError.h"
 #include "run/FileConverter.h"
+#include "tests/common/IconvOnce.h"
 
 #include <array>
 #include <cerrno>
@@ -52,51 +53,15 @@ const char* const Suffixes[] = {"", "//IGNORE", "//TRANSLIT"};
 TLumiva* Engine = nullptr;
 std::string Folder;
 
-// iconv over the whole text, repeated while it goes on consuming (with //IGNORE the C library
-// reports a skipped sequence at the end of an internal step, not at the end of the input), then
-// its reset. Nothing when it stops for good before the end of the text.
+// The reference; a pair the fuzzer picks always opens.
 std::optional<std::string> OneShot(const std::string& From, const std::string& To, std::int32_t Translation,
                                    const std::string& Text)
 {
-    const std::string target = To + Suffixes[Translation];
-    const iconv_t cd = ::iconv_open(target.c_str(), From.c_str());
+    const iconv_t cd = ::iconv_open((To + Suffixes[Translation]).c_str(), From.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1))
         std::abort();
-    std::string out(Text.size() * 4 + 256, '\0');
-    char* in = const_cast<char*>(Text.data());
-    std::size_t inLeft = Text.size();
-    std::size_t done = 0;
-    bool ok = true;
-    int stalls = 0; // full output and no input taken, again and again: the JIS X 0213 decoders
-    for (bool reset = false; ok;) {
-        char* const before = in;
-        char* outPtr = out.data() + done;
-        std::size_t outLeft = out.size() - done;
-        const std::size_t result = reset ? ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
-                                         : ::iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        const int error = errno;
-        const bool produced = out.size() - outLeft > done;
-        done = out.size() - outLeft;
-        if (result != static_cast<std::size_t>(-1) ||
-            (!reset && Translation == 1 && error == EILSEQ && inLeft == 0)) {
-            if (reset)
-                break;
-            reset = true;
-        } else if (error == E2BIG) {
-            stalls = in == before ? stalls + 1 : 0;
-            ok = stalls < 8;
-            out.resize(out.size() * 2);
-        } else if (!reset && Translation == 1 && error == EILSEQ && (in != before || produced)) {
-            continue;
-        } else {
-            ok = false;
-        }
-    }
     ::iconv_close(cd);
-    if (!ok)
-        return std::nullopt;
-    out.resize(done);
-    return out;
+    return lmvtest::IconvOnce(From, To, Text, Translation);
 }
 
 std::string ReadAll(const std::string& Name)
