@@ -322,7 +322,6 @@ const TFileEntry* FindEntry(const TRunLog& Log, const std::string& Source)
 
 void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error, const TOutcome& Outcome)
 {
-    using TNames = std::vector<std::string>;
     const TFileEntry* entry = FindEntry(Log, Source);
     ASSERT_NE(entry, nullptr) << Outcome.Describe();
     if (Error.empty()) {

@@ -80,6 +80,15 @@ struct TRunLog {
 TRunLog ParseLog(const std::string& Out);
 
 // The one file entry of Log whose source is Source; a test failure when there is not exactly one.
+using TNames = std::vector<std::string>;
+
+// The per-file failure messages the fault tests expect in the log.
+inline const std::string OpenError = "Cannot open source file";
+inline const std::string ConvertError = "Cannot convert character encoding";
+inline const std::string TempWriteError = "Cannot write to temporary file";
+inline const std::string CopyError = "Cannot copy temporary file to destination file";
+inline const std::string BackupError = "Cannot backup source file";
+
 const TFileEntry* FindEntry(const TRunLog& Log, const std::string& Source);
 // Checks (with gtest) that the file's entry succeeded, or failed with exactly Error, and warned not.
 void ExpectEntry(const TRunLog& Log, const std::string& Source, const std::string& Error, const TOutcome& Outcome);

@@ -33,11 +33,11 @@ using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using TNames = std::vector<std::string>;
+using lmvfault::ConvertError;
+using lmvfault::CopyError;
+using lmvfault::OpenError;
+using lmvfault::TNames;
 
-const std::string OpenError = "Cannot open source file";
-const std::string ConvertError = "Cannot convert character encoding";
-const std::string CopyError = "Cannot copy temporary file to destination file";
 
 const std::string Text = "h\xC3\xA9llo\n"; // UTF-8
 const std::string Utf16Text = lmvtest::Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});

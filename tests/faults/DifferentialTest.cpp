@@ -38,10 +38,10 @@ using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using TNames = std::vector<std::string>;
+using lmvfault::ConvertError;
+using lmvfault::TNames;
 
 const std::string CharmapFolder = "/usr/share/i18n/charmaps";
-const std::string ConvertError = "Cannot convert character encoding";
 const std::vector<int> BufferSizes = {2, 3, 7, 64, 4096, 65536};
 
 // The engine's names: lumiva-batch accepts only these.

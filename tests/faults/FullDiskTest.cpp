@@ -33,11 +33,11 @@ using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using TNames = std::vector<std::string>;
+using lmvfault::BackupError;
+using lmvfault::CopyError;
+using lmvfault::TempWriteError;
+using lmvfault::TNames;
 
-const std::string TempWriteError = "Cannot write to temporary file";
-const std::string CopyError = "Cannot copy temporary file to destination file";
-const std::string BackupError = "Cannot backup source file";
 
 // UTF-16 as the runs write it by default: little-endian after its signature.
 std::string Utf16(const std::string& Ascii)

@@ -32,7 +32,7 @@ using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using TNames = std::vector<std::string>;
+using lmvfault::TNames;
 
 const std::string Text = "plain text\n";
 const std::string Utf16Text = [] {
