@@ -119,8 +119,7 @@ QWidget* DefaultParent()
 
 QString ApplicationTitle()
 {
-    const QString title = QGuiApplication::applicationDisplayName();
-    return title.isEmpty() ? QStringLiteral("Lumiva") : title;
+    return QStringLiteral("Lumiva");
 }
 
 QString ToDisplayText(const std::string& Text)

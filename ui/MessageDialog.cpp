@@ -120,8 +120,9 @@ TMessageWindow::TMessageWindow(const TMessageDialog& Dialog, QWidget* Parent) : 
         auto* button =
             new QPushButton(QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())), this);
         button->setObjectName(QStringLiteral("Button%1").arg(i));
-        // The roles come from the fields alone, never from Qt's own choice.
-        button->setAutoDefault(false);
+        // Enter presses the button with the focus; the default button answers it only while no
+        // other button has the focus, as on the classic platform.
+        button->setAutoDefault(true);
         button->setDefault(i == Dialog.DefaultButton);
         connect(button, &QPushButton::clicked, this, [this, i] {
             Answer = i;

@@ -30,8 +30,8 @@ int RunLumiva(int argc, char** argv, const TStartupHooks& Hooks)
 {
     std::setlocale(LC_ALL, "");
     TApplication application(argc, argv);
+    // No display name: Qt would append it to the title of every window.
     TApplication::setApplicationName(QStringLiteral("Lumiva"));
-    TApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
     TApplication::setWindowIcon(ApplicationIcon());
 
     QStringList parameters = TApplication::arguments();

@@ -31,6 +31,16 @@ void FillButtons(TMessageDialog& Dialog, int Count)
         Dialog.Buttons.Add("B" + std::to_string(i));
 }
 
+// Presses Key on the focused button; a dialog that stays open fails the test and is cancelled.
+void PressToAnswer(QDialog* Window, Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), Key, Modifiers);
+    if (Window->isVisible()) {
+        ADD_FAILURE() << "the key did not answer the dialog";
+        Window->reject();
+    }
+}
+
 TEST(MessageDialog, WithCancelButtonEscAndCloseGiveItsIndex)
 {
     TMessageDialog dialog;
@@ -211,26 +221,72 @@ TEST(MessageDialog, RolesComeFromTheFieldsOnly)
     dialog.FocusButton = 2;
 
     TModalDriver driver;
-    driver.When<QDialog>("Enter presses the default", [](QDialog* Window) {
+    driver.When<QDialog>("focus and cancel", [](QDialog* Window) {
         EXPECT_EQ(QApplication::focusWidget(), ButtonOf(Window, 2));
-        for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.Execute(), 0);
+
+    // Without a focus button the default one has the focus and answers Enter.
+    dialog.FocusButton = -1;
+    driver.When<QDialog>("default", [](QDialog* Window) {
+        EXPECT_EQ(QApplication::focusWidget(), ButtonOf(Window, 1));
+        for (int i = 0; i < 3; ++i)
             EXPECT_EQ(ButtonOf(Window, i)->isDefault(), i == 1) << i;
-            EXPECT_FALSE(ButtonOf(Window, i)->autoDefault()) << i;
-        }
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        PressToAnswer(Window, Qt::Key_Return);
     });
     EXPECT_EQ(dialog.Execute(), 1);
 
-    // Without a default button Enter does nothing; Space presses the focused button.
+    // Without a default button Enter and Space press the focused button.
     dialog.DefaultButton = -1;
-    driver.When<QDialog>("Enter without default", [](QDialog* Window) {
-        for (int i = 0; i < 3; ++i)
-            EXPECT_FALSE(ButtonOf(Window, i)->isDefault()) << i;
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        EXPECT_TRUE(Window->isVisible());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    dialog.FocusButton = 2;
+    driver.When<QDialog>("Enter without default", [](QDialog* Window) { PressToAnswer(Window, Qt::Key_Return); });
+    EXPECT_EQ(dialog.Execute(), 2);
+    driver.When<QDialog>("Space without default", [](QDialog* Window) { PressToAnswer(Window, Qt::Key_Space); });
+    EXPECT_EQ(dialog.Execute(), 2);
+    EXPECT_TRUE(driver.Done());
+}
+
+TEST(MessageDialog, EnterPressesTheButtonWithTheFocus)
+{
+    // The overwrite question: "Yes" is the default and has the focus.
+    TMessageDialog dialog;
+    dialog.Buttons = {"&Yes", "Yes to &All", "&No", "No &to All", "Cancel"};
+    dialog.DefaultButton = 0;
+    dialog.CancelButton = 4;
+    dialog.FocusButton = 0;
+
+    TModalDriver driver;
+    driver.When<QDialog>("Enter on the default", [](QDialog* Window) { PressToAnswer(Window, Qt::Key_Return); });
+    EXPECT_EQ(dialog.Execute(), 0);
+
+    driver.When<QDialog>("Tab to No, then Enter", [](QDialog* Window) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), ButtonOf(Window, 2));
+        // The default frame moves with the focus, so the user sees what Enter does.
+        EXPECT_TRUE(ButtonOf(Window, 2)->isDefault());
+        EXPECT_FALSE(ButtonOf(Window, 0)->isDefault());
+        PressToAnswer(Window, Qt::Key_Return);
     });
     EXPECT_EQ(dialog.Execute(), 2);
+
+    driver.When<QDialog>("keypad Enter on Cancel", [](QDialog* Window) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), ButtonOf(Window, 4));
+        PressToAnswer(Window, Qt::Key_Enter, Qt::KeypadModifier);
+    });
+    EXPECT_EQ(dialog.Execute(), 4);
+
+    driver.When<QDialog>("back on the default", [](QDialog* Window) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        ASSERT_EQ(QApplication::focusWidget(), ButtonOf(Window, 0));
+        EXPECT_TRUE(ButtonOf(Window, 0)->isDefault());
+        EXPECT_FALSE(ButtonOf(Window, 1)->isDefault());
+        PressToAnswer(Window, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.Execute(), 0);
     EXPECT_TRUE(driver.Done());
 }
 

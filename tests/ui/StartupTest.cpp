@@ -165,7 +165,6 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
         ASSERT_FALSE(AnyWindowVisible()) << "a window of an earlier test is still shown";
     }
 

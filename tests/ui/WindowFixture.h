@@ -158,7 +158,6 @@ class TWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
         Form = std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions);
     }
 
