@@ -25,12 +25,14 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -126,6 +128,8 @@ void TMainForm::ConnectHandlers()
     connect(OptionsM1, &QAction::triggered, this, guarded([this] { OptionsM1Click(); }));
     connect(HelpM2, &QAction::triggered, this, guarded([this] { HelpM2Click(); }));
     connect(AboutM1, &QAction::triggered, this, guarded([this] { AboutM1Click(); }));
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager& Manager) { Guarded([&] { CommitDataRequest(Manager); }, this); });
 }
 
 void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> Engine)
@@ -428,6 +432,16 @@ void TMainForm::LoadSettings()
 void TMainForm::SaveSettings()
 {
     TMainFormSettings(*this).Save();
+}
+
+void TMainForm::CommitDataRequest(QSessionManager& Manager)
+{
+    TMainFormSettings settings(*this);
+    // Asking is for when the file cannot be written, and needs the session manager's leave.
+    if (!settings.SaveAtSessionEnd() && Manager.allowsInteraction()) {
+        settings.Save();
+        Manager.release();
+    }
 }
 
 void TMainForm::showEvent(QShowEvent* Event)

@@ -29,6 +29,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QSessionManager;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -104,6 +105,8 @@ public:
     void FormCloseQuery();
     void LoadSettings();
     void SaveSettings();
+    // The desktop session is ending: Qt closes no window then, so the settings are saved here.
+    void CommitDataRequest(QSessionManager& Manager);
 
     // The parameters the program was started with, without its own name and without the ones
     // Qt takes (set by the entry point).

@@ -4,6 +4,7 @@
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
+#include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
 #include <QGuiApplication>
@@ -57,15 +58,7 @@ void TMainFormSettings::Save()
         return;
     for (;;) {
         try {
-            // Reads the file first, so that what the program does not know survives the save.
-            TSettings settings(Form.SettingsFileName);
-            settings.WriteOpenDialogList(Form.DialogList);
-            settings.WriteConvertOptions(Form.ConvertOptions);
-            settings.WriteConvertSpecs(Form.OptionsDialog->ConvertSpecs);
-            settings.WriteAssistOptions(Form.OptionsDialog->AssistOptions);
-            settings.WriteViewOptions(Form.ViewOptions);
-            settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
-            settings.UpdateFile();
+            Write();
             return;
         } catch (...) {
             if (ShowMessageBox("The program cannot save settings to the following file:\r\n\r\n" +
@@ -74,4 +67,34 @@ void TMainFormSettings::Save()
                 return;
         }
     }
+}
+
+bool TMainFormSettings::SaveAtSessionEnd()
+{
+    if (Form.SettingsFileName.empty())
+        return true;
+    try {
+        Form.GetControls();
+    } catch (const Exception&) {
+        // The user is still editing that control; it keeps the value it had.
+    }
+    try {
+        Write();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TMainFormSettings::Write()
+{
+    // Reads the file first, so that what the program does not know survives the save.
+    TSettings settings(Form.SettingsFileName);
+    settings.WriteOpenDialogList(Form.DialogList);
+    settings.WriteConvertOptions(Form.ConvertOptions);
+    settings.WriteConvertSpecs(Form.OptionsDialog->ConvertSpecs);
+    settings.WriteAssistOptions(Form.OptionsDialog->AssistOptions);
+    settings.WriteViewOptions(Form.ViewOptions);
+    settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
+    settings.UpdateFile();
 }

@@ -10,8 +10,15 @@ public:
     explicit TMainFormSettings(TMainForm& Form);
 
     void Load();
+    // Asks whether to retry while the file cannot be written.
     void Save();
+    // The desktop session ends: the options in the controls (those read last when a control does
+    // not pass) and the other records, in one try without a question. Returns whether the file
+    // was written.
+    bool SaveAtSessionEnd();
 
 private:
+    void Write();
+
     TMainForm& Form;
 };

@@ -14,6 +14,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include <filesystem>
+#include <system_error>
+
 TToolsCommands::TToolsCommands(TMainForm& Form, TLumiva& Converter) : Form(Form), Converter(Converter) {}
 
 void TToolsCommands::CopyEncodingNames(QAction* Sender)
@@ -45,7 +48,10 @@ void TToolsCommands::Help()
     if (ShowMessageBox("The program opens the following document:\r\n\r\n" + fileName + "\r\n\r\nContinue?",
                        MB_OKCANCEL | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDOK)
         return;
-    if (!Form.OpenDocument || !Form.OpenDocument(QUrl::fromLocalFile(ToQString(fileName))))
+    // The desktop reports success before it looks at the file, so a missing one is caught here.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fileName, error) || !Form.OpenDocument ||
+        !Form.OpenDocument(QUrl::fromLocalFile(ToQString(fileName))))
         throw Exception("Cannot open \"" + fileName + "\"");
 }
 

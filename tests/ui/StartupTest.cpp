@@ -30,6 +30,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -463,6 +464,57 @@ TEST_F(StartupTest, YesRepeatsTheWholeSave)
     EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 777);
 }
 
+// What the session manager sends when the desktop session ends; Qt closes no window then.
+void EndSession()
+{
+    auto* manager = qApp->findChild<QSessionManager*>();
+    ASSERT_NE(manager, nullptr);
+    Q_EMIT qApp->commitDataRequest(*manager);
+}
+
+TEST_F(StartupTest, TheSessionEndingSavesTheSettingsAndTheWindowStays)
+{
+    Start();
+    Show();
+    Form->Edit1->setText(QStringLiteral("4096"));
+    Form->ToolbarM1->trigger();
+    Form->move(41, 63);
+    TBoxCatcher catcher;
+    EndSession();
+    EXPECT_TRUE(Form->isVisible());
+    ASSERT_TRUE(Exists(SettingsFile));
+    {
+        const TSettings saved(SettingsFile);
+        EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 4096);
+        EXPECT_FALSE(saved.ReadViewOptions(DefaultViewOptions()).ToolBar);
+    }
+
+    // A control being edited that does not pass keeps the value read last; the rest is saved,
+    // and nothing asks: the session manager gives no leave to.
+    Form->Edit1->setText(QStringLiteral("12k"));
+    Form->StatusBarM1->trigger();
+    EndSession();
+    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(Form->isVisible());
+    const TSettings saved(SettingsFile);
+    EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 4096);
+    EXPECT_FALSE(saved.ReadViewOptions(DefaultViewOptions()).StatusBar);
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("12k"));
+}
+
+TEST_F(StartupTest, AnUnwritableFileAtTheSessionEndAsksNothingWithoutLeave)
+{
+    std::filesystem::create_directories(Dir / "config");
+    WriteFile(Dir / "config/Lumiva", "in the way");
+    Start();
+    Show();
+    TBoxCatcher catcher;
+    EndSession();
+    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
+}
+
 TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
 {
     TBoxCatcher catcher;
@@ -702,6 +754,9 @@ TEST_F(StartupTest, HelpNamesTheDocumentBesideTheExecutableAndCancelOpensNothing
     Start();
     Show();
     EXPECT_EQ(Form->HelpFileName, QCoreApplication::applicationDirPath().toStdString() + "/Help/index.html");
+    // The test build has no help beside it.
+    Form->HelpFileName = Dir / "index.html";
+    WriteFile(Form->HelpFileName, "<html></html>");
 
     std::vector<QUrl> opened;
     Form->OpenDocument = [&](const QUrl& Url) {
@@ -739,27 +794,46 @@ TEST_F(StartupTest, HelpThatCannotBeOpenedIsReportedWithThePathInQuotes)
 {
     Start();
     Show();
-    Form->HelpFileName = Dir / "no such/Help/index.html";
+    std::filesystem::create_directories(Dir / "Help");
+    WriteFile(Dir / "Help/index.html", "<html></html>");
+    // The desktop answers yes before it looks at the file; a missing document is never handed to it.
+    bool desktopSucceeds = true;
     int attempts = 0;
     Form->OpenDocument = [&](const QUrl&) {
         ++attempts;
-        return false;
+        return desktopSucceeds;
     };
-    std::vector<TBox> boxes;
-    lmvtest::TModalDriver driver;
-    driver.WhenShown<QMessageBox>("question", [](QMessageBox* Box) { Box->button(QMessageBox::Ok)->click(); })
-        .WhenShown<QMessageBox>("report", [&](QMessageBox* Box) {
-            boxes.push_back(Record(Box));
-            Box->button(QMessageBox::Ok)->click();
-        });
-    Form->HelpM2->trigger();
-    EXPECT_TRUE(driver.Done());
+    const auto reportOf = [&] {
+        std::vector<TBox> boxes;
+        lmvtest::TModalDriver driver;
+        driver.WhenShown<QMessageBox>("question", [](QMessageBox* Box) { Box->button(QMessageBox::Ok)->click(); })
+            .WhenShown<QMessageBox>("report", [&](QMessageBox* Box) {
+                boxes.push_back(Record(Box));
+                Box->button(QMessageBox::Ok)->click();
+            });
+        Form->HelpM2->trigger();
+        EXPECT_TRUE(driver.Done());
+        return boxes;
+    };
+
+    for (const std::string& missing : {Dir / "no such/Help/index.html", Dir / "Help"}) {
+        Form->HelpFileName = missing;
+        const std::vector<TBox> boxes = reportOf();
+        ASSERT_EQ(boxes.size(), 1u) << missing;
+        // No full stop after the closing double quote.
+        EXPECT_EQ(boxes[0].Text, QStringLiteral("Cannot open \"") + Q(missing) + QStringLiteral("\""));
+        EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
+        EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+    }
+    EXPECT_EQ(attempts, 0);
+
+    // A document there that the desktop cannot open.
+    Form->HelpFileName = Dir / "Help/index.html";
+    desktopSucceeds = false;
+    const std::vector<TBox> boxes = reportOf();
     EXPECT_EQ(attempts, 1);
     ASSERT_EQ(boxes.size(), 1u);
-    // No full stop after the closing double quote.
     EXPECT_EQ(boxes[0].Text, QStringLiteral("Cannot open \"") + Q(Form->HelpFileName) + QStringLiteral("\""));
-    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
-    EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
 }
 
 } // namespace
