@@ -4,9 +4,10 @@
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
 
+#include <algorithm>
+
 namespace {
 
-constexpr const char* SelectAnItem = SelectAnItemMessage;
 constexpr const char* SelectAnItemInTheList = SelectAnItemInTheListMessage;
 
 [[noreturn]] void UsageError(const std::string& Option, const std::string& Message)
@@ -21,18 +22,32 @@ void Check(const std::string& Option, const std::string& Message)
         UsageError(Option, Message);
 }
 
+// A value not among Allowed: the window's "Select an item" would not tell what to type.
+[[noreturn]] void NotAllowed(const std::string& Option, const std::string& Text,
+                             const std::vector<std::string>& Allowed)
+{
+    std::string Message = "\"" + Text + "\" is not one of the values allowed:";
+    const char* Separator = " ";
+    for (const std::string& Value : Allowed) {
+        Message += Separator + Value;
+        Separator = ", ";
+    }
+    UsageError(Option, Message);
+}
+
 // The positions of the options dialog's lists: UTF-8 has 0, 1, 2; UTF-16 and UTF-32 have 0, 1, 3, 4.
 std::int32_t UtfChoice(const std::string& Option, const std::string& Text, bool Utf8)
 {
+    const std::vector<std::int32_t> Listed = Utf8 ? std::vector<std::int32_t>{usDefault, usWithoutBom, usWithBom}
+                                                  : std::vector<std::int32_t>{usDefault, usWithoutBom, usLeWithBom,
+                                                                              usBeWithBom};
     std::int32_t Value = 0;
-    if (!TryStrToInt(Text, Value))
-        UsageError(Option, SelectAnItem);
-    const bool Listed = Utf8 ? (Value >= usDefault && Value <= usWithBom)
-                             : (Value == usDefault || Value == usWithoutBom || Value == usLeWithBom ||
-                                Value == usBeWithBom);
-    if (!Listed)
-        UsageError(Option, SelectAnItem);
-    return Value;
+    if (TryStrToInt(Text, Value) && std::find(Listed.begin(), Listed.end(), Value) != Listed.end())
+        return Value;
+    std::vector<std::string> Allowed;
+    for (const std::int32_t Item : Listed)
+        Allowed.push_back(std::to_string(Item));
+    NotAllowed(Option, Text, Allowed);
 }
 
 std::int32_t Choice(const std::string& Option, const std::string& Text, std::initializer_list<const char*> Words)
@@ -43,7 +58,7 @@ std::int32_t Choice(const std::string& Option, const std::string& Text, std::ini
             return Index;
         ++Index;
     }
-    UsageError(Option, SelectAnItem);
+    NotAllowed(Option, Text, std::vector<std::string>(Words.begin(), Words.end()));
 }
 
 void CheckEncoding(const std::string& Option, std::string& Name, const TStringList& Names)

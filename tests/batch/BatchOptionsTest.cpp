@@ -104,12 +104,20 @@ TEST(BatchOptions, BrokenRulesGiveTheWindowsMessages)
     EXPECT_EQ(UsageMessage({"--prefix", "a/b", "a"}), "--prefix: Delete invalid file characters");
     EXPECT_EQ(UsageMessage({"--backup-prefix", "\tx", "a"}), "--backup-prefix: Delete invalid file characters");
     EXPECT_EQ(UsageMessage({"--backup-prefix=", "a"}), "--backup-prefix: Set text");
-    EXPECT_EQ(UsageMessage({"--translation", "fast", "a"}), "--translation: Select an item");
-    EXPECT_EQ(UsageMessage({"--answer", "maybe", "a"}), "--answer: Select an item");
-    EXPECT_EQ(UsageMessage({"--utf8", "3", "a"}), "--utf8: Select an item");
-    EXPECT_EQ(UsageMessage({"--utf16", "2", "a"}), "--utf16: Select an item");
-    EXPECT_EQ(UsageMessage({"--utf32", "x", "a"}), "--utf32: Select an item");
     EXPECT_EQ(UsageMessage({"--list", "", "a"}), "--list: Set text");
+}
+
+// The window's "Select an item" tells a command-line user nothing to type.
+TEST(BatchOptions, AChoiceNamesTheValueGivenAndTheValuesAllowed)
+{
+    EXPECT_EQ(UsageMessage({"--translation", "fast", "a"}),
+              "--translation: \"fast\" is not one of the values allowed: none, ignore, transliterate");
+    EXPECT_EQ(UsageMessage({"--answer", "maybe", "a"}),
+              "--answer: \"maybe\" is not one of the values allowed: yes, yes-to-all, no, no-to-all, cancel");
+    EXPECT_EQ(UsageMessage({"--utf8", "3", "a"}), "--utf8: \"3\" is not one of the values allowed: 0, 1, 2");
+    EXPECT_EQ(UsageMessage({"--utf16", "2", "a"}), "--utf16: \"2\" is not one of the values allowed: 0, 1, 3, 4");
+    EXPECT_EQ(UsageMessage({"--utf32=x", "a"}), "--utf32: \"x\" is not one of the values allowed: 0, 1, 3, 4");
+    EXPECT_EQ(UsageMessage({"--utf32", "", "a"}), "--utf32: \"\" is not one of the values allowed: 0, 1, 3, 4");
 }
 
 TEST(BatchOptions, MalformedCommandLines)

@@ -173,7 +173,7 @@ TEST_F(BatchTwinTest, BadUsageIsOneLineAndSixtyFour)
         {{"--output-dir", "relative/out", A}, "Set an absolute path"},
         {{"--prefix", "a:b", A}, "Delete invalid file characters"},
         {{"--backup-prefix", "", A}, "Set text"},
-        {{"--utf16", "2", A}, "Select an item"},
+        {{"--utf16", "2", A}, "--utf16: \"2\" is not one of the values allowed: 0, 1, 3, 4. (see --help)"},
         {{"--bogus", A}, "unknown option --bogus"},
         {{"--to", "UTF-8"}, "no file given"},
     };
