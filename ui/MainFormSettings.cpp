@@ -23,49 +23,46 @@ TMainFormSettings::TMainFormSettings(TMainForm& Form) : Form(Form) {}
 
 void TMainFormSettings::Load()
 {
+    RetryOnError("The program cannot load settings from the following file:", [this] { Read(); });
+}
+
+void TMainFormSettings::Save()
+{
+    RetryOnError("The program cannot save settings to the following file:", [this] { Write(); });
+}
+
+void TMainFormSettings::RetryOnError(const std::string& Problem, const std::function<void()>& Step)
+{
     if (Form.SettingsFileName.empty())
         return;
     for (;;) {
         try {
-            // A file that cannot be read fails here, before any record is replaced.
-            const TSettings settings(Form.SettingsFileName);
-            settings.ReadOpenDialogList(Form.DialogList);
-            Form.ConvertOptions = settings.ReadConvertOptions(Form.ConvertOptions);
-            Form.SetControls(false);
-            Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
-            Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
-            Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
-            if (Form.ViewOptions.LastPosition) {
-                int left = Form.pos().x();
-                int top = Form.pos().y();
-                settings.ReadLastPosition(left, top);
-                if (CanPlaceWindows())
-                    Form.move(left, top);
-            }
+            Step();
             return;
         } catch (...) {
-            if (ShowMessageBox("The program cannot load settings from the following file:\r\n\r\n" +
-                                   Form.SettingsFileName + "\r\n\r\nRetry?",
+            if (ShowMessageBox(Problem + "\r\n\r\n" + Form.SettingsFileName + "\r\n\r\nRetry?",
                                MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Form) != IDYES)
                 return;
         }
     }
 }
 
-void TMainFormSettings::Save()
+void TMainFormSettings::Read()
 {
-    if (Form.SettingsFileName.empty())
-        return;
-    for (;;) {
-        try {
-            Write();
-            return;
-        } catch (...) {
-            if (ShowMessageBox("The program cannot save settings to the following file:\r\n\r\n" +
-                                   Form.SettingsFileName + "\r\n\r\nRetry?",
-                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Form) != IDYES)
-                return;
-        }
+    // A file that cannot be read fails here, before any record is replaced.
+    const TSettings settings(Form.SettingsFileName);
+    settings.ReadOpenDialogList(Form.DialogList);
+    Form.ConvertOptions = settings.ReadConvertOptions(Form.ConvertOptions);
+    Form.SetControls(false);
+    Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
+    Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
+    Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
+    if (Form.ViewOptions.LastPosition) {
+        int left = Form.pos().x();
+        int top = Form.pos().y();
+        settings.ReadLastPosition(left, top);
+        if (CanPlaceWindows())
+            Form.move(left, top);
     }
 }
 
@@ -76,7 +73,7 @@ bool TMainFormSettings::SaveAtSessionEnd()
     try {
         Form.GetControls();
     } catch (const Exception&) {
-        // The user is still editing that control; it keeps the value it had.
+        // A control that does not pass: the options read last are saved.
     }
     try {
         Write();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 class TMainForm;
 
 // The main window's settings round trip: loads its records (dialog folders, options, view, last
@@ -18,6 +21,9 @@ public:
     bool SaveAtSessionEnd();
 
 private:
+    // Runs Step until it succeeds or the user, told Problem and the file name, declines to retry.
+    void RetryOnError(const std::string& Problem, const std::function<void()>& Step);
+    void Read();
     void Write();
 
     TMainForm& Form;
