@@ -121,7 +121,7 @@ void TMainFormBuilder::CreateToolBar()
 
 void TMainFormBuilder::CreateControls()
 {
-    // The design's pixel sizes are for a font 15 pixels high; they scale with the real one.
+    // The layout's pixel sizes are for a font 15 pixels high; they scale with the real one.
     const int fontHeight = QFontMetrics(Form.font()).height();
     auto scaled = [fontHeight](int Pixels) { return (Pixels * fontHeight + 7) / 15; };
 
@@ -186,7 +186,7 @@ void TMainFormBuilder::CreateControls()
     Form.Edit13 = new QLineEdit(Form.GroupBox1);
     Form.Edit13->setObjectName(QStringLiteral("Edit13"));
 
-    // Fields in one column right of the labels, as wide as the design has them.
+    // Fields in one column right of the labels, as wide as the layout has them.
     auto* grid = new QGridLayout(panel);
     grid->setColumnMinimumWidth(0, scaled(121));
     grid->setColumnMinimumWidth(1, scaled(217));

@@ -21,7 +21,7 @@
 
 namespace {
 
-// A quarter of the average character width of the font, the unit of the design's widths.
+// A quarter of the average character width of the font, the unit of the layout's widths.
 int HorizontalUnits(const QFontMetrics& Metrics, int Units)
 {
     const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
