@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <strings.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +37,14 @@ private:
 std::string JoinRelative(const std::string& Relative, const std::string& Name)
 {
     return Relative.empty() ? Name : Relative + "/" + Name;
+}
+
+// ASCII letters without regard to case, as a file dialog lists them; bytes decide a tie, so the
+// order is the same in every locale.
+bool NameOrder(const std::string& a, const std::string& b)
+{
+    const int folded = ::strcasecmp(a.c_str(), b.c_str());
+    return folded != 0 ? folded < 0 : a < b;
 }
 
 enum class TKind { Other, File, Folder };
@@ -131,8 +141,8 @@ bool TFolderWalker::Walk(const std::string& Folder, std::vector<TInputFile>& Fou
                 files.push_back(name);
             }
         }
-        std::sort(files.begin(), files.end());
-        std::sort(folders.begin(), folders.end());
+        std::sort(files.begin(), files.end(), NameOrder);
+        std::sort(folders.begin(), folders.end(), NameOrder);
         for (const std::string& name : files)
             Found.push_back({current.Path + "/" + name, JoinRelative(current.Relative, name)});
         for (auto name = folders.rbegin(); name != folders.rend(); ++name)

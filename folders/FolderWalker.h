@@ -31,9 +31,10 @@ struct TInputFile {
     bool Found() const noexcept { return !Relative.empty(); }
 };
 
-// Lists the files of one folder tree: names sorted by their bytes within each folder, a folder's
-// files before its subfolders. Regular files and links to them are taken; links to folders are
-// not followed, so a tree with a loop ends. One object may walk several folders.
+// Lists the files of one folder tree: names sorted within each folder (ASCII letters case-blind,
+// then by bytes), a folder's files before its subfolders. Regular files and links to them are
+// taken; links to folders are not followed, so a tree with a loop ends. One object may walk
+// several folders.
 class TFolderWalker {
 public:
     // OnUnreadable: a folder that could not be listed; the walk goes on with the rest.
