@@ -3,18 +3,16 @@
 #include "folders/FileMasks.h"
 #include "folders/InputExpansion.h"
 #include "folders/TextCheck.h"
-#include "tests/common/RunProcess.h"
+#include "tests/common/DeepFolder.h"
 #include "tests/common/TestSupport.h"
 #include "util/Exception.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,30 +169,14 @@ TEST_F(FolderWalkTest, TakesLinksToFilesButDoesNotFollowLinksToFolders)
     EXPECT_EQ(Expand({Dir / "d/there"}), (Names{"there/far.txt"}));
 }
 
-// A folder whose full name is longer than the system takes cannot be listed; made through
-// relative steps, since no call takes its whole name.
 TEST_F(FolderWalkTest, AFolderThatCannotBeReadIsReportedAndTheWalkGoesOn)
 {
     File("d/a.txt");
     File("d/z/last.txt");
-    const std::string part(200, 'x');
-    int fd = ::open((Dir / "d").c_str(), O_RDONLY | O_DIRECTORY);
-    std::string deep = Dir / "d";
-    std::string unreadable;
-    while (fd >= 0 && deep.size() < PATH_MAX + 400) {
-        ASSERT_EQ(::mkdirat(fd, part.c_str(), 0700), 0);
-        const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(fd);
-        fd = next;
-        deep += "/" + part;
-        if (unreadable.empty() && deep.size() >= PATH_MAX)
-            unreadable = deep;
-    }
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    const std::string unreadable = lmvtest::MakeTooDeepFolder(Dir / "d");
     EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/a.txt", "d/z/last.txt"}));
     EXPECT_EQ(Unreadable, (Names{unreadable}));
-    lmvtest::RunProcess({"/bin/rm", "-rf", Dir / "d"}, lmvtest::Environment({}, {}));
+    lmvtest::RemoveTooDeepFolder(Dir / "d");
 }
 
 TEST_F(FolderWalkTest, AStoppedWalkKeepsWhatItFound)
