@@ -43,6 +43,16 @@ void TMainFormRun::ConvertListedFiles()
     ConvertFiles(files);
 }
 
+void TMainFormRun::ConvertSelectedFolder()
+{
+    std::string folder;
+    if (!Form.DialogList.ExecuteFolder(Form.FolderDialog1, folder))
+        return;
+    TStringList files;
+    files.Add(folder);
+    ConvertFiles(files);
+}
+
 void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
 {
     Form.raise();
@@ -68,7 +78,8 @@ void TMainFormRun::ConvertFiles(const TStringList& Files)
         return;
 
     Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
-                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form);
+                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form,
+                                            Form.OptionsDialog->FolderOptions);
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
     Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {

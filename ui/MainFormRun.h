@@ -24,6 +24,7 @@ public:
 
     void ConvertSelectedFiles();
     void ConvertListedFiles();
+    void ConvertSelectedFolder();
     void ConvertDroppedFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
 

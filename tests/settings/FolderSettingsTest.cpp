@@ -2,6 +2,7 @@
 #include "settings/Settings.h"
 
 #include "tests/common/FirstSaveText.h"
+#include "tests/common/FolderSaveText.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -38,9 +39,7 @@ TEST(FolderSettings, NewSectionsFollowTheKnownFileAndReadBackUnchanged)
         const std::string text = ReadFile(path);
         EXPECT_TRUE(text.starts_with(known)) << text;
         if (options == DefaultFolderOptions()) {
-            EXPECT_EQ(text.substr(known.size()),
-                      "[Folders]\r\nIncludeSubfolders=1\r\nFileNames=\"*\"\r\nSkipNames=\".*\"\r\n"
-                      "SkipNonText=1\r\n\r\n[Results]\r\nKeepModificationTime=0\r\n\r\n");
+            EXPECT_EQ(text.substr(known.size()), lmvtest::FolderSectionsFirstSaveText());
         }
         const TSettings loaded(path);
         EXPECT_EQ(ReadFolderOptions(loaded, options == Unusual() ? DefaultFolderOptions() : Unusual()), options);
