@@ -43,14 +43,21 @@ void TMainFormRun::ConvertListedFiles()
     ConvertFiles(files);
 }
 
-void TMainFormRun::ConvertSelectedFolder()
+bool TMainFormRun::SelectFolder(TStringList& Files)
 {
     std::string folder;
     if (!Form.DialogList.ExecuteFolder(Form.FolderDialog1, folder))
-        return;
+        return false;
+    Files.Clear();
+    Files.Add(folder);
+    return true;
+}
+
+void TMainFormRun::ConvertSelectedFolder()
+{
     TStringList files;
-    files.Add(folder);
-    ConvertFiles(files);
+    if (SelectFolder(files))
+        ConvertFiles(files);
 }
 
 void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
