@@ -53,9 +53,10 @@ bool TFolderRun::Expand(TStringList& Files)
         [this](std::size_t Found) { return FolderWalked(Found); });
     Inputs.clear();
     const bool finished = TInputExpansion(walker).Expand(Files, Inputs);
+    // The names move into the run's list; only the relative paths stay here.
     TStringList names;
-    for (const TInputFile& input : Inputs)
-        names.Add(input.Name);
+    for (TInputFile& input : Inputs)
+        names.Add(std::move(input.Name));
     Files = std::move(names);
     return finished && !CheckAbort();
 }

@@ -53,7 +53,7 @@ private:
     TLogger& Logger;
     std::function<void(const std::string&)> ReportStatus;
     std::function<bool()> CheckAbort;
-    // Files of the run after expansion; empty when no folder was given.
+    // Files of the run after expansion, their names moved out; empty when no folder was given.
     std::vector<TInputFile> Inputs;
     // Output folders known to exist.
     std::set<std::string> OutputFolders;

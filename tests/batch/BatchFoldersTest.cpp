@@ -129,6 +129,21 @@ TEST_F(BatchFoldersTest, AFolderThatCannotBeReadIsAnErrorAndTheRunGoesOn)
     EXPECT_TRUE(Exists(Dir / "out/d/a.txt"));
 }
 
+TEST_F(BatchFoldersTest, AnOutputFolderThatCannotBeMadeFailsOnlyItsFiles)
+{
+    for (const char* name : {"d/a.txt", "d/sub/b.txt", "d/z.txt"})
+        File(name);
+    File("out/d/sub", "a file where the folder belongs");
+    const TProcessOutcome r = Run({"--output-dir", Dir / "out", Dir / "d"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Out.find("\t- Destination file: " + (Dir / "out/d/sub/b.txt") +
+                         "\r\n[Error] Cannot create output directory: " + (Dir / "out/d/sub") + "\r\n... Failed\r\n"),
+              std::string::npos)
+        << r.Out;
+    EXPECT_TRUE(r.Out.ends_with("Completed - 1 errors, 0 warnings\r\n")) << r.Out;
+    EXPECT_EQ(ReadFile(Dir / "out/d/z.txt"), Utf16Le);
+}
+
 TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
 {
     File("d/a.txt");
