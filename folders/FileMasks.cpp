@@ -16,7 +16,8 @@ std::vector<std::string> SplitMasks(const std::string& Text)
         const std::size_t end = Text.find(';', start);
         std::string mask = Text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         const std::size_t first = mask.find_first_not_of(Blanks);
-        mask = first == std::string::npos ? std::string() : mask.substr(first, mask.find_last_not_of(Blanks) - first + 1);
+        mask = first == std::string::npos ? std::string()
+                                          : mask.substr(first, mask.find_last_not_of(Blanks) - first + 1);
         masks.push_back(std::move(mask));
         if (end == std::string::npos)
             return masks;

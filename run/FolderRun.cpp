@@ -49,7 +49,8 @@ bool TFolderRun::Expand(TStringList& Files)
     ReportStatus(SearchingStatus);
     LastReport = std::chrono::steady_clock::now();
     TFolderWalker walker(
-        RunWalkRules(Options, Folders), [this](const std::string& Folder) { Logger.AddError("Cannot read folder: " + Folder); },
+        RunWalkRules(Options, Folders),
+        [this](const std::string& Folder) { Logger.AddError("Cannot read folder: " + Folder); },
         [this](std::size_t Found) { return FolderWalked(Found); });
     Inputs.clear();
     const bool finished = TInputExpansion(walker).Expand(Files, Inputs);

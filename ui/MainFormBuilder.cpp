@@ -53,7 +53,8 @@ void TMainFormBuilder::CreateMenu()
     Form.FilesM1 = action(Form.ConvertM1, "FilesM1", "&Files...", QKeySequence(Qt::CTRL | Qt::Key_O));
     Form.ListM1 = action(Form.ConvertM1, "ListM1", "&List...", QKeySequence(Qt::CTRL | Qt::Key_L));
     Form.FolderM1 = action(Form.ConvertM1, "FolderM1", "F&older...", QKeySequence(Qt::CTRL | Qt::Key_D));
-    // File > Check (CheckM1) gets the same item after its List...: FolderM2, "F&older...", Ctrl+Shift+D, choosing through TMainFormRun::SelectFolder.
+    // File > Check (CheckM1) gets the same item after its List...: FolderM2, "F&older...",
+    // Ctrl+Shift+D, choosing through TMainFormRun::SelectFolder.
     Form.FileM1->addSeparator()->setObjectName(QStringLiteral("SeparatorM1"));
     Form.ExitM1 = action(Form.FileM1, "ExitM1", "E&xit");
     bar->addMenu(Form.FileM1);
