@@ -117,7 +117,8 @@ int main(int argc, char** argv)
     auto Freed = std::make_shared<std::promise<void>>();
     std::future<void> Gone = Freed->get_future();
 
-    auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions);
+    auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, nullptr,
+                                      Batch.Folders);
     Thread->OnDone = [&Status](TConvertThread*, TConvertState State, TLogger& Logger) {
         if (!WriteOut(Logger.Lines.Text()))
             PrintError("Cannot write the log to standard output.");

@@ -1,5 +1,6 @@
 #include "run/BatchOptions.h"
 
+#include "folders/FileMasks.h"
 #include "settings/OptionRules.h"
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
@@ -159,6 +160,21 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             Specs.Utf32 = UtfChoice(Option, TakeValue(), false);
         } else if (Option == "--answer") {
             Answer = Choice(Option, TakeValue(), {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
+        } else if (Option == "--no-subfolders") {
+            Flag();
+            Folders.IncludeSubfolders = false;
+        } else if (Option == "--include") {
+            Check(Option, TFileMasks::Check(TakeValue(), false));
+            Folders.FileNames = Value;
+        } else if (Option == "--exclude") {
+            Check(Option, TFileMasks::Check(TakeValue(), true));
+            Folders.SkipNames = Value;
+        } else if (Option == "--all-files") {
+            Flag();
+            Folders.SkipNonText = false;
+        } else if (Option == "--keep-time") {
+            Flag();
+            Folders.KeepTime = true;
         } else if (Option == "--list") {
             if (TakeValue().empty())
                 UsageError(Option, "Set text");
@@ -226,12 +242,24 @@ std::string TBatchOptions::HelpText()
            "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
            "                          no | no-to-all | cancel (default no)\n"
            "  --list FILE             take the file names from a list file, one per line\n"
+           "  --no-subfolders         a FILE that is a folder gives only its own files\n"
+           "  --include MASKS         take only the files of a folder whose names match one of\n"
+           "                          MASKS, separated by \";\" (* and ?, any letter case;\n"
+           "                          default *)\n"
+           "  --exclude MASKS         leave out the files and folders of a folder whose names\n"
+           "                          match one of MASKS (default .*; \"\" leaves out nothing)\n"
+           "  --all-files             also take files of a folder that are not text (by default\n"
+           "                          one with a NUL byte in its first 8 KiB is skipped)\n"
+           "  --keep-time             give each result its source's modification time\n"
            "  --help                  this text\n"
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"
            "--prefix and --overwrite the last one given decides; so do --backup-prefix and\n"
            "--no-backup. FILE operands and --list files are taken in the order given; relative\n"
-           "names, also those in a list file, are taken from the current directory.\n"
+           "names, also those in a list file, are taken from the current directory. A FILE or\n"
+           "list entry that is a folder stands for the files in it and in its subfolders, in\n"
+           "name order; with --output-dir their results keep their paths from the folder's\n"
+           "parent. Files named directly are always taken.\n"
            "Ctrl+C stops the run after the file in progress.\n"
            "\n"
            "Exit status:\n"

@@ -3,6 +3,7 @@
 #include "run/ConvertThread.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
+#include "settings/FolderOptions.h"
 #include "util/Exception.h"
 #include "util/StringList.h"
 
@@ -52,6 +53,7 @@ public:
 
     TConvertOptions Options;
     TConvertSpecs Specs;
+    TFolderOptions Folders;
     std::int32_t Answer = 2; // the overwrite question's button index: No
     bool Help = false;
     std::vector<TSource> Sources;

@@ -39,7 +39,8 @@ const char* StateName(std::int32_t State)
 }
 
 TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
-                               const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext)
+                               const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext,
+                               const TFolderOptions& FolderOptions)
     : Files(Files),
       Converter(Converter),
       Options(Options),
@@ -58,6 +59,9 @@ TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, con
               return AskMessageDialog(Params);
           },
           [this] { RequestAbort(); }),
+      FolderRun(
+          this->Options, FolderOptions, *Logger, [this](const std::string& Text) { ReportStatus(Text); },
+          [this] { return CheckAbort(); }),
       Questions(Questions),
       MainContext(MainContext ? MainContext : QCoreApplication::instance())
 {
@@ -159,6 +163,8 @@ bool TConvertThread::Prepare()
     std::error_code Error;
     if (Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
         Placement.CreateOutputDirectory();
+    if (!FolderRun.Expand(Files))
+        return false;
     return !CheckAbort();
 }
 
@@ -179,9 +185,13 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    if (FolderRun.SkipsFile(Index, SourceFileName(Index))) {
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        return;
+    }
     try {
         const std::string Source = SourceFileName(Index);
-        const std::string Destination = Placement.DestinationFileName(Source);
+        const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
         Logger->Add("\t- Destination file: " + Destination);
@@ -189,6 +199,8 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         // backup would then hold that text instead of the original.
         if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
             throw EConvertError("Source file already converted in this run: " + Source);
+        const auto SourceTime = FolderRun.SourceTime(Source);
+        FolderRun.PrepareDestination(Index, Destination);
         const std::string Temporary = TFileConverter::MakeTempFile();
         try {
             FileConverter.ConvertFile(Source, Temporary);
@@ -200,6 +212,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             throw;
         }
         Placement.DeleteTemporaryFile(Temporary);
+        FolderRun.KeepTime(SourceTime, Destination);
         if (Options.Output == omOverwrite)
             Replaced.insert(FileIdentity(Destination));
         Logger->Add("... Succeeded");

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "run/ConvertError.h"
+#include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "run/RunQuestions.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
+#include "settings/FolderOptions.h"
 #include "util/StringList.h"
 
 #include <atomic>
@@ -34,7 +36,8 @@ public:
     using EConvertError = ::EConvertError;
 
     TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
-                   const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr);
+                   const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr,
+                   const TFolderOptions& FolderOptions = DefaultFolderOptions());
     virtual ~TConvertThread();
     TConvertThread(const TConvertThread&) = delete;
     TConvertThread& operator=(const TConvertThread&) = delete;
@@ -84,6 +87,7 @@ private:
     TConvertState State = csCanceled;
     std::unique_ptr<TLogger> Logger;
     TOutputPlacement Placement;
+    TFolderRun FolderRun;
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending

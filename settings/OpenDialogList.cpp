@@ -55,3 +55,16 @@ bool TOpenDialogList::Execute(std::size_t Index, std::string& FileName, TStringL
     InitialDir = std::move(folder);
     return true;
 }
+
+bool TOpenDialogList::ExecuteFolder(TFileDialog& Dialog, std::string& Folder)
+{
+    TSelectionReset reset(Dialog);
+    Dialog.InitialDir = InitialDir;
+    Dialog.Files.Clear();
+    Dialog.FileName.clear();
+    if (!Runner.Run(Dialog) || Dialog.FileName.empty())
+        return false;
+    Folder = Dialog.FileName;
+    InitialDir = Folder.size() > 1 && Folder.back() == '/' ? Folder.substr(0, Folder.size() - 1) : Folder;
+    return true;
+}

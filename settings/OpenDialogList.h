@@ -9,7 +9,7 @@
 // What a file dialog is asked to show, and what it returns. The widgets live in the window; this
 // record keeps the logic free of them.
 struct TFileDialog {
-    enum TKind { dkOpen, dkSave };
+    enum TKind { dkOpen, dkSave, dkFolder }; // dkFolder: one existing folder, no filter
     TKind Kind = dkOpen;
     std::string Title;
     // Description and pattern pairs: "Text files (*.txt)|*.txt|All files (*)|*".
@@ -43,6 +43,9 @@ public:
     // chosen name, Files (when given) all of them, InitialDir their folder. The dialog keeps no
     // selection afterwards, whatever happened.
     bool Execute(std::size_t Index, std::string& FileName, TStringList* Files = nullptr);
+    // Runs a folder chooser that is not in the list (it has no filter to keep) in InitialDir; on
+    // OK, Folder and InitialDir are the chosen folder.
+    bool ExecuteFolder(TFileDialog& Dialog, std::string& Folder);
 
     std::string InitialDir;
 

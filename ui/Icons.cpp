@@ -125,6 +125,22 @@ void DrawConvertFiles(QPainter& P, const TPalette& Colors)
     DrawArrow(P, 2.0, 10.5, 12.5, Colors.Accent);
 }
 
+void DrawConvertFolder(QPainter& P, const TPalette& Colors)
+{
+    QPainterPath folder;
+    folder.moveTo(1.0, 3.0);
+    folder.lineTo(5.5, 3.0);
+    folder.lineTo(7.0, 4.5);
+    folder.lineTo(15.0, 4.5);
+    folder.lineTo(15.0, 14.0);
+    folder.lineTo(1.0, 14.0);
+    folder.closeSubpath();
+    P.setPen(OutlinePen(Colors));
+    P.setBrush(Colors.Metal.lighter(120));
+    P.drawPath(folder);
+    DrawArrow(P, 3.0, 13.0, 9.5, Colors.Accent);
+}
+
 void DrawSwap(QPainter& P, const TPalette& Colors)
 {
     DrawArrow(P, 1.5, 14.5, 4.5, Colors.Accent, 2.4);
@@ -198,6 +214,11 @@ QIcon ApplicationIcon()
 QIcon ConvertFilesIcon()
 {
     return ToolBarImage("document-open", DrawConvertFiles);
+}
+
+QIcon ConvertFolderIcon()
+{
+    return ToolBarImage("folder-open", DrawConvertFolder);
 }
 
 QIcon SwapIcon()

@@ -8,3 +8,4 @@ QIcon ApplicationIcon();
 QIcon ConvertFilesIcon(); // tool-bar image 0
 QIcon SwapIcon();         // tool-bar image 1
 QIcon OptionsIcon();      // tool-bar image 2
+QIcon ConvertFolderIcon(); // beside image 0

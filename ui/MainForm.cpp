@@ -107,12 +107,13 @@ void TMainForm::ConnectHandlers()
         connect(button, &QRadioButton::toggled, this, guarded([this] { RadioButtonClick(); }));
     connect(CheckBox11, &QCheckBox::toggled, this, guarded([this] { CheckBoxClick(); }));
     connect(Button11, &QPushButton::clicked, this, guarded([this] { ButtonClick(); }));
-    for (QToolButton* button : {FilesT1, SwapFromAndToT1, OptionsT1})
+    for (QToolButton* button : {FilesT1, FolderT1, SwapFromAndToT1, OptionsT1})
         connect(button->defaultAction(), &QAction::triggered, this,
                 guarded([this, button] { ToolButtonClick(button); }));
 
     connect(FilesM1, &QAction::triggered, this, guarded([this] { FilesM1Click(); }));
     connect(ListM1, &QAction::triggered, this, guarded([this] { ListM1Click(); }));
+    connect(FolderM1, &QAction::triggered, this, guarded([this] { FolderM1Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
     connect(SwapFromAndToM1, &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(DefaultM1, &QAction::triggered, this, guarded([this] { DefaultM1Click(); }));
@@ -296,6 +297,8 @@ void TMainForm::ToolButtonClick(QToolButton* Sender)
 {
     if (Sender == FilesT1)
         FilesM1Click();
+    else if (Sender == FolderT1)
+        FolderM1Click();
     else if (Sender == SwapFromAndToT1)
         SwapFromAndToM1Click();
     else if (Sender == OptionsT1)
@@ -359,6 +362,11 @@ void TMainForm::FilesM1Click()
 void TMainForm::ListM1Click()
 {
     Run->ConvertListedFiles();
+}
+
+void TMainForm::FolderM1Click()
+{
+    Run->ConvertSelectedFolder();
 }
 
 void TMainForm::WMDropFiles(const QList<QUrl>& Urls)

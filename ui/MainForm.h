@@ -88,6 +88,7 @@ public:
     // Starting and finishing a run.
     void FilesM1Click();
     void ListM1Click();
+    void FolderM1Click();
     void WMDropFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
 
@@ -130,6 +131,8 @@ public:
     TFileDialog OpenDialog1;
     TFileDialog OpenDialog2;
     TFileDialog SaveDialog1;
+    // The folder chooser; outside the list, as it has no filter, but in its folder memory.
+    TFileDialog FolderDialog1;
     TOpenDialogList DialogList;
 
     QLabel* Label1 = nullptr;
@@ -152,6 +155,7 @@ public:
 
     QToolBar* ToolBar1 = nullptr;
     QToolButton* FilesT1 = nullptr;
+    QToolButton* FolderT1 = nullptr;
     QToolButton* SwapFromAndToT1 = nullptr;
     QToolButton* OptionsT1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
@@ -160,6 +164,7 @@ public:
     QMenu* ConvertM1 = nullptr;
     QAction* FilesM1 = nullptr;
     QAction* ListM1 = nullptr;
+    QAction* FolderM1 = nullptr;
     QAction* ExitM1 = nullptr;
     QMenu* EditM1 = nullptr;
     QAction* SwapFromAndToM1 = nullptr;

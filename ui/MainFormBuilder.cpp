@@ -52,6 +52,9 @@ void TMainFormBuilder::CreateMenu()
     Form.FileM1->addMenu(Form.ConvertM1);
     Form.FilesM1 = action(Form.ConvertM1, "FilesM1", "&Files...", QKeySequence(Qt::CTRL | Qt::Key_O));
     Form.ListM1 = action(Form.ConvertM1, "ListM1", "&List...", QKeySequence(Qt::CTRL | Qt::Key_L));
+    Form.FolderM1 = action(Form.ConvertM1, "FolderM1", "F&older...", QKeySequence(Qt::CTRL | Qt::Key_D));
+    // File > Check (CheckM1) gets the same item after its List...: FolderM2, "F&older...",
+    // Ctrl+Shift+D, choosing through TMainFormRun::SelectFolder.
     Form.FileM1->addSeparator()->setObjectName(QStringLiteral("SeparatorM1"));
     Form.ExitM1 = action(Form.FileM1, "ExitM1", "E&xit");
     bar->addMenu(Form.FileM1);
@@ -113,6 +116,7 @@ void TMainFormBuilder::CreateToolBar()
         return result;
     };
     Form.FilesT1 = button("FilesT1", ConvertFilesIcon(), "Convert character encodings");
+    Form.FolderT1 = button("FolderT1", ConvertFolderIcon(), "Convert character encodings in a folder");
     Form.ToolBar1->addSeparator()->setObjectName(QStringLiteral("SeparatorT1"));
     Form.SwapFromAndToT1 = button("SwapFromAndToT1", SwapIcon(), "Swap From and To");
     Form.ToolBar1->addSeparator()->setObjectName(QStringLiteral("SeparatorT2"));
@@ -272,6 +276,9 @@ void TMainFormBuilder::CreateDialogList()
     Form.SaveDialog1.Filter = TextFilter;
     Form.SaveDialog1.FilterIndex = 1;
     Form.SaveDialog1.DefaultExt = "txt";
+
+    Form.FolderDialog1.Kind = TFileDialog::dkFolder;
+    Form.FolderDialog1.Title = "Folder";
 
     Form.DialogList.Add(&Form.OpenDialog1);
     Form.DialogList.Add(&Form.OpenDialog2);

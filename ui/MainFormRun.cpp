@@ -43,6 +43,23 @@ void TMainFormRun::ConvertListedFiles()
     ConvertFiles(files);
 }
 
+bool TMainFormRun::SelectFolder(TStringList& Files)
+{
+    std::string folder;
+    if (!Form.DialogList.ExecuteFolder(Form.FolderDialog1, folder))
+        return false;
+    Files.Clear();
+    Files.Add(folder);
+    return true;
+}
+
+void TMainFormRun::ConvertSelectedFolder()
+{
+    TStringList files;
+    if (SelectFolder(files))
+        ConvertFiles(files);
+}
+
 void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
 {
     Form.raise();
@@ -68,7 +85,8 @@ void TMainFormRun::ConvertFiles(const TStringList& Files)
         return;
 
     Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
-                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form);
+                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form,
+                                            Form.OptionsDialog->FolderOptions);
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
     Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {

@@ -24,6 +24,9 @@ public:
 
     void ConvertSelectedFiles();
     void ConvertListedFiles();
+    void ConvertSelectedFolder();
+    // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
+    bool SelectFolder(TStringList& Files);
     void ConvertDroppedFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
 

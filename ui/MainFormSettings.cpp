@@ -1,5 +1,6 @@
 #include "ui/MainFormSettings.h"
 
+#include "settings/FolderSettings.h"
 #include "settings/Settings.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
@@ -56,6 +57,7 @@ void TMainFormSettings::Read()
     Form.SetControls(false);
     Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
     Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
+    Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
     Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
     if (Form.ViewOptions.LastPosition) {
         int left = Form.pos().x();
@@ -93,5 +95,7 @@ void TMainFormSettings::Write()
     settings.WriteAssistOptions(Form.OptionsDialog->AssistOptions);
     settings.WriteViewOptions(Form.ViewOptions);
     settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
+    // After every section above, so a first save stays the start of what was saved before.
+    WriteFolderOptions(settings, Form.OptionsDialog->FolderOptions);
     settings.UpdateFile();
 }

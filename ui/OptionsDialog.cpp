@@ -68,7 +68,8 @@ std::int32_t TOptionsDialog::Utf16Value(int Position) noexcept
 }
 
 TOptionsDialog::TOptionsDialog(QWidget* Parent)
-    : QDialog(Parent), ConvertSpecs(DefaultConvertSpecs()), AssistOptions(DefaultAssistOptions())
+    : QDialog(Parent), ConvertSpecs(DefaultConvertSpecs()), AssistOptions(DefaultAssistOptions()),
+      FolderOptions(DefaultFolderOptions()), Folders(this)
 {
     setObjectName(QStringLiteral("OptionsDialog"));
     setWindowTitle(QStringLiteral("Options"));
@@ -128,6 +129,8 @@ TOptionsDialog::TOptionsDialog(QWidget* Parent)
     auto* left = new QVBoxLayout();
     left->addWidget(groupBox1);
     left->addWidget(groupBox2);
+    left->addWidget(Folders.GroupBox3);
+    left->addWidget(Folders.CheckBox4);
     left->addStretch(1);
 
     auto* right = new QVBoxLayout();
@@ -145,7 +148,8 @@ TOptionsDialog::TOptionsDialog(QWidget* Parent)
     setTabOrder(ComboBox1, ComboBox2);
     setTabOrder(ComboBox2, ComboBox3);
     setTabOrder(ComboBox3, CheckBox1);
-    setTabOrder(CheckBox1, Button1);
+    setTabOrder(CheckBox1, Folders.CheckBox2);
+    setTabOrder(Folders.CheckBox4, Button1);
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, Button3);
 }
@@ -209,6 +213,7 @@ void TOptionsDialog::SetControls(bool Defaults)
     ComboBox3->setCurrentIndex(Utf16Position(specs.Utf32));
     const TAssistOptions options = Defaults ? DefaultAssistOptions() : AssistOptions;
     CheckBox1->setChecked(options.AlwaysSaveLog);
+    Folders.Show(Defaults ? DefaultFolderOptions() : FolderOptions);
     ComboBox1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -226,7 +231,9 @@ void TOptionsDialog::GetControls()
     specs.Utf32 = valueOf(ComboBox3, &Utf16Value);
     TAssistOptions options;
     options.AlwaysSaveLog = CheckBox1->isChecked();
+    const TFolderOptions folders = Folders.Read();
     ConvertSpecs = specs;
+    FolderOptions = folders;
     AssistOptions = options;
 }
 

@@ -2,6 +2,8 @@
 
 #include "settings/AssistOptions.h"
 #include "settings/ConvertSpecs.h"
+#include "settings/FolderOptions.h"
+#include "ui/FolderOptionsBox.h"
 
 #include <QDialog>
 
@@ -9,7 +11,8 @@ class QCheckBox;
 class QComboBox;
 class QPushButton;
 
-// The "Options" dialog: signature and byte order of UTF output, and the log option. It owns the
+// The "Options" dialog: signature and byte order of UTF output, the log option, what a folder
+// expands to and whether results keep their source's time. It owns the
 // live records; they change only on a valid OK (and when settings are loaded).
 class TOptionsDialog : public QDialog {
     Q_OBJECT
@@ -21,6 +24,7 @@ public:
 
     TConvertSpecs ConvertSpecs;
     TAssistOptions AssistOptions;
+    TFolderOptions FolderOptions;
 
     // List position <-> value: UTF-8 0,1,2 -> 0,1,2; UTF-16/32 0,1,2,3 -> 0,1,3,4. -1: none.
     static int Utf8Position(std::int32_t Value) noexcept;
@@ -35,6 +39,7 @@ public:
     QPushButton* Button1 = nullptr; // OK
     QPushButton* Button2 = nullptr; // Cancel
     QPushButton* Button3 = nullptr; // Default
+    TFolderOptionsBox Folders;
 
 protected:
     void showEvent(QShowEvent* Event) override;

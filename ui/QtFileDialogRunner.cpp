@@ -46,7 +46,11 @@ QStringList TQtFileDialogRunner::NameFilters(const std::string& Filter)
 bool TQtFileDialogRunner::Run(TFileDialog& Dialog)
 {
     QFileDialog dialog(Parent, ToQString(Dialog.Title));
-    if (Dialog.Kind == TFileDialog::dkSave) {
+    if (Dialog.Kind == TFileDialog::dkFolder) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    } else if (Dialog.Kind == TFileDialog::dkSave) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(ToQString(Dialog.DefaultExt));

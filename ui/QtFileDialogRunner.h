@@ -9,7 +9,7 @@
 #include <string>
 
 // Runs the file dialog records with QFileDialog: open with one or several existing files, or
-// save with a default suffix and a question before an existing file is replaced.
+// save with a default suffix and a question before an existing file is replaced, or one folder.
 class TQtFileDialogRunner : public TFileDialogRunner {
 public:
     explicit TQtFileDialogRunner(QWidget* Parent = nullptr) : Parent(Parent) {}

@@ -346,6 +346,37 @@ TEST_F(ConvertThreadTest, AbortRefusedAtEndOfPreparationGoesOn)
     EXPECT_EQ(Run.ProgressCalls(), 1);
 }
 
+// A folder is walked on the worker before the first file, under its own state text, and the
+// walk can be aborted like the run.
+TEST_F(ConvertThreadTest, AGivenFolderIsSearchedFirstAndTheSearchCanBeAborted)
+{
+    ::mkdir((Dir / "d").c_str(), 0700);
+    ::mkdir((Dir / "d/sub").c_str(), 0700);
+    const std::string A = Source("d/a.txt"), C = Source("c.txt");
+    Source("d/sub/b.txt");
+    const auto AbortWhileSearching = [](TConvertThread* T, const std::string& Text) {
+        if (Text == "Searching...")
+            T->RequestAbort();
+    };
+    Questions.BoxAnswers = {IDNO};
+    TRun Run = RunFiles({Dir / "d", C}, {.Message = AbortWhileSearching});
+    EXPECT_EQ(Run.State, csCompleted);
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Searching...",
+                                                    "Message Processing...", "Progress 1/3", "Progress 2/3",
+                                                    "Progress 3/3", "Message Completed", "Done 2", "Terminate"}));
+    EXPECT_EQ(Run.Log[2], "\t- Source file: " + A);
+    EXPECT_EQ(Run.Log[3], "\t- Destination file: " + Output("d/a.txt"));
+    EXPECT_EQ(ReadFile(Output("d/sub/b.txt")), Utf16Le);
+    EXPECT_EQ(ReadFile(Output("c.txt")), Utf16Le);
+
+    Questions.BoxAnswers = {IDYES};
+    Run = RunFiles({Dir / "d"}, {.Message = AbortWhileSearching});
+    EXPECT_EQ(Run.State, csCanceled);
+    EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Searching...",
+                                                    "Message Canceled", "Done 0", "Terminate"}));
+    EXPECT_EQ(Run.Log, (std::vector<std::string>{"Canceled - 0 errors, 0 warnings"}));
+}
+
 class ConvertThreadAbortTest : public ConvertThreadTest {
 protected:
     TStringList FiveFiles()

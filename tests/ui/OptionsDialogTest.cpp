@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -103,8 +104,10 @@ TEST(OptionsDialog, DesignedForm)
     EXPECT_EQ(captions, (QStringList{QStringLiteral("UTF-&8:"), QStringLiteral("UTF-&16:"), QStringLiteral("UTF-&32:")}));
 
     // Tab order as designed.
-    const QList<QWidget*> order{dialog.ComboBox1, dialog.ComboBox2, dialog.ComboBox3, dialog.CheckBox1,
-                                dialog.Button1,   dialog.Button2,   dialog.Button3};
+    const QList<QWidget*> order{dialog.ComboBox1,         dialog.ComboBox2,       dialog.ComboBox3,
+                                dialog.CheckBox1,         dialog.Folders.CheckBox2, dialog.Folders.Edit1,
+                                dialog.Folders.Edit2,     dialog.Folders.CheckBox3, dialog.Folders.CheckBox4,
+                                dialog.Button1,           dialog.Button2,         dialog.Button3};
     QList<QWidget*> chain;
     QWidget* widget = dialog.ComboBox1;
     do {

@@ -5,6 +5,7 @@
 #include "settings/ConvertOptions.h"
 #include "settings/Settings.h"
 #include "tests/common/FirstSaveText.h"
+#include "tests/common/FolderSaveText.h"
 #include "tests/common/FixedLibraryLists.h"
 #include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
@@ -220,7 +221,9 @@ TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFi
     Show();
     Form->move(37, 58);
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(ReadFile(SettingsFile), lmvtest::FirstSaveText(DefaultOutputDirectory(), 37, 58));
+    // The folder options follow the known file, which stays as it was.
+    EXPECT_EQ(ReadFile(SettingsFile),
+              lmvtest::FirstSaveText(DefaultOutputDirectory(), 37, 58) + lmvtest::FolderSectionsFirstSaveText());
     EXPECT_TRUE(catcher.Boxes.empty());
 }
 

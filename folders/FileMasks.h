@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A list of name masks separated by ';', as typed in "File names:" and "Skip names:". A mask
+// matches a whole name without regard to letter case; '*' stands for any run of characters and
+// '?' for one character, every other character for itself. Blanks around a mask are dropped.
+class TFileMasks {
+public:
+    // The message for a list that cannot be used, empty when it can. An empty list passes only
+    // when AllowEmpty (it then matches nothing).
+    static std::string Check(const std::string& Text, bool AllowEmpty);
+
+    // Raises Exception with Check's message.
+    TFileMasks(const std::string& Text, bool AllowEmpty);
+
+    bool Matches(const std::string& Name) const;
+
+private:
+    bool MatchesAll = false;
+    // Each mask with fnmatch's other specials escaped, ready for fnmatch.
+    std::vector<std::string> Patterns;
+};

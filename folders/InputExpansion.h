@@ -1,0 +1,33 @@
+#pragma once
+
+#include "folders/FolderWalker.h"
+#include "settings/ConvertOptions.h"
+#include "settings/FolderOptions.h"
+#include "util/StringList.h"
+
+#include <string>
+#include <vector>
+
+// True when one of Names is a folder (a link to a folder counts: the user named it).
+bool NamesFolder(const TStringList& Names);
+
+// The walk's rules for a run with these options: the masks (raises Exception for a bad one), the
+// output directory when it exists, the output or backup prefix of the mode.
+TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders);
+
+// A given folder as the walk takes it: absolute, without "." and ".." parts or a trailing '/'
+// (the root is the empty text).
+std::string WalkFolderName(const std::string& Name);
+
+// Turns a run's names into its files: a file stays as named, a folder gives way to the files
+// the walker finds in it, in place.
+class TInputExpansion {
+public:
+    explicit TInputExpansion(TFolderWalker& Walker) : Walker(Walker) {}
+
+    // False when the walker was stopped; Inputs then holds what was found so far.
+    bool Expand(const TStringList& Names, std::vector<TInputFile>& Inputs);
+
+private:
+    TFolderWalker& Walker;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "folders/FolderWalker.h"
+#include "settings/ConvertOptions.h"
+#include "settings/FolderOptions.h"
+#include "util/StringList.h"
+
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+class TLogger;
+class TOutputPlacement;
+
+// The folder parts of one conversion run, on the worker: expanding given folders into files,
+// leaving out found files that are not text, mirroring found files under the output directory,
+// and keeping modification times. Owned by the run; it only logs and reports through the run's
+// logger and the callbacks it was given.
+class TFolderRun {
+public:
+    // ReportStatus shows a state text; CheckAbort asks the abort question when one is pending
+    // and tells whether the run is to end.
+    TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger,
+               std::function<void(const std::string& Text)> ReportStatus, std::function<bool()> CheckAbort);
+
+    // Replaces the folders among Files by the files found in them. Runs no walk, and changes
+    // nothing, when no name is a folder. False when aborted. Raises Exception for a bad mask.
+    bool Expand(TStringList& Files);
+
+    // A found file that is not text: logged and to be left out.
+    bool SkipsFile(std::size_t Index, const std::string& Source);
+    std::string DestinationFileName(std::size_t Index, const std::string& Source,
+                                    const TOutputPlacement& Placement) const;
+    // Creates the missing folders above a mirrored destination, each logged once; raises
+    // EConvertError when one cannot be made.
+    void PrepareDestination(std::size_t Index, const std::string& Destination);
+
+    // The source's modification time, taken before the conversion, when it is to be kept.
+    std::optional<std::timespec> SourceTime(const std::string& Source) const;
+    // Gives Destination that time; a failure is a warning.
+    void KeepTime(const std::optional<std::timespec>& Time, const std::string& Destination);
+
+private:
+    bool Mirrored(std::size_t Index) const;
+    bool FolderWalked(std::size_t Found);
+
+    const TConvertOptions& Options;
+    TFolderOptions Folders;
+    TLogger& Logger;
+    std::function<void(const std::string&)> ReportStatus;
+    std::function<bool()> CheckAbort;
+    // Files of the run after expansion, their names moved out; empty when no folder was given.
+    std::vector<TInputFile> Inputs;
+    // Output folders known to exist.
+    std::set<std::string> OutputFolders;
+    std::chrono::steady_clock::time_point LastReport;
+};
+
+inline constexpr const char* SearchingStatus = "Searching...";

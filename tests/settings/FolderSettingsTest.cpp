@@ -1,0 +1,64 @@
+#include "settings/FolderSettings.h"
+#include "settings/Settings.h"
+
+#include "tests/common/FirstSaveText.h"
+#include "tests/common/FolderSaveText.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::WriteFile;
+
+TFolderOptions Unusual()
+{
+    TFolderOptions o;
+    o.IncludeSubfolders = false;
+    o.FileNames = " *.txt; *.SRT ";
+    o.SkipNames = "";
+    o.SkipNonText = false;
+    o.KeepTime = true;
+    return o;
+}
+
+TEST(FolderSettings, NewSectionsFollowTheKnownFileAndReadBackUnchanged)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    const std::string known = lmvtest::FirstSaveText("/home/u/Desktop/LMV Output", 246, 179);
+    WriteFile(path, known);
+    for (const TFolderOptions& options : {DefaultFolderOptions(), Unusual()}) {
+        {
+            TSettings settings(path);
+            WriteFolderOptions(settings, options);
+            settings.UpdateFile();
+        }
+        const std::string text = ReadFile(path);
+        EXPECT_TRUE(text.starts_with(known)) << text;
+        if (options == DefaultFolderOptions()) {
+            EXPECT_EQ(text.substr(known.size()), lmvtest::FolderSectionsFirstSaveText());
+        }
+        const TSettings loaded(path);
+        EXPECT_EQ(ReadFolderOptions(loaded, options == Unusual() ? DefaultFolderOptions() : Unusual()), options);
+    }
+}
+
+TEST(FolderSettings, MissingOrMalformedKeysKeepTheCurrentValues)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    WriteFile(path, lmvtest::FirstSaveText("/out", 1, 2));
+    EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), DefaultFolderOptions());
+    EXPECT_EQ(ReadFolderOptions(TSettings(path), Unusual()), Unusual());
+
+    WriteFile(path, "[Folders]\r\nIncludeSubfolders=maybe\r\nFileNames=*.txt\r\n[Results]\r\nKeepModificationTime=2\r\n");
+    TFolderOptions expected = DefaultFolderOptions();
+    expected.FileNames = "*.txt";
+    expected.KeepTime = true;
+    EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), expected);
+}
+
+} // namespace
