@@ -1,5 +1,6 @@
 #include "util/NewFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -100,12 +101,19 @@ bool TNewFile::CloseFile()
 
 bool TNewFile::LinkUnnamed(const std::string& Name)
 {
-    // Through /proc any user may link an unnamed file; AT_EMPTY_PATH needs a capability.
+    // AT_EMPTY_PATH links the descriptor itself but needs CAP_DAC_READ_SEARCH (ENOENT without);
+    // through /proc any user may link an unnamed file, at the cost of a longer look-up.
+    static std::atomic<bool> emptyPathRefused{false};
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(Fd, "", Folder->Fd(), Name.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT)
+            return false;
+        emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
     char proc[40];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", Fd);
-    if (::linkat(AT_FDCWD, proc, Folder->Fd(), Name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    return errno == ENOENT && ::linkat(Fd, "", Folder->Fd(), Name.c_str(), AT_EMPTY_PATH) == 0;
+    return ::linkat(AT_FDCWD, proc, Folder->Fd(), Name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 bool TNewFile::Link(const std::string& Name)
@@ -140,18 +148,20 @@ bool TNewFile::Replace(const std::string& Name)
 {
     if (Fd < 0 || Placed || ::fsync(Fd) != 0)
         return false;
-    // No call puts an unnamed file in place of a name: it gets a hidden name for the one rename.
+    // No call puts an unnamed file in place of a name: it gets a hidden name for the one rename,
+    // which follows at once (a kill between the two leaves that whole file under the hidden name).
     if (Hidden.empty() &&
         WithHiddenName(Hidden, [this](const std::string& Hide) { return LinkUnnamed(Hide) ? 0 : -1; }) != 0) {
         Hidden.clear();
         return false;
     }
     // On failure the hidden name stays for Discard.
-    if (!CloseFile() || ::renameat(Folder->Fd(), Hidden.c_str(), Folder->Fd(), Name.c_str()) != 0)
+    if (::renameat(Folder->Fd(), Hidden.c_str(), Folder->Fd(), Name.c_str()) != 0)
         return false;
     Hidden.clear();
     Placed = true;
-    return true;
+    // The bytes are on the disk already: the close cannot lose them.
+    return CloseFile();
 }
 
 bool TNewFile::Discard()
