@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <filesystem>
+#include <new>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
@@ -118,6 +119,8 @@ void TConvertThread::Execute()
                 if (Process())
                     State = csCompleted;
             }
+        } catch (const std::bad_alloc&) {
+            Logger->AddError("Out of memory");
         } catch (const std::exception& E) {
             Logger->AddError(E.what());
         } catch (...) {
@@ -159,6 +162,7 @@ void TConvertThread::ResolveTargetEncoding()
 bool TConvertThread::Prepare()
 {
     ReportStatus("Preparing...");
+    WorkingFolder = CurrentFolder();
     ResolveTargetEncoding();
     std::error_code Error;
     if (Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
@@ -201,9 +205,9 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             throw EConvertError("Source file already converted in this run: " + Source);
         const auto SourceTime = FolderRun.SourceTime(Source);
         FolderRun.PrepareDestination(Index, Destination);
-        const std::string Temporary = TFileConverter::MakeTempFile();
+        TTemporaryFile Temporary = Placement.MakeTempFile(Destination);
         try {
-            FileConverter.ConvertFile(Source, Temporary);
+            FileConverter.ConvertFile(Source, Temporary.Handle());
             if (Options.Output == omOverwrite && Options.BackupSrcFiles)
                 Placement.BackupSourceFile(Source);
             Placement.CopyToDestination(Temporary, Destination);
@@ -234,7 +238,7 @@ std::pair<std::uint64_t, std::uint64_t> TConvertThread::FileIdentity(const std::
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const
 {
-    return GetLongFileName(ExpandFileName(Files[Index]));
+    return TidyFileName(GetLongFileName(ExpandFileName(Files[Index], WorkingFolder)));
 }
 
 // A check point: asks once for all requests made since the last one.

@@ -82,6 +82,8 @@ private:
     TLumiva* Converter;
     TConvertOptions Options;
     TConvertSpecs Specs;
+    // The current directory when the run started: relative source names count from there.
+    std::string WorkingFolder;
     std::string Signature;
     std::string TargetEncoding;
     TConvertState State = csCanceled;

@@ -17,10 +17,11 @@ namespace {
 
 class TFd {
 public:
-    explicit TFd(int Fd) noexcept : Fd(Fd) {}
+    // Owned false: the caller's descriptor, used but never closed here.
+    explicit TFd(int Fd, bool Owned = true) noexcept : Fd(Fd), Owned(Owned) {}
     ~TFd()
     {
-        if (Fd >= 0)
+        if (Fd >= 0 && Owned)
             ::close(Fd);
     }
     TFd(const TFd&) = delete;
@@ -30,11 +31,12 @@ public:
     bool Close() noexcept
     {
         const int fd = std::exchange(Fd, -1);
-        return fd < 0 || ::close(fd) == 0;
+        return fd < 0 || !Owned || ::close(fd) == 0;
     }
 
 private:
     int Fd;
+    bool Owned;
 };
 
 // One side of a conversion: an open file and its buffer. Declared input first, so the output
@@ -106,6 +108,16 @@ std::string TFileConverter::MakeTempFile()
 
 void TFileConverter::ConvertFile(const std::string& SourceName, const std::string& TempName)
 {
+    Convert(SourceName, &TempName, -1);
+}
+
+void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
+{
+    Convert(SourceName, nullptr, TempFile);
+}
+
+void TFileConverter::Convert(const std::string& SourceName, const std::string* TempName, int TempFile)
+{
     const std::size_t total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
 
     // Non-blocking only so that a named pipe cannot hang the open; it is refused just below.
@@ -113,14 +125,16 @@ void TFileConverter::ConvertFile(const std::string& SourceName, const std::strin
     struct stat source;
     if (in.File.Get() < 0 || ::fstat(in.File.Get(), &source) != 0 || !S_ISREG(source.st_mode))
         throw EConvertError("Cannot open source file");
-    ::fcntl(in.File.Get(), F_SETFL, ::fcntl(in.File.Get(), F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(in.File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // O_NONBLOCK stays: reads of a plain file ignore it. A file read in one go needs no advice.
+    if (static_cast<std::uint64_t>(source.st_size) > in.Size)
+        ::posix_fadvise(in.File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     in.Buffer = Allocate(in.Size);
 
     // The temporary file exists already and is empty: neither created nor truncated here.
-    TSide out{TFd(::open(TempName.c_str(), O_WRONLY | O_CLOEXEC)), nullptr, total - in.Size};
+    TSide out{TempName ? TFd(::open(TempName->c_str(), O_WRONLY | O_CLOEXEC)) : TFd(TempFile, false), nullptr,
+              total - in.Size};
     if (out.File.Get() < 0)
-        throw EConvertError("Cannot open temporary file");
+        throw EConvertError(TempName ? "Cannot open temporary file" : "Cannot create temporary file");
     out.Buffer = Allocate(out.Size);
 
     try {

@@ -17,8 +17,14 @@ public:
     // A new empty file in the system's temporary folder ("LMV" prefix).
     static std::string MakeTempFile();
     void ConvertFile(const std::string& SourceName, const std::string& TempName);
+    // Into an open, empty file that stays open (the caller places and closes it). A negative
+    // TempFile (no temporary file could be made) fails with "Cannot create temporary file" once
+    // the source has opened, so that a missing source is still reported as such.
+    void ConvertFile(const std::string& SourceName, int TempFile);
 
 private:
+    void Convert(const std::string& SourceName, const std::string* TempName, int TempFile);
+
     TLumiva& Converter;
     std::string FromEncoding;
     std::string TargetEncoding;

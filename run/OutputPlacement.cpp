@@ -9,15 +9,13 @@
 #include <utility>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 // Anything but a directory counts as an existing file.
-bool FileExists(const std::string& Name)
+bool FileExists(const TLanding& Target)
 {
-    struct stat st;
-    return ::stat(Name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return Target.Exists && !S_ISDIR(Target.Old.st_mode);
 }
 
 std::string OverwriteQuestion(const std::string& Name, const char* Kind)
@@ -73,38 +71,45 @@ std::string TOutputPlacement::DestinationFileName(const std::string& Source) con
     }
 }
 
+TTemporaryFile TOutputPlacement::MakeTempFile(const std::string& Destination)
+{
+    TTemporaryFile temporary;
+    if (Folders.Locate(Destination, temporary.Destination) && temporary.Destination.Folder)
+        temporary.File = std::make_unique<TNewFile>(temporary.Destination.Folder, UnnamedFiles);
+    return temporary;
+}
+
 void TOutputPlacement::BackupSourceFile(const std::string& Source)
 {
     const std::string backup = ExtractFilePath(Source) + Options.BackupPrefix + ExtractFileName(Source);
-    if (FileExists(backup) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
+    TLanding target;
+    const bool located = Folders.Locate(backup, target);
+    if (located && FileExists(target) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
         throw EConvertError("Not allowed to overwrite existing file with backup file: " + backup);
-    if (!CopyFileReplace(Source, backup))
+    if (!located || !CopyFileReplace(Source, target))
         throw EConvertError("Cannot backup source file");
     Logger.Add("Created backup file: " + backup);
 }
 
-void TOutputPlacement::CopyToDestination(const std::string& Temporary, const std::string& Destination)
+void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination)
 {
-    if ((Options.Output == omDirectory || Options.Output == omPrefix) && FileExists(Destination) &&
+    const TLanding& target = Temporary.Destination;
+    if ((Options.Output == omDirectory || Options.Output == omPrefix) && FileExists(target) &&
         !MayOverwrite(AskOverwrite, RequestAbort, Destination, "destination", DestinationAnswer))
         throw EConvertError("Not allowed to overwrite existing file with destination file: " + Destination);
-    switch (MoveFileReplace(Temporary, Destination)) {
-    case TPlaceResult::Moved:
-        MovedTemporary = Temporary;
-        break;
-    case TPlaceResult::Copied:
-        break;
-    case TPlaceResult::Failed:
+    TNewFile* file = Temporary.File.get();
+    const bool placed = file && MayPlaceAt(target) &&
+                        (target.Exists ? file->TakeOver(target.Old, false) && file->Replace(target.Name)
+                                       : file->Link(target.Name));
+    if (!placed)
         throw EConvertError("Cannot copy temporary file to destination file");
-    }
 }
 
-void TOutputPlacement::DeleteTemporaryFile(const std::string& Temporary)
+void TOutputPlacement::DeleteTemporaryFile(TTemporaryFile& Temporary)
 {
-    if (!MovedTemporary.empty() && Temporary == MovedTemporary) {
-        MovedTemporary.clear();
+    if (!Temporary.File)
         return;
-    }
-    if (::unlink(Temporary.c_str()) != 0)
-        Logger.AddWarning("Cannot delete temporary file: " + Temporary);
+    const std::string name = Temporary.File->Name();
+    if (!Temporary.File->Discard())
+        Logger.AddWarning("Cannot delete temporary file: " + name);
 }

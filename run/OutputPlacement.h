@@ -2,12 +2,24 @@
 
 #include "run/ConvertError.h"
 #include "settings/ConvertOptions.h"
+#include "util/FolderCache.h"
+#include "util/NewFile.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class TLogger;
+
+// The temporary file of one source, made in the folder where its result will live.
+struct TTemporaryFile {
+    TLanding Destination;           // where the result goes, looked up when the file was made
+    std::unique_ptr<TNewFile> File; // null when the destination's folder cannot be opened
+
+    // Open for writing; negative when no temporary file could be made.
+    int Handle() const noexcept { return File ? File->Handle() : -1; }
+};
 
 // Where a converted file lands, backups, and the overwrite questions of one run.
 // Answers to the question: 0 Yes, 1 Yes to All, 2 No, 3 No to All, 4 Cancel.
@@ -23,23 +35,29 @@ public:
     void CreateOutputDirectory();
     // Raises Exception "Invalid output identifier" for an unknown Output.
     std::string DestinationFileName(const std::string& Source) const;
+    // A new temporary file in Destination's folder (links at Destination followed). Never
+    // raises: a file that could not be made has a negative handle, and the conversion into it
+    // fails once the source has opened.
+    TTemporaryFile MakeTempFile(const std::string& Destination);
     void BackupSourceFile(const std::string& Source);
-    // Where the temporary file lies on the destination's file system it is renamed into place
-    // rather than copied; DeleteTemporaryFile then has nothing left to delete.
-    void CopyToDestination(const std::string& Temporary, const std::string& Destination);
-    // Never raises; a failure is a logged warning.
-    void DeleteTemporaryFile(const std::string& Temporary);
+    // Puts the complete temporary file in place under Destination: linked as a new file, or in
+    // one step over the existing one, whose owner and permission bits it takes.
+    void CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination);
+    // Never raises; a named temporary file that cannot be removed is a logged warning.
+    void DeleteTemporaryFile(TTemporaryFile& Temporary);
 
     std::int32_t BackupAnswer = -1;
     std::int32_t DestinationAnswer = -1;
+    // False makes every temporary file a hidden named one, as on file systems without unnamed files.
+    bool UnnamedFiles = true;
 
 private:
     const TConvertOptions& Options;
     TLogger& Logger;
     TAskOverwrite AskOverwrite;
     std::function<void()> RequestAbort;
-    // The temporary file last renamed into its destination.
-    std::string MovedTemporary;
+    // The folders of this run, each looked up once while its files follow one another.
+    TFolderCache Folders;
 };
 
 // The button-list text of the overwrite question.

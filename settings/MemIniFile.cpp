@@ -3,6 +3,7 @@
 #include "util/IntegerText.h"
 
 #include "util/Exception.h"
+#include "util/FileAccess.h"
 #include "util/StringList.h"
 
 #include <atomic>
@@ -318,12 +319,17 @@ void TMemIniFile::UpdateFile()
             throw CreateError(FFileName, error.value());
     }
 
+    // A file made read-only is left alone, also by root, whom the rename would let past it.
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (replacing && IsReadOnlyFile(old))
+        throw CreateError(FFileName, EACCES);
+
     std::string tempName;
     const int fd = CreateSiblingFile(target, tempName);
     if (fd < 0)
         throw CreateError(FFileName, errno);
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+    if (replacing)
         ::fchmod(fd, old.st_mode & 07777);
 
     bool written = WriteAll(fd, text) && ::fsync(fd) == 0;

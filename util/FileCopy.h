@@ -2,16 +2,20 @@
 
 #include <string>
 
-// Whole-file copy that replaces Target safely: the bytes go into a new file in Target's folder,
-// which is then renamed over Target. On failure Target is exactly as it was and no partial file
-// is left. Replacing keeps the old file's permission bits and follows a symbolic link to the file
-// it names; a new file gets 0666 less the umask. When an existing file is replaced, the new bytes
-// reach the disk before the rename. Returns false on any failure.
+class TFolderCache;
+struct TLanding;
+
+// Whole-file copy that replaces Target safely, as the platform's copy does. The copy is faithful:
+// it carries Source's permission bits, owner and group where allowed, and modification time. It
+// is made as a new file in the folder of the file Target finally names (links followed, the links
+// stay) and put in place in one step only when complete: on failure Target is exactly as it was,
+// and nothing else is left, not even after a kill. An existing Target must be a plain file that
+// is not read-only (IsReadOnlyFile); its bytes reach the disk before the replacement. Returns
+// false on any failure.
 bool CopyFileReplace(const std::string& Source, const std::string& Target);
+// The same, into a target already located in the run's folders.
+bool CopyFileReplace(const std::string& Source, const TLanding& Target);
 
-enum class TPlaceResult { Failed, Moved, Copied };
-
-// Puts Source in Target's place with CopyFileReplace's guarantees. Where both lie on one file
-// system the file itself is renamed into place, saving a second file and a copy (Source is gone
-// then: Moved); elsewhere it is copied (Copied) and Source stays.
-TPlaceResult MoveFileReplace(const std::string& Source, const std::string& Target);
+// Whether a located target may be replaced or newly made: nothing there, or a plain file that is
+// not read-only, in a folder that is open.
+bool MayPlaceAt(const TLanding& Target);

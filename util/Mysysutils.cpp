@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -94,15 +95,45 @@ std::string ExtractFileDir(const std::string& Path)
     return Path.substr(0, slash);
 }
 
-std::string ExpandFileName(const std::string& Path)
+std::string CurrentFolder()
 {
-    if (HasDrive(Path))
-        return Path;
     char buffer[PATH_MAX];
     if (!::getcwd(buffer, sizeof buffer))
-        return Path;
-    std::string cwd = buffer;
-    if (cwd.empty() || cwd.back() != '/')
-        cwd += '/';
-    return cwd + Path;
+        return {};
+    std::string folder = buffer;
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string ExpandFileName(const std::string& Path, const std::string& Folder)
+{
+    return HasDrive(Path) ? Path : Folder + Path;
+}
+
+std::string ExpandFileName(const std::string& Path)
+{
+    return HasDrive(Path) ? Path : ExpandFileName(Path, CurrentFolder());
+}
+
+std::string TidyFileName(const std::string& Path)
+{
+    std::string tidy;
+    tidy.reserve(Path.size());
+    std::size_t i = 0;
+    while (i < Path.size()) {
+        if (Path[i] == '/') {
+            if (tidy.empty() || tidy.back() != '/')
+                tidy += '/';
+            ++i;
+            continue;
+        }
+        const std::size_t end = std::min(Path.find('/', i), Path.size());
+        const bool dot = end - i == 1 && Path[i] == '.';
+        if (!dot)
+            tidy.append(Path, i, end - i);
+        // "./" is dropped whole; a "." at the end leaves the folder's "/".
+        i = dot && end < Path.size() ? end + 1 : end;
+    }
+    return tidy.empty() && !Path.empty() ? std::string(".") : tidy;
 }

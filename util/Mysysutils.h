@@ -32,5 +32,12 @@ std::string ExtractFileName(const std::string& Path);
 std::string ExtractFileDir(const std::string& Path);
 // A relative name made absolute against the current directory, links not resolved.
 std::string ExpandFileName(const std::string& Path);
+// The same against Folder (an absolute folder ending with '/'); empty Folder: Path unchanged.
+std::string ExpandFileName(const std::string& Path, const std::string& Folder);
+// The current directory ending with '/', empty when it cannot be read.
+std::string CurrentFolder();
+// Path without "." components and doubled separators: "./a", "a//b" and "/x/./y" become "a",
+// "a/b" and "/x/y". ".." stays: with symbolic links it cannot be removed safely.
+std::string TidyFileName(const std::string& Path);
 // Length in bytes of the character of the locale's set that starts at Text[Index] (at least 1).
 std::size_t CharLength(const std::string& Text, std::size_t Index);

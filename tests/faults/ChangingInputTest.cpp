@@ -60,7 +60,13 @@ protected:
     }
 
 
-    void ExpectNoTemporaryFiles() { EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind"; }
+    // Nothing in the system's temporary folder, no hidden file beside sources or results.
+    void ExpectNoTemporaryFiles()
+    {
+        EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind";
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Root.Path()))
+            EXPECT_NE(entry.path().filename().string().rfind(".lmv", 0), 0u) << "left behind: " << entry.path();
+    }
 
     lmvtest::TempDir Root;
     const std::string Tmp = Root / "tmp";
@@ -232,7 +238,7 @@ TEST_F(ChangingInput, SameFileTwiceIsNotConvertedTwiceEvenWhenTheResultIsValidIn
     ASSERT_TRUE(log.WellFormed) << outcome.Describe();
     ASSERT_EQ(log.Files.size(), 3u);
     EXPECT_TRUE(log.Files[0].Succeeded);
-    EXPECT_EQ(log.Files[1].Errors, TNames{"Source file already converted in this run: " + Src + "/./keep.txt"});
+    EXPECT_EQ(log.Files[1].Errors, TNames{"Source file already converted in this run: " + Src + "/keep.txt"});
     EXPECT_EQ(log.Files[2].Errors, TNames{"Source file already converted in this run: " + Src + "/link.txt"});
     EXPECT_EQ(outcome.ExitCode, 1);
     EXPECT_EQ(ReadFile(Src + "/keep.txt"), once);

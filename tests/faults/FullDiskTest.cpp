@@ -1,12 +1,13 @@
 // A disk that fills up at each step of a file: the temporary file, the backup of the source and
-// the copy to the destination, in every output mode. Whatever fails, the source and any file that
-// existed stay byte for byte as they were, nothing half-written is left behind, the temporary
-// folder ends empty, the log names the step, and the run goes on with the next file.
+// the placing of the result, in every output mode. Whatever fails, the source and any file that
+// existed stay byte for byte as they were, nothing half-written is left behind, the log names the
+// step, and the run goes on with the next file.
 //
-// A file-size limit (RLIMIT_FSIZE) caps every file the process writes at the same size, and the
-// copy to the destination writes exactly the bytes of the temporary file: a limit cannot let the
-// temporary file through and stop the copy. The copy step therefore runs against a real full
-// disk, a small tmpfs mounted in a private mount namespace (root only; skipped elsewhere).
+// The temporary file is made in the destination's folder and linked into place when complete, so
+// the disk that fills up is the destination's: a file-size limit (RLIMIT_FSIZE) caps what the
+// process writes, and a small tmpfs mounted in a private mount namespace (root only; skipped
+// elsewhere) is a destination disk that fills up for real. Placing the result then takes no room
+// of its own: the temporary file is what runs out of space.
 
 #include "tests/common/TestSupport.h"
 #include "tests/faults/BatchRunner.h"
@@ -34,7 +35,6 @@ using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
 using lmvfault::BackupError;
-using lmvfault::CopyError;
 using lmvfault::TempWriteError;
 using lmvfault::TNames;
 
@@ -101,6 +101,7 @@ protected:
         EXPECT_EQ(log.Summary, "Completed - " + std::to_string(errors) + " errors, 0 warnings");
         EXPECT_TRUE(Outcome.Exited) << Outcome.Describe();
         EXPECT_EQ(Outcome.ExitCode, errors ? 1 : 0) << Outcome.Describe();
+        // The system's temporary folder is not used at all.
         EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind";
     }
 
@@ -172,7 +173,8 @@ TEST_F(FullDisk, TemporaryFileFullOnARealDisk)
 {
     if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
         GTEST_SKIP() << "no private tmpfs: " << reason;
-    const lmvfault::TSmallDisk disk(Tmp, 64 * 1024);
+    MakeDir(Out);
+    const lmvfault::TSmallDisk disk(Out, 64 * 1024);
     const std::string big = AsciiText(40000, 'c'); // 80002 bytes in UTF-16
     WriteFile(Src + "/big.txt", big);
     WriteFile(Src + "/small.txt", Small);
@@ -215,9 +217,10 @@ TEST_F(FullDisk, BackupFullLeavesSourceAndOldBackup)
     EXPECT_EQ(ListDir(Src), (TNames{"Backup - big2.txt", "Backup - small.txt", "big1.txt", "big2.txt", "small.txt"}));
 }
 
-// ---- The copy to the destination: a 64 KiB disk (16 pages) where the destination goes.
+// ---- The destination's disk: 64 KiB (16 pages) where the destination goes. The temporary file
+// fills it before anything is placed.
 
-class FullDiskOnCopy : public FullDisk {
+class FullDiskAtDestination : public FullDisk {
 protected:
     void SetUp() override
     {
@@ -232,7 +235,7 @@ protected:
     std::unique_ptr<lmvfault::TSmallDisk> Disk;
 };
 
-TEST_F(FullDiskOnCopy, DirectoryModeLeavesExistingDestination)
+TEST_F(FullDiskAtDestination, DirectoryModeLeavesExistingDestination)
 {
     const std::string a = AsciiText(20000, 'a'); // 10 pages converted
     const std::string b = AsciiText(40000, 'b'); // 20 pages converted: never fits
@@ -245,7 +248,7 @@ TEST_F(FullDiskOnCopy, DirectoryModeLeavesExistingDestination)
     const TOutcome outcome =
         Run({"--output-dir", Small64, "--answer", "yes", Src + "/a.txt", Src + "/b.txt", Src + "/c.txt"});
 
-    ExpectLog(outcome, {{Src + "/a.txt", CopyError}, {Src + "/b.txt", CopyError}, {Src + "/c.txt", ""}});
+    ExpectLog(outcome, {{Src + "/a.txt", TempWriteError}, {Src + "/b.txt", TempWriteError}, {Src + "/c.txt", ""}});
     EXPECT_EQ(ReadFile(Small64 + "/a.txt"), old);
     EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
     EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
@@ -253,7 +256,7 @@ TEST_F(FullDiskOnCopy, DirectoryModeLeavesExistingDestination)
     EXPECT_EQ(ReadFile(Src + "/b.txt"), b);
 }
 
-TEST_F(FullDiskOnCopy, PrefixModeLeavesExistingDestination)
+TEST_F(FullDiskAtDestination, PrefixModeLeavesExistingDestination)
 {
     const std::string a = AsciiText(20000, 'a'); // 5 pages, 10 converted
     const std::string old = AsciiText(16 * 1024, 'o'); // 4 pages
@@ -264,14 +267,14 @@ TEST_F(FullDiskOnCopy, PrefixModeLeavesExistingDestination)
     const TOutcome outcome =
         Run({"--prefix", "new_", "--answer", "yes", Small64 + "/a.txt", Small64 + "/c.txt"});
 
-    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    ExpectLog(outcome, {{Small64 + "/a.txt", TempWriteError}, {Small64 + "/c.txt", ""}});
     EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
     EXPECT_EQ(ReadFile(Small64 + "/new_a.txt"), old);
     EXPECT_EQ(ReadFile(Small64 + "/new_c.txt"), Utf16(Small));
     EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt", "new_a.txt", "new_c.txt"}));
 }
 
-TEST_F(FullDiskOnCopy, OverwriteModeWithoutBackupLeavesSource)
+TEST_F(FullDiskAtDestination, OverwriteModeWithoutBackupLeavesSource)
 {
     const std::string a = AsciiText(28000, 'a'); // 7 pages, 14 converted
     WriteFile(Small64 + "/a.txt", a);
@@ -279,30 +282,30 @@ TEST_F(FullDiskOnCopy, OverwriteModeWithoutBackupLeavesSource)
 
     const TOutcome outcome = Run({"--overwrite", "--no-backup", Small64 + "/a.txt", Small64 + "/c.txt"});
 
-    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    ExpectLog(outcome, {{Small64 + "/a.txt", TempWriteError}, {Small64 + "/c.txt", ""}});
     EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
     EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
     EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
 }
 
-TEST_F(FullDiskOnCopy, OverwriteModeKeepsTheBackupItMadeAndTheSource)
+// The converted text fits, its backup then does not: the backup fails, the source stays.
+TEST_F(FullDiskAtDestination, OverwriteModeWithABackupThatDoesNotFitLeavesSource)
 {
-    const std::string a = AsciiText(16 * 1024, 'a'); // 4 pages, its backup 4 more, 9 converted
+    const std::string a = AsciiText(16 * 1024, 'a'); // 4 pages, 9 converted, its backup 4 more
     WriteFile(Small64 + "/a.txt", a);
     WriteFile(Small64 + "/c.txt", Small);
 
     const TOutcome outcome = Run({"--overwrite", Small64 + "/a.txt", Small64 + "/c.txt"});
 
-    ExpectLog(outcome, {{Small64 + "/a.txt", CopyError}, {Small64 + "/c.txt", ""}});
+    ExpectLog(outcome, {{Small64 + "/a.txt", BackupError}, {Small64 + "/c.txt", ""}});
     const TRunLog log = ParseLog(outcome.Out);
     if (const TFileEntry* entry = FindEntry(log, Small64 + "/a.txt")) {
-        EXPECT_EQ(entry->Notes, TNames{"Created backup file: " + Small64 + "/Backup - a.txt"});
+        EXPECT_EQ(entry->Notes, TNames{});
     }
     EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
-    EXPECT_EQ(ReadFile(Small64 + "/Backup - a.txt"), a);
     EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
     EXPECT_EQ(ReadFile(Small64 + "/Backup - c.txt"), Small);
-    EXPECT_EQ(ListDir(Small64), (TNames{"Backup - a.txt", "Backup - c.txt", "a.txt", "c.txt"}));
+    EXPECT_EQ(ListDir(Small64), (TNames{"Backup - c.txt", "a.txt", "c.txt"}));
 }
 
 } // namespace

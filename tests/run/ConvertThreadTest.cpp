@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
@@ -141,8 +143,16 @@ protected:
     void TearDown() override { TmpDir.reset(); }
 
     std::string TempFolder() const { return Dir / "tmp"; }
-    // Temporary files left behind by the run.
-    std::vector<std::string> LeftoverTemporaries() const { return lmvtest::ListDir(TempFolder()); }
+    // Temporary files left behind by the run: anything in the system's temporary folder, and
+    // hidden files beside the sources and the results.
+    std::vector<std::string> LeftoverTemporaries() const
+    {
+        std::vector<std::string> left = lmvtest::ListDir(TempFolder());
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(Dir.Path()))
+            if (entry.path().filename().string().rfind(".lmv", 0) == 0)
+                left.push_back(entry.path().string());
+        return left;
+    }
 
     std::string Source(const std::string& Name, const std::string& Content = Text)
     {

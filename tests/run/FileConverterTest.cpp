@@ -295,6 +295,30 @@ TEST_F(FileConverter, FilesThatCannotBeOpenedFailTheFile)
     }
 }
 
+// Into an open descriptor: the file stays open for the caller, and a missing one (no temporary
+// file could be made) fails only after the source opened, so a missing source is named first.
+TEST_F(FileConverter, AnOpenTemporaryFileStaysOpenAndAMissingOneFailsAfterTheSource)
+{
+    WriteFile(Source, "abc");
+    TFileConverter converter(*Engine, "UTF-8", "UTF-16LE", 0, 64, "SIG");
+    const int fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    converter.ConvertFile(Source, fd);
+    EXPECT_EQ(::write(fd, "!", 1), 1) << "still open";
+    ::close(fd);
+    EXPECT_EQ(ReadFile(Temp), std::string("SIGa\0b\0c\0!", 10));
+
+    for (const auto& [source, message] : {std::pair{Source, "Cannot create temporary file"},
+                                          std::pair{Dir / "missing", "Cannot open source file"}}) {
+        try {
+            converter.ConvertFile(source, -1);
+            ADD_FAILURE() << "no exception";
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
 // Runs the conversion in a child whose files may not grow beyond Limit bytes, as on a full
 // disk; the child sends back the failure message ("" for success).
 std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source, const std::string& Temp,

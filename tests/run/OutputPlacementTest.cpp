@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 using lmvtest::ListDir;
@@ -27,7 +31,19 @@ std::vector<std::string> Lines(const TLogger& Logger)
     return Logger.Lines.Strings();
 }
 
-class OutputPlacement : public testing::Test {
+// Hidden files of the run left in a folder.
+std::vector<std::string> Leftovers(const std::string& Folder)
+{
+    std::vector<std::string> hidden;
+    for (const std::string& name : ListDir(Folder))
+        if (name.rfind(".lmv", 0) == 0)
+            hidden.push_back(name);
+    return hidden;
+}
+
+// Every case runs with unnamed temporary files and with the hidden named ones of file systems
+// that refuse unnamed files.
+class OutputPlacement : public testing::TestWithParam<bool> {
 protected:
     OutputPlacement()
         : Placement(
@@ -55,34 +71,45 @@ protected:
         return Dir / ("out/" + Name);
     }
 
-    // Copies the temporary file to Destination; the failure message, or "" on success.
-    // Each copy places a fresh conversion result: a copy on one file system takes the file away.
-    std::string Copy(const std::string& Destination)
+    // Converts into a new temporary file for Destination and puts it in place; the failure
+    // message, or "" on success. The temporary file is deleted in either case, and no hidden file
+    // stays beside the destination.
+    std::string Copy(const std::string& Destination, const std::string& Content = "converted")
     {
-        WriteFile(Temporary, "converted");
+        TTemporaryFile temporary = Placement.MakeTempFile(Destination);
+        EXPECT_GE(temporary.Handle(), 0) << Destination;
+        EXPECT_EQ(::write(temporary.Handle(), Content.data(), Content.size()), static_cast<ssize_t>(Content.size()));
+        EXPECT_EQ(temporary.File->Name().empty(), GetParam()) << "named only when unnamed files are refused";
+        std::string failure;
         try {
-            Placement.CopyToDestination(Temporary, Destination);
-            return "";
+            Placement.CopyToDestination(temporary, Destination);
         } catch (const EConvertError& e) {
-            return e.what();
+            failure = e.what();
         }
+        Placement.DeleteTemporaryFile(temporary);
+        EXPECT_EQ(Leftovers(ExtractFolder(Destination)), std::vector<std::string>{}) << Destination;
+        return failure;
     }
+
+    static std::string ExtractFolder(const std::string& Path) { return Path.substr(0, Path.rfind('/') + 1); }
 
     std::string Backup(const std::string& Source)
     {
+        std::string failure;
         try {
             Placement.BackupSourceFile(Source);
-            return "";
         } catch (const EConvertError& e) {
-            return e.what();
+            failure = e.what();
         }
+        EXPECT_EQ(Leftovers(ExtractFolder(Source)), std::vector<std::string>{}) << Source;
+        return failure;
     }
 
     void SetUp() override
     {
         std::filesystem::create_directory(Dir / "out");
         std::filesystem::create_directory(Dir / "data");
-        WriteFile(Temporary, "converted");
+        Placement.UnnamedFiles = GetParam();
         Options.Output = omDirectory;
         Options.OutputDirectory = Dir / "out";
         Options.OutputPrefix = "new_";
@@ -90,7 +117,6 @@ protected:
     }
 
     TempDir Dir;
-    std::string Temporary = Dir / "LMVtemp";
     TConvertOptions Options;
     TLogger Logger;
     std::deque<std::int32_t> Answers;
@@ -99,7 +125,7 @@ protected:
     TOutputPlacement Placement;
 };
 
-TEST_F(OutputPlacement, DestinationNamesOfTheThreeModes)
+TEST_P(OutputPlacement, DestinationNamesOfTheThreeModes)
 {
     Options.OutputDirectory = "/home/u/Out";
     EXPECT_EQ(Placement.DestinationFileName("/data/a.txt"), "/home/u/Out/a.txt");
@@ -116,7 +142,7 @@ TEST_F(OutputPlacement, DestinationNamesOfTheThreeModes)
     EXPECT_EQ(Placement.DestinationFileName("/data/a.txt"), "/data/a.txt");
 }
 
-TEST_F(OutputPlacement, AnUnknownOutputModeIsAPlainException)
+TEST_P(OutputPlacement, AnUnknownOutputModeIsAPlainException)
 {
     for (const std::int32_t output : {3, -1}) {
         Options.Output = output;
@@ -131,7 +157,7 @@ TEST_F(OutputPlacement, AnUnknownOutputModeIsAPlainException)
     }
 }
 
-TEST_F(OutputPlacement, CreatesEveryMissingLevelWithOneLogLine)
+TEST_P(OutputPlacement, CreatesEveryMissingLevelWithOneLogLine)
 {
     Options.OutputDirectory = Dir / "made/one/two/";
     Placement.CreateOutputDirectory();
@@ -139,7 +165,7 @@ TEST_F(OutputPlacement, CreatesEveryMissingLevelWithOneLogLine)
     EXPECT_EQ(Lines(Logger), std::vector<std::string>{"Created output directory: " + (Dir / "made/one/two/")});
 }
 
-TEST_F(OutputPlacement, AnOutputDirectoryThatCannotBeMadeIsAPlainException)
+TEST_P(OutputPlacement, AnOutputDirectoryThatCannotBeMadeIsAPlainException)
 {
     WriteFile(Dir / "file", "");
     Options.OutputDirectory = Dir / "file/sub";
@@ -154,21 +180,16 @@ TEST_F(OutputPlacement, AnOutputDirectoryThatCannotBeMadeIsAPlainException)
     EXPECT_TRUE(Lines(Logger).empty());
 }
 
-TEST_F(OutputPlacement, ANewDestinationIsWrittenWithoutQuestionOrLogLine)
+TEST_P(OutputPlacement, ANewDestinationIsWrittenWithoutQuestionOrLogLine)
 {
     EXPECT_EQ(Copy(Dir / "out/a.txt"), "");
     EXPECT_EQ(ReadFile(Dir / "out/a.txt"), "converted");
     EXPECT_TRUE(Asked.empty());
     EXPECT_TRUE(Lines(Logger).empty());
     EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{"a.txt"});
-    // On one file system the temporary file itself went into place: nothing is left to delete,
-    // and that is no warning.
-    EXPECT_FALSE(lmvtest::Exists(Temporary));
-    Placement.DeleteTemporaryFile(Temporary);
-    EXPECT_TRUE(Lines(Logger).empty());
 }
 
-TEST_F(OutputPlacement, YesAndNoDecideOneFileEach)
+TEST_P(OutputPlacement, YesAndNoDecideOneFileEach)
 {
     const std::string a = ExistingDestination("a.txt");
     const std::string b = ExistingDestination("b.txt");
@@ -188,7 +209,7 @@ TEST_F(OutputPlacement, YesAndNoDecideOneFileEach)
     EXPECT_EQ(AbortRequests, 0);
 }
 
-TEST_F(OutputPlacement, YesToAllIsRememberedForDestinationsOnly)
+TEST_P(OutputPlacement, YesToAllIsRememberedForDestinationsOnly)
 {
     Options.Output = omPrefix;
     const std::string a = ExistingDestination("a.txt");
@@ -214,7 +235,7 @@ TEST_F(OutputPlacement, YesToAllIsRememberedForDestinationsOnly)
     EXPECT_EQ(Placement.DestinationAnswer, 1);
 }
 
-TEST_F(OutputPlacement, NoToAllRefusesEveryLaterDestinationWithoutAsking)
+TEST_P(OutputPlacement, NoToAllRefusesEveryLaterDestinationWithoutAsking)
 {
     const std::string a = ExistingDestination("a.txt");
     const std::string b = ExistingDestination("b.txt");
@@ -231,7 +252,7 @@ TEST_F(OutputPlacement, NoToAllRefusesEveryLaterDestinationWithoutAsking)
     EXPECT_EQ(AbortRequests, 0);
 }
 
-TEST_F(OutputPlacement, CancelRefusesRequestsAnAbortAndAsksAgainNextTime)
+TEST_P(OutputPlacement, CancelRefusesRequestsAnAbortAndAsksAgainNextTime)
 {
     const std::string a = ExistingDestination("a.txt");
     const std::string b = ExistingDestination("b.txt");
@@ -246,7 +267,7 @@ TEST_F(OutputPlacement, CancelRefusesRequestsAnAbortAndAsksAgainNextTime)
     EXPECT_EQ(AbortRequests, 1);
 }
 
-TEST_F(OutputPlacement, AnAnswerTheQuestionDoesNotOfferOverwritesNothing)
+TEST_P(OutputPlacement, AnAnswerTheQuestionDoesNotOfferOverwritesNothing)
 {
     const std::string a = ExistingDestination("a.txt");
     Answers = {-1};
@@ -255,7 +276,7 @@ TEST_F(OutputPlacement, AnAnswerTheQuestionDoesNotOfferOverwritesNothing)
     EXPECT_EQ(AbortRequests, 0);
 }
 
-TEST_F(OutputPlacement, OverwritingTheSourceAsksNothing)
+TEST_P(OutputPlacement, OverwritingTheSourceAsksNothing)
 {
     Options.Output = omOverwrite;
     WriteFile(Dir / "data/a.txt", "source");
@@ -264,7 +285,7 @@ TEST_F(OutputPlacement, OverwritingTheSourceAsksNothing)
     EXPECT_TRUE(Asked.empty());
 }
 
-TEST_F(OutputPlacement, ADirectoryAsDestinationFailsTheCopyWithoutAQuestion)
+TEST_P(OutputPlacement, ADirectoryAsDestinationFailsTheCopyWithoutAQuestion)
 {
     std::filesystem::create_directory(Dir / "out/a.txt");
     EXPECT_EQ(Copy(Dir / "out/a.txt"), "Cannot copy temporary file to destination file");
@@ -272,7 +293,7 @@ TEST_F(OutputPlacement, ADirectoryAsDestinationFailsTheCopyWithoutAQuestion)
     EXPECT_TRUE(std::filesystem::is_directory(Dir / "out/a.txt"));
 }
 
-TEST_F(OutputPlacement, BackupIsACopyOfTheSourceUnderThePrefix)
+TEST_P(OutputPlacement, BackupIsACopyOfTheSourceUnderThePrefix)
 {
     Options.Output = omOverwrite;
     Options.BackupSrcFiles = true;
@@ -285,7 +306,7 @@ TEST_F(OutputPlacement, BackupIsACopyOfTheSourceUnderThePrefix)
     EXPECT_EQ(Lines(Logger), std::vector<std::string>{"Created backup file: " + (Dir / "data/bak_a.txt")});
 }
 
-TEST_F(OutputPlacement, BackupAnswersAreRememberedPerKind)
+TEST_P(OutputPlacement, BackupAnswersAreRememberedPerKind)
 {
     Options.Output = omOverwrite;
     Options.BackupSrcFiles = true;
@@ -319,7 +340,7 @@ TEST_F(OutputPlacement, BackupAnswersAreRememberedPerKind)
     EXPECT_EQ(Asked.back(), Question(e, "destination"));
 }
 
-TEST_F(OutputPlacement, AFailedBackupCopyFailsTheFile)
+TEST_P(OutputPlacement, AFailedBackupCopyFailsTheFile)
 {
     Options.Output = omOverwrite;
     Options.BackupSrcFiles = true;
@@ -331,16 +352,170 @@ TEST_F(OutputPlacement, AFailedBackupCopyFailsTheFile)
     EXPECT_TRUE(Lines(Logger).empty());
 }
 
-TEST_F(OutputPlacement, DeletingTheTemporaryFileWarnsWhenItFails)
+struct stat StatOf(const std::string& Path)
 {
-    Placement.DeleteTemporaryFile(Temporary);
-    EXPECT_FALSE(lmvtest::Exists(Temporary));
-    EXPECT_TRUE(Lines(Logger).empty());
+    struct stat st {};
+    EXPECT_EQ(::stat(Path.c_str(), &st), 0) << Path;
+    return st;
+}
 
-    Placement.DeleteTemporaryFile(Temporary);
-    EXPECT_EQ(Lines(Logger), std::vector<std::string>{"Warning: Cannot delete temporary file: " + Temporary});
+TEST_P(OutputPlacement, ANewFileGetsTheDefaultModeAReplacedOneKeepsOwnerAndBits)
+{
+    const mode_t mask = ::umask(027);
+    EXPECT_EQ(Copy(Dir / "out/new.txt"), "");
+    ::umask(mask);
+    EXPECT_EQ(StatOf(Dir / "out/new.txt").st_mode & 07777, 0640u);
+
+    const std::string old = ExistingDestination("old.txt");
+    ::chmod(old.c_str(), 0751);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(old.c_str(), 65534, 65534), 0);
+    }
+    Answers = {0};
+    EXPECT_EQ(Copy(old), "");
+    EXPECT_EQ(ReadFile(old), "converted");
+    EXPECT_EQ(StatOf(old).st_mode & 07777, 0751u);
+    if (root) {
+        EXPECT_EQ(StatOf(old).st_uid, 65534u);
+        EXPECT_EQ(StatOf(old).st_gid, 65534u);
+    }
+}
+
+TEST_P(OutputPlacement, ALinkedDestinationReplacesTheFileItNamesAndStays)
+{
+    Options.Output = omOverwrite;
+    std::filesystem::create_directory(Dir / "real");
+    WriteFile(Dir / "real/a.txt", "source");
+    ::chmod((Dir / "real/a.txt").c_str(), 0604);
+    std::filesystem::create_symlink("../real/a.txt", Dir / "data/a.txt");
+    EXPECT_EQ(Copy(Dir / "data/a.txt"), "");
+    EXPECT_TRUE(std::filesystem::is_symlink(Dir / "data/a.txt"));
+    EXPECT_EQ(ReadFile(Dir / "real/a.txt"), "converted");
+    EXPECT_EQ(StatOf(Dir / "real/a.txt").st_mode & 07777, 0604u);
+    EXPECT_EQ(Leftovers(Dir / "real"), std::vector<std::string>{});
+}
+
+// Read-only by its bits, whoever runs: root, whom access() lets write anything, included.
+TEST_P(OutputPlacement, AReadOnlyDestinationOrBackupIsLeftAlone)
+{
+    Options.Output = omOverwrite;
+    Options.BackupSrcFiles = true;
+    WriteFile(Dir / "data/a.txt", "source");
+    ::chmod((Dir / "data/a.txt").c_str(), 0444);
+    EXPECT_EQ(Copy(Dir / "data/a.txt"), "Cannot copy temporary file to destination file");
+    EXPECT_EQ(ReadFile(Dir / "data/a.txt"), "source");
+
+    WriteFile(Dir / "data/b.txt", "source b");
+    WriteFile(Dir / "data/bak_b.txt", "old backup");
+    ::chmod((Dir / "data/bak_b.txt").c_str(), 0444);
+    Answers = {0};
+    EXPECT_EQ(Backup(Dir / "data/b.txt"), "Cannot backup source file");
+    EXPECT_EQ(ReadFile(Dir / "data/bak_b.txt"), "old backup");
+    EXPECT_EQ(ListDir(Dir / "data"), (std::vector<std::string>{"a.txt", "b.txt", "bak_b.txt"}));
+}
+
+TEST_P(OutputPlacement, ABackupKeepsTheSourcesBitsOwnerAndTime)
+{
+    Options.Output = omOverwrite;
+    Options.BackupSrcFiles = true;
+    const std::string source = Dir / "data/a.txt";
+    WriteFile(source, "private text");
+    ::chmod(source.c_str(), 0600);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(source.c_str(), 65534, 65534), 0);
+    }
+    const struct timespec times[2] = {{1000000000, 0}, {1234567890, 123456789}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+    // Replacing an older backup gives it the source's attributes, not its own.
+    WriteFile(Dir / "data/bak_a.txt", "old backup");
+    ::chmod((Dir / "data/bak_a.txt").c_str(), 0666);
+    Answers = {0};
+
+    const mode_t mask = ::umask(0);
+    EXPECT_EQ(Backup(source), "");
+    ::umask(mask);
+    const struct stat backup = StatOf(Dir / "data/bak_a.txt");
+    EXPECT_EQ(ReadFile(Dir / "data/bak_a.txt"), "private text");
+    EXPECT_EQ(backup.st_mode & 07777, 0600u);
+    EXPECT_EQ(backup.st_mtim.tv_sec, 1234567890);
+    EXPECT_EQ(backup.st_mtim.tv_nsec, 123456789);
+    if (root) {
+        EXPECT_EQ(backup.st_uid, 65534u);
+        EXPECT_EQ(backup.st_gid, 65534u);
+    }
+}
+
+// The result is made where it lives: it gets the folder's group in a set-group-ID folder, and a
+// folder moved after its temporary file was made receives the result under its new name, while
+// a new folder at the old name receives nothing.
+TEST_P(OutputPlacement, TheResultStaysWithTheFolderItWasMadeIn)
+{
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((Dir / "out").c_str(), static_cast<uid_t>(-1), 65534), 0);
+        ASSERT_EQ(::chmod((Dir / "out").c_str(), 02775), 0);
+    }
+    TTemporaryFile temporary = Placement.MakeTempFile(Dir / "out/a.txt");
+    ASSERT_GE(temporary.Handle(), 0);
+    ASSERT_EQ(::write(temporary.Handle(), "converted", 9), 9);
+    std::filesystem::rename(Dir / "out", Dir / "moved");
+    std::filesystem::create_directory(Dir / "out");
+
+    Placement.CopyToDestination(temporary, Dir / "out/a.txt");
+    Placement.DeleteTemporaryFile(temporary);
+    EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{});
+    EXPECT_EQ(ListDir(Dir / "moved"), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(ReadFile(Dir / "moved/a.txt"), "converted");
+    if (::geteuid() == 0) {
+        EXPECT_EQ(StatOf(Dir / "moved/a.txt").st_gid, 65534u);
+    }
+}
+
+// A failed conversion leaves nothing: the temporary file goes, named or not.
+TEST_P(OutputPlacement, ADiscardedTemporaryFileLeavesNothing)
+{
+    const std::string a = ExistingDestination("a.txt");
+    for (const std::string& destination : {a, Dir / "out/b.txt"}) {
+        TTemporaryFile temporary = Placement.MakeTempFile(destination);
+        ASSERT_GE(temporary.Handle(), 0);
+        ASSERT_EQ(::write(temporary.Handle(), "half", 4), 4);
+        Placement.DeleteTemporaryFile(temporary);
+    }
+    EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(ReadFile(a), "old a.txt");
+    EXPECT_TRUE(Lines(Logger).empty());
+}
+
+// No folder for the temporary file: no file is made, and the conversion reports it.
+TEST_P(OutputPlacement, NoFolderNoTemporaryFile)
+{
+    const TTemporaryFile temporary = Placement.MakeTempFile(Dir / "missing/a.txt");
+    EXPECT_LT(temporary.Handle(), 0);
+    EXPECT_FALSE(lmvtest::Exists(Dir / "missing"));
+}
+
+TEST_P(OutputPlacement, DeletingTheTemporaryFileWarnsWhenItFails)
+{
+    TTemporaryFile temporary = Placement.MakeTempFile(Dir / "out/a.txt");
+    const std::string name = temporary.File->Name();
+    if (GetParam()) {
+        // An unnamed file has nothing to delete.
+        Placement.DeleteTemporaryFile(temporary);
+        EXPECT_TRUE(Lines(Logger).empty());
+        EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{});
+        return;
+    }
+    // Something that cannot be removed as a file took the hidden name.
+    ASSERT_EQ(::unlink(name.c_str()), 0);
+    std::filesystem::create_directories(name + "/inside");
+    Placement.DeleteTemporaryFile(temporary);
+    EXPECT_EQ(Lines(Logger), std::vector<std::string>{"Warning: Cannot delete temporary file: " + name});
     EXPECT_EQ(Logger.WarningCount, 1);
     EXPECT_EQ(Logger.ErrorCount, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(TemporaryFiles, OutputPlacement, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& Info) { return Info.param ? "Unnamed" : "Named"; });
 
 } // namespace

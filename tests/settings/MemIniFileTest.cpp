@@ -321,6 +321,24 @@ TEST(MemIniFile, FailedSavesThrowAndLeaveNothingBehind)
     EXPECT_THROW(noName.UpdateFile(), Exception);
 }
 
+// Read-only by its bits, also when root saves (the rename would get past it).
+TEST(MemIniFile, AReadOnlyFileIsNotReplaced)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    WriteFile(path, "[S]\r\nk=old\r\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    TMemIniFile ini(path);
+    ini.WriteString("S", "k", "new");
+    EXPECT_THROW(ini.UpdateFile(), Exception);
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=old\r\n");
+    EXPECT_EQ(lmvtest::ListDir(dir.Path()), std::vector<std::string>{"Settings.ini"});
+
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ini.UpdateFile();
+    EXPECT_EQ(ReadFile(path), "[S]\r\nk=new\r\n\r\n");
+}
+
 TEST(MemIniFile, FullDiskDuringSaveLeavesTheOldFileAsItWas)
 {
     TempDir dir;

@@ -44,6 +44,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using lmvtest::Exists;
@@ -444,6 +446,28 @@ TEST_F(StartupTest, AnUnwritableFileAsksAndNoClosesWithoutSaving)
     EXPECT_FALSE(Form->isVisible());
     EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
     EXPECT_EQ(lmvtest::ListDir(Dir / "config"), std::vector<std::string>{"Lumiva"});
+}
+
+// Read-only by its bits, also for root: the save does not get past it, the question comes.
+TEST_F(StartupTest, AReadOnlyFileAsksAndNoLeavesItAsItWas)
+{
+    std::filesystem::create_directories(Dir / "config/Lumiva");
+    WriteFile(SettingsFile, "[ConvertOptions]\r\nBufferSize=4096\r\n");
+    ASSERT_EQ(::chmod(SettingsFile.c_str(), 0444), 0);
+    Start();
+    Show();
+    Form->Edit1->setText(QStringLiteral("777"));
+    std::vector<TBox> boxes;
+    lmvtest::TModalDriver driver;
+    driver.WhenShown<QMessageBox>("save question", [&](QMessageBox* Box) {
+        boxes.push_back(Record(Box));
+        Box->button(QMessageBox::No)->click();
+    });
+    EXPECT_TRUE(Form->close());
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, ToDisplayText(SaveQuestion(SettingsFile)));
+    EXPECT_EQ(ReadFile(SettingsFile), "[ConvertOptions]\r\nBufferSize=4096\r\n");
 }
 
 TEST_F(StartupTest, YesRepeatsTheWholeSave)

@@ -60,6 +60,20 @@ TEST(PathParts, SplitAtTheLastSlash)
     EXPECT_EQ(GetLongFileName("/does/not/exist"), "/does/not/exist");
 }
 
+TEST(PathParts, TidyNamesLoseDotsAndDoubledSlashesButKeepDotDot)
+{
+    EXPECT_EQ(TidyFileName("./a.txt"), "a.txt");
+    EXPECT_EQ(TidyFileName("dir//a.txt"), "dir/a.txt");
+    EXPECT_EQ(TidyFileName("/x/./y.txt"), "/x/y.txt");
+    EXPECT_EQ(TidyFileName("//x/.//./y/"), "/x/y/");
+    EXPECT_EQ(TidyFileName("/x/."), "/x/");
+    EXPECT_EQ(TidyFileName("/x/../y/.hidden/..z"), "/x/../y/.hidden/..z");
+    EXPECT_EQ(TidyFileName("."), ".");
+    EXPECT_EQ(TidyFileName("/"), "/");
+    EXPECT_EQ(ExpandFileName("a.txt", "/w/"), "/w/a.txt");
+    EXPECT_EQ(ExpandFileName("/a.txt", "/w/"), "/a.txt");
+}
+
 TEST(CreateTempFile, MakesNewEmptyPrivateFiles)
 {
     lmvtest::TempDir dir;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "util/FolderHandle.h"
+
+#include <memory>
+#include <string>
+
+#include <sys/stat.h>
+
+// Where a file name lands: symbolic links followed to the file they finally name, in its open
+// folder.
+struct TLanding {
+    std::shared_ptr<TFolderHandle> Folder; // null: the folder cannot be opened
+    std::string Name;                // the name inside Folder
+    std::string Path;                // the full name, links followed
+    bool LookedUp = false;           // the name could be looked up (false for a name too long)
+    bool Exists = false;             // something (a file, a folder, ...) has that name
+    struct stat Old {};              // what has that name, when it exists
+};
+
+// The folders of one run. The last folder opened stays open for the next name, so that a run
+// into one folder looks it up once.
+class TFolderCache {
+public:
+    // The folder of a folder part (ExtractFilePath), open; null when it cannot be opened.
+    std::shared_ptr<TFolderHandle> Folder(const std::string& FolderPath);
+
+    // Finds where Path lands. False only when a link cannot be followed (a loop, an unreadable
+    // or empty link); a folder that cannot be opened or a name that cannot be looked up shows
+    // in the landing.
+    bool Locate(const std::string& Path, TLanding& Landing);
+
+private:
+    std::shared_ptr<TFolderHandle> Last;
+};
