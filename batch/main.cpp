@@ -118,6 +118,7 @@ int main(int argc, char** argv)
     std::future<void> Gone = Freed->get_future();
 
     auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions);
+    Thread->CheckOnly = Batch.CheckOnly;
     Thread->OnDone = [&Status](TConvertThread*, TConvertState State, TLogger& Logger) {
         if (!WriteOut(Logger.Lines.Text()))
             PrintError("Cannot write the log to standard output.");

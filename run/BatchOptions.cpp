@@ -144,6 +144,9 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             Specs.Utf32 = UtfChoice(Option, TakeValue(), false);
         } else if (Option == "--answer") {
             Answer = Choice(Option, TakeValue(), {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
+        } else if (Option == "--check") {
+            Flag();
+            CheckOnly = true;
         } else if (Option == "--list") {
             if (TakeValue().empty())
                 UsageError(Option, "Set text");
@@ -211,6 +214,9 @@ std::string TBatchOptions::HelpText()
            "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
            "                          no | no-to-all | cancel (default no)\n"
            "  --list FILE             take the file names from a list file, one per line\n"
+           "  --check                 check only: read every file through the same conversion\n"
+           "                          with the same options and log \"... OK\" or where it\n"
+           "                          fails; nothing is written, nothing is asked\n"
            "  --help                  this text\n"
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"

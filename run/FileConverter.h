@@ -17,8 +17,15 @@ public:
     // A new empty file in the system's temporary folder ("LMV" prefix).
     static std::string MakeTempFile();
     void ConvertFile(const std::string& SourceName, const std::string& TempName);
+    // The same conversion with its output discarded: it fails wherever ConvertFile would on the
+    // file's content, and writes nothing anywhere.
+    void CheckFile(const std::string& SourceName);
 
 private:
+    // Raises the failure of a conversion that stopped on the file's content at byte Offset,
+    // telling what and where when that can be found (EContentError).
+    [[noreturn]] void FailOnContent(int Fd, std::uint64_t Offset);
+
     TLumiva& Converter;
     std::string FromEncoding;
     std::string TargetEncoding;
