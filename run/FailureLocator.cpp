@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -98,17 +99,20 @@ bool TFailureLocator::DecodeUpTo(int Fd, std::uint64_t Offset)
 
 std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
 {
-    // One character per call, so that each gets its own offset; two where a decoder gives a pair
-    // at once.
+    // The decoder gets one byte more at a time and gives one character per call, so that an
+    // escape sequence is taken on its own and each character gets its own offset; room for two
+    // where a decoder gives a pair at once.
+    std::size_t Feed = 1;
     std::size_t Room = 4;
     for (;;) {
         if (!Fill(Fd, NoLimit))
             return std::nullopt;
         if (Held == 0)
             return std::string(); // the end of the file, and nothing wrong on the way
+        const std::size_t Given = std::min(Feed, Held);
         char Out[8];
         const char* InPtr = In.data();
-        std::size_t InLeft = Held;
+        std::size_t InLeft = Given;
         char* OutPtr = Out;
         std::size_t OutLeft = Room;
         const int Error = Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
@@ -118,8 +122,9 @@ std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
             Candidates.push_back({Code, Position, HeldOffset});
             Position.Advance(Code);
         }
-        if (InLeft != Held || Produced > 0) {
-            Consume(Held - InLeft);
+        if (InLeft != Given || Produced > 0) {
+            Consume(Given - InLeft);
+            Feed = 1;
             Room = 4;
             if (Candidates.size() >= MaxCandidates)
                 return std::string();
@@ -127,6 +132,10 @@ std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
         }
         if (Error == EILSEQ)
             return "Invalid byte sequence at " + PlaceText(Position, HeldOffset);
+        if (Error == EINVAL && Given < Held) {
+            ++Feed;
+            continue;
+        }
         if (Error == EINVAL && AtEnd)
             return "Incomplete character at the end of the file (offset " + std::to_string(HeldOffset) + ")";
         if (Error == E2BIG && Room == 4) {
