@@ -111,6 +111,8 @@ void TMainForm::ConnectHandlers()
 
     connect(FilesM1, &QAction::triggered, this, guarded([this] { FilesM1Click(); }));
     connect(ListM1, &QAction::triggered, this, guarded([this] { ListM1Click(); }));
+    connect(FilesM2, &QAction::triggered, this, guarded([this] { FilesM2Click(); }));
+    connect(ListM2, &QAction::triggered, this, guarded([this] { ListM2Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
     connect(SwapFromAndToM1, &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(DefaultM1, &QAction::triggered, this, guarded([this] { DefaultM1Click(); }));
@@ -355,6 +357,16 @@ void TMainForm::FilesM1Click()
 void TMainForm::ListM1Click()
 {
     Run->ConvertListedFiles();
+}
+
+void TMainForm::FilesM2Click()
+{
+    Run->ConvertSelectedFiles(true);
+}
+
+void TMainForm::ListM2Click()
+{
+    Run->ConvertListedFiles(true);
 }
 
 void TMainForm::WMDropFiles(const QList<QUrl>& Urls)

@@ -87,6 +87,9 @@ public:
     // Starting and finishing a run.
     void FilesM1Click();
     void ListM1Click();
+    // The same run that writes nothing.
+    void FilesM2Click();
+    void ListM2Click();
     void WMDropFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
 
@@ -157,6 +160,9 @@ public:
     QMenu* ConvertM1 = nullptr;
     QAction* FilesM1 = nullptr;
     QAction* ListM1 = nullptr;
+    QMenu* CheckM1 = nullptr;
+    QAction* FilesM2 = nullptr;
+    QAction* ListM2 = nullptr;
     QAction* ExitM1 = nullptr;
     QMenu* EditM1 = nullptr;
     QAction* SwapFromAndToM1 = nullptr;

@@ -52,6 +52,10 @@ void TMainFormBuilder::CreateMenu()
     Form.FileM1->addMenu(Form.ConvertM1);
     Form.FilesM1 = action(Form.ConvertM1, "FilesM1", "&Files...", QKeySequence(Qt::CTRL | Qt::Key_O));
     Form.ListM1 = action(Form.ConvertM1, "ListM1", "&List...", QKeySequence(Qt::CTRL | Qt::Key_L));
+    Form.CheckM1 = menu(Form.FileM1, "CheckM1", "C&heck");
+    Form.FileM1->addMenu(Form.CheckM1);
+    Form.FilesM2 = action(Form.CheckM1, "FilesM2", "&Files...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    Form.ListM2 = action(Form.CheckM1, "ListM2", "&List...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     Form.FileM1->addSeparator()->setObjectName(QStringLiteral("SeparatorM1"));
     Form.ExitM1 = action(Form.FileM1, "ExitM1", "E&xit");
     bar->addMenu(Form.FileM1);

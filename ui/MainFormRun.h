@@ -22,10 +22,11 @@ class TMainFormRun {
 public:
     TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog, TRunQuestions& Questions);
 
-    void ConvertSelectedFiles();
-    void ConvertListedFiles();
+    // CheckOnly: the same run, writing nothing and asking nothing before it starts.
+    void ConvertSelectedFiles(bool CheckOnly = false);
+    void ConvertListedFiles(bool CheckOnly = false);
     void ConvertDroppedFiles(const QList<QUrl>& Urls);
-    void ConvertFiles(const TStringList& Files);
+    void ConvertFiles(const TStringList& Files, bool CheckOnly = false);
 
     // The worker's and the progress dialog's events.
     void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);
