@@ -157,6 +157,21 @@ TEST_F(FailurePositionLimits, BufferTooSmallForACharacterBlamesNoByte)
     EXPECT_EQ(Failure.Where, "");
 }
 
+// A long way before the fault, counted in pieces, with a CR LF split between two of them.
+TEST_F(FailurePositionLimits, LinesAreCountedAcrossAFileLongerThanOnePiece)
+{
+    std::string Text = "xxxxx";
+    for (int i = 0; i < 5000; ++i)
+        Text += "line \xC3\xA9\r\n";
+    ASSERT_EQ(Text.substr(16383, 2), "\r\n");
+    Text += "ab\xFF";
+    for (const std::int32_t Size : {8, 1000, 65536, 1 << 20}) {
+        SCOPED_TRACE(Size);
+        const TPositionCase Case{"", "UTF-8", "UTF-16LE", 0, Text, 2, ""};
+        EXPECT_EQ(Run(Case, Size, false).Where, "Invalid byte sequence at line 5001, column 3 (offset 45007)");
+    }
+}
+
 // A check reads the file through the same conversion: it passes and fails with it, and nothing
 // is created or written anywhere in the folder, not even the temporary file that exists here.
 TEST_F(FailurePositionLimits, CheckPassesAndFailsWithTheConversionAndWritesNothing)
