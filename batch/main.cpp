@@ -119,6 +119,7 @@ int main(int argc, char** argv)
 
     auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, nullptr,
                                       Batch.Folders);
+    Thread->CheckOnly = Batch.CheckOnly;
     Thread->OnDone = [&Status](TConvertThread*, TConvertState State, TLogger& Logger) {
         if (!WriteOut(Logger.Lines.Text()))
             PrintError("Cannot write the log to standard output.");

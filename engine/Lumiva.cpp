@@ -1,5 +1,6 @@
 #include "engine/Lumiva.h"
 
+#include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
 #include <exception>
@@ -164,7 +165,7 @@ void TLumiva::Start(std::string FromCode, std::string ToCode, std::int32_t Trans
     }
 }
 
-void TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft)
+int TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft)
 {
     if (SkipSignature) {
         SkipSignature = false;
@@ -176,7 +177,11 @@ void TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBu
         }
     }
     // libiconv does not write through the input pointer; its C signature only lacks the const.
-    ConvertProc(Descriptor, const_cast<char**>(InBuf), InBytesLeft, OutBuf, OutBytesLeft);
+    errno = 0;
+    if (ConvertProc(Descriptor, const_cast<char**>(InBuf), InBytesLeft, OutBuf, OutBytesLeft) !=
+        static_cast<std::size_t>(-1))
+        return 0;
+    return errno != 0 ? errno : EILSEQ;
 }
 
 void TLumiva::Close()

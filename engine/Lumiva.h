@@ -32,8 +32,10 @@ public:
 
     // Opens a conversion; Translation 0, 1, 2 adds nothing, "//IGNORE", "//TRANSLIT".
     void Start(std::string FromCode, std::string ToCode, std::int32_t Translation);
-    // Converts as far as it can; InBuf null flushes the shift state. Reports nothing.
-    void Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft);
+    // Converts as far as it can; InBuf null flushes the shift state. Returns 0 when the call
+    // converted everything, else the library's errno: E2BIG (output full), EILSEQ (a byte sequence
+    // that is invalid or a character the target cannot hold), EINVAL (input ends inside a character).
+    int Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft);
     void Close();
 
     void GetNames(TStringList& Dest) const { Dest = Names; }

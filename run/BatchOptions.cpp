@@ -175,6 +175,9 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         } else if (Option == "--keep-time") {
             Flag();
             Folders.KeepTime = true;
+        } else if (Option == "--check") {
+            Flag();
+            CheckOnly = true;
         } else if (Option == "--list") {
             if (TakeValue().empty())
                 UsageError(Option, "Set text");
@@ -251,6 +254,9 @@ std::string TBatchOptions::HelpText()
            "  --all-files             also take files of a folder that are not text (by default\n"
            "                          one with a NUL byte in its first 8 KiB is skipped)\n"
            "  --keep-time             give each result its source's modification time\n"
+           "  --check                 check only: read every file through the same conversion\n"
+           "                          with the same options and log \"... OK\" or where it\n"
+           "                          fails; nothing is written, nothing is asked\n"
            "  --help                  this text\n"
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"

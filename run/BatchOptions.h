@@ -56,5 +56,6 @@ public:
     TFolderOptions Folders;
     std::int32_t Answer = 2; // the overwrite question's button index: No
     bool Help = false;
+    bool CheckOnly = false; // read every file through the conversion, write nothing
     std::vector<TSource> Sources;
 };

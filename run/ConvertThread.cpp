@@ -1,6 +1,7 @@
 #include "run/ConvertThread.h"
 
 #include "engine/UnicodeForms.h"
+#include "run/ContentError.h"
 #include "run/FileConverter.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
@@ -165,7 +166,7 @@ bool TConvertThread::Prepare()
     WorkingFolder = CurrentFolder();
     ResolveTargetEncoding();
     std::error_code Error;
-    if (Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
+    if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
         Placement.CreateOutputDirectory();
     if (!FolderRun.Expand(Files))
         return false;
@@ -191,6 +192,10 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
 {
     if (FolderRun.SkipsFile(Index, SourceFileName(Index))) {
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        return;
+    }
+    if (CheckOnly) {
+        CheckFile(Index, FileConverter);
         return;
     }
     try {
@@ -221,10 +226,33 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             Replaced.insert(FileIdentity(Destination));
         Logger->Add("... Succeeded");
     } catch (const EConvertError& E) {
-        Logger->AddError(E.what());
-        Logger->Add("... Failed");
+        LogFailure(E);
     }
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
+{
+    try {
+        const std::string Source = SourceFileName(Index);
+        Logger->Add("Check character encoding:");
+        Logger->Add("\t- Source file: " + Source);
+        // The per-file source encoding step (detection) goes here, before the file is read.
+        FileConverter.CheckFile(Source);
+        Logger->Add("... OK");
+    } catch (const EConvertError& E) {
+        LogFailure(E);
+    }
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+// The error line, what in the content stopped the file and where when that is known, the outcome.
+void TConvertThread::LogFailure(const EConvertError& E)
+{
+    Logger->AddError(E.what());
+    if (const auto* Content = dynamic_cast<const EContentError*>(&E))
+        Logger->Add("\t- " + Content->Where);
+    Logger->Add("... Failed");
 }
 
 // Device and inode, whatever name leads to the file; zeros when it cannot be found.

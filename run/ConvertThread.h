@@ -49,6 +49,9 @@ public:
     std::function<void(TConvertThread* Sender)> OnTerminate;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
+    // Set before Start: every file is read through the same conversion, and nothing is written
+    // (no output directory, temporary file, backup or overwrite question).
+    bool CheckOnly = false;
 
     // Starts the worker; later calls do nothing.
     void Start();
@@ -62,6 +65,8 @@ private:
     bool Prepare();
     bool Process();
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
+    void CheckFile(std::size_t Index, TFileConverter& FileConverter);
+    void LogFailure(const EConvertError& E);
     bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();

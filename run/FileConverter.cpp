@@ -1,6 +1,8 @@
 #include "run/FileConverter.h"
 
 #include "engine/Lumiva.h"
+#include "run/ContentError.h"
+#include "run/FailureLocator.h"
 #include "util/Mysysutils.h"
 
 #include <algorithm>
@@ -106,6 +108,25 @@ std::string TFileConverter::MakeTempFile()
     return name;
 }
 
+void TFileConverter::CheckFile(const std::string& SourceName)
+{
+    ConvertFile(SourceName, "/dev/null");
+}
+
+void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
+{
+    const char* const Message = "Cannot convert character encoding";
+    std::string Where;
+    try {
+        Where = TFailureLocator(Converter, FromEncoding, TargetEncoding, Translation).Describe(Fd, Offset);
+    } catch (const std::exception&) {
+        // Telling where is a courtesy; the failure itself stands.
+    }
+    if (Where.empty())
+        throw EConvertError(Message);
+    throw EContentError(Message, std::move(Where));
+}
+
 void TFileConverter::ConvertFile(const std::string& SourceName, const std::string& TempName)
 {
     Convert(SourceName, &TempName, -1);
@@ -175,7 +196,7 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
             // Consuming (also a dropped signature or dropped characters) or producing is progress;
             // a call that does neither would be repeated on the same bytes forever.
             if (inLeft == held && produced == 0)
-                throw EConvertError("Cannot convert character encoding");
+                FailOnContent(in.File.Get(), static_cast<std::uint64_t>(source.st_size) - remaining - held);
             callsWithoutInput = inLeft == held ? callsWithoutInput + 1 : 0;
             if (callsWithoutInput > MaxCallsWithoutInput)
                 throw EConvertError("Cannot convert character encoding");

@@ -21,9 +21,15 @@ public:
     // TempFile (no temporary file could be made) fails with "Cannot create temporary file" once
     // the source has opened, so that a missing source is still reported as such.
     void ConvertFile(const std::string& SourceName, int TempFile);
+    // The same conversion with its output discarded: it fails wherever ConvertFile would on the
+    // file's content, and writes nothing anywhere.
+    void CheckFile(const std::string& SourceName);
 
 private:
     void Convert(const std::string& SourceName, const std::string* TempName, int TempFile);
+    // Raises the failure of a conversion that stopped on the file's content at byte Offset,
+    // telling what and where when that can be found (EContentError).
+    [[noreturn]] void FailOnContent(int Fd, std::uint64_t Offset);
 
     TLumiva& Converter;
     std::string FromEncoding;

@@ -114,6 +114,9 @@ void TMainForm::ConnectHandlers()
     connect(FilesM1, &QAction::triggered, this, guarded([this] { FilesM1Click(); }));
     connect(ListM1, &QAction::triggered, this, guarded([this] { ListM1Click(); }));
     connect(FolderM1, &QAction::triggered, this, guarded([this] { FolderM1Click(); }));
+    connect(FilesM2, &QAction::triggered, this, guarded([this] { FilesM2Click(); }));
+    connect(ListM2, &QAction::triggered, this, guarded([this] { ListM2Click(); }));
+    connect(FolderM2, &QAction::triggered, this, guarded([this] { FolderM2Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
     connect(SwapFromAndToM1, &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(DefaultM1, &QAction::triggered, this, guarded([this] { DefaultM1Click(); }));
@@ -367,6 +370,21 @@ void TMainForm::ListM1Click()
 void TMainForm::FolderM1Click()
 {
     Run->ConvertSelectedFolder();
+}
+
+void TMainForm::FilesM2Click()
+{
+    Run->ConvertSelectedFiles(true);
+}
+
+void TMainForm::ListM2Click()
+{
+    Run->ConvertListedFiles(true);
+}
+
+void TMainForm::FolderM2Click()
+{
+    Run->ConvertSelectedFolder(true);
 }
 
 void TMainForm::WMDropFiles(const QList<QUrl>& Urls)

@@ -89,6 +89,10 @@ public:
     void FilesM1Click();
     void ListM1Click();
     void FolderM1Click();
+    // The same run that writes nothing.
+    void FilesM2Click();
+    void ListM2Click();
+    void FolderM2Click();
     void WMDropFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
 
@@ -165,6 +169,10 @@ public:
     QAction* FilesM1 = nullptr;
     QAction* ListM1 = nullptr;
     QAction* FolderM1 = nullptr;
+    QMenu* CheckM1 = nullptr;
+    QAction* FilesM2 = nullptr;
+    QAction* ListM2 = nullptr;
+    QAction* FolderM2 = nullptr;
     QAction* ExitM1 = nullptr;
     QMenu* EditM1 = nullptr;
     QAction* SwapFromAndToM1 = nullptr;

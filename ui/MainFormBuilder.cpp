@@ -53,8 +53,11 @@ void TMainFormBuilder::CreateMenu()
     Form.FilesM1 = action(Form.ConvertM1, "FilesM1", "&Files...", QKeySequence(Qt::CTRL | Qt::Key_O));
     Form.ListM1 = action(Form.ConvertM1, "ListM1", "&List...", QKeySequence(Qt::CTRL | Qt::Key_L));
     Form.FolderM1 = action(Form.ConvertM1, "FolderM1", "F&older...", QKeySequence(Qt::CTRL | Qt::Key_D));
-    // File > Check (CheckM1) gets the same item after its List...: FolderM2, "F&older...",
-    // Ctrl+Shift+D, choosing through TMainFormRun::SelectFolder.
+    Form.CheckM1 = menu(Form.FileM1, "CheckM1", "C&heck");
+    Form.FileM1->addMenu(Form.CheckM1);
+    Form.FilesM2 = action(Form.CheckM1, "FilesM2", "&Files...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    Form.ListM2 = action(Form.CheckM1, "ListM2", "&List...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    Form.FolderM2 = action(Form.CheckM1, "FolderM2", "F&older...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
     Form.FileM1->addSeparator()->setObjectName(QStringLiteral("SeparatorM1"));
     Form.ExitM1 = action(Form.FileM1, "ExitM1", "E&xit");
     bar->addMenu(Form.FileM1);

@@ -19,16 +19,16 @@ TMainFormRun::TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog&
 {
 }
 
-void TMainFormRun::ConvertSelectedFiles()
+void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
 {
     TStringList files;
     std::string fileName;
     if (!Form.DialogList.Execute(0, fileName, &files))
         return;
-    ConvertFiles(files);
+    ConvertFiles(files, CheckOnly);
 }
 
-void TMainFormRun::ConvertListedFiles()
+void TMainFormRun::ConvertListedFiles(bool CheckOnly)
 {
     std::string fileName;
     if (!Form.DialogList.Execute(1, fileName))
@@ -40,7 +40,7 @@ void TMainFormRun::ConvertListedFiles()
     for (const std::string& line : lines)
         if (!line.empty())
             files.Add(line);
-    ConvertFiles(files);
+    ConvertFiles(files, CheckOnly);
 }
 
 bool TMainFormRun::SelectFolder(TStringList& Files)
@@ -53,11 +53,11 @@ bool TMainFormRun::SelectFolder(TStringList& Files)
     return true;
 }
 
-void TMainFormRun::ConvertSelectedFolder()
+void TMainFormRun::ConvertSelectedFolder(bool CheckOnly)
 {
     TStringList files;
     if (SelectFolder(files))
-        ConvertFiles(files);
+        ConvertFiles(files, CheckOnly);
 }
 
 void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
@@ -76,10 +76,10 @@ void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
     ConvertFiles(files);
 }
 
-void TMainFormRun::ConvertFiles(const TStringList& Files)
+void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
 {
     Form.GetControls();
-    if (Form.ConvertOptions.Output == omOverwrite &&
+    if (!CheckOnly && Form.ConvertOptions.Output == omOverwrite &&
         ShowMessageBox("The program overwrites source files.\r\n\r\nContinue?",
                        MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDYES)
         return;
@@ -87,6 +87,7 @@ void TMainFormRun::ConvertFiles(const TStringList& Files)
     Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
                                             Form.OptionsDialog->ConvertSpecs, Questions, &Form,
                                             Form.OptionsDialog->FolderOptions);
+    Form.ConvertThread->CheckOnly = CheckOnly;
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
     Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
@@ -103,7 +104,7 @@ void TMainFormRun::ConvertFiles(const TStringList& Files)
     };
 
     try {
-        ProgressDialog.setWindowTitle(QStringLiteral("Convert"));
+        ProgressDialog.setWindowTitle(CheckOnly ? QStringLiteral("Check") : QStringLiteral("Convert"));
         ProgressDialog.SetMessage("");
         ProgressDialog.SetButtonCaption("Cancel");
         ProgressDialog.SetPosition(0);

@@ -22,13 +22,14 @@ class TMainFormRun {
 public:
     TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog, TRunQuestions& Questions);
 
-    void ConvertSelectedFiles();
-    void ConvertListedFiles();
-    void ConvertSelectedFolder();
+    // CheckOnly: the same run, writing nothing and asking nothing before it starts.
+    void ConvertSelectedFiles(bool CheckOnly = false);
+    void ConvertListedFiles(bool CheckOnly = false);
+    void ConvertSelectedFolder(bool CheckOnly = false);
     // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
     bool SelectFolder(TStringList& Files);
     void ConvertDroppedFiles(const QList<QUrl>& Urls);
-    void ConvertFiles(const TStringList& Files);
+    void ConvertFiles(const TStringList& Files, bool CheckOnly = false);
 
     // The worker's and the progress dialog's events.
     void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);

@@ -44,7 +44,7 @@ TEST(BatchOptions, EveryOptionReachesItsField)
     const TBatchOptions Batch =
         Parsed({"--from", "ISO-8859-1", "--to=UTF-32", "--translation", "Transliterate", "--buffer-size", "17",
                 "--prefix", "new_", "--backup-prefix", "bak_", "--utf8", "2", "--utf16", "3", "--utf32=4",
-                "--answer", "yes-to-all", "x", "--list", "l.txt", "--", "--y"});
+                "--answer", "yes-to-all", "--check", "x", "--list", "l.txt", "--", "--y"});
     EXPECT_EQ(Batch.Options.FromEncoding, "ISO-8859-1");
     EXPECT_EQ(Batch.Options.ToEncoding, "UTF-32");
     EXPECT_EQ(Batch.Options.Translation, trTransliterate);
@@ -55,6 +55,7 @@ TEST(BatchOptions, EveryOptionReachesItsField)
     EXPECT_EQ(Batch.Options.BackupPrefix, "bak_");
     EXPECT_EQ(Batch.Specs, (TConvertSpecs{2, 3, 4}));
     EXPECT_EQ(Batch.Answer, 1);
+    EXPECT_TRUE(Batch.CheckOnly);
     ASSERT_EQ(Batch.Sources.size(), 3u);
     EXPECT_EQ(Batch.Sources[0].Name, "x");
     EXPECT_TRUE(Batch.Sources[1].IsList);
@@ -194,7 +195,7 @@ TEST(BatchOptions, HelpNamesEveryOptionAndExitStatus)
     const std::string Help = TBatchOptions::HelpText();
     for (const char* Option : {"--from", "--to", "--translation", "--buffer-size", "--output-dir", "--prefix",
                                "--overwrite", "--backup-prefix", "--no-backup", "--utf8", "--utf16", "--utf32",
-                               "--answer", "--list", "--help", "  64  "})
+                               "--answer", "--list", "--check", "--help", "  64  "})
         EXPECT_NE(Help.find(Option), std::string::npos) << Option;
 }
 

@@ -2,6 +2,7 @@
 
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
+#include "tests/common/TreeSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -104,7 +105,8 @@ TEST_F(BatchTwinTest, FileErrorsExitOne)
     const std::string A = Source("a.txt", "ok"), B = Source("b.txt", "bad \xFF");
     const TProcessOutcome R = Run({"--output-dir", Out(), A, B, Dir / "missing.txt"});
     EXPECT_EQ(R.Status, 1);
-    EXPECT_NE(R.Out.find(FileLog(B, Out("b.txt"), "[Error] Cannot convert character encoding") + "... Failed\r\n"),
+    EXPECT_NE(R.Out.find(FileLog(B, Out("b.txt"), "[Error] Cannot convert character encoding") +
+                         "\t- Invalid byte sequence at line 1, column 5 (offset 4)\r\n... Failed\r\n"),
               std::string::npos)
         << R.Out;
     EXPECT_NE(R.Out.find("[Error] Cannot open source file\r\n"), std::string::npos) << R.Out;
@@ -185,6 +187,36 @@ TEST_F(BatchTwinTest, BadUsageIsOneLineAndSixtyFour)
         EXPECT_EQ(R.Out, "");
     }
     EXPECT_FALSE(Exists(Dir / "Desktop"));
+}
+
+// --check: the same run with the same options, read through and logged, nothing written. The
+// default output folder on the desktop and an existing backup are left alone (every output mode
+// is the run's business: ConvertThreadCheckTest).
+TEST_F(BatchTwinTest, CheckLogsEachFileWritesNothingAndExitsAsTheRunWould)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt", "ok\n\xE2\x82");
+    WriteFile(Dir / "Backup - a.txt", "old");
+    const auto Before = lmvtest::TreeSnapshot(Dir.Path());
+    for (const std::vector<std::string>& Mode : std::vector<std::vector<std::string>>{
+             {}, {"--overwrite", "--answer", "yes-to-all"}}) {
+        std::vector<std::string> Args{"--check", "--to", "ISO-8859-1"};
+        Args.insert(Args.end(), Mode.begin(), Mode.end());
+        std::vector<std::string> CleanArgs = Args;
+        CleanArgs.push_back(A);
+        const TProcessOutcome Clean = Run(CleanArgs);
+        EXPECT_EQ(Clean.Status, 0) << Clean.Out;
+        EXPECT_EQ(Clean.Out, "Check character encoding:\r\n\t- Source file: " + A +
+                                 "\r\n... OK\r\nCompleted - 0 errors, 0 warnings\r\n");
+        Args.push_back(B);
+        const TProcessOutcome Failed = Run(Args);
+        EXPECT_EQ(Failed.Status, 1);
+        EXPECT_EQ(Failed.Out, "Check character encoding:\r\n\t- Source file: " + B +
+                                  "\r\n[Error] Cannot convert character encoding\r\n"
+                                  "\t- Incomplete character at the end of the file (offset 3)\r\n"
+                                  "... Failed\r\nCompleted - 1 errors, 0 warnings\r\n");
+        EXPECT_EQ(Failed.Err, "");
+        EXPECT_EQ(lmvtest::TreeSnapshot(Dir.Path()), Before);
+    }
 }
 
 TEST_F(BatchTwinTest, HelpGoesToStandardOutput)

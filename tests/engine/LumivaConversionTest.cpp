@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -152,6 +153,26 @@ TEST_F(LumivaConversion, FlushForwardsNoInputAndEndsTheShiftState)
     ASSERT_GE(written.size(), 8u);
     EXPECT_EQ(written.substr(0, 3), "\x1B$B");
     EXPECT_EQ(written.substr(written.size() - 3), "\x1B(B");
+}
+
+TEST_F(LumivaConversion, EachCallTellsWhatStoppedIt)
+{
+    Engine->Start("UTF-8", "ISO-8859-1", 0);
+    const TConverted whole = Convert("a\xC3\xA9");
+    EXPECT_EQ(whole.Error, 0);
+    EXPECT_EQ(whole.Consumed, 3u);
+    // Invalid input and a character the target cannot hold read alike; the caller tells them apart.
+    for (const std::string& In : {std::string("a\xFF" "b"), std::string("a\xE2\x82\xAC")}) {
+        const TConverted stopped = Convert(In);
+        EXPECT_EQ(stopped.Error, EILSEQ);
+        EXPECT_EQ(stopped.Consumed, 1u);
+    }
+    const TConverted cut = Convert("a\xC3");
+    EXPECT_EQ(cut.Error, EINVAL);
+    EXPECT_EQ(cut.Consumed, 1u);
+    const TConverted full = Convert("abc", 2);
+    EXPECT_EQ(full.Error, E2BIG);
+    EXPECT_EQ(full.Consumed, 2u);
 }
 
 TEST_F(LumivaConversion, TranslationsBecomeTargetSuffixes)

@@ -490,6 +490,7 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
             std::string Name;
             std::string Text;
             bool Valid;
+            std::string Where = {}; // the line after the error
         };
         std::vector<TCase> cases;
         const std::string tail = bad.Valid + Ascii(bad.Encoding, 2 * in + 4);
@@ -497,8 +498,12 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
             for (std::size_t back = 0; back <= bad.Invalid.size() + unit && back <= boundary; back += unit) {
                 const std::string lead = Ascii(bad.Encoding, boundary - back);
                 const std::string id = std::to_string(boundary) + "-" + std::to_string(back);
-                cases.push_back({"invalid" + id + ".txt", lead + bad.Invalid + tail, false});
-                cases.push_back({"cut" + id + ".txt", bad.Valid + lead + bad.Truncated, false});
+                cases.push_back({"invalid" + id + ".txt", lead + bad.Invalid + tail, false,
+                                 "\t- Invalid byte sequence at line 1, column " + std::to_string(lead.size() / unit + 1) +
+                                     " (offset " + std::to_string(lead.size()) + ")"});
+                cases.push_back({"cut" + id + ".txt", bad.Valid + lead + bad.Truncated, false,
+                                 "\t- Incomplete character at the end of the file (offset " +
+                                     std::to_string(bad.Valid.size() + lead.size()) + ")"});
                 cases.push_back({"valid" + id + ".txt", lead + bad.Valid + tail, true});
             }
         }
@@ -523,7 +528,7 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
             } else {
                 EXPECT_TRUE(entry.Failed) << cases[i].Name << "\n" << outcome.Describe();
                 EXPECT_EQ(entry.Errors, TNames{ConvertError}) << cases[i].Name;
-                EXPECT_EQ(entry.Notes, TNames{}) << cases[i].Name;
+                EXPECT_EQ(entry.Notes, TNames{cases[i].Where}) << cases[i].Name;
             }
             EXPECT_EQ(entry.Warnings, TNames{}) << cases[i].Name;
         }

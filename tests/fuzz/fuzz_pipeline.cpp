@@ -7,6 +7,7 @@
 // signature; the rest is the file.
 
 #include "engine/Lumiva.h"
+#include "run/ContentError.h"
 #include "run/ConvertError.h"
 #include "run/FileConverter.h"
 #include "tests/common/IconvOnce.h"
@@ -148,8 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const std::string temporary = TFileConverter::MakeTempFile();
     TFileConverter converter(*Engine, pair.From, pair.To, translation, bufferSize, signature);
     std::optional<std::string> error;
+    std::string where;
     try {
         converter.ConvertFile(source, temporary);
+    } catch (const EContentError& e) {
+        error = e.what();
+        where = e.Where;
     } catch (const EConvertError& e) {
         error = e.what();
     }
@@ -173,6 +178,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     if (*error != "Cannot convert character encoding")
         Fail(error->c_str(), pair, translation, bufferSize);
+    // What stopped the file lies inside it, and a text that converts has nothing to blame.
+    if (!where.empty()) {
+        const std::size_t at = where.rfind("(offset ");
+        if (at == std::string::npos || std::strtoull(where.c_str() + at + 8, nullptr, 10) >= text.size())
+            Fail(("offset outside the file: " + where).c_str(), pair, translation, bufferSize);
+        if (reference)
+            Fail(("blamed the content of a text that iconv converts: " + where).c_str(), pair, translation,
+                 bufferSize);
+    }
     // A buffer too small for one character (or for what transliteration makes of it) fails.
     // The C library's JIS X 0213 decoders stall wherever an output buffer (the pipeline's or one
     // of its own steps') ends inside a pair of characters; the pipeline then fails the file.

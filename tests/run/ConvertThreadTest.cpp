@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "tests/common/TestSupport.h"
+#include "tests/common/TreeSnapshot.h"
 #include "util/MessageBoxFlags.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -309,7 +311,7 @@ TEST_F(ConvertThreadTest, FailingMiddleFileIsLoggedAndTheLoopGoesOn)
     EXPECT_EQ(Run.Log, Concat({{"Created output directory: " + Options.OutputDirectory},
                                FileLines(A, Output("a.txt"), "... Succeeded"),
                                FileLines(B, Output("b.txt"), "[Error] Cannot convert character encoding"),
-                               {"... Failed"},
+                               {"\t- Invalid byte sequence at line 1, column 3 (offset 2)", "... Failed"},
                                FileLines(C, Output("c.txt"), "... Succeeded"),
                                {"Completed - 1 errors, 0 warnings"}}));
     EXPECT_EQ(Run.ErrorCount, 1);
@@ -651,6 +653,67 @@ TEST_F(ConvertThreadOverwriteTest, RefusedBackupLeavesTheSourceAlone)
     EXPECT_EQ(ReadFile(B), Text);
     EXPECT_EQ(ReadFile(Dir / "bak_a.txt"), "old");
     EXPECT_EQ(Run.Log.back(), "Completed - 2 errors, 0 warnings");
+}
+
+class ConvertThreadCheckTest : public ConvertThreadOverwriteTest {
+protected:
+    static std::vector<std::string> CheckLines(const std::string& Src, std::vector<std::string> Outcome)
+    {
+        return Concat({{"Check character encoding:", "\t- Source file: " + Src}, Outcome});
+    }
+};
+
+// The run with every output mode's options, where converting would create the output folder,
+// temporary files and backups and ask before replacing: the check leaves the folder exactly as
+// it was (nothing created, removed, written or touched), asks nothing, and logs each file once.
+TEST_F(ConvertThreadCheckTest, WritesNothingAndAsksNothingInEveryOutputMode)
+{
+    Options.ToEncoding = "ISO-8859-1";
+    const std::string Good = Source("good.txt"), Invalid = Source("invalid.txt", BadUtf8);
+    const std::string Unwritable = Source("unwritable.txt", "fine\n\xE2\x82\xAC\n");
+    WriteFile(Dir / "p_good.txt", "old");
+    WriteFile(Dir / "bak_good.txt", "old");
+    const auto Mode = [this](TOutputMode Kind, bool Backup, bool ExistingOutput) {
+        Options.Output = Kind;
+        Options.OutputPrefix = "p_";
+        Options.BackupSrcFiles = Backup;
+        Options.BackupPrefix = "bak_";
+        if (ExistingOutput) {
+            ::mkdir(Options.OutputDirectory.c_str(), 0700);
+            WriteFile(Output("good.txt"), "old");
+        }
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> Modes = {
+        {"new output directory", [&] { Mode(omDirectory, false, false); }},
+        {"existing output", [&] { Mode(omDirectory, false, true); }},
+        {"prefix", [&] { Mode(omPrefix, false, false); }},
+        {"overwrite with backup", [&] { Mode(omOverwrite, true, false); }},
+        {"overwrite", [&] { Mode(omOverwrite, false, false); }},
+    };
+    for (const auto& [Name, Prepare] : Modes) {
+        SCOPED_TRACE(Name);
+        Prepare();
+        const auto Before = lmvtest::TreeSnapshot(Dir.Path());
+        // A file named twice is read twice: nothing was replaced in between.
+        THooks Hooks;
+        Hooks.BeforeStart = [](TConvertThread* Thread) { Thread->CheckOnly = true; };
+        const TRun Run = RunFiles({Good, Invalid, Unwritable, Good}, Hooks);
+        EXPECT_EQ(lmvtest::TreeSnapshot(Dir.Path()), Before);
+        EXPECT_TRUE(Questions.Asked.empty());
+        EXPECT_EQ(Run.State, csCompleted);
+        EXPECT_EQ(Run.ProgressCalls(), 4);
+        const std::string Error = "[Error] Cannot convert character encoding";
+        EXPECT_EQ(Run.Log,
+                  Concat({CheckLines(Good, {"... OK"}),
+                          CheckLines(Invalid, {Error, "\t- Invalid byte sequence at line 1, column 3 (offset 2)",
+                                               "... Failed"}),
+                          CheckLines(Unwritable,
+                                     {Error,
+                                      "\t- Character U+20AC cannot be written in ISO-8859-1, at line 2, column 1 (offset 5)",
+                                      "... Failed"}),
+                          CheckLines(Good, {"... OK"}), {"Completed - 2 errors, 0 warnings"}}));
+        EXPECT_EQ(Run.ErrorCount, 2);
+    }
 }
 
 } // namespace

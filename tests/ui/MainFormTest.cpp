@@ -170,6 +170,8 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsAndShortcuts)
     const std::vector<TItem> items = {
         {Form->FilesM1, "FilesM1", "&Files...", "Ctrl+O"},
         {Form->ListM1, "ListM1", "&List...", "Ctrl+L"},
+        {Form->FilesM2, "FilesM2", "&Files...", "Ctrl+Shift+O"},
+        {Form->ListM2, "ListM2", "&List...", "Ctrl+Shift+L"},
         {Form->ExitM1, "ExitM1", "E&xit", ""},
         {Form->SwapFromAndToM1, "SwapFromAndToM1", "&Swap From and To", "Ctrl+W"},
         {Form->DefaultM1, "DefaultM1", "&Default...", ""},
@@ -193,11 +195,18 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsAndShortcuts)
             << item.Name;
     }
     const std::vector<std::pair<QMenu*, const char*>> menus = {
-        {Form->FileM1, "&File"},   {Form->ConvertM1, "&Convert"}, {Form->EditM1, "&Edit"},
+        {Form->FileM1, "&File"},   {Form->ConvertM1, "&Convert"}, {Form->CheckM1, "C&heck"}, {Form->EditM1, "&Edit"},
         {Form->ViewM1, "&View"},   {Form->ToolsM1, "&Tools"},     {Form->CopyEncodingNamesM1, "&Copy Encoding Names"},
         {Form->HelpM1, "&Help"}};
     for (const auto& [menu, caption] : menus)
         EXPECT_EQ(menu->title(), QString::fromLatin1(caption));
+    const QList<QAction*> file = Form->FileM1->actions();
+    ASSERT_EQ(file.size(), 4);
+    EXPECT_EQ(file[0], Form->ConvertM1->menuAction());
+    EXPECT_EQ(file[1], Form->CheckM1->menuAction());
+    EXPECT_TRUE(file[2]->isSeparator());
+    EXPECT_EQ(file[3], Form->ExitM1);
+    EXPECT_EQ(Form->CheckM1->actions(), (QList<QAction*>{Form->FilesM2, Form->ListM2}));
     for (QAction* item : {Form->ToolbarM1, Form->StatusBarM1, Form->LastPositionM1, Form->TopmostM1})
         EXPECT_TRUE(item->isCheckable());
     EXPECT_TRUE(Form->ToolbarM1->isChecked());

@@ -1,4 +1,5 @@
 #include "tests/common/TestSupport.h"
+#include "tests/common/TreeSnapshot.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/MainForm.h"
 #include "ui/OptionsDialog.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -209,6 +211,54 @@ TEST_F(RunFromWindowTest, OverwritingSourcesAsksFirst)
     EXPECT_EQ(lmvtest::ReadFile(Dir / "Backup - s.txt"), "source\n");
     EXPECT_NE(lmvtest::ReadFile(Dir / "s.txt"), "source\n");
     EXPECT_EQ(Dialogs.Shown[1].Title, "Files");
+}
+
+// File > Check: the same run with the same options; nothing is written and nothing is asked
+// before or during it, and its end is reported as a conversion's.
+TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
+{
+    const std::string Src = Dir / "src";
+    std::filesystem::create_directory(Src);
+    lmvtest::WriteFile(Src + "/a.txt", "hello\n");
+    lmvtest::WriteFile(Src + "/b.txt", "bad \xFF\n");
+    lmvtest::WriteFile(Src + "/Backup - a.txt", "old");
+    lmvtest::WriteFile(Src + "/list.txt", Src + "/a.txt\n" + Src + "/b.txt\n");
+    Form->Edit11->setText(Q(Src + "/out"));
+    const auto Before = lmvtest::TreeSnapshot(Src);
+
+    // Files (Ctrl+Shift+O), over the sources with backups: not even the question before the run.
+    Form->RadioButton13->setChecked(true);
+    Dialogs.Answers = {{Src + "/a.txt", Src + "/b.txt"}, {Dir / "check.log"}};
+    TModalScript driver;
+    driver.Box(QMessageBox::Yes);
+    QTest::keyClick(Form->ComboBox1, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("There are 1 errors and 0 warnings.\n\nSave the log?")});
+    EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Check"));
+    EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
+    EXPECT_EQ(Form->ConvertThread, nullptr);
+    EXPECT_EQ(Form->StatusText(), "Done");
+    EXPECT_EQ(lmvtest::TreeSnapshot(Src), Before);
+    EXPECT_EQ(lmvtest::ReadFile(Dir / "check.log"),
+              "Check character encoding:\r\n\t- Source file: " + Src + "/a.txt\r\n... OK\r\n"
+              "Check character encoding:\r\n\t- Source file: " + Src + "/b.txt\r\n"
+              "[Error] Cannot convert character encoding\r\n"
+              "\t- Invalid byte sequence at line 1, column 5 (offset 4)\r\n... Failed\r\n"
+              "Completed - 1 errors, 0 warnings\r\n");
+
+    // List, into an output folder that does not exist: it is not created.
+    Form->RadioButton11->setChecked(true);
+    Dialogs.Answers = {{Src + "/list.txt"}};
+    driver.Box(QMessageBox::No);
+    Form->ListM2->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ASSERT_EQ(Dialogs.Shown.size(), 3u);
+    EXPECT_EQ(Dialogs.Shown[0].Title, "Files");
+    EXPECT_EQ(Dialogs.Shown[2].Title, "List");
+    EXPECT_EQ(Form->StatusText(), "Done");
+    EXPECT_EQ(lmvtest::TreeSnapshot(Src), Before);
 }
 
 TEST_F(RunFromWindowTest, AnInvalidOptionStopsTheRunBeforeItStarts)
