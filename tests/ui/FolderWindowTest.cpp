@@ -132,6 +132,22 @@ TEST_F(FolderWindowTest, FolderCommandConvertsTheChosenTreeAndRemembersTheFolder
     EXPECT_EQ(Form->DialogList.InitialDir, Dir / "tree");
 }
 
+TEST_F(FolderWindowTest, CheckFolderCommandReadsTheTreeAndWritesNothing)
+{
+    File("tree/a.txt");
+    File("tree/sub/b.txt");
+    Dialogs.Answers = {Dir / "tree", ""};
+
+    TModalScript driver;
+    QTest::keyClick(Form.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(Form->StatusText() == "Done", 20000);
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].Title, "Folder");
+    EXPECT_FALSE(Exists(Dir / "out"));
+}
+
 TEST_F(FolderWindowTest, ADroppedFolderExpandsBesideADroppedFile)
 {
     const std::string a = File("drop/a.txt");

@@ -170,8 +170,10 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsAndShortcuts)
     const std::vector<TItem> items = {
         {Form->FilesM1, "FilesM1", "&Files...", "Ctrl+O"},
         {Form->ListM1, "ListM1", "&List...", "Ctrl+L"},
+        {Form->FolderM1, "FolderM1", "F&older...", "Ctrl+D"},
         {Form->FilesM2, "FilesM2", "&Files...", "Ctrl+Shift+O"},
         {Form->ListM2, "ListM2", "&List...", "Ctrl+Shift+L"},
+        {Form->FolderM2, "FolderM2", "F&older...", "Ctrl+Shift+D"},
         {Form->ExitM1, "ExitM1", "E&xit", ""},
         {Form->SwapFromAndToM1, "SwapFromAndToM1", "&Swap From and To", "Ctrl+W"},
         {Form->DefaultM1, "DefaultM1", "&Default...", ""},
@@ -206,7 +208,7 @@ TEST_F(MainFormTest, MenuItemsHaveTheirCaptionsAndShortcuts)
     EXPECT_EQ(file[1], Form->CheckM1->menuAction());
     EXPECT_TRUE(file[2]->isSeparator());
     EXPECT_EQ(file[3], Form->ExitM1);
-    EXPECT_EQ(Form->CheckM1->actions(), (QList<QAction*>{Form->FilesM2, Form->ListM2}));
+    EXPECT_EQ(Form->CheckM1->actions(), (QList<QAction*>{Form->FilesM2, Form->ListM2, Form->FolderM2}));
     for (QAction* item : {Form->ToolbarM1, Form->StatusBarM1, Form->LastPositionM1, Form->TopmostM1})
         EXPECT_TRUE(item->isCheckable());
     EXPECT_TRUE(Form->ToolbarM1->isChecked());
