@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
 case "${1:-build}" in
   build) ;;
-  test) packages+=(libgtest-dev libgmock-dev locales) ;;
+  test) packages+=(libgtest-dev libgmock-dev locales python3) ;;
   bench) packages+=(libbenchmark-dev icu-devtools recode time locales) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
