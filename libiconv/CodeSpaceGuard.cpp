@@ -75,8 +75,11 @@ std::size_t TCodeSpaceGuard::FindFirst(const unsigned char* Data, std::size_t Si
             const unsigned char c = Data[i];
             if (c < 0xF4 || c > 0xFD)
                 continue;
+            const std::size_t length = Length(Data + i, Size - i);
+            if (length < Utf8Length(c) && i + length == Size)
+                return Size; // cut off: the C library reports it incomplete
             // F4 leads U+100000 to U+10FFFF too: its second byte tells.
-            if (c > 0xF4 || (i + 1 < Size && Data[i + 1] >= 0x90 && Data[i + 1] <= 0xBF))
+            if (c > 0xF4 || (Data[i + 1] >= 0x90 && Data[i + 1] <= 0xBF))
                 return i;
         }
         return Size;

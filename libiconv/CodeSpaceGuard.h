@@ -14,7 +14,8 @@ public:
     void Learn(const char* FromCode) noexcept;
     bool Active() const noexcept { return Form != TForm::None; }
     // Where the first such sequence in Data starts; Size when there is none. A sequence cut off
-    // by the end of Data counts once its bytes so far cannot start a character.
+    // by the end of Data does not count yet: the C library reports it incomplete, and the
+    // caller comes back with the rest.
     std::size_t FindFirst(const unsigned char* Data, std::size_t Size) const noexcept;
     // The length of the sequence at the start of Data, at most Size.
     std::size_t Length(const unsigned char* Data, std::size_t Size) const noexcept;

@@ -209,6 +209,22 @@ TEST_F(LibraryFaults, ValuesAboveU10FFFFAreInvalidInEverySourceForm)
     }
 }
 
+// A sequence cut off by the end of the file is incomplete, whatever it would have become: the
+// file fails, with Ignore too, as for any other cut-off sequence. Cut off by the end of a buffer
+// it is taken whole from the next one.
+TEST_F(LibraryFaults, ASequenceAboveU10FFFFCutOffByTheEndIsIncomplete)
+{
+    for (const std::string cut : {"\xE3\x82", "\xFC\xA5", "\xF4\x90"}) {
+        const std::string text = "ab\xA5" "cd" + cut;
+        for (const std::int32_t size : {16, 65536})
+            EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, 1).Error, ConvertError) << size;
+    }
+    const std::string text = std::string(5, 'a') + "\xFC\x80\x80\x80\x80\x80" + std::string(100, 'b');
+    const std::string expected = *lmvtest::IconvOnce("UTF-8", "UTF-16LE", std::string(5, 'a') + std::string(100, 'b'));
+    for (std::int32_t size = 16; size < 40; ++size)
+        EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, 1).Output, expected) << size;
+}
+
 // "café €" to ASCII with Transliterate gives "cafe EUR" whatever the caller's locale, and the
 // caller's locale (what System Information reports) stays as it was.
 TEST_F(LibraryFaults, TransliterationDoesNotFollowTheCallersLocale)
