@@ -3,6 +3,7 @@
 #include "settings/OptionRules.h"
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
+#include "util/Version.h"
 
 namespace {
 
@@ -109,6 +110,12 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         if (Option == "--help") {
             Flag();
             Help = true;
+        } else if (Option == "--version") {
+            Flag();
+            Version = true;
+        } else if (Option == "--list-encodings") {
+            Flag();
+            ListEncodings = true;
         } else if (Option == "--from") {
             Options.FromEncoding = TakeValue();
         } else if (Option == "--to") {
@@ -152,7 +159,7 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             throw EUsageError("unknown option " + Option);
         }
     }
-    if (!Help && Sources.empty())
+    if (!Help && !Version && !ListEncodings && Sources.empty())
         throw EUsageError("no file given");
 }
 
@@ -186,6 +193,11 @@ std::string TBatchOptions::ReportText(const std::string& Message)
     return Message;
 }
 
+std::string TBatchOptions::VersionText()
+{
+    return std::string("lumiva-batch (Lumiva) ") + LumivaVersion() + "\n";
+}
+
 std::string TBatchOptions::HelpText()
 {
     return "Usage: lumiva-batch [OPTIONS] FILE...\n"
@@ -211,6 +223,8 @@ std::string TBatchOptions::HelpText()
            "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
            "                          no | no-to-all | cancel (default no)\n"
            "  --list FILE             take the file names from a list file, one per line\n"
+           "  --list-encodings        print every encoding name, one per line, and stop\n"
+           "  --version               print the version and stop\n"
            "  --help                  this text\n"
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"

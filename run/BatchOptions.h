@@ -46,6 +46,8 @@ public:
     TStringList FileList() const;
 
     static std::string HelpText();
+    // "lumiva-batch (Lumiva) <version>" on a line.
+    static std::string VersionText();
     // A message as the standard error report shows it: a full stop added after a last
     // character that sorts after it.
     static std::string ReportText(const std::string& Message);
@@ -54,5 +56,7 @@ public:
     TConvertSpecs Specs;
     std::int32_t Answer = 2; // the overwrite question's button index: No
     bool Help = false;
+    bool Version = false;
+    bool ListEncodings = false; // print the encoding names, one per line
     std::vector<TSource> Sources;
 };

@@ -32,6 +32,8 @@ int RunLumiva(int argc, char** argv, const TStartupHooks& Hooks)
     TApplication application(argc, argv);
     TApplication::setApplicationName(QStringLiteral("Lumiva"));
     TApplication::setApplicationDisplayName(QStringLiteral("Lumiva"));
+    // The desktop entry's name: the desktop matches the window to its menu entry and icon.
+    TApplication::setDesktopFileName(QStringLiteral("io.github.lumiva.Lumiva"));
     TApplication::setWindowIcon(ApplicationIcon());
 
     QStringList parameters = TApplication::arguments();

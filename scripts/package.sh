@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the Debian package: a Release tree in build/package (Debian's hardening flags, installed
+# under /usr), then CPack writes dist/lumiva_<version>_amd64.deb. LUMIVA_PACKAGE_BUILD_DIR chooses
+# another build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=$(realpath -m "${LUMIVA_PACKAGE_BUILD_DIR:-build/package}")
+scripts/deps.sh package
+
+export CFLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+export CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+export LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DLUMIVA_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+mkdir -p dist
+staging=$(mktemp -d)
+trap 'rm -rf "$staging"' EXIT
+(cd "$build" && cpack -G DEB -B "$staging" >/dev/null)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+package=lumiva_${version}_$(dpkg --print-architecture).deb
+mv "$staging/$package" dist/
+echo "$root/dist/$package"
