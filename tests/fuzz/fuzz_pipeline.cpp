@@ -75,10 +75,20 @@ std::optional<std::string> OneShot(const std::string& From, const std::string& T
     if (cd == reinterpret_cast<iconv_t>(-1))
         std::abort();
     ::iconv_close(cd);
-    // The C library transliterates such a value (and fails on it without "IGNORE" anyway).
-    if (Translation == 2 && BeyondUnicode(From, Text))
+    if (!BeyondUnicode(From, Text))
+        return lmvtest::IconvOnce(From, To, Text, Translation);
+    // The C library takes such a value for a character (transliterates it, or writes it in UTF-8);
+    // the conversion library fails on it, or drops it with "IGNORE".
+    if (Translation != 1)
         return std::nullopt;
-    return lmvtest::IconvOnce(From, To, Text, Translation);
+    const std::optional<std::string> codes = lmvtest::IconvOnce(From, "UCS-4BE", Text, 1);
+    if (!codes)
+        return std::nullopt;
+    std::string characters;
+    for (std::size_t i = 0; i + 4 <= codes->size(); i += 4)
+        if (static_cast<unsigned char>((*codes)[i]) == 0 && static_cast<unsigned char>((*codes)[i + 1]) <= 0x10)
+            characters.append(*codes, i, 4);
+    return lmvtest::IconvOnce("UCS-4BE", To, characters, 1);
 }
 
 std::string ReadAll(const std::string& Name)
