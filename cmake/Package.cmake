@@ -16,15 +16,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Lumiva developers")
 set(CPACK_PACKAGE_CONTACT "The Lumiva developers <lumiva@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "convert text files between character encodings in batches")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "convert text files between character encodings in batches
- Lumiva converts text files from one character encoding to another, many files
- in one run, with every encoding that the C library's iconv knows. Characters
- the target cannot hold stop the file, are dropped or are transliterated;
- results go to an output folder, beside each source, or over the source after
- an optional backup. A failed conversion never touches its destination.
- .
- The package holds the window program lumiva and its command-line twin
- lumiva-batch.")
+set(CPACK_PACKAGE_DESCRIPTION "Lumiva converts text files from one character encoding to another, many files
+in one run, with every encoding that the C library's iconv knows. Characters
+the target cannot hold stop the file, are dropped or are transliterated;
+results go to an output folder, beside each source, or over the source after
+an optional backup. A failed conversion never touches its destination.
+
+The package holds the window program lumiva and its command-line twin
+lumiva-batch.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/lumiva/lumiva)

@@ -34,6 +34,7 @@ bool TSystemConversion::Open(const char* ToCode, const char* FromCode, bool Igno
 {
     Close();
     Ignore = IgnoreAsked;
+    Guard = TCodeSpaceGuard();
     UsePairs = TPairDecoder::Needed(FromCode);
     if (UsePairs) {
         if (!Pairs.Open(ToCode, FromCode, Ignore))
