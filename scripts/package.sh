@@ -9,14 +9,13 @@ build=$(realpath -m "${LUMIVA_PACKAGE_BUILD_DIR:-build/package}")
 scripts/deps.sh package
 
 # Debian's hardening flags, all of them (bindnow too), given on every configure so that a build
-# folder from an earlier run takes them as well. -fno-ident: no compiler version in a .comment
-# section, which the strip leaves.
+# folder from an earlier run takes them as well.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cppflags=$(dpkg-buildflags --get CPPFLAGS)
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DLUMIVA_BUILD_TESTS=OFF \
-  -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags -fno-ident" \
-  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags -fno-ident" \
+  -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags" \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags" \
   -DCMAKE_EXE_LINKER_FLAGS="$ldflags" -DCMAKE_SHARED_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
