@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using lmvtest::TProcessOutcome;
 
-TProcessOutcome Run(const std::vector<std::string>& Argv)
+TProcessOutcome Launch(const std::vector<std::string>& Argv)
 {
     return lmvtest::RunProcess(Argv, lmvtest::Environment({"DESTDIR"}, {}));
 }
@@ -46,23 +46,23 @@ TEST(PackageTest, SLOW_BuildsWithItsContentsDependenciesAndNoLintianError)
 {
     const std::string version = ProjectVersion();
     ASSERT_FALSE(version.empty());
-    const TProcessOutcome built = Run({lmvtest::SourceDir() + "/scripts/package.sh"});
+    const TProcessOutcome built = Launch({lmvtest::SourceDir() + "/scripts/package.sh"});
     ASSERT_EQ(built.Status, 0) << built.Out << built.Err;
     const std::string package = lmvtest::SourceDir() + "/dist/lumiva_" + version + "_amd64.deb";
     ASSERT_EQ(Lines(built.Out).back(), package);
     ASSERT_TRUE(fs::is_regular_file(package));
 
-    const TProcessOutcome fields = Run({"/usr/bin/dpkg-deb", "--field", package, "Package", "Version", "Architecture",
+    const TProcessOutcome fields = Launch({"/usr/bin/dpkg-deb", "--field", package, "Package", "Version", "Architecture",
                                         "Depends", "Section"});
     ASSERT_EQ(fields.Status, 0) << fields.Err;
-    for (const std::string& field : {"Package: lumiva\n", "Version: " + version + "\n", std::string("Architecture: amd64\n"),
-                                     std::string("Section: utils\n")})
+    for (const std::string& field : {std::string("Package: lumiva\n"), "Version: " + version + "\n",
+                                     std::string("Architecture: amd64\n"), std::string("Section: utils\n")})
         EXPECT_NE(fields.Out.find(field), std::string::npos) << field << "\n" << fields.Out;
     // Worked out by dpkg-shlibdeps: versioned, and Qt's widgets among them.
     for (const char* dependency : {"libc6 (>= ", "libqt6widgets6 (>= ", "libqt6core6 (>= "})
         EXPECT_NE(fields.Out.find(dependency), std::string::npos) << dependency << "\n" << fields.Out;
 
-    const TProcessOutcome contents = Run({"/usr/bin/dpkg-deb", "--contents", package});
+    const TProcessOutcome contents = Launch({"/usr/bin/dpkg-deb", "--contents", package});
     ASSERT_EQ(contents.Status, 0) << contents.Err;
     const std::string id = "io.github.lumiva.Lumiva";
     for (const std::string& path :
@@ -83,7 +83,7 @@ TEST(PackageTest, SLOW_BuildsWithItsContentsDependenciesAndNoLintianError)
             << line;
 
     // Errors fail; what remains (warnings, information) is listed in the test's output.
-    const TProcessOutcome lintian = Run({"/usr/bin/lintian", "--info", "--display-info", package});
+    const TProcessOutcome lintian = Launch({"/usr/bin/lintian", "--info", "--display-info", package});
     std::string remaining;
     for (const std::string& line : Lines(lintian.Out)) {
         EXPECT_NE(line.rfind("E: ", 0), 0u) << line;
