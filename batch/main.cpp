@@ -90,6 +90,8 @@ int main(int argc, char** argv)
     }
     if (Batch.Help)
         return WriteOut(TBatchOptions::HelpText()) ? ExitCompleted : ExitWithProblems;
+    if (Batch.Version)
+        return WriteOut(TBatchOptions::VersionText()) ? ExitCompleted : ExitWithProblems;
 
     std::unique_ptr<TLumiva> Engine;
     try {
@@ -97,6 +99,12 @@ int main(int argc, char** argv)
     } catch (const std::exception& E) {
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
+    }
+    if (Batch.ListEncodings) {
+        std::string Lines;
+        for (const std::string& Name : Engine->NameList())
+            Lines += Name + "\n";
+        return WriteOut(Lines) ? ExitCompleted : ExitWithProblems;
     }
     try {
         Batch.CheckEncodings(Engine->NameList());

@@ -30,6 +30,5 @@ install(CODE [[
   endforeach()
 ]])
 
-install(FILES ${CMAKE_SOURCE_DIR}/data/lumiva.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/ui/images/lumiva.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME lumiva.svg)
+# The desktop entry, icon, metadata, manual pages and completion.
+include(${CMAKE_CURRENT_LIST_DIR}/DesktopFiles.cmake)

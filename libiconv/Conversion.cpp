@@ -1,4 +1,5 @@
 #include "libiconv/Exports.h"
+#include "libiconv/SystemConversion.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -13,9 +14,9 @@ void* const InvalidDescriptor = reinterpret_cast<void*>(static_cast<std::uintptr
 const std::size_t Failure = static_cast<std::size_t>(-1);
 
 struct TDescriptor {
-    iconv_t Handle;
+    lmviconv::TSystemConversion System;
     // The target asked for "IGNORE": see libiconv() for why that needs a loop here.
-    bool Ignore;
+    bool Ignore = false;
 };
 
 bool IsSeparator(char c) noexcept
@@ -71,13 +72,16 @@ LUMIVA_ICONV_EXPORT void* libiconv_open(const char* tocode, const char* fromcode
         errno = EINVAL;
         return InvalidDescriptor;
     }
-    const iconv_t handle = iconv_open(tocode, fromcode);
-    if (handle == reinterpret_cast<iconv_t>(-1))
-        return InvalidDescriptor;
-    auto* descriptor = new (std::nothrow) TDescriptor{handle, HasIgnoreSuffix(tocode)};
+    auto* descriptor = new (std::nothrow) TDescriptor;
     if (descriptor == nullptr) {
-        iconv_close(handle);
         errno = ENOMEM;
+        return InvalidDescriptor;
+    }
+    descriptor->Ignore = HasIgnoreSuffix(tocode);
+    if (!descriptor->System.Open(tocode, fromcode, descriptor->Ignore)) {
+        const int error = errno;
+        delete descriptor;
+        errno = error;
         return InvalidDescriptor;
     }
     return descriptor;
@@ -96,14 +100,14 @@ LUMIVA_ICONV_EXPORT std::size_t libiconv(void* cd, char** inbuf, std::size_t* in
     TDescriptor* descriptor = FromHandle(cd);
     if (descriptor == nullptr)
         return Failure;
-    std::size_t result = iconv(descriptor->Handle, inbuf, inbytesleft, outbuf, outbytesleft);
+    std::size_t result = descriptor->System.Convert(inbuf, inbytesleft, outbuf, outbytesleft);
     if (!descriptor->Ignore || inbuf == nullptr || *inbuf == nullptr || inbytesleft == nullptr)
         return result;
     bool skipped = false;
     while (result == Failure && errno == EILSEQ && *inbytesleft > 0) {
         skipped = true;
         const char* const before = *inbuf;
-        result = iconv(descriptor->Handle, inbuf, inbytesleft, outbuf, outbytesleft);
+        result = descriptor->System.Convert(inbuf, inbytesleft, outbuf, outbytesleft);
         if (result == Failure && errno == EILSEQ && *inbuf == before)
             break; // stuck: nothing more to gain
     }
@@ -121,7 +125,7 @@ LUMIVA_ICONV_EXPORT int libiconv_close(void* cd)
     TDescriptor* descriptor = FromHandle(cd);
     if (descriptor == nullptr)
         return -1;
-    const int result = iconv_close(descriptor->Handle);
+    const int result = descriptor->System.Close();
     delete descriptor;
     return result;
 }

@@ -4,6 +4,7 @@
 #include "settings/OptionRules.h"
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
+#include "util/Version.h"
 
 #include <algorithm>
 
@@ -125,6 +126,12 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         if (Option == "--help") {
             Flag();
             Help = true;
+        } else if (Option == "--version") {
+            Flag();
+            Version = true;
+        } else if (Option == "--list-encodings") {
+            Flag();
+            ListEncodings = true;
         } else if (Option == "--from") {
             Options.FromEncoding = TakeValue();
         } else if (Option == "--to") {
@@ -186,7 +193,7 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             throw EUsageError("unknown option " + Option);
         }
     }
-    if (!Help && Sources.empty())
+    if (!Help && !Version && !ListEncodings && Sources.empty())
         throw EUsageError("no file given");
 }
 
@@ -218,6 +225,11 @@ std::string TBatchOptions::ReportText(const std::string& Message)
     if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.')
         return Message + ".";
     return Message;
+}
+
+std::string TBatchOptions::VersionText()
+{
+    return std::string("lumiva-batch (Lumiva) ") + LumivaVersion() + "\n";
 }
 
 std::string TBatchOptions::HelpText()
@@ -257,6 +269,8 @@ std::string TBatchOptions::HelpText()
            "  --check                 check only: read every file through the same conversion\n"
            "                          with the same options and log \"... OK\" or where it\n"
            "                          fails; nothing is written, nothing is asked\n"
+           "  --list-encodings        print every encoding name, one per line, and stop\n"
+           "  --version               print the version and stop\n"
            "  --help                  this text\n"
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"

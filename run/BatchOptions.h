@@ -47,6 +47,8 @@ public:
     TStringList FileList() const;
 
     static std::string HelpText();
+    // "lumiva-batch (Lumiva) <version>" on a line.
+    static std::string VersionText();
     // A message as the standard error report shows it: a full stop added after a last
     // character that sorts after it.
     static std::string ReportText(const std::string& Message);
@@ -57,5 +59,7 @@ public:
     std::int32_t Answer = 2; // the overwrite question's button index: No
     bool Help = false;
     bool CheckOnly = false; // read every file through the conversion, write nothing
+    bool Version = false;
+    bool ListEncodings = false; // print the encoding names, one per line
     std::vector<TSource> Sources;
 };

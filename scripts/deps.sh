@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing for the given purpose: build, test or bench.
+# Installs the Debian packages that are missing for the given purpose: build, test, bench, package...
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man)
 case "${1:-build}" in
   build) ;;
-  test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace) ;;
+  test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace python3 desktop-file-utils appstream man-db bash-completion) ;;
+  package) packages+=(dpkg-dev file lintian) ;;
   bench) packages+=(libbenchmark-dev icu-devtools recode time locales) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
-  *) echo "usage: $0 build|test|bench|screenshot|fuzz" >&2; exit 64 ;;
+  *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
 esac
 
 missing=()

@@ -32,6 +32,8 @@ int RunLumiva(int argc, char** argv, const TStartupHooks& Hooks)
     TApplication application(argc, argv);
     // No display name: Qt would append it to the title of every window.
     TApplication::setApplicationName(QStringLiteral("Lumiva"));
+    // The desktop entry's name: the desktop matches the window to its menu entry and icon.
+    TApplication::setDesktopFileName(QStringLiteral("io.github.lumiva.Lumiva"));
     TApplication::setWindowIcon(ApplicationIcon());
 
     QStringList parameters = TApplication::arguments();

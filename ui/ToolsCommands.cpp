@@ -10,6 +10,7 @@
 #include "util/CodePage.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
+#include "util/Version.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -60,7 +61,8 @@ void TToolsCommands::About()
     TMessageDialog dialog;
     dialog.Title = "About";
     dialog.Message = "Lumiva\r\n\r\nConverts text files between character encodings, in batches.\r\n\r\n"
-                     "Conversions by the C library's iconv.";
+                     "Conversions by the C library's iconv.\r\nVersion " +
+                     std::string(LumivaVersion());
     dialog.Buttons.Add("OK");
     dialog.DefaultButton = 0;
     dialog.CancelButton = 0;

@@ -130,6 +130,9 @@ TEST(BatchOptions, MalformedCommandLines)
     EXPECT_EQ(UsageMessage({"-x", "a"}), "unknown option -x");
     EXPECT_EQ(UsageMessage({"--overwrite=yes", "a"}), "--overwrite: takes no value");
     EXPECT_EQ(UsageMessage({"--help"}), "(none)");
+    EXPECT_EQ(UsageMessage({"--version"}), "(none)");
+    EXPECT_EQ(UsageMessage({"--list-encodings"}), "(none)");
+    EXPECT_EQ(UsageMessage({"--version=2"}), "--version: takes no value");
     EXPECT_EQ(UsageMessage({"-"}), "(none)"); // a file named "-"
 }
 
@@ -195,7 +198,7 @@ TEST(BatchOptions, HelpNamesEveryOptionAndExitStatus)
     const std::string Help = TBatchOptions::HelpText();
     for (const char* Option : {"--from", "--to", "--translation", "--buffer-size", "--output-dir", "--prefix",
                                "--overwrite", "--backup-prefix", "--no-backup", "--utf8", "--utf16", "--utf32",
-                               "--answer", "--list", "--check", "--help", "  64  "})
+                               "--answer", "--list", "--check", "--list-encodings", "--version", "--help", "  64  "})
         EXPECT_NE(Help.find(Option), std::string::npos) << Option;
 }
 

@@ -17,6 +17,7 @@
 #include "ui/ProgressDialog.h"
 #include "ui/Startup.h"
 #include "util/CodePage.h"
+#include "util/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -774,6 +776,28 @@ TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
         EXPECT_EQ(boxes[1].Text,
                   QStringLiteral("ANSI code-page indentifier: 65001\nOEM code-page indentifier: 65001"));
     }
+}
+
+TEST_F(StartupTest, AboutEndsWithTheVersion)
+{
+    Start();
+    Show();
+    QString title;
+    QString text;
+    lmvtest::TModalDriver driver;
+    driver.When<QDialog>("About", [&](QDialog* Window) {
+        title = Window->windowTitle();
+        if (auto* message = Window->findChild<QLabel*>(QStringLiteral("Message")))
+            text = message->text();
+        Window->findChild<QPushButton*>(QStringLiteral("Button0"))->click();
+    });
+    Form->AboutM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(title, QStringLiteral("About"));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 2) << text.toStdString();
+    EXPECT_EQ(lines.first(), QStringLiteral("Lumiva"));
+    EXPECT_EQ(lines.last(), QStringLiteral("Version ") + QString::fromLatin1(LumivaVersion()));
 }
 
 TEST_F(StartupTest, HelpNamesTheDocumentBesideTheExecutableAndCancelOpensNothing)

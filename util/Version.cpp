@@ -1,0 +1,6 @@
+#include "util/Version.h"
+
+const char* LumivaVersion() noexcept
+{
+    return LUMIVA_VERSION;
+}
