@@ -2,6 +2,8 @@
 
 #include "engine/UnicodeForms.h"
 #include "run/FileConverter.h"
+#include "run/SourceDetection.h"
+#include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
@@ -11,7 +13,9 @@
 #include <QObject>
 #include <QThread>
 
+#include <clocale>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
@@ -169,6 +173,10 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
+    if (IsAutoDetect(Options.FromEncoding)) {
+        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
+        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
+    }
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (CheckAbort())
             break;
@@ -189,20 +197,35 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         // backup would then hold that text instead of the original.
         if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
             throw EConvertError("Source file already converted in this run: " + Source);
+        std::string Detected;
+        std::optional<TFileConverter> DetectedConverter;
+        if (Detection) {
+            Detected = Detection->Detect(Source, *Logger);
+            DetectedConverter.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize,
+                                      Signature);
+        }
+        TFileConverter& Pipeline = DetectedConverter ? *DetectedConverter : FileConverter;
         const std::string Temporary = TFileConverter::MakeTempFile();
+        bool Unchanged = false;
         try {
-            FileConverter.ConvertFile(Source, Temporary);
-            if (Options.Output == omOverwrite && Options.BackupSrcFiles)
-                Placement.BackupSourceFile(Source);
-            Placement.CopyToDestination(Temporary, Destination);
+            Pipeline.ConvertFile(Source, Temporary);
+            // Over the source, a file that would come out the same is left alone: no backup, and
+            // its time stays.
+            Unchanged = Detection && Options.Output == omOverwrite &&
+                        Detection->AlreadyInTarget(Detected, Options.ToEncoding, TargetEncoding, Source, Temporary);
+            if (!Unchanged) {
+                if (Options.Output == omOverwrite && Options.BackupSrcFiles)
+                    Placement.BackupSourceFile(Source);
+                Placement.CopyToDestination(Temporary, Destination);
+            }
         } catch (...) {
             Placement.DeleteTemporaryFile(Temporary);
             throw;
         }
         Placement.DeleteTemporaryFile(Temporary);
-        if (Options.Output == omOverwrite)
+        if (Options.Output == omOverwrite && !Unchanged)
             Replaced.insert(FileIdentity(Destination));
-        Logger->Add("... Succeeded");
+        Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
     } catch (const EConvertError& E) {
         Logger->AddError(E.what());
         Logger->Add("... Failed");

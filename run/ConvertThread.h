@@ -19,6 +19,7 @@
 class QObject;
 class TFileConverter;
 class TLumiva;
+class TSourceDetection;
 
 enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
 
@@ -84,6 +85,8 @@ private:
     TConvertState State = csCanceled;
     std::unique_ptr<TLogger> Logger;
     TOutputPlacement Placement;
+    // Set for the run when From is "Auto-detect".
+    std::unique_ptr<TSourceDetection> Detection;
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
