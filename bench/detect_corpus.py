@@ -109,8 +109,8 @@ def excerpt(paragraphs, start, codec, size):
     return text + "\n"
 
 
-def build_corpus(folder):
-    rng = random.Random(11)
+def build_corpus(folder, seed):
+    rng = random.Random(seed)
     items = []  # (path, original text or None for binary, family, size)
     counter = 0
 
@@ -274,12 +274,13 @@ def main():
     parser.add_argument("--only-ours", action="store_true", help="skip the reference detectors")
     parser.add_argument("--misses", action="store_true", help="list the wrong answers of each detector")
     parser.add_argument("--keep", help="build the corpus in this folder and keep it")
+    parser.add_argument("--seed", type=int, default=11, help="choice of excerpts (default 11)")
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory(prefix="lumiva-detect-") as scratch:
         folder = args.keep or scratch
         os.makedirs(folder, exist_ok=True)
-        items = build_corpus(folder)
+        items = build_corpus(folder, args.seed)
         detectors = [("Lumiva", lambda: run_ours(args.probe, items, "C.UTF-8"))]
         if not args.only_ours:
             detectors += [

@@ -1,9 +1,11 @@
 // Prints one line per file named on the command line: the detected encoding, or "-" for a
 // refusal. The file names come from standard input, one a line, when none are given.
+// LUMIVA_PROBE_LOCALE names the locale whose language breaks ties (default: the locale's own).
 #include "detect/EncodingDetector.h"
 #include "engine/Lumiva.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -11,7 +13,8 @@ int main(int argc, char** argv)
 {
     const char* locale = std::setlocale(LC_ALL, "");
     TLumiva engine;
-    TEncodingDetector detector(engine, locale != nullptr ? locale : "");
+    const char* tieLocale = std::getenv("LUMIVA_PROBE_LOCALE");
+    TEncodingDetector detector(engine, tieLocale != nullptr ? tieLocale : locale != nullptr ? locale : "");
     auto detectOne = [&](const std::string& name) {
         std::string answer;
         try {

@@ -35,6 +35,7 @@ const std::vector<std::vector<std::string>>& LookAlikeGroups()
         {"WINDOWS-1250", "CP852", "ISO-8859-2"},
         {"ISO-8859-2", "WINDOWS-1252"},
         {"WINDOWS-1253", "ISO-8859-7"},
+        {"CP850", "CP852"},
     };
     return groups;
 }
@@ -88,13 +89,16 @@ std::string WindowsName(std::string_view LibraryName)
 
 std::vector<std::string> WithLookAlikes(const std::string& Name)
 {
+    // Look-alikes of look-alikes too: a text in CP852 may be proposed as WINDOWS-1252.
     std::vector<std::string> names{Name};
-    for (const auto& group : LookAlikeGroups()) {
-        if (std::none_of(group.begin(), group.end(), [&](const std::string& n) { return SameText(n, Name); }))
-            continue;
-        for (const std::string& member : group)
-            if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, member); }))
-                names.push_back(member);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (const auto& group : LookAlikeGroups()) {
+            if (std::none_of(group.begin(), group.end(), [&](const std::string& n) { return SameText(n, names[i]); }))
+                continue;
+            for (const std::string& member : group)
+                if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, member); }))
+                    names.push_back(member);
+        }
     }
     return names;
 }

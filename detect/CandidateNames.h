@@ -14,7 +14,8 @@ namespace CandidateNames {
 std::string WindowsName(std::string_view LibraryName);
 
 // Name itself and the encodings that decode most of its bytes alike (KOI8-R and KOI8-U, CP850
-// and WINDOWS-1252, CP852 and WINDOWS-1250, ISO-8859-2 and ISO-8859-1, ...), Name first.
+// and WINDOWS-1252, CP852 and WINDOWS-1250, ISO-8859-2 and ISO-8859-1, ...), and theirs in
+// turn; Name first.
 std::vector<std::string> WithLookAlikes(const std::string& Name);
 
 // The legacy encodings that users of a locale ("ru_RU.UTF-8") most often meet, likeliest first;

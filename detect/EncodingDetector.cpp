@@ -84,6 +84,13 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
     const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
     if (!wide.empty())
         return AcceptUnicode(wide, Sample, Complete);
+    // Zero bytes without a clear pattern: UTF-16 with few Latin characters, or data. Of the two
+    // byte orders, the one that alone reads as text is taken.
+    if (Sample.find('\0') != std::string_view::npos) {
+        const std::string little = AcceptUnicode("UTF-16LE", Sample, Complete);
+        const std::string big = AcceptUnicode("UTF-16BE", Sample, Complete);
+        return little.empty() != big.empty() ? little + big : std::string();
+    }
     if (UnicodeLayout::HasBinaryControls(Sample))
         return {};
     switch (UnicodeLayout::CheckUtf8(Sample, Complete)) {
@@ -104,9 +111,10 @@ std::string TEncodingDetector::AcceptUnicode(const std::string& Name, std::strin
 {
     const std::string name = ListName(Name);
     std::u32string text;
-    if (name.empty() || !Decode(name, Sample, Complete, text) || RatePlausibility(text).Binary)
+    if (name.empty() || !Decode(name, Sample, Complete, text))
         return {};
-    return name;
+    const TPlausibility rate = RatePlausibility(text);
+    return rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii ? std::string() : name;
 }
 
 bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample, bool Complete,
@@ -193,21 +201,23 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     std::size_t fewest = std::numeric_limits<std::size_t>::max();
     for (const TCandidate* answer : answers)
         fewest = std::min(fewest, answer->Odd);
+    // A sign or two more is no evidence against a long text: such answers are tied.
+    const std::size_t tolerance = std::max<std::size_t>(1, fewest / 4);
     std::vector<const TCandidate*> tied;
     for (const TCandidate* answer : answers)
-        if (answer->Odd == fewest)
+        if (answer->Odd == fewest || (fewest > 0 && answer->Odd <= fewest + tolerance))
             tied.push_back(answer);
-    return tied.size() == 1 ? tied.front()->Name : BreakTie(tied);
+    return tied.size() == 1 ? tied.front()->Name : BreakTie(tied, static_cast<int>(proposals.size()));
 }
 
 // Equally plausible decodings that differ: the libraries' own statistics decide when they
-// favour one, then the locale; otherwise nothing tells them apart.
-std::string TEncodingDetector::BreakTie(const std::vector<const TCandidate*>& Tied) const
+// agree on one, then the locale; otherwise nothing tells them apart.
+std::string TEncodingDetector::BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const
 {
-    const auto most = std::max_element(Tied.begin(), Tied.end(),
-                                       [](const TCandidate* a, const TCandidate* b) { return a->Votes < b->Votes; });
-    if (std::count_if(Tied.begin(), Tied.end(), [&](const TCandidate* c) { return c->Votes == (*most)->Votes; }) == 1)
-        return (*most)->Name;
+    // Only a proposal that every library made: one library against the other is no decision.
+    for (const TCandidate* candidate : Tied)
+        if (candidate->Votes >= Proposals)
+            return candidate->Name;
     for (const std::string& preferred : Preferred)
         for (const TCandidate* candidate : Tied)
             if (SameText(candidate->Name, preferred))

@@ -39,7 +39,7 @@ private:
     std::string AcceptUnicode(const std::string& Name, std::string_view Sample, bool Complete);
     std::string DetectLegacy(std::string_view Sample, bool Complete);
     std::string ListName(const std::string& Name) const;
-    std::string BreakTie(const std::vector<const TCandidate*>& Tied) const;
+    std::string BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const;
 
     TLumiva& Engine;
     std::vector<std::string> Preferred;

@@ -62,6 +62,13 @@ bool IsLetter(char32_t c)
     return u_isalpha(static_cast<UChar32>(c)) != 0;
 }
 
+// Closing brackets and quotes, but not the guillemets, which German writes the other way round.
+bool IsClosingQuote(char32_t c)
+{
+    const auto type = u_charType(static_cast<UChar32>(c));
+    return c >= 0x80 && c != U'\u00BB' && c != U'\u00AB' && (type == U_END_PUNCTUATION || type == U_FINAL_PUNCTUATION);
+}
+
 UScriptCode ScriptOf(char32_t c)
 {
     UErrorCode status = U_ZERO_ERROR;
@@ -122,9 +129,10 @@ TPlausibility RatePlausibility(std::u32string_view Text)
         } else if (!IsWordJoiner(c) && u_charType(static_cast<UChar32>(c)) != U_NON_SPACING_MARK &&
                    IsLetter(previous) && i + 1 < Text.size() && IsLetter(Text[i + 1])) {
             ++rate.Odd; // a sign inside a word
-        } else if (IsLetter(previous) && (u_charType(static_cast<UChar32>(c)) == U_START_PUNCTUATION ||
-                                          u_charType(static_cast<UChar32>(c)) == U_INITIAL_PUNCTUATION)) {
-            ++rate.Odd; // an opening quote or bracket right after a letter
+        } else if (IsLetter(previous) && u_charType(static_cast<UChar32>(c)) == U_START_PUNCTUATION) {
+            ++rate.Odd; // an opening bracket or low quote right after a letter
+        } else if (IsClosingQuote(c) && !IsLetter(previous) && i + 1 < Text.size() && IsLetter(Text[i + 1])) {
+            ++rate.Odd; // a closing quote that opens a word
         }
         if (!letter)
             previousScript = USCRIPT_COMMON;

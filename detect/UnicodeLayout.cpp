@@ -51,13 +51,14 @@ std::string ZeroBytePattern(std::string_view Sample)
             return "UTF-32BE";
     }
     // UTF-16: the high byte of every Latin character, digit, space and line break is zero, and
-    // the low byte of almost none. CJK text still has its line breaks and spaces.
+    // the low byte of few. CJK text still has its line breaks and spaces. Other text has no zero
+    // bytes at all, and what decodes to controls is refused afterwards.
     if (Sample.size() >= 4) {
         const std::size_t units = Sample.size() / 2;
         const auto zeros = ZerosByPosition(Sample, 2);
-        if (zeros[1] * 20 >= units && zeros[0] * 10 <= zeros[1])
+        if (zeros[1] * 64 >= units && zeros[0] * 8 <= zeros[1])
             return "UTF-16LE";
-        if (zeros[0] * 20 >= units && zeros[1] * 10 <= zeros[0])
+        if (zeros[0] * 64 >= units && zeros[1] * 8 <= zeros[0])
             return "UTF-16BE";
     }
     return {};
