@@ -131,6 +131,9 @@ TPlausibility RatePlausibility(std::u32string_view Text)
             ++rate.Odd; // a sign inside a word
         } else if (IsLetter(previous) && u_charType(static_cast<UChar32>(c)) == U_START_PUNCTUATION) {
             ++rate.Odd; // an opening bracket or low quote right after a letter
+        } else if (c == U'\u00A0' && (previous == U' ' || previous == U'\n' ||
+                                        (i + 1 < Text.size() && (Text[i + 1] == U' ' || Text[i + 1] == U'\n')))) {
+            ++rate.Odd; // a no-break space beside a plain one breaks nothing: it is another sign
         } else if (IsClosingQuote(c) && !IsLetter(previous) && i + 1 < Text.size() && IsLetter(Text[i + 1])) {
             ++rate.Odd; // a closing quote that opens a word
         }
