@@ -36,6 +36,9 @@ const std::vector<std::vector<std::string>>& LookAlikeGroups()
         {"ISO-8859-2", "WINDOWS-1252"},
         {"WINDOWS-1253", "ISO-8859-7"},
         {"CP850", "CP852"},
+        // The other Latin code pages the libraries name: ASCII plus letters in the upper half.
+        {"WINDOWS-1252", "WINDOWS-1254", "WINDOWS-1257", "ISO-8859-3", "ISO-8859-4", "ISO-8859-10", "ISO-8859-13",
+         "ISO-8859-16"},
     };
     return groups;
 }

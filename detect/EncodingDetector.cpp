@@ -155,17 +155,29 @@ std::string TEncodingDetector::ListName(const std::string& Name) const
     return names.Find(Name, &index) ? names[index] : std::string();
 }
 
+// uchardet first: when its proposal (or a look-alike) is the one plausible reading, ICU, which
+// costs as much again, is not asked.
 std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Complete)
 {
-    const TLibraryGuesses guesses = GuessWithLibraries(Sample);
     std::vector<std::string> proposals;
-    if (!guesses.Uchardet.empty())
-        proposals.push_back(CandidateNames::WindowsName(guesses.Uchardet));
-    if (!guesses.Icu.empty())
-        proposals.push_back(CandidateNames::WindowsName(guesses.Icu.front()));
+    if (const std::string guess = GuessWithUchardet(Sample); !guess.empty()) {
+        proposals.push_back(CandidateNames::WindowsName(guess));
+        bool clear = false;
+        const std::string answer = Weigh(proposals, Sample, Complete, clear);
+        if (clear)
+            return answer;
+    }
+    if (const std::string guess = GuessWithIcu(Sample); !guess.empty())
+        proposals.push_back(CandidateNames::WindowsName(guess));
+    bool clear = false;
+    return proposals.empty() ? std::string() : Weigh(proposals, Sample, Complete, clear);
+}
 
+std::string TEncodingDetector::Weigh(const std::vector<std::string>& Proposals, std::string_view Sample,
+                                     bool Complete, bool& Clear)
+{
     std::vector<TCandidate> candidates;
-    for (const std::string& proposal : proposals) {
+    for (const std::string& proposal : Proposals) {
         for (const std::string& alike : CandidateNames::WithLookAlikes(proposal)) {
             const std::string name = ListName(alike);
             if (name.empty() || std::any_of(candidates.begin(), candidates.end(),
@@ -178,7 +190,7 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
             if (rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii)
                 continue;
             candidate.Odd = rate.Odd;
-            for (const std::string& p : proposals)
+            for (const std::string& p : Proposals)
                 if (SameText(p, name))
                     ++candidate.Votes;
             candidates.push_back(std::move(candidate));
@@ -201,13 +213,17 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     std::size_t fewest = std::numeric_limits<std::size_t>::max();
     for (const TCandidate* answer : answers)
         fewest = std::min(fewest, answer->Odd);
-    // A sign or two more is no evidence against a long text: such answers are tied.
+    // A lesser sign or two more is no evidence against a text (a stray accent, a rare letter that
+    // one code page has): such answers are tied, and the libraries or the locale decide.
     const std::size_t tolerance = std::max<std::size_t>(1, fewest / 4);
     std::vector<const TCandidate*> tied;
     for (const TCandidate* answer : answers)
-        if (answer->Odd == fewest || (fewest > 0 && answer->Odd <= fewest + tolerance))
+        if (answer->Odd <= fewest + tolerance)
             tied.push_back(answer);
-    return tied.size() == 1 ? tied.front()->Name : BreakTie(tied, static_cast<int>(proposals.size()));
+    // Clear: one reading without a single odd sign, and every proposal made for it.
+    Clear = answers.size() == 1 && tied.front()->Odd == 0 &&
+            tied.front()->Votes >= static_cast<int>(Proposals.size());
+    return tied.size() == 1 ? tied.front()->Name : BreakTie(tied, static_cast<int>(Proposals.size()));
 }
 
 // Equally plausible decodings that differ: the libraries' own statistics decide when they

@@ -38,6 +38,9 @@ private:
     // A Unicode form found by its bytes, taken only when it decodes to text.
     std::string AcceptUnicode(const std::string& Name, std::string_view Sample, bool Complete);
     std::string DetectLegacy(std::string_view Sample, bool Complete);
+    // Decodes the proposals and their look-alikes and picks the most plausible reading; Clear
+    // tells that no other reading was left at all.
+    std::string Weigh(const std::vector<std::string>& Proposals, std::string_view Sample, bool Complete, bool& Clear);
     std::string ListName(const std::string& Name) const;
     std::string BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const;
 

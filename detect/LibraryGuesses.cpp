@@ -3,7 +3,6 @@
 #include <uchardet/uchardet.h>
 #include <unicode/ucsdet.h>
 
-#include <climits>
 #include <memory>
 
 namespace {
@@ -15,8 +14,11 @@ struct TIcuDeleter {
     void operator()(UCharsetDetector* Handle) const noexcept { ucsdet_close(Handle); }
 };
 
-std::string AskUchardet(std::string_view Sample)
+} // namespace
+
+std::string GuessWithUchardet(std::string_view Sample)
 {
+    Sample = Sample.substr(0, LibrarySampleLimit);
     const std::unique_ptr<uchardet, TUchardetDeleter> detector(uchardet_new());
     if (!detector)
         return {};
@@ -27,32 +29,17 @@ std::string AskUchardet(std::string_view Sample)
     return name != nullptr ? std::string(name) : std::string();
 }
 
-std::vector<std::string> AskIcu(std::string_view Sample)
+std::string GuessWithIcu(std::string_view Sample)
 {
-    std::vector<std::string> names;
+    Sample = Sample.substr(0, LibrarySampleLimit);
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<UCharsetDetector, TIcuDeleter> detector(ucsdet_open(&status));
-    if (U_FAILURE(status) || Sample.size() > INT_MAX)
-        return names;
-    ucsdet_setText(detector.get(), Sample.data(), static_cast<int32_t>(Sample.size()), &status);
-    int32_t count = 0;
-    const UCharsetMatch** matches = ucsdet_detectAll(detector.get(), &count, &status);
     if (U_FAILURE(status))
-        return names;
-    for (int32_t i = 0; i < count; ++i) {
-        UErrorCode matchStatus = U_ZERO_ERROR;
-        if (ucsdet_getConfidence(matches[i], &matchStatus) < TLibraryGuesses::MinIcuConfidence)
-            break;
-        const char* name = ucsdet_getName(matches[i], &matchStatus);
-        if (U_SUCCESS(matchStatus) && name != nullptr)
-            names.emplace_back(name);
-    }
-    return names;
-}
-
-} // namespace
-
-TLibraryGuesses GuessWithLibraries(std::string_view Sample)
-{
-    return {AskUchardet(Sample), AskIcu(Sample)};
+        return {};
+    ucsdet_setText(detector.get(), Sample.data(), static_cast<int32_t>(Sample.size()), &status);
+    const UCharsetMatch* match = ucsdet_detect(detector.get(), &status);
+    if (U_FAILURE(status) || match == nullptr || ucsdet_getConfidence(match, &status) < MinIcuConfidence)
+        return {};
+    const char* name = ucsdet_getName(match, &status);
+    return U_SUCCESS(status) && name != nullptr ? std::string(name) : std::string();
 }

@@ -51,6 +51,18 @@ bool IsOddSign(char32_t c)
     }
 }
 
+// Signs that no text in a language's own letters sets among them: C1 controls, box drawing and
+// blocks, private use, unassigned code points. One weighs as much as several lesser signs.
+constexpr std::size_t StrongSignWeight = 4;
+
+bool IsStrongSign(char32_t c)
+{
+    if ((c >= 0x80 && c <= 0x9F) || (c >= 0x2500 && c <= 0x259F) || c == 0xFFFD)
+        return true;
+    const auto type = u_charType(static_cast<UChar32>(c));
+    return type == U_PRIVATE_USE_CHAR || type == U_UNASSIGNED;
+}
+
 // Marks that do sit inside words: apostrophes, hyphens, the middle dot of Catalan.
 bool IsWordJoiner(char32_t c)
 {
@@ -111,7 +123,7 @@ TPlausibility RatePlausibility(std::u32string_view Text)
         ++rate.NonAscii;
         const bool letter = IsLetter(c);
         if (IsOddSign(c)) {
-            ++rate.Odd;
+            rate.Odd += IsStrongSign(c) ? StrongSignWeight : 1;
         } else if (letter) {
             const auto code = static_cast<UChar32>(c);
             const UScriptCode script = ScriptOf(c);

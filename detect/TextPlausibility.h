@@ -8,7 +8,7 @@
 // decodings of the same bytes the one that reads as letters wins.
 struct TPlausibility {
     bool Binary = false;    // control characters, noncharacters: not text at all
-    std::size_t Odd = 0;    // signs that text seldom holds (see Rate)
+    std::size_t Odd = 0;    // signs that text seldom holds, the strongest weighing more
     std::size_t NonAscii = 0;
 };
 
