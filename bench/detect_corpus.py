@@ -18,6 +18,9 @@ import gzip
 import os
 import random
 import re
+import resource
+import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -293,22 +296,28 @@ def speed(batch, repetitions, count=2000):
             out = os.path.join(work, "out")
             times = {"named": [], "auto": []}
             refused = {"named": 0, "auto": 0}
+            cpu = {"named": [], "auto": []}
             for _ in range(repetitions):
                 for how, source in (("named", "WINDOWS-1251" if codec == "cp1251" else "UTF-8"), ("auto", "auto")):
-                    import shutil
                     shutil.rmtree(out, ignore_errors=True)
                     start = time.monotonic()
+                    before = resource.getrusage(resource.RUSAGE_CHILDREN)
                     r = subprocess.run([batch, "--from", source, "--to", "UTF-16", "--output-dir", out, "--list", listfile],
                                        capture_output=True)
                     times[how].append(time.monotonic() - start)
+                    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+                    cpu[how].append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
                     if r.returncode not in (0, 1):
                         sys.exit(r.stderr.decode(errors="replace"))
                     refused[how] = r.stdout.count(b"Cannot detect character encoding")
-            named, auto = (sorted(times[k])[len(times[k]) // 2] for k in ("named", "auto"))
-            rows.append("| %s | %.3f | %.3f | %+.1f %% | %d |" % (label, named, auto, 100 * (auto - named) / named,
-                                                               refused["auto"]))
-    print("| %d files of about 4 KiB, to UTF-16 | From named (s) | From auto (s) | detection adds | refused |" % count)
-    print("|---|---|---|---|---|")
+            named, auto = (statistics.median(times[k]) for k in ("named", "auto"))
+            named_cpu, auto_cpu = (statistics.median(cpu[k]) for k in ("named", "auto"))
+            rows.append("| %s | %.3f | %.3f | %+.1f %% | %.3f | %.3f | %+.1f %% | %d |" % (
+                label, named, auto, 100 * (auto - named) / named, named_cpu, auto_cpu,
+                100 * (auto_cpu - named_cpu) / named_cpu, refused["auto"]))
+    print("| %d files of about 4 KiB, to UTF-16 | wall, From named (s) | wall, From auto (s) | detection adds "
+          "| CPU, named (s) | CPU, auto (s) | detection adds | refused |" % count)
+    print("|---|---|---|---|---|---|---|---|")
     print("\n".join(rows))
 
 

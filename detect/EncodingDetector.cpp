@@ -43,7 +43,8 @@ private:
 } // namespace
 
 TEncodingDetector::TEncodingDetector(TLumiva& Engine, std::string LocaleName)
-    : Engine(Engine), Preferred(CandidateNames::LocalePreferences(LocaleName))
+    : Engine(Engine), Preferred(CandidateNames::LocalePreferences(LocaleName)),
+      Buffer(std::make_unique<char[]>(SampleLimit + 1))
 {
 }
 
@@ -54,10 +55,12 @@ std::string TEncodingDetector::DetectFile(const std::string& FileName)
     struct stat st;
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw Exception("Cannot open source file");
-    std::string sample(SampleLimit + 1, '\0');
+    // One byte past the limit tells a whole file of SampleLimit bytes from a longer one.
+    char* const sample = Buffer.get();
+    const std::size_t room = SampleLimit + 1;
     std::size_t held = 0;
-    while (held < sample.size()) {
-        const ssize_t n = ::read(fd.Get(), sample.data() + held, sample.size() - held);
+    while (held < room) {
+        const ssize_t n = ::read(fd.Get(), sample + held, room - held);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n < 0)
@@ -66,10 +69,7 @@ std::string TEncodingDetector::DetectFile(const std::string& FileName)
             break;
         held += static_cast<std::size_t>(n);
     }
-    // One byte past the limit tells a whole file of SampleLimit bytes from a longer one.
-    const bool complete = held <= SampleLimit;
-    sample.resize(std::min(held, SampleLimit));
-    return Detect(sample, complete);
+    return Detect(std::string_view(sample, std::min(held, SampleLimit)), held <= SampleLimit);
 }
 
 std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,4 +47,6 @@ private:
 
     TLumiva& Engine;
     std::vector<std::string> Preferred;
+    // The sample of DetectFile, allocated once: memory stays flat over a run.
+    std::unique_ptr<char[]> Buffer;
 };
