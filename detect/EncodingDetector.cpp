@@ -6,6 +6,7 @@
 #include "detect/UnicodeLayout.h"
 #include "engine/Lumiva.h"
 #include "util/Exception.h"
+#include "util/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,22 +25,6 @@ constexpr std::size_t LongestSequence = 8;
 // At most one odd sign in this many non-ASCII characters, or no decoding is believed.
 constexpr std::size_t NonAsciiPerOddSign = 8;
 
-class TReadFd {
-public:
-    explicit TReadFd(int Fd) noexcept : Fd(Fd) {}
-    ~TReadFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TReadFd(const TReadFd&) = delete;
-    TReadFd& operator=(const TReadFd&) = delete;
-    int Get() const noexcept { return Fd; }
-
-private:
-    int Fd;
-};
-
 } // namespace
 
 TEncodingDetector::TEncodingDetector(TLumiva& Engine, std::string LocaleName)
@@ -51,7 +36,7 @@ TEncodingDetector::TEncodingDetector(TLumiva& Engine, std::string LocaleName)
 std::string TEncodingDetector::DetectFile(const std::string& FileName)
 {
     // Non-blocking only so that a named pipe cannot hang the open.
-    const TReadFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const TFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw Exception("Cannot open source file");

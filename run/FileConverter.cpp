@@ -1,6 +1,7 @@
 #include "run/FileConverter.h"
 
 #include "engine/Lumiva.h"
+#include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
 #include <algorithm>
@@ -14,28 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TFd {
-public:
-    explicit TFd(int Fd) noexcept : Fd(Fd) {}
-    ~TFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-
-    int Get() const noexcept { return Fd; }
-    bool Close() noexcept
-    {
-        const int fd = std::exchange(Fd, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int Fd;
-};
 
 // One side of a conversion: an open file and its buffer. Declared input first, so the output
 // side is released first.
