@@ -1,6 +1,7 @@
 #include "run/BatchOptions.h"
 
 #include "folders/FileMasks.h"
+#include "settings/AutoDetect.h"
 #include "settings/OptionRules.h"
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
@@ -199,7 +200,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
 
 void TBatchOptions::CheckEncodings(const TStringList& Names)
 {
-    CheckEncoding("--from", Options.FromEncoding, Names);
+    if (SameText(Options.FromEncoding, "auto") || IsAutoDetect(Options.FromEncoding))
+        Options.FromEncoding = AutoDetectEncoding;
+    else
+        CheckEncoding("--from", Options.FromEncoding, Names);
     CheckEncoding("--to", Options.ToEncoding, Names);
 }
 
@@ -239,7 +243,9 @@ std::string TBatchOptions::HelpText()
            "Lumiva, and prints the run's log to standard output (lines end in CR LF).\n"
            "\n"
            "Options:\n"
-           "  --from NAME             source encoding (default UTF-8)\n"
+           "  --from NAME             source encoding (default UTF-8); auto (or Auto-detect)\n"
+           "                          detects each file's encoding, and a file it cannot\n"
+           "                          tell fails with \"Cannot detect character encoding\"\n"
            "  --to NAME               target encoding (default UTF-16)\n"
            "  --translation MODE      none | ignore | transliterate (default none)\n"
            "  --buffer-size N         bytes (default 65536)\n"

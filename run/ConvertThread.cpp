@@ -3,6 +3,8 @@
 #include "engine/UnicodeForms.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
+#include "run/SourceDetection.h"
+#include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
@@ -12,8 +14,10 @@
 #include <QObject>
 #include <QThread>
 
+#include <clocale>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
@@ -180,6 +184,10 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
+    if (IsAutoDetect(Options.FromEncoding)) {
+        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
+        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
+    }
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (CheckAbort())
             break;
@@ -208,23 +216,35 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         // backup would then hold that text instead of the original.
         if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
             throw EConvertError("Source file already converted in this run: " + Source);
+        std::string Detected;
+        std::optional<TFileConverter> DetectedConverter;
+        TFileConverter& Pipeline = SourcePipeline(Source, FileConverter, Detected, DetectedConverter);
         const auto SourceTime = FolderRun.SourceTime(Source);
         FolderRun.PrepareDestination(Index, Destination);
         TTemporaryFile Temporary = Placement.MakeTempFile(Destination);
+        bool Unchanged = false;
         try {
-            FileConverter.ConvertFile(Source, Temporary.Handle());
-            if (Options.Output == omOverwrite && Options.BackupSrcFiles)
-                Placement.BackupSourceFile(Source);
-            Placement.CopyToDestination(Temporary, Destination);
+            Pipeline.ConvertFile(Source, Temporary.Handle());
+            // Over the source, a file that would come out the same is left alone: no backup, and
+            // its time stays.
+            Unchanged = Detection && Options.Output == omOverwrite &&
+                        Detection->AlreadyInTarget(Detected, Options.ToEncoding, TargetEncoding, Source,
+                                                   Temporary.Handle());
+            if (!Unchanged) {
+                if (Options.Output == omOverwrite && Options.BackupSrcFiles)
+                    Placement.BackupSourceFile(Source);
+                Placement.CopyToDestination(Temporary, Destination);
+            }
         } catch (...) {
             Placement.DeleteTemporaryFile(Temporary);
             throw;
         }
         Placement.DeleteTemporaryFile(Temporary);
-        FolderRun.KeepTime(SourceTime, Destination);
-        if (Options.Output == omOverwrite)
+        if (!Unchanged)
+            FolderRun.KeepTime(SourceTime, Destination);
+        if (Options.Output == omOverwrite && !Unchanged)
             Replaced.insert(FileIdentity(Destination));
-        Logger->Add("... Succeeded");
+        Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
     } catch (const EConvertError& E) {
         LogFailure(E);
     }
@@ -237,13 +257,25 @@ void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
         const std::string Source = SourceFileName(Index);
         Logger->Add("Check character encoding:");
         Logger->Add("\t- Source file: " + Source);
-        // The per-file source encoding step (detection) goes here, before the file is read.
-        FileConverter.CheckFile(Source);
+        std::string Detected;
+        std::optional<TFileConverter> DetectedConverter;
+        SourcePipeline(Source, FileConverter, Detected, DetectedConverter).CheckFile(Source);
         Logger->Add("... OK");
     } catch (const EConvertError& E) {
         LogFailure(E);
     }
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+// The run's pipeline, or with "Auto-detect" one for the encoding detected in Source (logged,
+// returned in Detected and kept in Holder); raises EConvertError when it cannot be told.
+TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileConverter& FileConverter,
+                                              std::string& Detected, std::optional<TFileConverter>& Holder)
+{
+    if (!Detection)
+        return FileConverter;
+    Detected = Detection->Detect(Source, *Logger);
+    return Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 class QObject;
 class TFileConverter;
 class TLumiva;
+class TSourceDetection;
 
 enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
 
@@ -67,6 +69,8 @@ private:
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
     void CheckFile(std::size_t Index, TFileConverter& FileConverter);
     void LogFailure(const EConvertError& E);
+    TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
+                                   std::optional<TFileConverter>& Holder);
     bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();
@@ -95,6 +99,8 @@ private:
     std::unique_ptr<TLogger> Logger;
     TOutputPlacement Placement;
     TFolderRun FolderRun;
+    // Set for the run when From is "Auto-detect".
+    std::unique_ptr<TSourceDetection> Detection;
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending

@@ -3,6 +3,7 @@
 #include "engine/Lumiva.h"
 #include "run/ContentError.h"
 #include "run/FailureLocator.h"
+#include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
 #include <algorithm>
@@ -16,30 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TFd {
-public:
-    // Owned false: the caller's descriptor, used but never closed here.
-    explicit TFd(int Fd, bool Owned = true) noexcept : Fd(Fd), Owned(Owned) {}
-    ~TFd()
-    {
-        if (Fd >= 0 && Owned)
-            ::close(Fd);
-    }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-
-    int Get() const noexcept { return Fd; }
-    bool Close() noexcept
-    {
-        const int fd = std::exchange(Fd, -1);
-        return fd < 0 || !Owned || ::close(fd) == 0;
-    }
-
-private:
-    int Fd;
-    bool Owned;
-};
 
 // One side of a conversion: an open file and its buffer. Declared input first, so the output
 // side is released first.

@@ -2,12 +2,16 @@
 # Installs the Debian packages that are missing for the given purpose: build, test, bench, package...
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev)
 case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace python3 desktop-file-utils appstream man-db bash-completion) ;;
   package) packages+=(dpkg-dev file lintian) ;;
-  bench) packages+=(libbenchmark-dev icu-devtools recode time locales) ;;
+  bench) packages+=(libbenchmark-dev icu-devtools recode time locales)
+    # Encoding detection: the reference detectors and the translated man pages of the corpus.
+    packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer
+      manpages-fr manpages-de manpages-es manpages-it manpages-pt-br manpages-pl manpages-cs manpages-hu
+      manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh man-db psmisc) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;

@@ -9,6 +9,7 @@
 #include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ToolsCommands.h"
+#include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
@@ -119,6 +120,7 @@ void TMainForm::ConnectHandlers()
     connect(FolderM2, &QAction::triggered, this, guarded([this] { FolderM2Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
     connect(SwapFromAndToM1, &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
+    connect(ComboBox1, &QComboBox::editTextChanged, this, guarded([this] { UpdateSwapState(); }));
     connect(DefaultM1, &QAction::triggered, this, guarded([this] { DefaultM1Click(); }));
     for (QAction* item : {ToolbarM1, StatusBarM1, LastPositionM1, TopmostM1, DefaultM2})
         connect(item, &QAction::triggered, this, [this, item] {
@@ -161,9 +163,19 @@ void TMainForm::CreateConverter(std::unique_ptr<TLumiva> Engine)
     items.reserve(static_cast<qsizetype>(names.Count()));
     for (const std::string& name : names)
         items << ToQString(name);
-    // Filled once, in the engine's order, which is already sorted.
+    // Filled once, in the engine's order, which is already sorted. Detection is a choice for
+    // the source only.
+    ComboBox1->addItem(QString::fromLatin1(AutoDetectEncoding));
     ComboBox1->addItems(items);
     ComboBox2->addItems(items);
+}
+
+// "Auto-detect" has no place in the To list: there is nothing to swap it with.
+void TMainForm::UpdateSwapState()
+{
+    const bool canSwap = !IsAutoDetect(ToLocalString(ComboBox1->currentText()));
+    SwapFromAndToM1->setEnabled(canSwap);
+    SwapFromAndToT1->setEnabled(canSwap);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -315,6 +327,8 @@ void TMainForm::SwapFromAndToM1Click()
     if (focused)
         ValidateControl(focused);
     const QString from = ComboBox1->currentText();
+    if (IsAutoDetect(ToLocalString(from)))
+        return;
     ComboBox1->setEditText(ComboBox2->currentText());
     ComboBox2->setEditText(from);
     if (focused == ComboBox1 || focused == ComboBox2) {

@@ -207,6 +207,7 @@ private:
     void InitializeWindow(std::unique_ptr<TLumiva> Engine);
     void ConnectHandlers();
     void UpdateViewChecks();
+    void UpdateSwapState();
 
     std::unique_ptr<TLumiva> Converter;
     TProgressDialog& ProgressDialog;

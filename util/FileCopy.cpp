@@ -1,6 +1,7 @@
 #include "util/FileCopy.h"
 
 #include "util/FileAccess.h"
+#include "util/FileDescriptor.h"
 #include "util/FolderCache.h"
 #include "util/NewFile.h"
 
@@ -14,27 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TFd {
-public:
-    explicit TFd(int Fd = -1) noexcept : Fd(Fd) {}
-    ~TFd() { Reset(); }
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-
-    int Get() const noexcept { return Fd; }
-    // Closes now and reports whether the close succeeded (late write errors show here).
-    bool Close() noexcept
-    {
-        const int fd = Fd;
-        Fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-    void Reset() noexcept { Close(); }
-
-private:
-    int Fd;
-};
 
 bool WriteAll(int Fd, const char* Data, std::size_t Size)
 {

@@ -46,7 +46,7 @@ TNewFile::TNewFile(std::shared_ptr<TFolderHandle> FolderHandle, bool Unnamed) : 
     if (!Folder || Folder->Fd() < 0)
         return;
     if (Unnamed && !Folder->UnnamedRefused) {
-        Fd = ::openat(Folder->Fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        Fd = ::openat(Folder->Fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (Fd >= 0)
             return;
         // Kernels without O_TMPFILE see a directory open (EISDIR); file systems without it
@@ -57,7 +57,7 @@ TNewFile::TNewFile(std::shared_ptr<TFolderHandle> FolderHandle, bool Unnamed) : 
     }
     const int dir = Folder->Fd();
     Fd = WithHiddenName(Hidden, [dir](const std::string& Name) {
-        return ::openat(dir, Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return ::openat(dir, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     });
     if (Fd < 0)
         Hidden.clear();

@@ -21,7 +21,8 @@ public:
     TNewFile(const TNewFile&) = delete;
     TNewFile& operator=(const TNewFile&) = delete;
 
-    // The descriptor, open for writing; negative when the file could not be made.
+    // The descriptor, open for reading and writing (a result can be compared with its source);
+    // negative when the file could not be made.
     int Handle() const noexcept { return Fd; }
     // The full name of the hidden named file; empty for an unnamed file.
     std::string Name() const;

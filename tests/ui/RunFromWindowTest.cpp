@@ -495,3 +495,37 @@ TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBefore
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RunFromWindowTest, AutoDetectNamesEachFilesEncodingAndRefusesWhatItCannotTell)
+{
+    // "Привет, мир" in WINDOWS-1251, and bytes that are no text.
+    lmvtest::WriteFile(Dir / "a.txt", "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xDD\xF2\xEE \xF2\xE5\xEA\xF1\xF2.\n");
+    lmvtest::WriteFile(Dir / "b.bin", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16));
+    Form->ComboBox1->setCurrentIndex(0);
+    Form->ComboBox2->setEditText(QStringLiteral("UTF-8"));
+    Dialogs.Answers = {{Dir / "a.txt", Dir / "b.bin"}, {Dir / "run log.txt"}};
+
+    TModalScript driver;
+    driver.Box(QMessageBox::Yes);
+    Form->FilesM1->trigger();
+
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    ExpectRunEnded("Completed");
+    EXPECT_EQ(Form->ConvertOptions.FromEncoding, "Auto-detect");
+    EXPECT_EQ(lmvtest::ReadFile(Dir / "out/a.txt"), "Привет, мир! Это текст.\n");
+    EXPECT_FALSE(lmvtest::Exists(Dir / "out/b.bin"));
+    const std::string log = lmvtest::ReadFile(Dir / "run log.txt");
+    EXPECT_NE(log.find("\t- Destination file: " + (Dir / "out/a.txt") + "\r\n\t- Source encoding: WINDOWS-1251\r\n"
+                       "... Succeeded\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\t- Destination file: " + (Dir / "out/b.bin") +
+                       "\r\n[Error] Cannot detect character encoding\r\n... Failed\r\n"),
+              std::string::npos)
+        << log;
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+// Prints one line per file named on the command line: the detected encoding, or "-" for a
+// refusal. The file names come from standard input, one a line, when none are given.
+// LUMIVA_PROBE_LOCALE names the locale whose language breaks ties (default: the locale's own).
+#include "detect/EncodingDetector.h"
+#include "engine/Lumiva.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    const char* locale = std::setlocale(LC_ALL, "");
+    TLumiva engine;
+    const char* tieLocale = std::getenv("LUMIVA_PROBE_LOCALE");
+    TEncodingDetector detector(engine, tieLocale != nullptr ? tieLocale : locale != nullptr ? locale : "");
+    auto detectOne = [&](const std::string& name) {
+        std::string answer;
+        try {
+            answer = detector.DetectFile(name);
+        } catch (const std::exception&) {
+        }
+        std::cout << (answer.empty() ? std::string("-") : answer) << '\n';
+    };
+    if (argc > 1) {
+        for (int i = 1; i < argc; ++i)
+            detectOne(argv[i]);
+    } else {
+        for (std::string line; std::getline(std::cin, line);)
+            detectOne(line);
+    }
+    return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TLumiva;
+
+// Tells the encoding of a text from its first bytes: signatures, the zero bytes of UTF-16 and
+// UTF-32, strict UTF-8, then what uchardet and ICU propose, each proposal decoded by the engine.
+// Answers a name from the engine's list, or nothing when it cannot tell with confidence: a wrong
+// answer damages a file silently, a refusal is one line in the log.
+class TEncodingDetector {
+public:
+    // Detection looks at no more than this many bytes of a file.
+    static constexpr std::size_t SampleLimit = 64 * 1024;
+
+    // Engine decodes the candidates (one conversion at a time, so not during another's); its
+    // name list must outlive the detector. LocaleName ("ru_RU.UTF-8") breaks ties between
+    // equally good candidates.
+    TEncodingDetector(TLumiva& Engine, std::string LocaleName);
+
+    // Complete: Sample is the whole text, not a prefix cut at SampleLimit.
+    std::string Detect(std::string_view Sample, bool Complete);
+    // Reads at most SampleLimit bytes of the file; raises Exception when it cannot be read.
+    std::string DetectFile(const std::string& FileName);
+
+private:
+    struct TCandidate {
+        std::string Name;
+        std::u32string Text;
+        std::size_t Odd = 0;
+        int Votes = 0;
+    };
+
+    bool Decode(const std::string& Name, std::string_view Sample, bool Complete, std::u32string& Text);
+    // A Unicode form found by its bytes, taken only when it decodes to text.
+    std::string AcceptUnicode(const std::string& Name, std::string_view Sample, bool Complete);
+    std::string DetectLegacy(std::string_view Sample, bool Complete);
+    // Decodes the proposals and their look-alikes and picks the most plausible reading; Clear
+    // tells that no other reading was left at all.
+    std::string Weigh(const std::vector<std::string>& Proposals, std::string_view Sample, bool Complete, bool& Clear);
+    std::string ListName(const std::string& Name) const;
+    std::string BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const;
+
+    TLumiva& Engine;
+    std::vector<std::string> Preferred;
+    // The sample of DetectFile, allocated once: memory stays flat over a run.
+    std::unique_ptr<char[]> Buffer;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// How much a decoded text looks like writing rather than the wrong code page's signs. Not a
+// language model: it only counts what text in any language rarely holds, so that of two
+// decodings of the same bytes the one that reads as letters wins.
+struct TPlausibility {
+    bool Binary = false;    // control characters, noncharacters: not text at all
+    std::size_t Odd = 0;    // signs that text seldom holds, the strongest weighing more
+    std::size_t NonAscii = 0;
+};
+
+// Counts, over UTF-32 code points: symbols, box drawing and C1 controls; an upper-case letter
+// right after a lower-case one; a sign between two letters; two scripts inside one word.
+TPlausibility RatePlausibility(std::u32string_view Text);

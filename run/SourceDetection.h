@@ -1,0 +1,30 @@
+#pragma once
+
+#include "detect/EncodingDetector.h"
+
+#include <string>
+
+class TLogger;
+class TLumiva;
+
+// The per-file step of a run whose From is "Auto-detect": detects the source's encoding, logs
+// it, and tells whether a converted file is the source over again. Used on the worker thread,
+// between the conversions of the files (it borrows the engine for decoding).
+class TSourceDetection {
+public:
+    TSourceDetection(TLumiva& Engine, std::string LocaleName);
+
+    // Logs "\t- Source encoding: " + the name and returns it; raises EConvertError with
+    // "Cannot detect character encoding" when no name is certain enough.
+    std::string Detect(const std::string& Source, TLogger& Logger);
+
+    // True when Detected is in the alias group of TargetEncoding or of ToEncoding and the
+    // converted file (the readable descriptor Converted) holds exactly the bytes of Source:
+    // rewriting it would change nothing.
+    bool AlreadyInTarget(const std::string& Detected, const std::string& ToEncoding,
+                         const std::string& TargetEncoding, const std::string& Source, int Converted) const;
+
+private:
+    TLumiva& Engine;
+    TEncodingDetector Detector;
+};

@@ -1,0 +1,155 @@
+// lumiva-batch --from auto: each file detected on its own, the refusal, and files already in the
+// target encoding in each output mode.
+
+#include "run/BatchOptions.h"
+#include "tests/common/RunProcess.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+using lmvtest::ReadFile;
+using lmvtest::TempDir;
+using lmvtest::TProcessOutcome;
+using lmvtest::WriteFile;
+
+const std::string Russian1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEA\xE0\xEA \xE4\xE5\xEB\xE0? \xDD\xF2\xEE "
+                                "\xEF\xF0\xEE\xF1\xF2\xEE\xE9 \xF2\xE5\xEA\xF1\xF2 \xED\xE0 \xF0\xF3\xF1\xF1\xEA\xEE\xEC "
+                                "\xFF\xE7\xFB\xEA\xE5.\n";
+const std::string RussianUtf8 = "Привет, как дела? Это простой текст на русском языке.\n";
+const std::string FrenchUtf8 = "Le r\xC3\xA9pertoire est d\xC3\xA9j\xC3\xA0 l\xC3\xA0.\n";
+
+class AutoDetectBatchTest : public ::testing::Test {
+protected:
+    TempDir Dir;
+
+    TProcessOutcome Run(std::vector<std::string> Args)
+    {
+        Args.insert(Args.begin(), lmvtest::BinDir() + "/lumiva-batch");
+        return lmvtest::RunProcess(Args, lmvtest::Environment({"HOME", "XDG_CONFIG_HOME"},
+                                                              {"HOME=" + Dir.Path(), "XDG_CONFIG_HOME=" + (Dir / "config")}));
+    }
+    std::string Source(const std::string& Name, const std::string& Content)
+    {
+        WriteFile(Dir / Name, Content);
+        return Dir / Name;
+    }
+    static std::string Entry(const std::string& Src, const std::string& Dest, const std::string& Middle)
+    {
+        return "Convert character encoding:\r\n\t- Source file: " + Src + "\r\n\t- Destination file: " + Dest +
+               "\r\n" + Middle;
+    }
+    static long long ModificationTime(const std::string& Path)
+    {
+        struct stat st {};
+        ::stat(Path.c_str(), &st);
+        return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    // Sets the file's time well into the past, so that a rewrite shows.
+    static void Age(const std::string& Path)
+    {
+        const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+        ::utimensat(AT_FDCWD, Path.c_str(), times, 0);
+    }
+};
+
+TEST_F(AutoDetectBatchTest, EachFileIsDetectedOnItsOwnAndLogged)
+{
+    const std::string A = Source("a.txt", Russian1251), B = Source("b.txt", FrenchUtf8);
+    const TProcessOutcome R = Run({"--from", "auto", "--to", "UTF-8", "--output-dir", Dir / "out", A, B});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Out, "Created output directory: " + (Dir / "out") + "\r\n" +
+                         Entry(A, Dir / "out/a.txt", "\t- Source encoding: WINDOWS-1251\r\n... Succeeded\r\n") +
+                         Entry(B, Dir / "out/b.txt", "\t- Source encoding: UTF-8\r\n... Succeeded\r\n") +
+                         "Completed - 0 errors, 0 warnings\r\n");
+    EXPECT_EQ(ReadFile(Dir / "out/a.txt"), RussianUtf8);
+    EXPECT_EQ(ReadFile(Dir / "out/b.txt"), FrenchUtf8);
+}
+
+TEST_F(AutoDetectBatchTest, SignaturesFollowTheUsualRules)
+{
+    // A UTF-8 signature is dropped; a UTF-16 one decides the byte order.
+    const std::string A = Source("a.txt", "\xEF\xBB\xBF" + FrenchUtf8);
+    const std::string B = Source("b.txt", std::string("\xFE\xFF\0h\0i\0\n", 8));
+    const TProcessOutcome R = Run({"--from", "Auto-detect", "--to", "UTF-8", "--output-dir", Dir / "out", A, B});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_NE(R.Out.find("\t- Source encoding: UTF-8\r\n"), std::string::npos);
+    EXPECT_NE(R.Out.find("\t- Source encoding: UTF-16\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(Dir / "out/a.txt"), FrenchUtf8);
+    EXPECT_EQ(ReadFile(Dir / "out/b.txt"), "hi\n");
+}
+
+TEST_F(AutoDetectBatchTest, AnUndetectableFileFailsAndNothingIsWrittenForIt)
+{
+    std::string binary(512, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 37 % 251);
+    const std::string A = Source("a.bin", binary), B = Source("b.txt", FrenchUtf8);
+    const TProcessOutcome R = Run({"--from", "AUTO", "--to", "UTF-16", "--output-dir", Dir / "out", A, B});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_NE(R.Out.find(Entry(A, Dir / "out/a.bin", "[Error] Cannot detect character encoding\r\n... Failed\r\n")),
+              std::string::npos)
+        << R.Out;
+    EXPECT_NE(R.Out.find("Completed - 1 errors, 0 warnings\r\n"), std::string::npos);
+    EXPECT_FALSE(lmvtest::Exists(Dir / "out/a.bin"));
+    EXPECT_TRUE(lmvtest::Exists(Dir / "out/b.txt"));
+    EXPECT_EQ(ReadFile(A), binary);
+}
+
+TEST_F(AutoDetectBatchTest, AFileAlreadyInTheTargetIsLeftAloneOnlyOverTheSource)
+{
+    // Over the source: no backup, same bytes, same time, not an error.
+    const std::string A = Source("a.txt", FrenchUtf8);
+    Age(A);
+    const long long Before = ModificationTime(A);
+    TProcessOutcome R = Run({"--from", "auto", "--to", "utf-8", "--overwrite", "--backup-prefix", "Backup - ", A});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(R.Out, Entry(A, A, "\t- Source encoding: UTF-8\r\n... Already in target encoding\r\n") +
+                         "Completed - 0 errors, 0 warnings\r\n");
+    EXPECT_EQ(ReadFile(A), FrenchUtf8);
+    EXPECT_EQ(ModificationTime(A), Before);
+    EXPECT_FALSE(lmvtest::Exists(Dir / "Backup - a.txt"));
+
+    // A conversion that changes the bytes is no such file: the signature the options ask for.
+    R = Run({"--from", "auto", "--to", "UTF-8", "--utf8", "2", "--overwrite", "--no-backup", A});
+    EXPECT_NE(R.Out.find("... Succeeded\r\n"), std::string::npos) << R.Out;
+    EXPECT_EQ(ReadFile(A), "\xEF\xBB\xBF" + FrenchUtf8);
+    // Nor is a file in another encoding of the same text.
+    const std::string B = Source("b.txt", Russian1251);
+    R = Run({"--from", "auto", "--to", "CP1251", "--overwrite", "--no-backup", B});
+    EXPECT_NE(R.Out.find("\t- Source encoding: WINDOWS-1251\r\n... Already in target encoding\r\n"), std::string::npos)
+        << R.Out;
+
+    // Into a folder or beside the source, the output holds every file.
+    const std::string C = Source("c.txt", FrenchUtf8);
+    R = Run({"--from", "auto", "--to", "UTF-8", "--output-dir", Dir / "out", C});
+    EXPECT_NE(R.Out.find("\t- Source encoding: UTF-8\r\n... Succeeded\r\n"), std::string::npos) << R.Out;
+    EXPECT_EQ(ReadFile(Dir / "out/c.txt"), FrenchUtf8);
+    R = Run({"--from", "auto", "--to", "UTF-8", "--prefix", "New - ", C});
+    EXPECT_NE(R.Out.find("\t- Source encoding: UTF-8\r\n... Succeeded\r\n"), std::string::npos) << R.Out;
+    EXPECT_EQ(ReadFile(Dir / "New - c.txt"), FrenchUtf8);
+}
+
+TEST(AutoDetectBatchOptions, AutoInAnyCaseAndAutoDetectSelectDetection)
+{
+    TStringList Names{"UTF-8", "UTF-16"};
+    Names.Sort();
+    for (const char* Spelling : {"auto", "AUTO", "Auto", "Auto-detect", "AUTO-DETECT"}) {
+        TBatchOptions Batch;
+        Batch.Parse({"--from", Spelling, "a"});
+        Batch.CheckEncodings(Names);
+        EXPECT_EQ(Batch.Options.FromEncoding, "Auto-detect") << Spelling;
+    }
+    TBatchOptions Batch;
+    Batch.Parse({"--to", "auto", "a"});
+    EXPECT_THROW(Batch.CheckEncodings(Names), TBatchOptions::EUsageError);
+    EXPECT_NE(TBatchOptions::HelpText().find("auto"), std::string::npos);
+}
+
+} // namespace
