@@ -153,3 +153,17 @@ TEST(AutoDetectBatchOptions, AutoInAnyCaseAndAutoDetectSelectDetection)
 }
 
 } // namespace
+
+TEST_F(AutoDetectBatchTest, ACheckDetectsEachFileAsTheConversionWould)
+{
+    const std::string A = Source("a.txt", Russian1251);
+    std::string binary(512, '\0');
+    const std::string B = Source("b.bin", binary);
+    const TProcessOutcome R = Run({"--check", "--from", "auto", "--to", "UTF-8", "--output-dir", Dir / "out", A, B});
+    EXPECT_EQ(R.Status, 1) << R.Err;
+    EXPECT_EQ(R.Out, "Check character encoding:\r\n\t- Source file: " + A +
+                         "\r\n\t- Source encoding: WINDOWS-1251\r\n... OK\r\n"
+                         "Check character encoding:\r\n\t- Source file: " + B +
+                         "\r\n[Error] Cannot detect character encoding\r\n... Failed\r\n"
+                         "Completed - 1 errors, 0 warnings\r\n");
+}
