@@ -150,10 +150,10 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
         if (remaining > 0 && in.Size == 0)
             throw EConvertError("Cannot convert character encoding");
         std::size_t held = 0;
-        // Output without input only drains what the converter holds, a character or two. The C
-        // library's JIS X 0213 decoders, stopped by a full output buffer between the two
-        // characters of a pair, give the held one again on every call and never take input:
-        // unbounded, the temporary file would grow until the disk is full.
+        // Output without input only drains what the converter holds, a character or two. A
+        // decoder that gives output forever without taking input (as the C library's JIS X 0213
+        // decoders did, before the conversion library worked around them) would otherwise grow
+        // the temporary file until the disk is full.
         constexpr int MaxCallsWithoutInput = 8;
         int callsWithoutInput = 0;
         for (;;) {
