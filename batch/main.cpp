@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         return ExitCannotStart;
     }
     try {
-        Batch.CheckEncodings(Engine->NameList());
+        Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;

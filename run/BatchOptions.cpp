@@ -46,14 +46,11 @@ std::int32_t Choice(const std::string& Option, const std::string& Text, std::ini
     UsageError(Option, SelectAnItem);
 }
 
-void CheckEncoding(const std::string& Option, std::string& Name, const TStringList& Names)
+void CheckEncoding(const std::string& Option, const std::string& Name,
+                   const std::function<bool(const std::string&)>& IsValid)
 {
-    if (Names.Empty())
-        return;
-    std::size_t Index = 0;
-    if (!Names.Find(Name, &Index))
+    if (!IsValid(Name))
         UsageError(Option, SelectAnItemInTheList);
-    Name = Names[Index];
 }
 
 } // namespace
@@ -156,10 +153,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         throw EUsageError("no file given");
 }
 
-void TBatchOptions::CheckEncodings(const TStringList& Names)
+void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>& IsValid)
 {
-    CheckEncoding("--from", Options.FromEncoding, Names);
-    CheckEncoding("--to", Options.ToEncoding, Names);
+    CheckEncoding("--from", Options.FromEncoding, IsValid);
+    CheckEncoding("--to", Options.ToEncoding, IsValid);
 }
 
 TStringList TBatchOptions::FileList() const

@@ -275,15 +275,20 @@ TEST_F(ConvertThreadTest, RunWithoutEventsStillRunsAndFreesItself)
         QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
     };
     Thread->Start();
-    Thread->Start(); // a second start does nothing
     Loop.exec();
     EXPECT_TRUE(Freed);
     EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
 }
 
+// The second Start comes from an event handler: the worker waits for it there, so the object is
+// still alive (a worker left alone may already have deleted itself).
 TEST_F(ConvertThreadTest, StartingTwiceRunsOnce)
 {
-    const TRun Run = RunFiles({Source("a.txt")}, {.BeforeStart = [](TConvertThread* T) { T->Start(); }});
+    const auto StartAgain = [](TConvertThread* T, const std::string& Text) {
+        if (Text == "Preparing...")
+            T->Start();
+    };
+    const TRun Run = RunFiles({Source("a.txt")}, {.Message = StartAgain});
     EXPECT_EQ(Run.ProgressCalls(), 1);
     EXPECT_EQ(std::count(Run.Events.begin(), Run.Events.end(), "Terminate"), 1);
 }
