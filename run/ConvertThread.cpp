@@ -169,6 +169,7 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
+    FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (CheckAbort())
             break;
@@ -280,6 +281,14 @@ void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
 {
     if (OnProgress)
         Synchronize([this, Position, Max] { OnProgress(this, Position, Max); });
+    if (ReadTracker.FileEnded(Position, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
+        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
+}
+
+void TConvertThread::TrackRead(std::uint64_t Done, std::uint64_t Size)
+{
+    if (ReadTracker.Read(Done, Size, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
+        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }
 
 std::int32_t TConvertThread::AskMessageBox(const std::string& Text, std::uint32_t Flags)

@@ -3,6 +3,7 @@
 #include "run/ConvertError.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TLumiva;
@@ -17,6 +18,9 @@ public:
     // A new empty file in the system's temporary folder ("LMV" prefix).
     static std::string MakeTempFile();
     void ConvertFile(const std::string& SourceName, const std::string& TempName);
+
+    // After every read of the source: bytes read so far of Size. May be left empty.
+    std::function<void(std::uint64_t Done, std::uint64_t Size)> OnRead;
 
 private:
     TLumiva& Converter;

@@ -254,6 +254,30 @@ TEST_F(BatchTwinTest, ARunLoadsOnlyTheConverterModulesItUses)
     EXPECT_EQ(Modules, (std::set<std::string>{"KOI8-R.so"}));
 }
 
+// With standard error on a terminal a large file shows one line of progress, redrawn in place and
+// erased before the log comes; in a pipe standard error stays empty. The log is the same either way.
+TEST_F(BatchTwinTest, ProgressLineOnlyOnATerminal)
+{
+    const std::string Big = Source("big.txt", std::string(5 << 20, 'a'));
+    const std::vector<std::string> Args{"--output-dir", Out(), Big};
+    const TProcessOutcome Piped = Run(Args);
+    std::filesystem::remove_all(Out());
+    const TProcessOutcome Shown = Run(Args, {.ErrorOnTerminal = true});
+
+    EXPECT_EQ(Piped.Status, 0);
+    EXPECT_EQ(Piped.Err, "");
+    EXPECT_EQ(Shown.Status, 0);
+    EXPECT_EQ(Shown.Out, Piped.Out);
+    // The first read, half the default buffer, is drawn at once.
+    EXPECT_TRUE(Shown.Err.starts_with("\r0 of 1 files, 32.0 KiB read")) << Shown.Err;
+    EXPECT_EQ(Shown.Err.find('\n'), std::string::npos);
+    ASSERT_TRUE(Shown.Err.ends_with("\r"));
+    const std::size_t Erase = Shown.Err.rfind('\r', Shown.Err.size() - 2);
+    const std::string Blank = Shown.Err.substr(Erase + 1, Shown.Err.size() - Erase - 2);
+    EXPECT_EQ(Blank, std::string(Blank.size(), ' '));
+    EXPECT_GE(Blank.size(), Shown.Err.find('\r', 1) - 1) << "the erasure covers at least the first line";
+}
+
 // Ctrl+C before the run starts: taken at the end of the preparation, the run is canceled.
 TEST_F(BatchTwinTest, InterruptCancelsTheRun)
 {
