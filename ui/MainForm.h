@@ -32,11 +32,17 @@ class QRadioButton;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class TMainFormRun;
+class TOptionControls;
 class TOptionsDialog;
 class TProgressDialog;
+class TToolsCommands;
 
 // The program's only top-level window: the conversion options as controls, checked when the user
-// leaves them, the menu, the tool bar, the status bar, and the window's side of a run.
+// leaves them, the menu, the tool bar, the status bar, and the window's side of a run. The window
+// keeps the handlers; the work is done by the classes it owns: TMainFormBuilder builds the widgets,
+// TOptionControls fills, reads and checks the option controls, TMainFormRun runs conversions,
+// TMainFormSettings loads and saves the settings, TToolsCommands carries out Tools and Help.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -83,13 +89,6 @@ public:
     void ListM1Click();
     void WMDropFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files);
-    void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);
-    void ConvertThreadTerminate(TConvertThread* Sender);
-    void ConvertThreadMessage(TConvertThread* Sender, const std::string& Text);
-    void ConvertThreadProgress(TConvertThread* Sender, std::int32_t Position, std::int32_t Max);
-    void ProgressDialogExecute();
-    void ProgressDialogCommand();
-    void SaveLog(const TLogger& Logger);
 
     // Tools and Help.
     void CopyEncodingNamesM1Click(QAction* Sender);
@@ -121,6 +120,7 @@ public:
     TConvertOptions ConvertOptions;
     TViewOptions ViewOptions;
     TOptionsDialog* OptionsDialog = nullptr;
+    // The running worker, null between runs.
     TConvertThread* ConvertThread = nullptr;
 
     // The three file dialogs: 0 "Files", 1 "List", 2 "Save".
@@ -178,7 +178,6 @@ public:
     QAction* AboutM1 = nullptr;
 
 protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
     void dragEnterEvent(QDragEnterEvent* Event) override;
@@ -188,36 +187,17 @@ protected:
     QMenu* createPopupMenu() override;
 
 private:
-    void CreateControls();
-    void CreateMenu();
-    void CreateToolBar();
-    void CreateDialogList();
     void CreateConverter(std::unique_ptr<TLumiva> Engine);
     void InitializeWindow(std::unique_ptr<TLumiva> Engine);
     void ConnectHandlers();
-
-    // The option control that holds the focus, or null.
-    QWidget* ActiveControl() const;
-    bool IsOptionControl(QWidget* Widget) const;
-    // Gives Control the focus without the leave check of the control losing it.
-    void FocusQuietly(QWidget* Control);
-    // Leaving a control checks it once the focus change is over.
-    void QueueExitCheck(QWidget* Control);
-    void RunExitChecks();
-    void RunExitHandler(QWidget* Control);
     void UpdateViewChecks();
-    void SetRadioButtons(std::int32_t Output);
-    QWidget* DialogParent();
 
     std::unique_ptr<TLumiva> Converter;
     TProgressDialog& ProgressDialog;
     TRunQuestions& Questions;
-    bool ConvertThreadStarted = false;
     QLabel* StatusLabel = nullptr;
-    std::vector<QPointer<QWidget>> PendingExits;
-    bool ExitChecksQueued = false;
-    // Set while a leave check runs or the program moves the focus itself, so that the focus moves
-    // it causes (the error box, the faulty control taking the focus back) start no further checks.
-    int ExitChecksSuppressed = 0;
+    std::unique_ptr<TOptionControls> Controls;
+    std::unique_ptr<TMainFormRun> Run;
+    std::unique_ptr<TToolsCommands> Tools;
     bool IdleArmed = false;
 };

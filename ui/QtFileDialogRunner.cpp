@@ -1,20 +1,12 @@
 #include "ui/QtFileDialogRunner.h"
 
+#include "ui/LocalText.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
 namespace {
-
-QString Local(const std::string& Text)
-{
-    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-std::string Local8(const QString& Text)
-{
-    return Text.toLocal8Bit().toStdString();
-}
 
 // The description without a trailing "(...)" that lists patterns.
 QString BareDescription(QString Description)
@@ -33,7 +25,7 @@ QString BareDescription(QString Description)
 QStringList TQtFileDialogRunner::NameFilters(const std::string& Filter)
 {
     QStringList result;
-    const QStringList parts = Local(Filter).split(QLatin1Char('|'));
+    const QStringList parts = ToQString(Filter).split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
@@ -53,11 +45,11 @@ QStringList TQtFileDialogRunner::NameFilters(const std::string& Filter)
 
 bool TQtFileDialogRunner::Run(TFileDialog& Dialog)
 {
-    QFileDialog dialog(Parent, Local(Dialog.Title));
+    QFileDialog dialog(Parent, ToQString(Dialog.Title));
     if (Dialog.Kind == TFileDialog::dkSave) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(Local(Dialog.DefaultExt));
+        dialog.setDefaultSuffix(ToQString(Dialog.DefaultExt));
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(Dialog.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
@@ -71,11 +63,11 @@ bool TQtFileDialogRunner::Run(TFileDialog& Dialog)
             dialog.selectNameFilter(filters[Dialog.FilterIndex - 1]);
     }
 
-    const QString folder = Local(Dialog.InitialDir);
+    const QString folder = ToQString(Dialog.InitialDir);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog.setDirectory(folder);
     if (!Dialog.FileName.empty())
-        dialog.selectFile(Local(Dialog.FileName));
+        dialog.selectFile(ToQString(Dialog.FileName));
 
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -85,7 +77,7 @@ bool TQtFileDialogRunner::Run(TFileDialog& Dialog)
 
     Dialog.Files.Clear();
     for (const QString& name : chosen)
-        Dialog.Files.Add(Local8(QDir::toNativeSeparators(name)));
+        Dialog.Files.Add(ToLocalString(QDir::toNativeSeparators(name)));
     Dialog.FileName = Dialog.Files[0];
     const qsizetype index = filters.indexOf(dialog.selectedNameFilter());
     if (index >= 0)

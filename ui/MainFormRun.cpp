@@ -1,0 +1,180 @@
+#include "ui/MainFormRun.h"
+
+#include "ui/LocalText.h"
+#include "ui/MainForm.h"
+#include "ui/MessageBox.h"
+#include "ui/OptionsDialog.h"
+#include "ui/ProgressDialog.h"
+#include "util/Exception.h"
+#include "util/MessageBoxFlags.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <climits>
+
+TMainFormRun::TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog,
+                           TRunQuestions& Questions)
+    : Form(Form), Converter(Converter), ProgressDialog(ProgressDialog), Questions(Questions)
+{
+}
+
+void TMainFormRun::ConvertSelectedFiles()
+{
+    TStringList files;
+    std::string fileName;
+    if (!Form.DialogList.Execute(0, fileName, &files))
+        return;
+    ConvertFiles(files);
+}
+
+void TMainFormRun::ConvertListedFiles()
+{
+    std::string fileName;
+    if (!Form.DialogList.Execute(1, fileName))
+        return;
+    TStringList lines;
+    lines.LoadFromFile(fileName);
+    // Empty lines name nothing; lines of blanks are names as they stand.
+    TStringList files;
+    for (const std::string& line : lines)
+        if (!line.empty())
+            files.Add(line);
+    ConvertFiles(files);
+}
+
+void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
+{
+    Form.raise();
+    Form.activateWindow();
+    TStringList files;
+    for (const QUrl& url : Urls) {
+        if (!url.isLocalFile())
+            continue;
+        std::string name = ToLocalString(QDir::toNativeSeparators(url.toLocalFile()));
+        if (name.size() >= PATH_MAX)
+            throw Exception("Cannot get the name of a dropped file");
+        files.Add(std::move(name));
+    }
+    ConvertFiles(files);
+}
+
+void TMainFormRun::ConvertFiles(const TStringList& Files)
+{
+    Form.GetControls();
+    if (Form.ConvertOptions.Output == omOverwrite &&
+        ShowMessageBox("The program overwrites source files.\r\n\r\nContinue?",
+                       MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDYES)
+        return;
+
+    Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
+                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form);
+    ConvertThreadStarted = false;
+    // The thread's events run on this thread while the worker waits; nothing may escape into it.
+    Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
+        Guarded([&] { ConvertThreadDone(Sender, State, Logger); });
+    };
+    Form.ConvertThread->OnTerminate = [this](TConvertThread* Sender) {
+        Guarded([&] { ConvertThreadTerminate(Sender); });
+    };
+    Form.ConvertThread->OnMessage = [this](TConvertThread* Sender, const std::string& Text) {
+        Guarded([&] { ConvertThreadMessage(Sender, Text); });
+    };
+    Form.ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
+        Guarded([&] { ConvertThreadProgress(Sender, Position, Max); });
+    };
+
+    try {
+        ProgressDialog.setWindowTitle(QStringLiteral("Convert"));
+        ProgressDialog.SetMessage("");
+        ProgressDialog.SetButtonCaption("Cancel");
+        ProgressDialog.SetPosition(0);
+        ProgressDialog.OnExecute = [this](TProgressDialog*) { Guarded([this] { ProgressDialogExecute(); }); };
+        ProgressDialog.OnCommand = [this](TProgressDialog*) { Guarded([this] { ProgressDialogCommand(); }); };
+        ProgressDialog.ExecuteModal();
+    } catch (...) {
+        // A thread that never ran is its creator's to delete; a running one deletes itself.
+        if (Form.ConvertThread && !ConvertThreadStarted) {
+            delete Form.ConvertThread;
+            Form.ConvertThread = nullptr;
+        }
+        throw;
+    }
+}
+
+void TMainFormRun::ProgressDialogExecute()
+{
+    if (Form.ConvertThread) {
+        ConvertThreadStarted = true;
+        Form.ConvertThread->Start();
+    }
+}
+
+void TMainFormRun::ProgressDialogCommand()
+{
+    if (Form.ConvertThread)
+        Form.ConvertThread->RequestAbort();
+}
+
+void TMainFormRun::ConvertThreadMessage(TConvertThread*, const std::string& Text)
+{
+    ProgressDialog.SetMessage(Text);
+}
+
+void TMainFormRun::ConvertThreadProgress(TConvertThread*, std::int32_t Position, std::int32_t Max)
+{
+    if (Position == 1)
+        ProgressDialog.SetButtonCaption("Stop");
+    ProgressDialog.SetProgress(Position, Max);
+}
+
+void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogger& Logger)
+{
+    try {
+        std::string report;
+        bool ask = Form.OptionsDialog->AssistOptions.AlwaysSaveLog;
+        if (State != csCompleted) {
+            report += "The operation is not completed.\r\n\r\n";
+            ask = true;
+        }
+        if (Logger.ErrorCount > 0 || Logger.WarningCount > 0) {
+            report += "There are " + std::to_string(Logger.ErrorCount) + " errors and " +
+                      std::to_string(Logger.WarningCount) + " warnings.\r\n\r\n";
+            ask = true;
+        }
+        if (ask) {
+            report += "Save the log?";
+            if (ShowMessageBox(report, MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND) == IDYES)
+                SaveLog(Logger);
+        }
+    } catch (...) {
+        Form.SetStatusText("Done");
+        throw;
+    }
+    Form.SetStatusText("Done");
+}
+
+void TMainFormRun::ConvertThreadTerminate(TConvertThread*)
+{
+    ProgressDialog.Finish();
+    Form.ConvertThread = nullptr;
+}
+
+void TMainFormRun::SaveLog(const TLogger& Logger)
+{
+    std::string fileName =
+        "LMV Log " + ToLocalString(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"))) + ".txt";
+    for (;;) {
+        try {
+            if (!Form.DialogList.Execute(2, fileName))
+                return;
+            Logger.Lines.SaveToFile(fileName);
+            return;
+        } catch (...) {
+            if (ShowMessageBox("The program cannot save the log to the following file:\r\n\r\n" + fileName +
+                                   "\r\n\r\nRetry?",
+                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND) != IDYES)
+                return;
+        }
+    }
+}

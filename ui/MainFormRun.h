@@ -1,0 +1,45 @@
+#pragma once
+
+#include "run/ConvertThread.h"
+#include "util/StringList.h"
+
+#include <QList>
+#include <QUrl>
+
+#include <cstdint>
+#include <string>
+
+class TLumiva;
+class TMainForm;
+class TProgressDialog;
+class TRunQuestions;
+
+// The main window's side of a run: gathers the files (file dialog, list file, drop), checks the
+// options, creates the worker, shows the progress dialog while it runs and reports the end with
+// the offer to save the log. The window creates it once its engine exists and owns it; the form's
+// ConvertThread is the running worker, null between runs.
+class TMainFormRun {
+public:
+    TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog, TRunQuestions& Questions);
+
+    void ConvertSelectedFiles();
+    void ConvertListedFiles();
+    void ConvertDroppedFiles(const QList<QUrl>& Urls);
+    void ConvertFiles(const TStringList& Files);
+
+    // The worker's and the progress dialog's events.
+    void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);
+    void ConvertThreadTerminate(TConvertThread* Sender);
+    void ConvertThreadMessage(TConvertThread* Sender, const std::string& Text);
+    void ConvertThreadProgress(TConvertThread* Sender, std::int32_t Position, std::int32_t Max);
+    void ProgressDialogExecute();
+    void ProgressDialogCommand();
+    void SaveLog(const TLogger& Logger);
+
+private:
+    TMainForm& Form;
+    TLumiva& Converter;
+    TProgressDialog& ProgressDialog;
+    TRunQuestions& Questions;
+    bool ConvertThreadStarted = false;
+};
