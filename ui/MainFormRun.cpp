@@ -83,6 +83,9 @@ void TMainFormRun::ConvertFiles(const TStringList& Files)
     Form.ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
         Guarded([&] { ConvertThreadProgress(Sender, Position, Max); });
     };
+    Form.ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
+        Guarded([&] { ConvertThreadReadProgress(Sender, Progress); });
+    };
 
     try {
         ProgressDialog.setWindowTitle(QStringLiteral("Convert"));
@@ -126,6 +129,11 @@ void TMainFormRun::ConvertThreadProgress(TConvertThread*, std::int32_t Position,
     if (Position == 1)
         ProgressDialog.SetButtonCaption("Stop");
     ProgressDialog.SetProgress(Position, Max);
+}
+
+void TMainFormRun::ConvertThreadReadProgress(TConvertThread*, const TRunProgress& Progress)
+{
+    ProgressDialog.SetPosition(RunPercentage(Progress));
 }
 
 void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogger& Logger)
