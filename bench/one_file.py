@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Wall time of converting one small file, one process per call, as a `find -exec` script pays
-it: lumiva-batch against the iconv and recode programs. Prints the median and spread of each.
+it: lumiva-batch against the iconv and recode programs. Prints the median and spread of each, and
+with --startup the time the window takes to show with every encoding name.
 
     bench/one_file.py [--runs N] [--batch build/release/bin/lumiva-batch]
+                      [--startup build/release/bin/lumiva-startup-probe]
 """
 
 import argparse
@@ -34,6 +36,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=101)
     parser.add_argument("--batch", default="build/release/bin/lumiva-batch")
+    parser.add_argument("--startup", help="start-up probe executable (bench/startup_probe.cpp)")
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory(prefix="lmv-one-") as work:
@@ -70,6 +73,18 @@ def main():
             p90 = walls[len(walls) * 9 // 10]
             print(f"| {name} | {statistics.median(walls) * 1000:.1f} | {p10 * 1000:.1f} | {p90 * 1000:.1f} | "
                   f"{statistics.median(cpus) * 1000:.1f} |")
+
+    if args.startup:
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        samples = []
+        names = 0
+        for _ in range(max(args.runs // 5, 5)):
+            start = time.monotonic()
+            done = subprocess.run([args.startup], check=True, env=env, capture_output=True, text=True)
+            shown, names = done.stdout.split()
+            samples.append(float(shown) - start)
+        print(f"\nWindow shown with {names} names: median {statistics.median(samples) * 1000:.0f} ms, "
+              f"worst {max(samples) * 1000:.0f} ms over {len(samples)} starts")
 
 
 if __name__ == "__main__":
