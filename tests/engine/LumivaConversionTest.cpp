@@ -47,6 +47,14 @@ std::vector<std::string> SplitGroupLine(const std::string& Line)
     }
 }
 
+std::string AsciiLower(std::string Name)
+{
+    for (char& c : Name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return Name;
+}
+
 TEST_F(LumivaConversion, Latin1AliasesShareOneSortedGroupLine)
 {
     TStringList groups;
@@ -85,10 +93,7 @@ TEST_F(LumivaConversion, NamesAreTheGroupsMembersSortedCaseBlind)
     for (std::size_t i = 1; i < groups.Count(); ++i)
         ASSERT_LE(CompareText(groups[i - 1], groups[i]), 0) << groups[i - 1] << " / " << groups[i];
     for (const auto& name : names) {
-        std::string lower = name;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+        const std::string lower = AsciiLower(name);
         ASSERT_TRUE(names.Find(lower)) << lower;
     }
 }
@@ -105,10 +110,7 @@ TEST_F(LumivaConversion, CheckByOpeningAgreesWithTheListing)
 
     const TStringList& names = Engine->NameList();
     for (const auto& name : names) {
-        std::string lower = name;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+        const std::string lower = AsciiLower(name);
         ASSERT_TRUE(fresh.IsValidEncoding(name)) << name;
         ASSERT_TRUE(fresh.IsValidEncoding(lower)) << lower;
         for (const std::string& variant : {name + "//TRANSLIT", name + " ", name + ",IGNORE"})
