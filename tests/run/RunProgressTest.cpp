@@ -1,14 +1,12 @@
 // The bar's value within a run, when the bytes read are worth a report, and lumiva-batch's
-// terminal line.
+// terminal line (its pipe case runs end to end in BatchTwinTest).
 #include "progress/ProgressLine.h"
 #include "progress/ReadProgress.h"
 #include "progress/RunProgress.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <string>
@@ -147,22 +145,6 @@ TEST(ProgressLine, DrawsInPlaceAndErasesOnATerminal)
     EXPECT_EQ(Drain(master), first + second + cover + "\r" + std::string(first.size() - 1, ' ') + "\r");
     ::close(slave);
     ::close(master);
-}
-
-TEST(ProgressLine, APipeNeverSeesIt)
-{
-    int ends[2];
-    ASSERT_EQ(::pipe(ends), 0);
-    {
-        TProgressLine line(ends[1], TTime{});
-        EXPECT_FALSE(line.Enabled());
-        line.Show(At(1, 2), TTime{} + 1s);
-        line.Clear();
-    }
-    ::close(ends[1]);
-    char byte;
-    EXPECT_EQ(::read(ends[0], &byte, 1), 0) << "nothing was written";
-    ::close(ends[0]);
 }
 
 } // namespace
