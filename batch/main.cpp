@@ -1,6 +1,7 @@
 // lumiva-batch: one conversion run from the command line, through the same worker as the window.
 
 #include "engine/Lumiva.h"
+#include "progress/ProgressLine.h"
 #include "run/BatchOptions.h"
 #include "run/ConvertThread.h"
 #include "run/RunQuestions.h"
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 
 #include <atomic>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <pthread.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -44,7 +47,7 @@ void PrintError(const std::string& Message)
 // question (Ctrl+C) gets Yes, run-level errors go to standard error.
 class TBatchQuestions : public TRunQuestions {
 public:
-    explicit TBatchQuestions(std::int32_t Answer) : Answer(Answer) {}
+    TBatchQuestions(std::int32_t Answer, TProgressLine& Line) : Answer(Answer), Line(Line) {}
 
     std::int32_t AskMessageBox(const std::string&, std::uint32_t Flags) override
     {
@@ -53,11 +56,13 @@ public:
     std::int32_t AskMessageDialog(const TMessageDialogParams&) override { return Answer; }
     void ShowError(const std::exception* E) override
     {
+        Line.Clear();
         PrintError(E ? TBatchOptions::ReportText(E->what()) : std::string("An error occured."));
     }
 
 private:
     std::int32_t Answer;
+    TProgressLine& Line;
 };
 
 bool WriteOut(const std::string& Text)
@@ -107,7 +112,7 @@ int main(int argc, char** argv)
         return WriteOut(Lines) ? ExitCompleted : ExitWithProblems;
     }
     try {
-        Batch.CheckEncodings(Engine->NameList());
+        Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
@@ -120,7 +125,9 @@ int main(int argc, char** argv)
         return ExitCannotStart;
     }
 
-    TBatchQuestions Questions(Batch.Answer);
+    // Drawn only on a terminal: a pipe or a log gets exactly what it got before.
+    TProgressLine Line(STDERR_FILENO, std::chrono::steady_clock::now());
+    TBatchQuestions Questions(Batch.Answer, Line);
     int Status = ExitNotCompleted; // unless the run reports its outcome
     auto Freed = std::make_shared<std::promise<void>>();
     std::future<void> Gone = Freed->get_future();
@@ -128,7 +135,12 @@ int main(int argc, char** argv)
     auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, nullptr,
                                       Batch.Folders);
     Thread->CheckOnly = Batch.CheckOnly;
-    Thread->OnDone = [&Status](TConvertThread*, TConvertState State, TLogger& Logger) {
+    if (Line.Enabled())
+        Thread->OnReadProgress = [&Line](TConvertThread*, const TRunProgress& Progress) {
+            Line.Show(Progress, std::chrono::steady_clock::now());
+        };
+    Thread->OnDone = [&Status, &Line](TConvertThread*, TConvertState State, TLogger& Logger) {
+        Line.Clear();
         if (!WriteOut(Logger.Lines.Text()))
             PrintError("Cannot write the log to standard output.");
         Status = BatchExitStatus(State, Logger.ErrorCount, Logger.WarningCount);

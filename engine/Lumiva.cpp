@@ -1,5 +1,8 @@
 #include "engine/Lumiva.h"
 
+#include "util/ProgramFolder.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dlfcn.h>
@@ -58,12 +61,25 @@ std::string GroupLine(const TStringList& Sorted)
     return line;
 }
 
+// The characters of the names the C library lists. It would quietly drop a blank or parentheses
+// in odd places, and it reads "//" or a comma as the start of suffixes: such a spelling is not a
+// listed name even where the library opens it.
+bool IsPlainName(const std::string& Name) noexcept
+{
+    if (Name.empty() || Name.find("//") != std::string::npos)
+        return false;
+    return std::all_of(Name.begin(), Name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               std::strchr("-_.:()/", c) != nullptr;
+    });
+}
+
 } // namespace
 
 TLumiva::TLumiva(const std::string& LibraryName)
 {
     try {
-        Module = dlopen(LibraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        Module = dlopen(ProgramFolderFile(LibraryName).c_str(), RTLD_NOW | RTLD_LOCAL);
         bool bound = Module != nullptr;
         if (bound)
             bound = (OpenProc = reinterpret_cast<TOpenProc>(dlsym(Module, "libiconv_open"))) != nullptr;
@@ -75,13 +91,6 @@ TLumiva::TLumiva(const std::string& LibraryName)
             bound = (ListProc = reinterpret_cast<TListProc>(dlsym(Module, "libiconvlist"))) != nullptr;
         if (!bound)
             throw EInitError("Cannot initialize \"" + LibraryName + "\"");
-
-        TListTarget target{&Names, &Groups, nullptr};
-        ListProc(&TLumiva::ListCallback, &target);
-        if (target.Error)
-            std::rethrow_exception(target.Error);
-        Names.Sort();
-        Groups.Sort();
     } catch (...) {
         Release();
         throw;
@@ -91,6 +100,35 @@ TLumiva::TLumiva(const std::string& LibraryName)
 TLumiva::~TLumiva()
 {
     Release();
+}
+
+const TStringList& TLumiva::NameList() const
+{
+    std::call_once(Listed, [this] { BuildLists(); });
+    return Names;
+}
+
+void TLumiva::GetGroups(TStringList& Dest) const
+{
+    NameList();
+    Dest = Groups;
+}
+
+// A failure leaves both lists empty and the next call tries again.
+void TLumiva::BuildLists() const
+{
+    try {
+        TListTarget target{&Names, &Groups, nullptr};
+        ListProc(&TLumiva::ListCallback, &target);
+        if (target.Error)
+            std::rethrow_exception(target.Error);
+        Names.Sort();
+        Groups.Sort();
+    } catch (...) {
+        Names.Clear();
+        Groups.Clear();
+        throw;
+    }
 }
 
 void TLumiva::Release() noexcept
@@ -128,9 +166,30 @@ int TLumiva::ListCallback(unsigned int Count, const char* const* Names, void* Da
     return 0;
 }
 
-bool TLumiva::IsValidEncoding(const std::string& Name) const noexcept
+bool TLumiva::IsValidEncoding(const std::string& Name) const
 {
-    return Names.Find(Name);
+    if (!IsPlainName(Name))
+        return false;
+    {
+        const std::lock_guard<std::mutex> lock(CheckedLock);
+        for (const std::string& known : Checked)
+            if (SameText(known, Name))
+                return true;
+    }
+    if (!Opens(Name.c_str(), "UTF-8") || !Opens("UTF-8", Name.c_str()))
+        return false;
+    const std::lock_guard<std::mutex> lock(CheckedLock);
+    Checked.push_back(Name);
+    return true;
+}
+
+bool TLumiva::Opens(const char* ToCode, const char* FromCode) const noexcept
+{
+    void* descriptor = OpenProc(ToCode, FromCode);
+    if (descriptor == FailedDescriptor)
+        return false;
+    CloseProc(descriptor);
+    return true;
 }
 
 void TLumiva::Start(std::string FromCode, std::string ToCode, std::int32_t Translation)

@@ -5,13 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
 // File name of the project's conversion library, found beside the executable.
 extern const char* const ConversionLibraryName;
 
-// The program's only door to the conversion library: loads it at run time, keeps its encoding
-// names, and runs one conversion at a time.
+// The program's only door to the conversion library: loads it at run time, lists its encoding
+// names where they are shown, checks names, and runs one conversion at a time.
 class TLumiva {
 public:
     class EInitError : public Exception {
@@ -23,7 +25,9 @@ public:
         using Exception::Exception;
     };
 
-    // Loads LibraryName by bare file name; raises EInitError with nothing left loaded.
+    // Loads LibraryName from the executable's own folder (a name holding '/' is taken as a path),
+    // so that neither a preloaded library nor a sanitizer's dlopen changes which file is found;
+    // raises EInitError naming LibraryName, with nothing left loaded. Lists nothing yet.
     explicit TLumiva(const std::string& LibraryName = ConversionLibraryName);
     virtual ~TLumiva();
 
@@ -38,9 +42,16 @@ public:
     int Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft);
     void Close();
 
-    void GetNames(TStringList& Dest) const { Dest = Names; }
-    void GetGroups(TStringList& Dest) const { Dest = Groups; }
-    const TStringList& NameList() const noexcept { return Names; }
+    // Every name, sorted case-blind, and one line per group of aliases, sorted. The first of these
+    // calls (from any thread) has the library list every name, which makes the C library load all
+    // its converter modules: call them only where the names are shown. A listing failure passes.
+    void GetNames(TStringList& Dest) const { Dest = NameList(); }
+    void GetGroups(TStringList& Dest) const;
+    const TStringList& NameList() const;
+
+    // Whether Name is one the listing offers (letter case ignored), found without the listing: a
+    // plain name that the library opens both to and from UTF-8. Any thread.
+    bool IsValidEncoding(const std::string& Name) const;
 
 private:
     using TOpenProc = void* (*)(const char* tocode, const char* fromcode);
@@ -50,7 +61,8 @@ private:
     using TListCallback = int (*)(unsigned int namescount, const char* const* names, void* data);
     using TListProc = void (*)(TListCallback callback, void* data);
 
-    bool IsValidEncoding(const std::string& Name) const noexcept;
+    void BuildLists() const;
+    bool Opens(const char* ToCode, const char* FromCode) const noexcept;
     void Release() noexcept;
     static int ListCallback(unsigned int Count, const char* const* Names, void* Data);
 
@@ -61,6 +73,10 @@ private:
     void* Module = nullptr;
     void* Descriptor = nullptr;
     bool SkipSignature = false;
-    TStringList Names;
-    TStringList Groups;
+    mutable std::once_flag Listed;
+    mutable TStringList Names;
+    mutable TStringList Groups;
+    // Names found valid so far, so that a run of many files opens each only once to check it.
+    mutable std::mutex CheckedLock;
+    mutable std::vector<std::string> Checked;
 };

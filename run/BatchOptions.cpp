@@ -64,14 +64,11 @@ std::int32_t Choice(const std::string& Option, const std::string& Text, std::ini
     NotAllowed(Option, Text, std::vector<std::string>(Words.begin(), Words.end()));
 }
 
-void CheckEncoding(const std::string& Option, std::string& Name, const TStringList& Names)
+void CheckEncoding(const std::string& Option, const std::string& Name,
+                   const std::function<bool(const std::string&)>& IsValid)
 {
-    if (Names.Empty())
-        return;
-    std::size_t Index = 0;
-    if (!Names.Find(Name, &Index))
+    if (!IsValid(Name))
         UsageError(Option, SelectAnItemInTheList);
-    Name = Names[Index];
 }
 
 } // namespace
@@ -198,13 +195,13 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
         throw EUsageError("no file given");
 }
 
-void TBatchOptions::CheckEncodings(const TStringList& Names)
+void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>& IsValid)
 {
     if (SameText(Options.FromEncoding, "auto") || IsAutoDetect(Options.FromEncoding))
         Options.FromEncoding = AutoDetectEncoding;
     else
-        CheckEncoding("--from", Options.FromEncoding, Names);
-    CheckEncoding("--to", Options.ToEncoding, Names);
+        CheckEncoding("--from", Options.FromEncoding, IsValid);
+    CheckEncoding("--to", Options.ToEncoding, IsValid);
 }
 
 TStringList TBatchOptions::FileList() const
@@ -286,7 +283,9 @@ std::string TBatchOptions::HelpText()
            "list entry that is a folder stands for the files in it and in its subfolders, in\n"
            "name order; with --output-dir their results keep their paths from the folder's\n"
            "parent. Files named directly are always taken.\n"
-           "Ctrl+C stops the run after the file in progress.\n"
+           "Ctrl+C stops the run after the file in progress. When standard error is a terminal,\n"
+           "one line there shows the files done, the bytes read and the rate while the run\n"
+           "takes time; it is erased before the log is printed.\n"
            "\n"
            "Exit status:\n"
            "  0   completed with no error and no warning\n"

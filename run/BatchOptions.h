@@ -8,6 +8,7 @@
 #include "util/StringList.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,9 @@ public:
     // Args without the program name. Raises EUsageError with "<option>: <message>" or a
     // plain description; later options overrule earlier ones.
     void Parse(const std::vector<std::string>& Args);
-    // Looks both encoding names up case-blind in the engine's sorted names and takes the list's
-    // spelling, as the encoding boxes do; an empty list accepts any name.
-    void CheckEncodings(const TStringList& Names);
+    // Refuses an encoding name that IsValid (the engine's check) does not accept, with the
+    // encoding boxes' message.
+    void CheckEncodings(const std::function<bool(const std::string&)>& IsValid);
     // The names and the entries of the list files, in order; raises Exception when a list file
     // cannot be read.
     TStringList FileList() const;

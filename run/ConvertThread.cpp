@@ -188,6 +188,7 @@ bool TConvertThread::Process()
         const char* Locale = std::setlocale(LC_CTYPE, nullptr);
         Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
     }
+    FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (CheckAbort())
             break;
@@ -275,7 +276,10 @@ TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileC
     if (!Detection)
         return FileConverter;
     Detected = Detection->Detect(Source, *Logger);
-    return Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
+    TFileConverter& Pipeline =
+        Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
+    Pipeline.OnRead = FileConverter.OnRead;
+    return Pipeline;
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.
@@ -357,6 +361,14 @@ void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
 {
     if (OnProgress)
         Synchronize([this, Position, Max] { OnProgress(this, Position, Max); });
+    if (ReadTracker.FileEnded(Position, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
+        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
+}
+
+void TConvertThread::TrackRead(std::uint64_t Done, std::uint64_t Size)
+{
+    if (ReadTracker.Read(Done, Size, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
+        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }
 
 std::int32_t TConvertThread::AskMessageBox(const std::string& Text, std::uint32_t Flags)

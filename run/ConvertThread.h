@@ -4,6 +4,7 @@
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "progress/ReadProgress.h"
 #include "run/RunQuestions.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
@@ -11,6 +12,7 @@
 #include "util/StringList.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +56,10 @@ public:
     // Set before Start: every file is read through the same conversion, and nothing is written
     // (no output directory, temporary file, backup or overwrite question).
     bool CheckOnly = false;
+    // Bytes read: within a file above TReadProgress::MinFileSize and after every file, at most once
+    // per ReadReportInterval.
+    std::function<void(TConvertThread* Sender, const TRunProgress& Progress)> OnReadProgress;
+    std::chrono::nanoseconds ReadReportInterval = TReadProgress::DefaultInterval;
 
     // Starts the worker; later calls do nothing.
     void Start();
@@ -81,6 +87,7 @@ private:
     void Synchronize(const std::function<void()>& Step);
     void ReportStatus(const std::string& Text);
     void ReportProgress(std::int32_t Position, std::int32_t Max);
+    void TrackRead(std::uint64_t Done, std::uint64_t Size);
     std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags);
     std::int32_t AskMessageDialog(const TMessageDialogParams& Params);
     void ShowError(const std::exception* E);
@@ -108,4 +115,5 @@ private:
     bool Terminated = false;
     TRunQuestions& Questions;
     QObject* MainContext;
+    TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

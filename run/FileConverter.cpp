@@ -161,6 +161,8 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
             ReadExactly(in.File.Get(), in.Buffer.get() + held, room);
             held += room;
             remaining -= room;
+            if (OnRead)
+                OnRead(static_cast<std::uint64_t>(source.st_size) - remaining, static_cast<std::uint64_t>(source.st_size));
             if (held == 0)
                 break;
 

@@ -3,6 +3,7 @@
 #include "run/ConvertError.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TLumiva;
@@ -24,6 +25,9 @@ public:
     // The same conversion with its output discarded: it fails wherever ConvertFile would on the
     // file's content, and writes nothing anywhere.
     void CheckFile(const std::string& SourceName);
+
+    // After every read of the source: bytes read so far of Size. May be left empty.
+    std::function<void(std::uint64_t Done, std::uint64_t Size)> OnRead;
 
 private:
     void Convert(const std::string& SourceName, const std::string* TempName, int TempFile);

@@ -102,6 +102,9 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
     Form.ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
         Guarded([&] { ConvertThreadProgress(Sender, Position, Max); });
     };
+    Form.ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
+        Guarded([&] { ConvertThreadReadProgress(Sender, Progress); });
+    };
 
     try {
         ProgressDialog.setWindowTitle(CheckOnly ? QStringLiteral("Check") : QStringLiteral("Convert"));
@@ -145,6 +148,11 @@ void TMainFormRun::ConvertThreadProgress(TConvertThread*, std::int32_t Position,
     if (Position == 1)
         ProgressDialog.SetButtonCaption("Stop");
     ProgressDialog.SetProgress(Position, Max);
+}
+
+void TMainFormRun::ConvertThreadReadProgress(TConvertThread*, const TRunProgress& Progress)
+{
+    ProgressDialog.SetPosition(RunPercentage(Progress));
 }
 
 void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogger& Logger)

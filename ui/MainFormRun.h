@@ -36,6 +36,8 @@ public:
     void ConvertThreadTerminate(TConvertThread* Sender);
     void ConvertThreadMessage(TConvertThread* Sender, const std::string& Text);
     void ConvertThreadProgress(TConvertThread* Sender, std::int32_t Position, std::int32_t Max);
+    // Moves the bar within a large file; the file boundaries stay ConvertThreadProgress's.
+    void ConvertThreadReadProgress(TConvertThread* Sender, const TRunProgress& Progress);
     void ProgressDialogExecute();
     void ProgressDialogCommand();
     void SaveLog(const TLogger& Logger);

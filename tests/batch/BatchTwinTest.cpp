@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -236,6 +237,77 @@ TEST_F(BatchTwinTest, MissingConversionLibraryExitsThree)
     EXPECT_EQ(R.Status, 3);
     EXPECT_EQ(R.Err, "lumiva-batch: Cannot initialize \"liblumiva-iconv.so\"\n");
     EXPECT_EQ(R.Out, "");
+}
+
+// The library beside the program is the one loaded, whatever the search path holds: an impostor
+// earlier on the path is not taken, and the library found only on the path is not either.
+TEST_F(BatchTwinTest, TheConversionLibraryComesFromTheProgramsOwnFolder)
+{
+    const std::string Impostors = Dir / "impostors";
+    std::filesystem::create_directory(Impostors);
+    std::filesystem::copy_file(lmvtest::BinDir() + "/liblumiva-iconv-nolist.so", Impostors + "/liblumiva-iconv.so");
+    const std::string A = Source("a.txt");
+    std::vector<std::string> Env = lmvtest::Environment({"HOME", "XDG_CONFIG_HOME", "LD_LIBRARY_PATH"},
+                                                        {"HOME=" + Dir.Path(), "LD_LIBRARY_PATH=" + Impostors});
+    TProcessOutcome R = lmvtest::RunProcess({Program, "--utf16", "3", "--output-dir", Out(), A}, Env);
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(ReadFile(Out("a.txt")), Utf16Le);
+
+    const std::string Copy = Dir / "lumiva-batch";
+    std::filesystem::copy_file(Program, Copy);
+    Env = lmvtest::Environment({"HOME", "XDG_CONFIG_HOME", "LD_LIBRARY_PATH"},
+                               {"HOME=" + Dir.Path(), "LD_LIBRARY_PATH=" + lmvtest::BinDir()});
+    R = lmvtest::RunProcess({Copy, A}, Env);
+    EXPECT_EQ(R.Status, 3);
+    EXPECT_EQ(R.Err, "lumiva-batch: Cannot initialize \"liblumiva-iconv.so\"\n");
+}
+
+// Listing every name makes the C library load all its converter modules; a run needs only its own.
+// The dynamic loader's trace shows which modules were mapped.
+TEST_F(BatchTwinTest, ARunLoadsOnlyTheConverterModulesItUses)
+{
+    const std::string Trace = Dir / "trace";
+    std::filesystem::create_directory(Trace);
+    const std::vector<std::string> Env = lmvtest::Environment(
+        {"HOME", "XDG_CONFIG_HOME", "LD_DEBUG", "LD_DEBUG_OUTPUT"},
+        {"HOME=" + Dir.Path(), "LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + Trace + "/ld"});
+    const TProcessOutcome R =
+        lmvtest::RunProcess({Program, "--to", "koi8-r", "--output-dir", Out(), Source("a.txt", "Hello\n")}, Env);
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    std::set<std::string> Modules;
+    for (const std::string& Name : lmvtest::ListDir(Trace)) {
+        const std::string Log = ReadFile(Trace + "/" + Name);
+        for (std::size_t At = Log.find("/gconv/"); At != std::string::npos; At = Log.find("/gconv/", At + 1)) {
+            const std::size_t End = Log.find(".so", At);
+            if (End != std::string::npos)
+                Modules.insert(Log.substr(At + 7, End + 3 - At - 7));
+        }
+    }
+    EXPECT_EQ(Modules, (std::set<std::string>{"KOI8-R.so"}));
+}
+
+// With standard error on a terminal a large file shows one line of progress, redrawn in place and
+// erased before the log comes; in a pipe standard error stays empty. The log is the same either way.
+TEST_F(BatchTwinTest, ProgressLineOnlyOnATerminal)
+{
+    const std::string Big = Source("big.txt", std::string(5 << 20, 'a'));
+    const std::vector<std::string> Args{"--output-dir", Out(), Big};
+    const TProcessOutcome Piped = Run(Args);
+    std::filesystem::remove_all(Out());
+    const TProcessOutcome Shown = Run(Args, {.ErrorOnTerminal = true});
+
+    EXPECT_EQ(Piped.Status, 0);
+    EXPECT_EQ(Piped.Err, "");
+    EXPECT_EQ(Shown.Status, 0);
+    EXPECT_EQ(Shown.Out, Piped.Out);
+    // The first read, half the default buffer, is drawn at once.
+    EXPECT_TRUE(Shown.Err.starts_with("\r0 of 1 files, 32.0 KiB read")) << Shown.Err;
+    EXPECT_EQ(Shown.Err.find('\n'), std::string::npos);
+    ASSERT_TRUE(Shown.Err.ends_with("\r"));
+    const std::size_t Erase = Shown.Err.rfind('\r', Shown.Err.size() - 2);
+    const std::string Blank = Shown.Err.substr(Erase + 1, Shown.Err.size() - Erase - 2);
+    EXPECT_EQ(Blank, std::string(Blank.size(), ' '));
+    EXPECT_GE(Blank.size(), Shown.Err.find('\r', 1) - 1) << "the erasure covers at least the first line";
 }
 
 // Ctrl+C before the run starts: taken at the end of the preparation, the run is canceled.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,6 +27,20 @@ std::int64_t NowMs()
 }
 
 constexpr std::int64_t TimeLimitMs = 120000;
+
+// A pseudo-terminal as a pair like pipe2's: [0] the side to read, [1] the program's side.
+bool OpenTerminal(int Ends[2])
+{
+    if (::openpty(&Ends[0], &Ends[1], nullptr, nullptr, nullptr) != 0)
+        return false;
+    termios raw{};
+    ::tcgetattr(Ends[1], &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(Ends[1], TCSANOW, &raw);
+    ::fcntl(Ends[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(Ends[1], F_SETFD, FD_CLOEXEC);
+    return true;
+}
 
 } // namespace
 
@@ -67,8 +82,8 @@ TProcessOutcome RunProcess(const std::vector<std::string>& Argv, const std::vect
         ADD_FAILURE() << "pipe2: " << std::strerror(errno);
         return outcome;
     }
-    if (::pipe2(err, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe2: " << std::strerror(errno);
+    if (Options.ErrorOnTerminal ? !OpenTerminal(err) : ::pipe2(err, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "standard error: " << std::strerror(errno);
         ::close(out[0]);
         ::close(out[1]);
         return outcome;

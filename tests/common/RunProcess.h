@@ -18,6 +18,9 @@ struct TProcessOptions {
     std::string Until = {};
     // The program starts with a Ctrl+C already waiting.
     bool PendingInterrupt = false;
+    // Standard error is a terminal (a new pseudo-terminal that passes bytes unchanged); Err holds
+    // what the program wrote there.
+    bool ErrorOnTerminal = false;
 };
 
 // The environment of this process without the variables named in Drop, then the "NAME=value"

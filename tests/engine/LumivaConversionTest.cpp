@@ -48,6 +48,14 @@ std::vector<std::string> SplitGroupLine(const std::string& Line)
     }
 }
 
+std::string AsciiLower(std::string Name)
+{
+    for (char& c : Name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return Name;
+}
+
 TEST_F(LumivaConversion, Latin1AliasesShareOneSortedGroupLine)
 {
     TStringList groups;
@@ -86,11 +94,28 @@ TEST_F(LumivaConversion, NamesAreTheGroupsMembersSortedCaseBlind)
     for (std::size_t i = 1; i < groups.Count(); ++i)
         ASSERT_LE(CompareText(groups[i - 1], groups[i]), 0) << groups[i - 1] << " / " << groups[i];
     for (const auto& name : names) {
-        std::string lower = name;
-        for (char& c : lower)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
+        const std::string lower = AsciiLower(name);
         ASSERT_TRUE(names.Find(lower)) << lower;
+    }
+}
+
+// The check by opening stands in for the listing wherever no list is shown: it must agree with it.
+TEST_F(LumivaConversion, CheckByOpeningAgreesWithTheListing)
+{
+    TLumiva fresh;
+    for (const char* name : {"utf-8", "Latin1", "ISO-10646/UTF8/", "NF_Z_62-010_(1973)"})
+        EXPECT_TRUE(fresh.IsValidEncoding(name)) << name;
+    for (const char* name : {"", "UTF-8//", "UTF-8//IGNORE", "utf-16le//translit", "UTF-8,IGNORE", " UTF-8",
+                             "UTF 8", "UTF-8\t", "NO-SUCH-ENCODING", "UTF-\xC3\xA9"})
+        EXPECT_FALSE(fresh.IsValidEncoding(name)) << name;
+
+    const TStringList& names = Engine->NameList();
+    for (const auto& name : names) {
+        const std::string lower = AsciiLower(name);
+        ASSERT_TRUE(fresh.IsValidEncoding(name)) << name;
+        ASSERT_TRUE(fresh.IsValidEncoding(lower)) << lower;
+        for (const std::string& variant : {name + "//TRANSLIT", name + " ", name + ",IGNORE"})
+            ASSERT_EQ(fresh.IsValidEncoding(variant), names.Find(variant)) << variant;
     }
 }
 

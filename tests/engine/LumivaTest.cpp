@@ -2,6 +2,7 @@
 #include "engine/Lumiva.h"
 #include "tests/common/FixedLibraryLists.h"
 #include "tests/engine/ConvertOnce.h"
+#include "util/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,21 +22,25 @@ static_assert(!std::is_copy_constructible_v<TLumiva>);
 static_assert(!std::is_copy_assignable_v<TLumiva>);
 static_assert(std::has_virtual_destructor_v<TLumiva>);
 
+// By full path, as the engine loads: a sanitizer's dlopen would not find a bare name.
 bool IsLoaded(const std::string& Name)
 {
-    void* handle = dlopen(Name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* handle = dlopen(ProgramFolderFile(Name).c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (handle)
         dlclose(handle);
     return handle != nullptr;
 }
 
-// Keeps the fixed library loaded beyond an engine's life and reads its count of open conversions.
+// Keeps the fixed library loaded beyond an engine's life and reads its counts of open conversions
+// and of listings.
 class TFixedLibraryProbe {
 public:
-    TFixedLibraryProbe() : Handle(dlopen(FixedLibrary.c_str(), RTLD_NOW))
+    TFixedLibraryProbe() : Handle(dlopen(ProgramFolderFile(FixedLibrary).c_str(), RTLD_NOW))
     {
-        if (Handle)
+        if (Handle) {
             Count = reinterpret_cast<int (*)()>(dlsym(Handle, "lumiva_fixture_open_count"));
+            Listings = reinterpret_cast<int (*)()>(dlsym(Handle, "lumiva_fixture_list_count"));
+        }
     }
     ~TFixedLibraryProbe()
     {
@@ -45,12 +50,14 @@ public:
     TFixedLibraryProbe(const TFixedLibraryProbe&) = delete;
     TFixedLibraryProbe& operator=(const TFixedLibraryProbe&) = delete;
 
-    bool Ready() const { return Count != nullptr; }
+    bool Ready() const { return Count != nullptr && Listings != nullptr; }
     int OpenConversions() const { return Count(); }
+    int ListingCalls() const { return Listings(); }
 
 private:
     void* Handle;
     int (*Count)() = nullptr;
+    int (*Listings)() = nullptr;
 };
 
 std::string StartError(TLumiva& Engine, const std::string& From, const std::string& To, std::int32_t Translation)
@@ -152,10 +159,40 @@ TEST_F(LumivaFixed, SuffixesComeOnlyFromTheTranslation)
     EXPECT_EQ(StartError(Engine, "UTF-8", "utf-16le//translit", 1), "Invalid encoding: utf-16le//translit");
 }
 
-TEST_F(LumivaFixed, ListedNameTheLibraryRefusesCannotStart)
+TEST_F(LumivaFixed, PairTheLibraryRefusesCannotStart)
 {
-    EXPECT_EQ(StartError(Engine, "MY ENC", "UTF-8", 0), "Cannot start converting character encoding");
+    EXPECT_EQ(StartError(Engine, "KOI8-R", "ASCII", 0), "Cannot start converting character encoding");
     EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+// A name the C library would read otherwise (a blank it drops, a comma that starts suffixes) is
+// refused, even where a listing offers it.
+TEST_F(LumivaFixed, OnlyPlainNamesAreValid)
+{
+    EXPECT_EQ(StartError(Engine, "MY ENC", "UTF-8", 0), "Invalid encoding: MY ENC");
+    EXPECT_EQ(StartError(Engine, "UTF-8", "A,B", 0), "Invalid encoding: A,B");
+    EXPECT_FALSE(Engine.IsValidEncoding(""));
+    EXPECT_TRUE(Engine.IsValidEncoding("koi8-R"));
+    EXPECT_EQ(Probe.OpenConversions(), 0);
+}
+
+// The listing makes the C library load every module: nothing but showing the names asks for it.
+TEST_F(LumivaFixed, TheLibraryListsOnlyWhenNamesAreAskedFor)
+{
+    const int before = Probe.ListingCalls();
+    Engine.Start("latin1", "utf-16le", 2);
+    Engine.Close();
+    EXPECT_TRUE(Engine.IsValidEncoding("UTF8"));
+    EXPECT_FALSE(Engine.IsValidEncoding("NOPE"));
+    EXPECT_EQ(Probe.ListingCalls(), before);
+
+    TStringList groups;
+    Engine.GetGroups(groups);
+    EXPECT_EQ(groups.Text(), lmvtest::FixedLibraryGroupsText());
+    TStringList names;
+    Engine.GetNames(names);
+    EXPECT_EQ(Engine.NameList(), names);
+    EXPECT_EQ(Probe.ListingCalls(), before + 1);
 }
 
 TEST_F(LumivaFixed, FailingStartClosesTheOpenConversion)
@@ -164,7 +201,7 @@ TEST_F(LumivaFixed, FailingStartClosesTheOpenConversion)
          {std::tuple<std::string, std::string, int>{"NOPE", "UTF-8", 0},
           {"UTF-8", "NOPE", 0},
           {"UTF-8", "ASCII", 7},
-          {"MY ENC", "UTF-8", 0}}) {
+          {"KOI8-R", "ASCII", 0}}) {
         Engine.Start("ISO-8859-1", "UTF-8", 0);
         ASSERT_EQ(Probe.OpenConversions(), 1);
         EXPECT_THROW(Engine.Start(from, to, translation), TLumiva::EStartError) << from << " -> " << to;

@@ -2,6 +2,7 @@
 // backup, a destination folder that cannot take files, and a source that shrinks while it is read:
 // each fails its file with the step's own message, nothing hangs, nothing half-made stays.
 
+#include "tests/common/Sanitizers.h"
 #include "tests/common/TestSupport.h"
 #include "tests/faults/BatchRunner.h"
 #include "tests/faults/FaultSupport.h"
@@ -171,6 +172,8 @@ TEST_F(OddTargets, ADestinationFolderThatTakesNoFilesFailsEveryFile)
 // memory" (no per-file failure), its temporary file removed, the source untouched.
 TEST_F(OddTargets, BuffersBeyondTheMemoryLimitStopTheRunCleanly)
 {
+    if (lmvtest::UnderAddressSanitizer)
+        GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
     WriteFile(Src + "/a.txt", Text);
     WriteFile(Src + "/b.txt", Text);
     lmvfault::TLaunch launch;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -287,17 +288,61 @@ TEST_F(ConvertThreadTest, RunWithoutEventsStillRunsAndFreesItself)
         QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
     };
     Thread->Start();
-    Thread->Start(); // a second start does nothing
     Loop.exec();
     EXPECT_TRUE(Freed);
     EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
 }
 
+// The second Start comes from an event handler: the worker waits for it there, so the object is
+// still alive (a worker left alone may already have deleted itself).
 TEST_F(ConvertThreadTest, StartingTwiceRunsOnce)
 {
-    const TRun Run = RunFiles({Source("a.txt")}, {.BeforeStart = [](TConvertThread* T) { T->Start(); }});
+    const auto StartAgain = [](TConvertThread* T, const std::string& Text) {
+        if (Text == "Preparing...")
+            T->Start();
+    };
+    const TRun Run = RunFiles({Source("a.txt")}, {.Message = StartAgain});
     EXPECT_EQ(Run.ProgressCalls(), 1);
     EXPECT_EQ(std::count(Run.Events.begin(), Run.Events.end(), "Terminate"), 1);
+}
+
+// Every read reported (no interval): the file above the size limit reports while it is read, the
+// small one only at its end, and the bar never goes back nor past the next file boundary.
+TEST_F(ConvertThreadTest, LargeFilesReportTheBytesReadBetweenTheFileBoundaries)
+{
+    const std::uint64_t BigSize = 5 << 20;
+    const std::string Big = Source("big.txt", std::string(BigSize, 'a'));
+    const std::string Small = Source("small.txt");
+    Options.BufferSize = 1 << 20;
+    std::vector<std::string> Seen;
+    std::vector<int> Bar;
+    const TRun Run = RunFiles(
+        {Big, Small},
+        {.Progress = [&](TConvertThread*, std::int32_t Position) { Seen.push_back("Progress " + std::to_string(Position)); },
+         .BeforeStart = [&](TConvertThread* T) {
+             T->ReadReportInterval = std::chrono::nanoseconds::zero();
+             T->OnReadProgress = [&](TConvertThread*, const TRunProgress& P) {
+                 Seen.push_back("Read " + std::to_string(P.Position) + "/" + std::to_string(P.Max) + " " +
+                                std::to_string(P.FileDone) + "/" + std::to_string(P.FileSize) + " " +
+                                std::to_string(P.RunBytes));
+                 Bar.push_back(RunPercentage(P));
+             };
+         }});
+    ASSERT_EQ(Run.State, csCompleted);
+    const std::vector<std::string> Tail{"Read 0/2 " + std::to_string(BigSize) + "/" + std::to_string(BigSize) + " " +
+                                            std::to_string(BigSize),
+                                        "Progress 1",
+                                        "Read 1/2 0/0 " + std::to_string(BigSize),
+                                        "Progress 2",
+                                        "Read 2/2 0/0 " + std::to_string(BigSize + Text.size())};
+    ASSERT_GT(Seen.size(), Tail.size() + 2) << "several reads of the large file";
+    EXPECT_EQ(std::vector<std::string>(Seen.end() - static_cast<long>(Tail.size()), Seen.end()), Tail);
+    for (std::size_t i = 0; i + Tail.size() < Seen.size(); ++i)
+        EXPECT_TRUE(Seen[i].starts_with("Read 0/2 ")) << Seen[i];
+    EXPECT_TRUE(std::is_sorted(Bar.begin(), Bar.end()));
+    EXPECT_EQ(Bar.front(), 5) << "the first read, half the buffer, is a tenth of the first file";
+    EXPECT_EQ(Bar[Bar.size() - 3], 50);
+    EXPECT_EQ(Bar.back(), 100);
 }
 
 TEST_F(ConvertThreadTest, FailingMiddleFileIsLoggedAndTheLoopGoesOn)

@@ -369,6 +369,29 @@ TEST_F(RunFromWindowTest, TheProgressButtonAbortsTheRun)
     EXPECT_FALSE(lmvtest::Exists(Dir / "out/b.txt"));
 }
 
+// The overwrite question of the first of two files comes after that file was read: the bar has
+// moved within it (the first read, half of the buffer, is 4 of its 5 MiB) and not past its end.
+TEST_F(RunFromWindowTest, TheBarMovesWithinALargeFile)
+{
+    lmvtest::WriteFile(Dir / "big.txt", std::string(5 << 20, 'a'));
+    lmvtest::WriteFile(Dir / "small.txt", "b\n");
+    std::filesystem::create_directory(Dir / "out");
+    lmvtest::WriteFile(Dir / "out/big.txt", "old");
+    Form->Edit1->setText(QStringLiteral("8388608"));
+    Dialogs.Answers = {{Dir / "big.txt", Dir / "small.txt"}};
+
+    int barDuringQuestion = -1;
+    TModalScript driver;
+    driver.Question(0, [&] { barDuringQuestion = Progress.ProgressBar1->value(); });
+    Form->FilesM1->trigger();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_GE(barDuringQuestion, 40);
+    EXPECT_LE(barDuringQuestion, 50);
+    ExpectRunEnded("Completed");
+    EXPECT_EQ(Progress.ProgressBar1->value(), 100);
+}
+
 TEST_F(RunFromWindowTest, ADroppedNameBeyondThePathLimitIsRefused)
 {
     lmvtest::WriteFile(Dir / "a.txt", "a\n");
