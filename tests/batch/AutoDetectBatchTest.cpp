@@ -140,19 +140,18 @@ TEST(AutoDetectBatchOptions, AutoInAnyCaseAndAutoDetectSelectDetection)
 {
     TStringList Names{"UTF-8", "UTF-16"};
     Names.Sort();
+    const auto IsListed = [&Names](const std::string& Name) { return Names.Find(Name); };
     for (const char* Spelling : {"auto", "AUTO", "Auto", "Auto-detect", "AUTO-DETECT"}) {
         TBatchOptions Batch;
         Batch.Parse({"--from", Spelling, "a"});
-        Batch.CheckEncodings(Names);
+        Batch.CheckEncodings(IsListed);
         EXPECT_EQ(Batch.Options.FromEncoding, "Auto-detect") << Spelling;
     }
     TBatchOptions Batch;
     Batch.Parse({"--to", "auto", "a"});
-    EXPECT_THROW(Batch.CheckEncodings(Names), TBatchOptions::EUsageError);
+    EXPECT_THROW(Batch.CheckEncodings(IsListed), TBatchOptions::EUsageError);
     EXPECT_NE(TBatchOptions::HelpText().find("auto"), std::string::npos);
 }
-
-} // namespace
 
 TEST_F(AutoDetectBatchTest, ACheckDetectsEachFileAsTheConversionWould)
 {
@@ -167,3 +166,5 @@ TEST_F(AutoDetectBatchTest, ACheckDetectsEachFileAsTheConversionWould)
                          "\r\n[Error] Cannot detect character encoding\r\n... Failed\r\n"
                          "Completed - 1 errors, 0 warnings\r\n");
 }
+
+} // namespace
