@@ -93,7 +93,6 @@ inline std::string CompareWithCLibraryPath(const TLibiconvEntries& Library, cons
                                              : Library.Convert(slow, &slowIn, &slowInLeft, &slowOutPtr, &slowOutLeft);
         const int slowError = errno;
         const std::size_t failure = static_cast<std::size_t>(-1);
-        if (getenv("LMV_TRACE")) fprintf(stderr, "call %d pos %zu avail %zu space %zu reset %d -> fast %zd/%d/%zd slow %zd/%d/%zd\n", call, position, available-position, space, (int)reset, (ssize_t)fastResult, fastError, fastIn - Input.data() - (ssize_t)position, (ssize_t)slowResult, slowError, slowIn - Input.data() - (ssize_t)position);
         const auto at = [&]() {
             return what + "call " + std::to_string(call) + " at byte " + std::to_string(position) + " with " +
                    std::to_string(available - position) + " in, " + std::to_string(space) + " out: ";

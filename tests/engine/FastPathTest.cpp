@@ -82,15 +82,14 @@ TEST_F(FastPath, MatchesTheCLibraryPathForEveryPairTranslationAndBufferSize)
     for (const std::string& from : lmvtest::FastPathNames()) {
         for (const std::string& to : lmvtest::FastPathNames()) {
             for (const char* suffix : {"", "//IGNORE", "//TRANSLIT"}) {
-                for (int round = 0; round < 4; ++round) {
+                for (int round = 0; round < 6; ++round) {
                     const std::string unicode = MixedText(random, round == 0 ? 40 : 2500);
                     std::optional<std::string> text = lmvtest::IconvOnce("UTF-32LE", from, unicode, 1);
                     ASSERT_TRUE(text.has_value()) << from;
-                    if (round >= 2)
+                    if (round % 2)
                         Damage(random, *text);
                     const std::string problem =
                         lmvtest::CompareWithCLibraryPath(Library, from, to, suffix, *text, random());
-                    if (!problem.empty()) { FILE* f = fopen("/tmp/P-fail.bin", "wb"); fwrite(text->data(), 1, text->size(), f); fclose(f); }
                     ASSERT_EQ(problem, "");
                 }
             }
