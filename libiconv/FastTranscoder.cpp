@@ -82,6 +82,12 @@ struct TSse2Blocks {
             Out = out;
         }
     }
+
+    // Without a byte shuffle, multi-byte UTF-8 goes one character at a time.
+    template <bool Big>
+    static void Utf8ToUtf16(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*)
+    {
+    }
 };
 
 bool UseAvx2()

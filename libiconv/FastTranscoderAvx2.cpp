@@ -1,6 +1,7 @@
 // The AVX2 blocks. Only the functions marked for AVX2 use it; FindTranscoder calls into this
 // unit only when the processor has it.
 #include "libiconv/TranscodeLoop.h"
+#include "libiconv/Utf8Windows.h"
 
 #include <immintrin.h>
 
@@ -84,6 +85,93 @@ struct TAvx2Blocks {
             In = in;
             Out = out;
         }
+    }
+
+    // Sixteen bytes at a time: ASCII widened at once, else the characters of up to three bytes
+    // that start in the first twelve, taken apart with the window table and checked as the
+    // decoder checks them (lead byte range, no overlong form, no surrogate). Stops at anything
+    // else, for the character loop to decide.
+    template <bool Big>
+    LUMIVA_AVX2 static void Utf8ToUtf16(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                        unsigned char* OutEnd)
+    {
+        const TUtf8Window* const windows = Utf8Windows();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        const __m128i lowSeven = _mm_set1_epi16(0x007F);
+        const __m128i middleSix = _mm_set1_epi16(0x3F00);
+        const __m128i lowFour = _mm_set1_epi16(0x000F);
+        const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
+        const __m128i surrogates = _mm_set1_epi16(static_cast<short>(0xD800));
+        const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+        // Continuation bytes (0x80 to 0xBF, below -64 as signed bytes) of 64 bytes at a time, so
+        // that each window costs a shift and a table look-up, not a load and a mask.
+        const __m256i belowLeads = _mm256_set1_epi8(-64);
+        while (InEnd - in >= 80 && OutEnd - out >= 160) {
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32));
+            if (_mm256_movemask_epi8(_mm256_or_si256(first, second)) == 0) {
+                const __m128i quarters[4] = {_mm256_castsi256_si128(first), _mm256_extracti128_si256(first, 1),
+                                             _mm256_castsi256_si128(second), _mm256_extracti128_si256(second, 1)};
+                for (int i = 0; i < 4; ++i) {
+                    __m256i units = _mm256_cvtepu8_epi16(quarters[i]);
+                    if constexpr (Big)
+                        units = _mm256_slli_epi16(units, 8);
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out) + i, units);
+                }
+                in += 64;
+                out += 128;
+                continue;
+            }
+            const std::uint64_t continuations =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, first))) |
+                std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, second)))} << 32;
+            unsigned offset = 0;
+            bool stopped = false;
+            while (offset < 48) {
+                const TUtf8Window& window = windows[~(continuations >> offset) & 0xFFF];
+                if (window.Characters == 0) {
+                    stopped = true;
+                    break;
+                }
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + offset));
+                const __m128i last =
+                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Last)));
+                const __m128i lead =
+                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Lead)));
+                const __m128i length =
+                    _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(window.Length)));
+                const __m128i one = _mm_cmpeq_epi16(length, _mm_set1_epi16(1));
+                const __m128i two = _mm_cmpeq_epi16(length, _mm_set1_epi16(2));
+                const __m128i three = _mm_cmpeq_epi16(length, _mm_set1_epi16(3));
+                // A lead byte of 110xxxxx has bit 5 clear, so six bits of it are its five.
+                const __m128i units = _mm_or_si128(
+                    _mm_or_si128(_mm_and_si128(last, lowSeven), _mm_srli_epi16(_mm_and_si128(last, middleSix), 2)),
+                    _mm_and_si128(_mm_slli_epi16(_mm_and_si128(lead, lowFour), 12), three));
+                const __m128i lowest =
+                    _mm_or_si128(_mm_and_si128(two, _mm_set1_epi16(0xC2)), _mm_and_si128(three, _mm_set1_epi16(0xE0)));
+                const __m128i highest =
+                    _mm_or_si128(_mm_or_si128(_mm_and_si128(one, _mm_set1_epi16(0x7F)), _mm_and_si128(two, _mm_set1_epi16(0xDF))),
+                                 _mm_and_si128(three, _mm_set1_epi16(0xEF)));
+                const __m128i top = _mm_and_si128(units, highFive);
+                const __m128i wrong = _mm_or_si128(
+                    _mm_or_si128(_mm_cmpgt_epi16(lowest, lead), _mm_cmpgt_epi16(lead, highest)),
+                    _mm_and_si128(three,
+                                  _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, surrogates))));
+                if (_mm_movemask_epi8(wrong) != 0) {
+                    stopped = true;
+                    break;
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Big ? _mm_shuffle_epi8(units, swap) : units);
+                offset += window.Bytes;
+                out += 2 * window.Characters;
+            }
+            in += offset;
+            if (stopped)
+                break;
+        }
+        In = in;
+        Out = out;
     }
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace lmviconv {
 
@@ -209,7 +210,8 @@ struct TEncodeUtf32 {
 };
 
 // Blocks: a policy with Run<Src, Dst, Limit>(In, InEnd, Out, OutEnd), which converts whole
-// blocks of code units that are all at most Limit and stops at the first block that is not.
+// blocks of code units that are all at most Limit and stops at the first block that is not, and
+// Utf8ToUtf16<Big>(...), which may convert sound UTF-8 of up to three bytes a character.
 template <class Blocks, class Decoder, class Encoder>
 TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                          unsigned char* OutEnd)
@@ -222,8 +224,12 @@ TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, u
     while (in < InEnd) {
         if constexpr (limit != 0)
             Blocks::template Run<Decoder::Unit, Encoder::Unit, limit>(in, InEnd, out, OutEnd);
-        // One character at a time until one that the blocks take again.
-        while (in < InEnd) {
+        if constexpr (std::is_same_v<Decoder, TDecodeUtf8> &&
+                      (Encoder::Unit == TUnit::U16Le || Encoder::Unit == TUnit::U16Be))
+            Blocks::template Utf8ToUtf16<Encoder::Unit == TUnit::U16Be>(in, InEnd, out, OutEnd);
+        // One character at a time over a block's length before the blocks try again.
+        const unsigned char* const stretchEnd = InEnd - in > 32 ? in + 32 : InEnd;
+        while (in < stretchEnd) {
             std::uint32_t cp = 0;
             const std::size_t inLength = Decoder::Decode(in, InEnd, cp);
             const std::size_t outLength = inLength == 0 ? 0 : Encoder::Length(cp);
@@ -238,8 +244,6 @@ TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, u
             Encoder::Write(out, cp, outLength);
             in += inLength;
             out += outLength;
-            if (cp <= limit)
-                break;
         }
         if (stop != TTranscodeStop::Done)
             break;

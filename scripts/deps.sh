@@ -6,7 +6,7 @@ packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
 case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales) ;;
-  bench) packages+=(libbenchmark-dev icu-devtools recode time locales) ;;
+  bench) packages+=(libbenchmark-dev icu-devtools recode time locales python3 python3-matplotlib) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz" >&2; exit 64 ;;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lmviconv {
+
+// How to take the UTF-8 characters that start in the first 12 bytes of a 16-byte window apart,
+// for each pattern of character starts (bit i: byte i is not a continuation byte). Only
+// characters whose length the pattern shows (the next start is within the 12 bytes) and that
+// are 1 to 3 bytes long count, at most 8.
+struct TUtf8Window {
+    std::uint8_t Last[16];   // per 16-bit lane: the character's last byte, then the one before it
+    std::uint8_t Lead[16];   // per 16-bit lane: the lead byte
+    std::uint8_t Length[8];  // per lane: 1 to 3, 0 for an unused lane
+    std::uint8_t Characters; // 0: the first character is not one of these
+    std::uint8_t Bytes;      // the bytes those characters take
+};
+
+// 4096 entries, one per start pattern, built on first use.
+const TUtf8Window* Utf8Windows();
+
+} // namespace lmviconv
