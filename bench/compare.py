@@ -40,7 +40,7 @@ ASCII_LINES = [
     "}\n",
 ]
 
-LATIN1_WORDS = ["Zwölf", "Boxkämpfer", "jagen", "Viktor", "quer", "über", "den", "großen", "Deich", "Le", "cœur",
+LATIN1_WORDS = ["Zwölf", "Boxkämpfer", "jagen", "Viktor", "quer", "über", "den", "großen", "Deich", "Le", "garçon",
                 "déçu", "mais", "l'âme", "plutôt", "naïve", "à", "Noël", "señor", "año", "the", "and", "of"]
 
 

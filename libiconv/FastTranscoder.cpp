@@ -88,6 +88,8 @@ struct TSse2Blocks {
     static void Utf8ToUtf16(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*)
     {
     }
+    static void Latin1ToUtf8(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*) {}
+    static void Utf8ToLatin1(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*) {}
 };
 
 bool UseAvx2()

@@ -1,6 +1,7 @@
 // The AVX2 blocks. Only the functions marked for AVX2 use it; FindTranscoder calls into this
 // unit only when the processor has it.
 #include "libiconv/TranscodeLoop.h"
+#include "libiconv/ByteShuffles.h"
 #include "libiconv/Utf8Windows.h"
 
 #include <immintrin.h>
@@ -169,6 +170,73 @@ struct TAvx2Blocks {
             in += offset;
             if (stopped)
                 break;
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Eight bytes at a time: those above 0x7F become two bytes, packed with the expand shuffle.
+    LUMIVA_AVX2 static void Latin1ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                         unsigned char* OutEnd)
+    {
+        const TByteShuffles& shuffles = ByteShuffles();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        while (InEnd - in >= 8 && OutEnd - out >= 16) {
+            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFF;
+            if (high == 0) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+                in += 8;
+                out += 8;
+                continue;
+            }
+            const __m128i units = _mm_cvtepu8_epi16(bytes);
+            const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
+            const __m128i trail = _mm_slli_epi16(_mm_or_si128(_mm_and_si128(units, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80)), 8);
+            const __m128i forms = _mm_blendv_epi8(units, _mm_or_si128(lead, trail), _mm_cmpgt_epi16(units, _mm_set1_epi16(0x7F)));
+            const __m128i packed = _mm_shuffle_epi8(forms, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Expand[high])));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
+            in += 8;
+            out += 8 + __builtin_popcount(high);
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Eight positions at a time: ASCII stays, C2 or C3 and a continuation byte become one byte,
+    // packed with the keep shuffle. Any other byte above 0x7F stops it.
+    LUMIVA_AVX2 static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                         unsigned char* OutEnd)
+    {
+        const TByteShuffles& shuffles = ByteShuffles();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        while (InEnd - in >= 16 && OutEnd - out >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            if (high == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+                in += 16;
+                out += 16;
+                continue;
+            }
+            const __m128i leadBytes = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC2))),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC3))));
+            const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
+            const unsigned continuations =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(-64), bytes)));
+            if ((high & ~leads & ~continuations & 0xFF) != 0 || (continuations & 0x1FF) != ((leads << 1) & 0x1FF))
+                break;
+            const __m128i next = _mm_srli_si128(bytes, 1);
+            const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
+                                                _mm_and_si128(next, _mm_set1_epi8(0x3F)));
+            const __m128i values = _mm_blendv_epi8(bytes, joined, leadBytes);
+            const unsigned keep = ~continuations & 0xFF;
+            const __m128i packed = _mm_shuffle_epi8(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Keep[keep])));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            out += __builtin_popcount(keep);
+            in += 8 + (leads >> 7 & 1);
         }
         In = in;
         Out = out;

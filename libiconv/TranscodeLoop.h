@@ -211,7 +211,7 @@ struct TEncodeUtf32 {
 
 // Blocks: a policy with Run<Src, Dst, Limit>(In, InEnd, Out, OutEnd), which converts whole
 // blocks of code units that are all at most Limit and stops at the first block that is not, and
-// Utf8ToUtf16<Big>(...), which may convert sound UTF-8 of up to three bytes a character.
+// Utf8ToUtf16<Big>, Latin1ToUtf8 and Utf8ToLatin1, which may convert stretches of mixed text.
 template <class Blocks, class Decoder, class Encoder>
 TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                          unsigned char* OutEnd)
@@ -227,6 +227,10 @@ TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, u
         if constexpr (std::is_same_v<Decoder, TDecodeUtf8> &&
                       (Encoder::Unit == TUnit::U16Le || Encoder::Unit == TUnit::U16Be))
             Blocks::template Utf8ToUtf16<Encoder::Unit == TUnit::U16Be>(in, InEnd, out, OutEnd);
+        if constexpr (std::is_same_v<Decoder, TDecodeLatin1> && std::is_same_v<Encoder, TEncodeUtf8>)
+            Blocks::Latin1ToUtf8(in, InEnd, out, OutEnd);
+        if constexpr (std::is_same_v<Decoder, TDecodeUtf8> && std::is_same_v<Encoder, TEncodeLatin1>)
+            Blocks::Utf8ToLatin1(in, InEnd, out, OutEnd);
         // One character at a time over a block's length before the blocks try again.
         const unsigned char* const stretchEnd = InEnd - in > 32 ? in + 32 : InEnd;
         while (in < stretchEnd) {
