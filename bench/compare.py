@@ -8,6 +8,7 @@ floor of a case is the wall time of `cp` of a file as large as the larger of its
 result, on the same disk, in the same rounds."""
 
 import argparse
+import filecmp
 import json
 import os
 import random
@@ -85,27 +86,25 @@ def make_cyrillic_text(path, size):
     write_repeated(path, block, size)
 
 
-def run(cmd, stdout=None, cwd=None):
-    """Wall time in seconds and peak resident memory in KiB of one child, after a sync."""
+def run(cmd, stdout=None):
+    """Wall time in seconds and peak resident memory in KiB of one child, after a sync. GNU time
+    reads the peak: a child of this script would report this script's own peak when larger."""
     os.sync()
-    start = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        try:
-            if cwd:
-                os.chdir(cwd)
-            fd = os.open(stdout or os.devnull, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
-            os.dup2(fd, 1)
-            os.execvp(cmd[0], cmd)
-        except Exception as error:  # noqa: BLE001
-            print(error, file=sys.stderr)
-        os._exit(127)
-    _, status, usage = os.wait4(pid, 0)
-    elapsed = time.perf_counter() - start
+    fd = os.open(stdout or os.devnull, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+    peak_file = os.path.join(tempfile.gettempdir(), "peak-rss")
+    try:
+        start = time.perf_counter()
+        pid = os.posix_spawn("/usr/bin/time", ["/usr/bin/time", "-f", "%M", "-o", peak_file, *cmd], os.environ,
+                             file_actions=[(os.POSIX_SPAWN_DUP2, fd, 1)])
+        _, status = os.waitpid(pid, 0)
+        elapsed = time.perf_counter() - start
+    finally:
+        os.close(fd)
     code = os.waitstatus_to_exitcode(status)
     if code != 0:
         raise RuntimeError(f"{' '.join(cmd)} exited with {code}")
-    return elapsed, usage.ru_maxrss
+    with open(peak_file) as peak:
+        return elapsed, int(peak.read().split()[-1])
 
 
 def measure(cases, repetitions):
@@ -156,7 +155,9 @@ class Bench:
         self.batch = os.path.join(args.bin, "lumiva-batch")
         self.baseline = os.path.join(args.baseline_bin, "lumiva-batch") if args.baseline_bin else None
         self.out = os.path.join(work, "out")
+        self.out_main = os.path.join(work, "out-main")
         os.makedirs(self.out)
+        os.makedirs(self.out_main)
         self.report = []
         self.cases = []  # for the chart and the targets: title, results, floor label
         self.targets = []
@@ -165,6 +166,10 @@ class Bench:
         for name in os.listdir(self.out):
             path = os.path.join(self.out, name)
             shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+
+    def clean_out_main(self):
+        for name in os.listdir(self.out_main):
+            os.unlink(os.path.join(self.out_main, name))
 
     def target(self, what, value, limit):
         self.targets.append({"what": what, "value": value, "limit": limit, "met": value <= limit})
@@ -180,21 +185,21 @@ class Bench:
         floor = floor_file(self.work, source, os.path.getsize(iconv_out))
         cases = [("lumiva-batch", self.clean_out, lumiva + ["--output-dir", self.out, source], None)]
         if self.baseline:
-            base = [self.baseline] + lumiva[1:] + ["--output-dir", self.out, source]
-            cases.append(("lumiva-batch (main)", self.clean_out, base, None))
+            base = [self.baseline] + lumiva[1:] + ["--output-dir", self.out_main, source]
+            cases.append(("lumiva-batch (main)", self.clean_out_main, base, None))
         cases.append(("iconv", None, ["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out))
         for label, cmd, out_name in peers:
             cases.append((label, None, cmd, os.path.join(self.work, out_name)))
         cases.append(("cp", None, ["cp", floor, os.path.join(self.work, "cp.out")], None))
         results = measure(cases, self.args.repetitions)
-        with open(os.path.join(self.out, os.path.basename(source)), "rb") as a, open(iconv_out, "rb") as b:
-            if a.read() != b.read():
-                raise RuntimeError(f"lumiva-batch and iconv disagree: {title}")
+        if not filecmp.cmp(os.path.join(self.out, os.path.basename(source)), iconv_out, shallow=False):
+            raise RuntimeError(f"lumiva-batch and iconv disagree: {title}")
         for name in ("iconv.out", "cp.out", "floor.bin", *[p[2] for p in peers]):
             path = os.path.join(self.work, name)
             if os.path.exists(path):
                 os.unlink(path)
         self.clean_out()
+        self.clean_out_main()
         self.report.append(table(title, results, ["iconv", "cp"]))
         self.cases.append({"title": title, "results": results, "floor": "cp"})
         return results

@@ -97,6 +97,31 @@ TEST_F(FastPath, MatchesTheCLibraryPathForEveryPairTranslationAndBufferSize)
     }
 }
 
+// The plain UTF-16 and UTF-32 settle their byte order on the first unit the C library sees,
+// skip a mark there, and keep a swapped order even after a reset: streams that start with either
+// mark, with none, with a mark alone or with damage, read in pieces with resets between them.
+TEST_F(FastPath, PlainUtf16AndUtf32FollowTheCLibraryOnMarksAndResets)
+{
+    std::mt19937 random(77);
+    for (const char* form : {"UTF-16", "UTF-32"}) {
+        const bool wide = std::string(form) == "UTF-32";
+        for (const char* order : {"LE", "BE"}) {
+            const std::string explicitForm = std::string(form) + order;
+            const std::optional<std::string> body = lmvtest::IconvOnce("UTF-32LE", explicitForm, MixedText(random, 300), 1);
+            ASSERT_TRUE(body.has_value());
+            const std::string mark = *lmvtest::IconvOnce("UTF-32LE", explicitForm, std::string("\xFF\xFE\0\0", 4));
+            const std::string other = *lmvtest::IconvOnce("UTF-32LE", explicitForm == std::string(form) + "LE" ? std::string(form) + "BE" : std::string(form) + "LE", std::string("\xFF\xFE\0\0", 4));
+            const std::string streams[] = {mark + *body, *body, mark, mark + mark + *body, other + *body,
+                                           mark + body->substr(0, wide ? 3 : 1), body->substr(1), mark + *body + other + *body};
+            for (const std::string& stream : streams)
+                for (const char* to : {"UTF-8", "UTF-16", "UTF-32", "ISO-8859-1"})
+                    for (int seed = 0; seed < 8; ++seed)
+                        ASSERT_EQ(lmvtest::CompareWithCLibraryPath(Library, form, to, "", stream, random()), "")
+                            << explicitForm << " stream of " << stream.size() << " bytes";
+        }
+    }
+}
+
 TEST_F(FastPath, AliasesAndCaseReachTheSameConversion)
 {
     const std::string text = "Zw\xC3\xB6lf \xD0\xA1\xD1\x8A\xD0\xB5\xD1\x88\xD1\x8C \xF0\x9F\x98\x80 " + std::string(300, 'a');
