@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace lmviconv {
 
@@ -48,11 +49,17 @@ TUnicodeForm OtherOrder(TUnicodeForm Form)
 
 std::unique_ptr<TFastPath> TFastPath::Open(const char* ToCode, const char* FromCode)
 {
-    const std::optional<TUnicodeForm> to = UnicodeFormOf(ToCode);
-    const std::optional<TUnicodeForm> from = UnicodeFormOf(FromCode);
-    if (!to || !from)
+    // Out of memory here only costs the fast path: nothing may leave through the C entry points.
+    try {
+        const std::optional<TUnicodeForm> to = UnicodeFormOf(ToCode);
+        const std::optional<TUnicodeForm> from = UnicodeFormOf(FromCode);
+        if (!to || !from)
+            return nullptr;
+        PrepareTranscoders();
+        return std::make_unique<TFastPath>(*from, *to);
+    } catch (const std::bad_alloc&) {
         return nullptr;
-    return std::make_unique<TFastPath>(*from, *to);
+    }
 }
 
 TFastPath::TFastPath(TUnicodeForm From, TUnicodeForm To) : From(From), To(To)

@@ -96,7 +96,7 @@ struct TAvx2Blocks {
     LUMIVA_AVX2 static void Utf8ToUtf16(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                         unsigned char* OutEnd)
     {
-        const TUtf8Window* const windows = Utf8Windows();
+        const TUtf8Windows& windows = Utf8Windows();
         const unsigned char* in = In;
         unsigned char* out = Out;
         const __m128i lowSeven = _mm_set1_epi16(0x007F);
@@ -130,11 +130,13 @@ struct TAvx2Blocks {
             unsigned offset = 0;
             bool stopped = false;
             while (offset < 48) {
-                const TUtf8Window& window = windows[~(continuations >> offset) & 0xFFF];
-                if (window.Characters == 0) {
+                const unsigned starts = ~(continuations >> offset) & 0xFFF;
+                const unsigned characters = windows.Characters[starts];
+                if (characters == 0) {
                     stopped = true;
                     break;
                 }
+                const TUtf8Window& window = windows.Windows[starts];
                 const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + offset));
                 const __m128i last =
                     _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Last)));
@@ -164,8 +166,8 @@ struct TAvx2Blocks {
                     break;
                 }
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Big ? _mm_shuffle_epi8(units, swap) : units);
-                offset += window.Bytes;
-                out += 2 * window.Characters;
+                offset += windows.Bytes[starts];
+                out += 2 * characters;
             }
             in += offset;
             if (stopped)

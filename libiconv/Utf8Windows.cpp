@@ -8,11 +8,11 @@ namespace {
 
 constexpr std::uint8_t Zero = 0x80; // a shuffle index that writes a zero byte
 
-std::unique_ptr<TUtf8Window[]> BuildWindows()
+std::unique_ptr<TUtf8Windows> BuildWindows()
 {
-    auto windows = std::make_unique<TUtf8Window[]>(4096);
+    auto windows = std::make_unique<TUtf8Windows>();
     for (unsigned starts = 0; starts < 4096; ++starts) {
-        TUtf8Window& window = windows[starts];
+        TUtf8Window& window = windows->Windows[starts];
         for (int i = 0; i < 16; ++i)
             window.Last[i] = window.Lead[i] = Zero;
         int characters = 0;
@@ -33,18 +33,18 @@ std::unique_ptr<TUtf8Window[]> BuildWindows()
                 position = next;
             }
         }
-        window.Characters = static_cast<std::uint8_t>(characters);
-        window.Bytes = static_cast<std::uint8_t>(position);
+        windows->Characters[starts] = static_cast<std::uint8_t>(characters);
+        windows->Bytes[starts] = static_cast<std::uint8_t>(position);
     }
     return windows;
 }
 
 } // namespace
 
-const TUtf8Window* Utf8Windows()
+const TUtf8Windows& Utf8Windows()
 {
-    static const std::unique_ptr<TUtf8Window[]> windows = BuildWindows();
-    return windows.get();
+    static const std::unique_ptr<TUtf8Windows> windows = BuildWindows();
+    return *windows;
 }
 
 } // namespace lmviconv
