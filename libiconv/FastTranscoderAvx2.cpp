@@ -89,7 +89,7 @@ struct TAvx2Blocks {
     }
 
     // Sixteen bytes at a time: ASCII widened at once, else the characters of up to three bytes
-    // that start in the first twelve, taken apart with the window table and checked as the
+    // that end in the first twelve, taken apart with the window table and checked as the
     // decoder checks them (lead byte range, no overlong form, no surrogate). Stops at anything
     // else, for the character loop to decide.
     template <bool Big>
@@ -130,7 +130,7 @@ struct TAvx2Blocks {
             unsigned offset = 0;
             bool stopped = false;
             while (offset < 48) {
-                const unsigned starts = ~(continuations >> offset) & 0xFFF;
+                const unsigned starts = ~(continuations >> offset) & 0x1FFF;
                 const unsigned characters = windows.Characters[starts];
                 if (characters == 0) {
                     stopped = true;

@@ -11,7 +11,7 @@ constexpr std::uint8_t Zero = 0x80; // a shuffle index that writes a zero byte
 std::unique_ptr<TUtf8Windows> BuildWindows()
 {
     auto windows = std::make_unique<TUtf8Windows>();
-    for (unsigned starts = 0; starts < 4096; ++starts) {
+    for (unsigned starts = 0; starts < 8192; ++starts) {
         TUtf8Window& window = windows->Windows[starts];
         for (int i = 0; i < 16; ++i)
             window.Last[i] = window.Lead[i] = Zero;
@@ -20,10 +20,10 @@ std::unique_ptr<TUtf8Windows> BuildWindows()
         if (starts & 1) {
             while (characters < 8) {
                 int next = position + 1;
-                while (next < 12 && !(starts >> next & 1))
+                while (next < 13 && !(starts >> next & 1))
                     ++next;
                 const int length = next - position;
-                if (next >= 12 || length > 3)
+                if (next > 12 || length > 3)
                     break;
                 window.Last[2 * characters] = static_cast<std::uint8_t>(next - 1);
                 window.Last[2 * characters + 1] = length >= 2 ? static_cast<std::uint8_t>(next - 2) : Zero;
