@@ -86,32 +86,6 @@ bool TFastPath::TrySettle()
     return Transcode != nullptr;
 }
 
-// The length of a start of In, made of whole characters that convert without question (after
-// the source's mark at the start of a stream), for the C library to convert itself. 0: none.
-std::size_t TFastPath::SettlingPrefix(const unsigned char* In, std::size_t Length) const
-{
-    std::size_t mark = 0;
-    TUnicodeForm from = From;
-    if (IsPlain(From)) {
-        if (HeadLength == 0) {
-            if (Length < UnitOf(From))
-                return 0;
-            from = SourceOrder(In, Length);
-            if (StartsWithMark(From, In, Length))
-                mark = UnitOf(From);
-        } else {
-            from = SourceOrder(Head, HeadLength);
-        }
-    }
-    const TTranscodeProc transcode = FindTranscoder(from, HostOrder(To));
-    unsigned char scratch[4];
-    const unsigned char* in = In + mark;
-    unsigned char* out = scratch;
-    const std::size_t take = Length - mark < 4 ? Length - mark : 4;
-    transcode(in, In + mark + take, out, scratch + sizeof scratch);
-    return in == In + mark ? 0 : static_cast<std::size_t>(in - In);
-}
-
 std::size_t TFastPath::Delegate(char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft,
                                 TCLibraryPath CLibrary, void* Context)
 {
@@ -158,20 +132,11 @@ std::size_t TFastPath::Convert(char** InBuf, std::size_t* InBytesLeft, char** Ou
 
     if (Undecided)
         return CLibrary(Context, InBuf, InBytesLeft, OutBuf, OutBytesLeft);
-    if (Transcode == nullptr) {
-        const std::size_t prefix = SettlingPrefix(reinterpret_cast<const unsigned char*>(*InBuf), *InBytesLeft);
-        if (prefix == 0 || prefix == *InBytesLeft)
-            return Delegate(InBuf, InBytesLeft, OutBuf, OutBytesLeft, CLibrary, Context);
-        const std::size_t rest = *InBytesLeft - prefix;
-        std::size_t left = prefix;
-        const std::size_t result = Delegate(InBuf, &left, OutBuf, OutBytesLeft, CLibrary, Context);
-        *InBytesLeft = rest + left;
-        if (result == Failure || left != 0 || Transcode == nullptr) {
-            if (result == Failure)
-                return result;
-            return Delegate(InBuf, InBytesLeft, OutBuf, OutBytesLeft, CLibrary, Context);
-        }
-    }
+    // The whole first call goes to the C library: with a plain target, what it writes in that call
+    // can depend on where the call ends (it writes a second mark when it transliterates in the
+    // call that wrote the first one).
+    if (Transcode == nullptr)
+        return Delegate(InBuf, InBytesLeft, OutBuf, OutBytesLeft, CLibrary, Context);
 
     const unsigned char* in = reinterpret_cast<const unsigned char*>(*InBuf);
     unsigned char* out = reinterpret_cast<unsigned char*>(*OutBuf);

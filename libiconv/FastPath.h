@@ -14,7 +14,7 @@ namespace lmviconv {
 // path over the same descriptor, which then reports exactly what it always does. The plain
 // UTF-16 and UTF-32 keep a state in the C library (the byte order read from the source's mark,
 // the mark written before the first output): until that state is settled, the C library does
-// the work, and the fast path then follows the byte order it settled on.
+// whole calls, and the fast path then follows the byte order it settled on.
 class TFastPath {
 public:
     // The C library's path over the same descriptor, with libiconv's arguments.
@@ -34,7 +34,6 @@ private:
     std::size_t Delegate(char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft,
                          TCLibraryPath CLibrary, void* Context);
     TUnicodeForm SourceOrder(const unsigned char* Start, std::size_t Length) const;
-    std::size_t SettlingPrefix(const unsigned char* In, std::size_t Length) const;
     bool TrySettle();
 
     TUnicodeForm From;

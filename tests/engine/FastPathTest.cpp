@@ -122,6 +122,17 @@ TEST_F(FastPath, PlainUtf16AndUtf32FollowTheCLibraryOnMarksAndResets)
     }
 }
 
+// The C library writes a second mark when it transliterates in the same call as it wrote the
+// first one (here a lead byte beyond U+10FFFF that it takes as a character): the fast path must
+// not split that first call.
+TEST_F(FastPath, TheFirstCallToAPlainTargetIsTheCLibrarysWhole)
+{
+    const std::string text = "IQ\xF6\x95\x95\x95" + std::string(40, 'x');
+    for (const char* to : {"UTF-16", "UTF-32"})
+        for (std::uint64_t seed = 0; seed < 16; ++seed)
+            EXPECT_EQ(lmvtest::CompareWithCLibraryPath(Library, "UTF-8", to, "//TRANSLIT", text, seed), "");
+}
+
 TEST_F(FastPath, AliasesAndCaseReachTheSameConversion)
 {
     const std::string text = "Zw\xC3\xB6lf \xD0\xA1\xD1\x8A\xD0\xB5\xD1\x88\xD1\x8C \xF0\x9F\x98\x80 " + std::string(300, 'a');
