@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
-"""Runs Lumiva's conversion side by side with the tools people use today and prints a table of
-medians and ratios. Called by bench/run.sh, which builds in Release and installs the peers."""
+"""Runs Lumiva's conversion side by side with the tools people use today and prints tables of
+medians and ratios in Markdown; --json also keeps them for bench/chart.py. Called by
+bench/run.sh, which builds in Release and installs the peers.
+
+Every timed run starts after `sync`, so that no run pays for another's dirty pages. The copy
+floor of a case is the wall time of `cp` of a file as large as the larger of its source and its
+result, on the same disk, in the same rounds."""
 
 import argparse
+import filecmp
+import json
 import os
 import random
-import resource
 import shutil
 import statistics
 import subprocess
@@ -24,24 +30,52 @@ SAMPLES = [
     "Zwölf Boxkämpfer jagen Viktor quer über den großen Sylter Deich.\n",
 ]
 
+# Source code and logs: ASCII with a non-ASCII character now and then.
+ASCII_LINES = [
+    "    if (result == Failure && errno == EILSEQ) // the C library stops here\n",
+    "2026-12-07 11:02:17.441 INFO  worker[3] converted /srv/data/report-0042.txt (4096 bytes)\n",
+    "    for (std::size_t i = 0; i < count; ++i)\n",
+    "        total += values[i] * weights[i];\n",
+    "2026-12-07 11:02:17.502 WARN  retry in 250 ms: connection reset by peer\n",
+    "# Überblick: the café's menu costs 5 €\n",
+    "}\n",
+]
 
-def make_text(path, size):
-    """Mixed-script UTF-8 (Latin, Cyrillic, Greek, CJK) of about `size` bytes, whole lines."""
-    rng = random.Random(42)
-    block = "".join(rng.choice(SAMPLES) for _ in range(4096)).encode("utf-8")
+LATIN1_WORDS = ["Zwölf", "Boxkämpfer", "jagen", "Viktor", "quer", "über", "den", "großen", "Deich", "Le", "garçon",
+                "déçu", "mais", "l'âme", "plutôt", "naïve", "à", "Noël", "señor", "año", "the", "and", "of"]
+
+
+def write_repeated(path, block, size):
+    """`size` bytes of `block` repeated, cut at a whole line."""
     with open(path, "wb") as out:
         written = 0
-        while written < size:
-            chunk = block[: size - written]
-            # Never cut a character in two.
-            while chunk and (chunk[-1] & 0xC0) == 0x80:
-                chunk = chunk[:-1]
-            if chunk and chunk[-1] >= 0xC0:
-                chunk = chunk[:-1]
-            out.write(chunk)
-            written += len(chunk)
-            if len(chunk) == 0:
-                break
+        while written + len(block) <= size:
+            out.write(block)
+            written += len(block)
+        rest = block[: size - written]
+        rest = rest[: rest.rfind(b"\n") + 1]
+        out.write(rest)
+
+
+def make_text(path, size):
+    """Mixed-script UTF-8 (Latin, Cyrillic, Greek, CJK), whole lines."""
+    rng = random.Random(42)
+    block = "".join(rng.choice(SAMPLES) for _ in range(4096)) + "\n"
+    write_repeated(path, block.encode("utf-8"), size)
+
+
+def make_ascii_text(path, size):
+    rng = random.Random(11)
+    block = "".join(rng.choice(ASCII_LINES) for _ in range(20000))
+    write_repeated(path, block.encode("utf-8"), size)
+
+
+def make_latin1_text(path, size):
+    rng = random.Random(13)
+    lines = []
+    for _ in range(4000):
+        lines.append(" ".join(rng.choice(LATIN1_WORDS) for _ in range(12)) + ".\n")
+    write_repeated(path, "".join(lines).encode("latin-1"), size)
 
 
 def make_cyrillic_text(path, size):
@@ -49,45 +83,32 @@ def make_cyrillic_text(path, size):
     rng = random.Random(7)
     words = ["Съешь", "же", "ещё", "этих", "мягких", "французских", "булок", "—", "«чаю»", "€5", "№1", "Zürich"]
     block = (" ".join(rng.choice(words) for _ in range(20000)) + "\n").encode("utf-8")
-    with open(path, "wb") as out:
-        written = 0
-        while written + len(block) <= size:
-            out.write(block)
-            written += len(block)
+    write_repeated(path, block, size)
 
 
-def run(cmd, stdout=None, cwd=None):
-    """Wall time in seconds and peak resident memory in KiB of one child."""
-    start = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        try:
-            if cwd:
-                os.chdir(cwd)
-            if stdout:
-                fd = os.open(stdout, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
-                os.dup2(fd, 1)
-            else:
-                fd = os.open(os.devnull, os.O_WRONLY)
-                os.dup2(fd, 1)
-            os.execvp(cmd[0], cmd)
-        except Exception as error:  # noqa: BLE001
-            print(error, file=sys.stderr)
-        os._exit(127)
-    _, status, usage = os.wait4(pid, 0)
-    elapsed = time.perf_counter() - start
+def run(cmd, stdout=None):
+    """Wall time in seconds and peak resident memory in KiB of one child, after a sync. GNU time
+    reads the peak: a child of this script would report this script's own peak when larger."""
+    os.sync()
+    fd = os.open(stdout or os.devnull, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+    peak_file = os.path.join(tempfile.gettempdir(), "peak-rss")
+    try:
+        start = time.perf_counter()
+        pid = os.posix_spawn("/usr/bin/time", ["/usr/bin/time", "-f", "%M", "-o", peak_file, *cmd], os.environ,
+                             file_actions=[(os.POSIX_SPAWN_DUP2, fd, 1)])
+        _, status = os.waitpid(pid, 0)
+        elapsed = time.perf_counter() - start
+    finally:
+        os.close(fd)
     code = os.waitstatus_to_exitcode(status)
     if code != 0:
         raise RuntimeError(f"{' '.join(cmd)} exited with {code}")
-    return elapsed, usage.ru_maxrss
-
-
-def shell_loop(script):
-    return ["sh", "-c", script]
+    with open(peak_file) as peak:
+        return elapsed, int(peak.read().split()[-1])
 
 
 def measure(cases, repetitions):
-    """cases: list of (label, prepare, command, stdout). Runs them alternating; medians."""
+    """cases: list of (label, prepare, command, stdout). Runs them in alternating rounds; medians."""
     times = {label: [] for label, *_ in cases}
     memory = {label: [] for label, *_ in cases}
     for _ in range(repetitions):
@@ -97,133 +118,287 @@ def measure(cases, repetitions):
             elapsed, rss = run(cmd, stdout)
             times[label].append(elapsed)
             memory[label].append(rss)
-    return {label: (statistics.median(times[label]), max(memory[label])) for label in times}
+    return {label: {"seconds": statistics.median(times[label]), "spread": spread(times[label]),
+                    "rss_mib": max(memory[label]) / 1024} for label in times}
 
 
-def table(title, results, base):
-    lines = [f"### {title}", "", "| tool | median wall (s) | peak RSS (MiB) | time / " + base + " |", "|---|---|---|---|"]
-    base_time = results[base][0]
-    for label, (seconds, rss) in results.items():
-        lines.append(f"| {label} | {seconds:.3f} | {rss / 1024:.1f} | {seconds / base_time:.2f} |")
+def spread(samples):
+    middle = statistics.median(samples)
+    return (max(samples) - min(samples)) / middle if middle else 0.0
+
+
+def floor_file(work, source, result_size):
+    """A file for the copy floor: as large as the larger of the source and the result."""
+    path = os.path.join(work, "floor.bin")
+    size = max(os.path.getsize(source), result_size)
+    with open(source, "rb") as src, open(path, "wb") as out:
+        while out.tell() < size:
+            src.seek(0)
+            out.write(src.read(size - out.tell()))
+    return path
+
+
+def table(title, results, bases):
+    heads = " | ".join(f"time / {base}" for base in bases)
+    lines = [f"### {title}", "", f"| tool | median wall (s) | spread | peak RSS (MiB) | {heads} |",
+             "|---|---|---|---|" + "---|" * len(bases)]
+    for label, r in results.items():
+        ratios = " | ".join(f"{r['seconds'] / results[base]['seconds']:.2f}" for base in bases)
+        lines.append(f"| {label} | {r['seconds']:.3f} | {r['spread'] * 100:.0f} % | {r['rss_mib']:.1f} | {ratios} |")
     return "\n".join(lines) + "\n"
+
+
+class Bench:
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.batch = os.path.join(args.bin, "lumiva-batch")
+        self.baseline = os.path.join(args.baseline_bin, "lumiva-batch") if args.baseline_bin else None
+        self.out = os.path.join(work, "out")
+        self.out_main = os.path.join(work, "out-main")
+        os.makedirs(self.out)
+        os.makedirs(self.out_main)
+        self.report = []
+        self.cases = []  # for the chart and the targets: title, results, floor label
+        self.targets = []
+
+    def clean_out(self):
+        for name in os.listdir(self.out):
+            path = os.path.join(self.out, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+
+    def clean_out_main(self):
+        for name in os.listdir(self.out_main):
+            os.unlink(os.path.join(self.out_main, name))
+
+    def target(self, what, value, limit):
+        self.targets.append({"what": what, "value": value, "limit": limit, "met": value <= limit})
+
+    def large_case(self, title, source, from_code, to_code, peers, translation=None):
+        """One large file: lumiva-batch (and the baseline build), iconv, optional peers, copy floor."""
+        lumiva = [self.batch, "--from", from_code, "--to", to_code]
+        if translation:
+            lumiva += ["--translation", translation]
+        iconv_to = to_code + ("//TRANSLIT" if translation == "transliterate" else "")
+        iconv_out = os.path.join(self.work, "iconv.out")
+        run(["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out)
+        floor = floor_file(self.work, source, os.path.getsize(iconv_out))
+        cases = [("lumiva-batch", self.clean_out, lumiva + ["--output-dir", self.out, source], None)]
+        if self.baseline:
+            base = [self.baseline] + lumiva[1:] + ["--output-dir", self.out_main, source]
+            cases.append(("lumiva-batch (main)", self.clean_out_main, base, None))
+        cases.append(("iconv", None, ["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out))
+        for label, cmd, out_name in peers:
+            cases.append((label, None, cmd, os.path.join(self.work, out_name)))
+        cases.append(("cp", None, ["cp", floor, os.path.join(self.work, "cp.out")], None))
+        results = measure(cases, self.args.repetitions)
+        if not filecmp.cmp(os.path.join(self.out, os.path.basename(source)), iconv_out, shallow=False):
+            raise RuntimeError(f"lumiva-batch and iconv disagree: {title}")
+        for name in ("iconv.out", "cp.out", "floor.bin", *[p[2] for p in peers]):
+            path = os.path.join(self.work, name)
+            if os.path.exists(path):
+                os.unlink(path)
+        self.clean_out()
+        self.clean_out_main()
+        self.report.append(table(title, results, ["iconv", "cp"]))
+        self.cases.append({"title": title, "results": results, "floor": "cp"})
+        return results
+
+    def large_cases(self):
+        mib = self.args.large_mib
+        big = os.path.join(self.work, "mixed.txt")
+        make_text(big, mib * MIB)
+        r = self.large_case(f"{mib} MiB mixed-script UTF-8 to UTF-16", big, "UTF-8", "UTF-16",
+                            [("uconv", ["uconv", "-f", "UTF-8", "-t", "UTF-16", big], "uconv.out")])
+        self.target(f"{mib} MiB mixed-script UTF-8 to UTF-16: time / iconv", r["lumiva-batch"]["seconds"] / r["iconv"]["seconds"], 0.45)
+        self.target(f"{mib} MiB mixed-script UTF-8 to UTF-16: time / copy floor", r["lumiva-batch"]["seconds"] / r["cp"]["seconds"], 1.8)
+        self.peak_memory(big)
+        os.unlink(big)
+
+        self.both_ways("mostly-ASCII", make_ascii_text, "UTF-8", "UTF-16", 1.2)
+        self.both_ways("Latin-1", make_latin1_text, "ISO-8859-1", "UTF-8", 1.3)
+
+        cyr = os.path.join(self.work, "cyr.txt")
+        make_cyrillic_text(cyr, mib * MIB)
+        r = self.large_case(f"{mib} MiB Cyrillic UTF-8 to ISO-8859-5, Transliterate (no fast path)", cyr, "UTF-8",
+                            "ISO-8859-5",
+                            [("uconv", ["uconv", "-f", "UTF-8", "-t", "ISO-8859-5", "--callback", "substitute", cyr],
+                              "uconv.out")], translation="transliterate")
+        if self.baseline:
+            self.target("no fast path: time / main's build", r["lumiva-batch"]["seconds"] / r["lumiva-batch (main)"]["seconds"], 1.1)
+        os.unlink(cyr)
+
+    def both_ways(self, what, make, first, second, limit):
+        """A text made in `first`, converted to `second`, and iconv's result of that converted back."""
+        mib = self.args.large_mib
+        source = os.path.join(self.work, "there.txt")
+        make(source, mib * MIB)
+        for from_code, to_code in ((first, second), (second, first)):
+            title = f"{mib} MiB {what} {from_code} to {to_code}"
+            r = self.large_case(title, source, from_code, to_code, [])
+            self.target(f"{title}: time / copy floor", r["lumiva-batch"]["seconds"] / r["cp"]["seconds"], limit)
+            back = os.path.join(self.work, "back.txt")
+            run(["iconv", "-f", from_code, "-t", to_code, source], back)
+            os.replace(back, source)
+        os.unlink(source)
+
+    def peak_memory(self, big):
+        lines = ["### Peak memory of lumiva-batch against input size (mixed-script UTF-8 to UTF-16)", "",
+                 "| input | peak RSS (MiB) | wall (s) |", "|---|---|---|"]
+        worst = 0.0
+        for mib in (16, self.args.large_mib, self.args.huge_mib):
+            path = big if mib == self.args.large_mib else os.path.join(self.work, f"in{mib}.txt")
+            if path != big:
+                make_text(path, mib * MIB)
+            self.clean_out()
+            elapsed, rss = run([self.batch, "--to", "UTF-16", "--output-dir", self.out, path])
+            lines.append(f"| {mib} MiB | {rss / 1024:.1f} | {elapsed:.2f} |")
+            worst = max(worst, rss / 1024)
+            if path != big:
+                os.unlink(path)
+            self.clean_out()
+        self.target("peak memory at 16 MiB, the large size and 1 GiB (MiB)", worst, 64)
+        self.report.append("\n".join(lines) + "\n")
+
+    def small_files(self):
+        """Many small files to an output folder, all on a RAM disk so that the disk's noise is out."""
+        shm = tempfile.mkdtemp(prefix="lmvbench-", dir="/dev/shm" if os.path.isdir("/dev/shm") else self.work)
+        try:
+            small = os.path.join(shm, "small")
+            copies = os.path.join(shm, "copies")
+            out = os.path.join(shm, "out")
+            cp_out = os.path.join(shm, "cp-out")
+            os.makedirs(small)
+            os.makedirs(out)
+            rng = random.Random(3)
+            names = []
+            for i in range(self.args.small_files):
+                text = "".join(rng.choice(SAMPLES) for _ in range(80)).encode("utf-8")[:4096]
+                while text and (text[-1] & 0xC0) == 0x80:
+                    text = text[:-1]
+                if text and text[-1] >= 0xC0:
+                    text = text[:-1]
+                name = os.path.join(small, f"f{i:05}.txt")
+                with open(name, "wb") as f:
+                    f.write(text)
+                names.append(name)
+            listfile = os.path.join(shm, "list.txt")
+            with open(listfile, "w") as f:
+                f.write("\n".join(names) + "\n")
+
+            def clean():
+                shutil.rmtree(out, ignore_errors=True)
+                os.makedirs(out)
+
+            def fresh_copies():
+                shutil.rmtree(copies, ignore_errors=True)
+                shutil.copytree(small, copies)
+
+            def no_cp_out():
+                shutil.rmtree(cp_out, ignore_errors=True)
+
+            cases = [("lumiva-batch", clean, [self.batch, "--to", "UTF-16", "--output-dir", out, "--list", listfile], None)]
+            if self.baseline:
+                cases.append(("lumiva-batch (main)", clean, [self.baseline, "--to", "UTF-16", "--output-dir", out, "--list", listfile], None))
+            cases += [("recode (one batch call)", fresh_copies, ["sh", "-c", f"cd {copies} && recode UTF-8..UTF-16 *.txt"], None),
+                      ("cp -r", no_cp_out, ["cp", "-r", small, cp_out], None)]
+            results = measure(cases, max(5, self.args.repetitions))
+            title = f"{self.args.small_files} files of about 4 KiB, UTF-8 to UTF-16, on a RAM disk"
+            self.report.append(table(title, results, ["recode (one batch call)", "cp -r"]))
+            self.cases.append({"title": title, "results": results, "floor": "cp -r"})
+            self.target("2,000 small files: time / recode", results["lumiva-batch"]["seconds"] / results["recode (one batch call)"]["seconds"], 0.7)
+            self.target("2,000 small files: time / cp -r", results["lumiva-batch"]["seconds"] / results["cp -r"]["seconds"], 2.5)
+
+            # One small file, as scripts that convert file by file pay it.
+            one = names[0]
+            one_out = os.path.join(shm, "one.out")
+
+            def one_copy():
+                shutil.copyfile(one, os.path.join(shm, "one-copy.txt"))
+
+            cases = [("lumiva-batch", clean, [self.batch, "--to", "UTF-16", "--output-dir", out, one], None)]
+            if self.baseline:
+                cases.append(("lumiva-batch (main)", clean, [self.baseline, "--to", "UTF-16", "--output-dir", out, one], None))
+            cases += [("iconv", None, ["iconv", "-f", "UTF-8", "-t", "UTF-16", one], one_out),
+                      ("recode", one_copy, ["recode", "UTF-8..UTF-16", os.path.join(shm, "one-copy.txt")], None),
+                      ("cp", None, ["cp", one, one_out], None)]
+            results = measure(cases, max(21, self.args.repetitions))
+            title = "One file of 4 KiB, UTF-8 to UTF-16, on a RAM disk"
+            self.report.append(table(title, results, ["iconv", "cp"]))
+            self.cases.append({"title": title, "results": results, "floor": "cp"})
+            self.target("one small file: wall (ms)", results["lumiva-batch"]["seconds"] * 1000, 8)
+        finally:
+            shutil.rmtree(shm, ignore_errors=True)
+
+    def startup(self):
+        samples = []
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        names = 0
+        for _ in range(max(self.args.repetitions, 10)):
+            start = time.monotonic()
+            done = subprocess.run([self.args.startup], check=True, env=env, capture_output=True, text=True)
+            shown, names = done.stdout.split()
+            samples.append(float(shown) - start)
+        self.report.append("### Start-up to a shown main window with every encoding (offscreen)\n\n"
+                           f"median {statistics.median(samples):.3f} s, worst {max(samples):.3f} s over "
+                           f"{len(samples)} starts; {names} names in each encoding box\n")
+
+    def targets_table(self):
+        lines = ["### Targets", "", "| what | measured | target | met |", "|---|---|---|---|"]
+        for t in self.targets:
+            lines.append(f"| {t['what']} | {t['value']:.2f} | <= {t['limit']:g} | {'yes' if t['met'] else 'no'} |")
+        return "\n".join(lines) + "\n"
+
+
+def cpu_flags():
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("flags"):
+                    flags = set(line.split(":", 1)[1].split())
+                    return " ".join(f for f in ("sse2", "ssse3", "sse4_1", "sse4_2", "avx", "avx2", "bmi2", "avx512f", "avx512bw", "avx512vbmi2") if f in flags)
+    except OSError:
+        pass
+    return "unknown"
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="folder with lumiva-batch")
+    parser.add_argument("--baseline-bin", help="folder with a lumiva-batch built from main, for comparison")
     parser.add_argument("--repetitions", type=int, default=5)
     parser.add_argument("--large-mib", type=int, default=256)
     parser.add_argument("--huge-mib", type=int, default=1024)
     parser.add_argument("--small-files", type=int, default=2000)
     parser.add_argument("--startup", help="start-up probe executable")
+    parser.add_argument("--blocks", help="which block code the fast path runs here (avx2, sse2)")
+    parser.add_argument("--json", help="also write the results here, for bench/chart.py")
+    parser.add_argument("--only", choices=["large", "small"], help="run one group of cases")
     args = parser.parse_args()
 
-    batch = os.path.join(args.bin, "lumiva-batch")
     work = tempfile.mkdtemp(prefix="lmvbench-")
     os.environ["TMPDIR"] = work
-    report = []
+    bench = Bench(args, work)
+    load_before = os.getloadavg()
     try:
-        out = os.path.join(work, "out")
-        os.makedirs(out)
-        big = os.path.join(work, "big.txt")
-        make_text(big, args.large_mib * MIB)
-
-        def clean_out():
-            for name in os.listdir(out):
-                os.unlink(os.path.join(out, name))
-
-        # 1a. One large file to UTF-16.
-        results = measure([
-            ("lumiva-batch", clean_out, [batch, "--from", "UTF-8", "--to", "UTF-16", "--output-dir", out, big], None),
-            ("iconv", None, ["iconv", "-f", "UTF-8", "-t", "UTF-16", big], os.path.join(work, "iconv.out")),
-            ("uconv", None, ["uconv", "-f", "UTF-8", "-t", "UTF-16", big], os.path.join(work, "uconv.out")),
-            ("cp", None, ["cp", big, os.path.join(work, "cp.out")], None),
-        ], args.repetitions)
-        report.append(table(f"{args.large_mib} MiB mixed-script UTF-8 to UTF-16", results, "iconv"))
-        with open(os.path.join(out, "big.txt"), "rb") as a, open(os.path.join(work, "iconv.out"), "rb") as b:
-            if a.read() != b.read():
-                raise RuntimeError("lumiva-batch and iconv disagree on UTF-16 output")
-
-        # 1b. To ISO-8859-5 with transliteration.
-        cyr = os.path.join(work, "cyr.txt")
-        make_cyrillic_text(cyr, args.large_mib * MIB)
-        results = measure([
-            ("lumiva-batch", clean_out, [batch, "--from", "UTF-8", "--to", "ISO-8859-5", "--translation", "transliterate", "--output-dir", out, cyr], None),
-            ("iconv", None, ["iconv", "-f", "UTF-8", "-t", "ISO-8859-5//TRANSLIT", cyr], os.path.join(work, "iconv.out")),
-            ("uconv", None, ["uconv", "-f", "UTF-8", "-t", "ISO-8859-5", "--callback", "substitute", cyr], os.path.join(work, "uconv.out")),
-            ("cp", None, ["cp", cyr, os.path.join(work, "cp.out")], None),
-        ], args.repetitions)
-        report.append(table(f"{args.large_mib} MiB Cyrillic UTF-8 to ISO-8859-5, Transliterate", results, "iconv"))
-        os.unlink(cyr)
-
-        # 2. Memory against size.
-        lines = ["### Peak memory of lumiva-batch against input size", "", "| input | peak RSS (MiB) | wall (s) |", "|---|---|---|"]
-        for mib in (16, args.large_mib, args.huge_mib):
-            path = big if mib == args.large_mib else os.path.join(work, f"in{mib}.txt")
-            if path != big:
-                make_text(path, mib * MIB)
-            clean_out()
-            elapsed, rss = run([batch, "--to", "UTF-16", "--output-dir", out, path])
-            lines.append(f"| {mib} MiB | {rss / 1024:.1f} | {elapsed:.2f} |")
-            if path != big:
-                os.unlink(path)
-            clean_out()
-        report.append("\n".join(lines) + "\n")
-        for name in ("iconv.out", "uconv.out", "cp.out"):
-            if os.path.exists(os.path.join(work, name)):
-                os.unlink(os.path.join(work, name))
-
-        # 3. Many small files.
-        small = os.path.join(work, "small")
-        copies = os.path.join(work, "copies")
-        loop_out = os.path.join(work, "loop")
-        os.makedirs(small)
-        os.makedirs(loop_out)
-        rng = random.Random(3)
-        names = []
-        for i in range(args.small_files):
-            text = "".join(rng.choice(SAMPLES) for _ in range(80)).encode("utf-8")[:4096]
-            while text and (text[-1] & 0xC0) == 0x80:
-                text = text[:-1]
-            if text and text[-1] >= 0xC0:
-                text = text[:-1]
-            name = os.path.join(small, f"f{i:05}.txt")
-            with open(name, "wb") as f:
-                f.write(text)
-            names.append(name)
-        listfile = os.path.join(work, "list.txt")
-        with open(listfile, "w") as f:
-            f.write("\n".join(names) + "\n")
-
-        def fresh_copies():
-            shutil.rmtree(copies, ignore_errors=True)
-            shutil.copytree(small, copies)
-
-        results = measure([
-            ("lumiva-batch", clean_out, [batch, "--to", "UTF-16", "--output-dir", out, "--list", listfile], None),
-            ("recode (one batch call)", fresh_copies, ["sh", "-c", f"cd {copies} && recode UTF-8..UTF-16 *.txt"], None),
-            ("iconv (one call per file)", None, shell_loop(f"for f in {small}/*.txt; do iconv -f UTF-8 -t UTF-16 \"$f\" > {loop_out}/$(basename \"$f\"); done"), None),
-        ], max(3, args.repetitions // 2))
-        report.append(table(f"{args.small_files} files of about 4 KiB, UTF-8 to UTF-16", results, "recode (one batch call)"))
-
-        # 4. Start-up to a shown window.
-        if args.startup:
-            samples = []
-            env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-            names = 0
-            for _ in range(max(args.repetitions, 10)):
-                start = time.monotonic()
-                done = subprocess.run([args.startup], check=True, env=env, capture_output=True, text=True)
-                shown, names = done.stdout.split()
-                samples.append(float(shown) - start)
-            report.append("### Start-up to a shown main window with every encoding (offscreen)\n\n"
-                          f"median {statistics.median(samples):.3f} s, worst {max(samples):.3f} s over "
-                          f"{len(samples)} starts; {names} names in each encoding box\n")
+        if args.only in (None, "large"):
+            bench.large_cases()
+        if args.only in (None, "small"):
+            bench.small_files()
+        if args.startup and args.only is None:
+            bench.startup()
     finally:
         shutil.rmtree(work, ignore_errors=True)
+    load_after = os.getloadavg()
 
-    print(f"Date: {time.strftime('%Y-%m-%d')}, cores: {os.cpu_count()}, repetitions: {args.repetitions}\n")
-    print("\n".join(report))
+    print(f"Date: {time.strftime('%Y-%m-%d %H:%M %Z')}, cores: {os.cpu_count()}, repetitions: {args.repetitions}, "
+          f"load average before {load_before[0]:.2f}, after {load_after[0]:.2f}\n")
+    print(f"CPU flags: {cpu_flags()}; fast path blocks: {args.blocks or 'unknown'}\n")
+    print(bench.targets_table())
+    print("\n".join(bench.report))
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump({"cases": bench.cases, "targets": bench.targets}, out, indent=1)
 
 
 if __name__ == "__main__":

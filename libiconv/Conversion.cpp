@@ -1,10 +1,12 @@
 #include "libiconv/Exports.h"
+#include "libiconv/FastPath.h"
 #include "libiconv/SystemConversion.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <iconv.h>
+#include <memory>
 #include <new>
 #include <strings.h>
 
@@ -17,6 +19,8 @@ struct TDescriptor {
     lmviconv::TSystemConversion System;
     // The target asked for "IGNORE": see libiconv() for why that needs a loop here.
     bool Ignore = false;
+    // Between the Unicode forms, ISO-8859-1 and ASCII; nothing for other pairs.
+    std::unique_ptr<lmviconv::TFastPath> Fast = nullptr;
 };
 
 bool IsSeparator(char c) noexcept
@@ -84,6 +88,7 @@ LUMIVA_ICONV_EXPORT void* libiconv_open(const char* tocode, const char* fromcode
         errno = error;
         return InvalidDescriptor;
     }
+    descriptor->Fast = lmviconv::TFastPath::Open(tocode, fromcode);
     return descriptor;
 }
 
@@ -94,12 +99,10 @@ LUMIVA_ICONV_EXPORT void* libiconv_open(const char* tocode, const char* fromcode
 // judge only by how far the pointers moved, so the call is repeated while it keeps consuming.
 // Like GNU libiconv, the result stays -1 with EILSEQ when something was dropped, unless the last
 // call failed for another reason (E2BIG, EINVAL), which is then the one reported.
-LUMIVA_ICONV_EXPORT std::size_t libiconv(void* cd, char** inbuf, std::size_t* inbytesleft, char** outbuf,
-                                         std::size_t* outbytesleft)
+static std::size_t ConvertThroughCLibrary(void* cd, char** inbuf, std::size_t* inbytesleft, char** outbuf,
+                                          std::size_t* outbytesleft)
 {
-    TDescriptor* descriptor = FromHandle(cd);
-    if (descriptor == nullptr)
-        return Failure;
+    auto* descriptor = static_cast<TDescriptor*>(cd);
     std::size_t result = descriptor->System.Convert(inbuf, inbytesleft, outbuf, outbytesleft);
     if (!descriptor->Ignore || inbuf == nullptr || *inbuf == nullptr || inbytesleft == nullptr)
         return result;
@@ -118,6 +121,17 @@ LUMIVA_ICONV_EXPORT std::size_t libiconv(void* cd, char** inbuf, std::size_t* in
         return Failure;
     }
     return result;
+}
+
+LUMIVA_ICONV_EXPORT std::size_t libiconv(void* cd, char** inbuf, std::size_t* inbytesleft, char** outbuf,
+                                         std::size_t* outbytesleft)
+{
+    TDescriptor* descriptor = FromHandle(cd);
+    if (descriptor == nullptr)
+        return Failure;
+    if (descriptor->Fast)
+        return descriptor->Fast->Convert(inbuf, inbytesleft, outbuf, outbytesleft, ConvertThroughCLibrary, descriptor);
+    return ConvertThroughCLibrary(descriptor, inbuf, inbytesleft, outbuf, outbytesleft);
 }
 
 LUMIVA_ICONV_EXPORT int libiconv_close(void* cd)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lmviconv {
+
+// Byte shuffles for eight 16-bit lanes, one per 8-bit mask, built on first use.
+struct TByteShuffles {
+    // Each lane's low byte, and its high byte too where the mask has the lane's bit.
+    std::uint8_t Expand[256][16];
+    // The bytes (of eight) whose bit the mask has, packed to the front.
+    std::uint8_t Keep[256][16];
+};
+
+const TByteShuffles& ByteShuffles();
+
+} // namespace lmviconv

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "libiconv/UnicodeFormNames.h"
+
+namespace lmviconv {
+
+enum class TTranscodeStop {
+    Done,       // all input converted
+    OutputFull, // the next character is sound but its bytes do not fit
+    Unusual,    // the next bytes are invalid, incomplete, or the target cannot hold the character
+};
+
+// Converts whole characters from In to Out and advances both past what it converted. Only
+// input that the C library converts without any question passes; everything else stops it.
+using TTranscodeProc = TTranscodeStop (*)(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                          unsigned char* OutEnd);
+
+// The converter for a pair of forms whose byte order is known (not the plain UTF-16 and UTF-32),
+// with AVX2 blocks where the processor has them.
+TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To);
+
+// The same with the block code named: "avx2" (only where the processor has it) or "sse2".
+TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks);
+
+// Builds the tables the block code uses, so that converting never allocates. May throw
+// std::bad_alloc.
+void PrepareTranscoders();
+
+// Which block code the first FindTranscoder hands out on this processor: "avx2" or "sse2".
+const char* TranscoderBlocks();
+
+} // namespace lmviconv

@@ -1,0 +1,255 @@
+// The AVX2 blocks. Only the functions marked for AVX2 use it; FindTranscoder calls into this
+// unit only when the processor has it.
+#include "libiconv/TranscodeLoop.h"
+#include "libiconv/ByteShuffles.h"
+#include "libiconv/Utf8Windows.h"
+
+#include <immintrin.h>
+
+#define LUMIVA_AVX2 __attribute__((target("avx2")))
+
+namespace lmviconv {
+
+namespace {
+
+template <TUnit Src, std::uint32_t Limit>
+LUMIVA_AVX2 inline bool LoadAvx2(const unsigned char* p, __m256i& values)
+{
+    if constexpr (Src == TUnit::Byte) {
+        values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        return Limit > 0x7F || _mm256_movemask_epi8(values) == 0;
+    } else {
+        static_assert(Src == TUnit::U16Le || Src == TUnit::U16Be);
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        constexpr int mask = Src == TUnit::U16Le ? (Limit > 0x7F ? 0xFF00 : 0xFF80) : (Limit > 0x7F ? 0x00FF : 0x80FF);
+        const __m256i high = _mm256_and_si256(_mm256_or_si256(a, b), _mm256_set1_epi16(static_cast<short>(mask)));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, _mm256_setzero_si256())) != -1)
+            return false;
+        if constexpr (Src == TUnit::U16Be) {
+            a = _mm256_srli_epi16(a, 8);
+            b = _mm256_srli_epi16(b, 8);
+        }
+        // The pack works within each 128-bit lane: put the quarters back in order.
+        values = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+        return true;
+    }
+}
+
+template <TUnit Dst>
+LUMIVA_AVX2 inline void StoreAvx2(unsigned char* p, __m256i values)
+{
+    auto* out = reinterpret_cast<__m256i*>(p);
+    const __m128i low = _mm256_castsi256_si128(values);
+    const __m128i high = _mm256_extracti128_si256(values, 1);
+    if constexpr (Dst == TUnit::Byte) {
+        _mm256_storeu_si256(out, values);
+    } else if constexpr (Dst == TUnit::U16Le || Dst == TUnit::U16Be) {
+        __m256i first = _mm256_cvtepu8_epi16(low);
+        __m256i second = _mm256_cvtepu8_epi16(high);
+        if constexpr (Dst == TUnit::U16Be) {
+            first = _mm256_slli_epi16(first, 8);
+            second = _mm256_slli_epi16(second, 8);
+        }
+        _mm256_storeu_si256(out, first);
+        _mm256_storeu_si256(out + 1, second);
+    } else {
+        const __m128i quarters[4] = {low, _mm_srli_si128(low, 8), high, _mm_srli_si128(high, 8)};
+        for (int i = 0; i < 4; ++i) {
+            __m256i units = _mm256_cvtepu8_epi32(quarters[i]);
+            if constexpr (Dst == TUnit::U32Be)
+                units = _mm256_slli_epi32(units, 24);
+            _mm256_storeu_si256(out + i, units);
+        }
+    }
+}
+
+struct TAvx2Blocks {
+    template <TUnit Src, TUnit Dst, std::uint32_t Limit>
+    LUMIVA_AVX2 static void Run(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                unsigned char* OutEnd)
+    {
+        if constexpr (Src == TUnit::U32Le || Src == TUnit::U32Be) {
+            return;
+        } else {
+            constexpr std::size_t inStep = 32 * WidthOf(Src);
+            constexpr std::size_t outStep = 32 * WidthOf(Dst);
+            const unsigned char* in = In;
+            unsigned char* out = Out;
+            __m256i values;
+            while (static_cast<std::size_t>(InEnd - in) >= inStep && static_cast<std::size_t>(OutEnd - out) >= outStep &&
+                   LoadAvx2<Src, Limit>(in, values)) {
+                StoreAvx2<Dst>(out, values);
+                in += inStep;
+                out += outStep;
+            }
+            In = in;
+            Out = out;
+        }
+    }
+
+    // Sixteen bytes at a time: ASCII widened at once, else the characters of up to three bytes
+    // that end in the first twelve, taken apart with the window table and checked as the
+    // decoder checks them (lead byte range, no overlong form, no surrogate). Stops at anything
+    // else, for the character loop to decide.
+    template <bool Big>
+    LUMIVA_AVX2 static void Utf8ToUtf16(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                        unsigned char* OutEnd)
+    {
+        const TUtf8Windows& windows = Utf8Windows();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        const __m128i lowSeven = _mm_set1_epi16(0x007F);
+        const __m128i middleSix = _mm_set1_epi16(0x3F00);
+        const __m128i lowFour = _mm_set1_epi16(0x000F);
+        const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
+        const __m128i surrogates = _mm_set1_epi16(static_cast<short>(0xD800));
+        const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+        // Continuation bytes (0x80 to 0xBF, below -64 as signed bytes) of 64 bytes at a time, so
+        // that each window costs a shift and a table look-up, not a load and a mask.
+        const __m256i belowLeads = _mm256_set1_epi8(-64);
+        while (InEnd - in >= 80 && OutEnd - out >= 160) {
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32));
+            if (_mm256_movemask_epi8(_mm256_or_si256(first, second)) == 0) {
+                const __m128i quarters[4] = {_mm256_castsi256_si128(first), _mm256_extracti128_si256(first, 1),
+                                             _mm256_castsi256_si128(second), _mm256_extracti128_si256(second, 1)};
+                for (int i = 0; i < 4; ++i) {
+                    __m256i units = _mm256_cvtepu8_epi16(quarters[i]);
+                    if constexpr (Big)
+                        units = _mm256_slli_epi16(units, 8);
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out) + i, units);
+                }
+                in += 64;
+                out += 128;
+                continue;
+            }
+            const std::uint64_t continuations =
+                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, first))) |
+                std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, second)))} << 32;
+            unsigned offset = 0;
+            bool stopped = false;
+            while (offset < 48) {
+                const unsigned starts = ~(continuations >> offset) & 0x1FFF;
+                const unsigned characters = windows.Characters[starts];
+                if (characters == 0) {
+                    stopped = true;
+                    break;
+                }
+                const TUtf8Window& window = windows.Windows[starts];
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + offset));
+                const __m128i last =
+                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Last)));
+                const __m128i lead =
+                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Lead)));
+                const __m128i length =
+                    _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(window.Length)));
+                const __m128i one = _mm_cmpeq_epi16(length, _mm_set1_epi16(1));
+                const __m128i two = _mm_cmpeq_epi16(length, _mm_set1_epi16(2));
+                const __m128i three = _mm_cmpeq_epi16(length, _mm_set1_epi16(3));
+                // A lead byte of 110xxxxx has bit 5 clear, so six bits of it are its five.
+                const __m128i units = _mm_or_si128(
+                    _mm_or_si128(_mm_and_si128(last, lowSeven), _mm_srli_epi16(_mm_and_si128(last, middleSix), 2)),
+                    _mm_and_si128(_mm_slli_epi16(_mm_and_si128(lead, lowFour), 12), three));
+                const __m128i lowest =
+                    _mm_or_si128(_mm_and_si128(two, _mm_set1_epi16(0xC2)), _mm_and_si128(three, _mm_set1_epi16(0xE0)));
+                const __m128i highest =
+                    _mm_or_si128(_mm_or_si128(_mm_and_si128(one, _mm_set1_epi16(0x7F)), _mm_and_si128(two, _mm_set1_epi16(0xDF))),
+                                 _mm_and_si128(three, _mm_set1_epi16(0xEF)));
+                const __m128i top = _mm_and_si128(units, highFive);
+                const __m128i wrong = _mm_or_si128(
+                    _mm_or_si128(_mm_cmpgt_epi16(lowest, lead), _mm_cmpgt_epi16(lead, highest)),
+                    _mm_and_si128(three,
+                                  _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, surrogates))));
+                if (_mm_movemask_epi8(wrong) != 0) {
+                    stopped = true;
+                    break;
+                }
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Big ? _mm_shuffle_epi8(units, swap) : units);
+                offset += windows.Bytes[starts];
+                out += 2 * characters;
+            }
+            in += offset;
+            if (stopped)
+                break;
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Eight bytes at a time: those above 0x7F become two bytes, packed with the expand shuffle.
+    LUMIVA_AVX2 static void Latin1ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                         unsigned char* OutEnd)
+    {
+        const TByteShuffles& shuffles = ByteShuffles();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        while (InEnd - in >= 8 && OutEnd - out >= 16) {
+            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFF;
+            if (high == 0) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+                in += 8;
+                out += 8;
+                continue;
+            }
+            const __m128i units = _mm_cvtepu8_epi16(bytes);
+            const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
+            const __m128i trail = _mm_slli_epi16(_mm_or_si128(_mm_and_si128(units, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80)), 8);
+            const __m128i forms = _mm_blendv_epi8(units, _mm_or_si128(lead, trail), _mm_cmpgt_epi16(units, _mm_set1_epi16(0x7F)));
+            const __m128i packed = _mm_shuffle_epi8(forms, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Expand[high])));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
+            in += 8;
+            out += 8 + __builtin_popcount(high);
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Eight positions at a time: ASCII stays, C2 or C3 and a continuation byte become one byte,
+    // packed with the keep shuffle. Any other byte above 0x7F stops it.
+    LUMIVA_AVX2 static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                         unsigned char* OutEnd)
+    {
+        const TByteShuffles& shuffles = ByteShuffles();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        while (InEnd - in >= 16 && OutEnd - out >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            if (high == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+                in += 16;
+                out += 16;
+                continue;
+            }
+            const __m128i leadBytes = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC2))),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC3))));
+            const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
+            const unsigned continuations =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(-64), bytes)));
+            if ((high & ~leads & ~continuations & 0xFF) != 0 || (continuations & 0x1FF) != ((leads << 1) & 0x1FF))
+                break;
+            const __m128i next = _mm_srli_si128(bytes, 1);
+            const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
+                                                _mm_and_si128(next, _mm_set1_epi8(0x3F)));
+            const __m128i values = _mm_blendv_epi8(bytes, joined, leadBytes);
+            const unsigned keep = ~continuations & 0xFF;
+            const __m128i packed = _mm_shuffle_epi8(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Keep[keep])));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            out += __builtin_popcount(keep);
+            in += 8 + (leads >> 7 & 1);
+        }
+        In = in;
+        Out = out;
+    }
+};
+
+} // namespace
+
+TTranscodeProc FindAvx2Transcoder(TUnicodeForm From, TUnicodeForm To)
+{
+    return TranscoderFor<TAvx2Blocks>(From, To);
+}
+
+} // namespace lmviconv

@@ -1,0 +1,50 @@
+#include "libiconv/Utf8Windows.h"
+
+#include <memory>
+
+namespace lmviconv {
+
+namespace {
+
+constexpr std::uint8_t Zero = 0x80; // a shuffle index that writes a zero byte
+
+std::unique_ptr<TUtf8Windows> BuildWindows()
+{
+    auto windows = std::make_unique<TUtf8Windows>();
+    for (unsigned starts = 0; starts < 8192; ++starts) {
+        TUtf8Window& window = windows->Windows[starts];
+        for (int i = 0; i < 16; ++i)
+            window.Last[i] = window.Lead[i] = Zero;
+        int characters = 0;
+        int position = 0;
+        if (starts & 1) {
+            while (characters < 8) {
+                int next = position + 1;
+                while (next < 13 && !(starts >> next & 1))
+                    ++next;
+                const int length = next - position;
+                if (next > 12 || length > 3)
+                    break;
+                window.Last[2 * characters] = static_cast<std::uint8_t>(next - 1);
+                window.Last[2 * characters + 1] = length >= 2 ? static_cast<std::uint8_t>(next - 2) : Zero;
+                window.Lead[2 * characters] = static_cast<std::uint8_t>(position);
+                window.Length[characters] = static_cast<std::uint8_t>(length);
+                ++characters;
+                position = next;
+            }
+        }
+        windows->Characters[starts] = static_cast<std::uint8_t>(characters);
+        windows->Bytes[starts] = static_cast<std::uint8_t>(position);
+    }
+    return windows;
+}
+
+} // namespace
+
+const TUtf8Windows& Utf8Windows()
+{
+    static const std::unique_ptr<TUtf8Windows> windows = BuildWindows();
+    return *windows;
+}
+
+} // namespace lmviconv
