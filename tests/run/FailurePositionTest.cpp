@@ -1,10 +1,8 @@
 // Where a file fails on its content: the line that follows the conversion error, the same at
 // every buffer size, in a conversion and in a check.
 
-#include "engine/Lumiva.h"
-#include "run/ContentError.h"
-#include "run/FileConverter.h"
 #include "tests/common/TestSupport.h"
+#include "tests/run/ConverterFixture.h"
 #include "tests/common/TreeSnapshot.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +18,6 @@ namespace {
 using lmvtest::Bytes;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
-
-struct TFailure {
-    bool Failed = false;
-    std::string Message;
-    std::string Where; // empty when the error tells nothing more
-};
 
 struct TPositionCase {
     const char* Name;
@@ -78,45 +70,17 @@ std::vector<TPositionCase> PositionCases()
     };
 }
 
-class FailurePosition : public testing::TestWithParam<TPositionCase> {
+class FailurePosition : public lmvtest::TConverterFixture<testing::TestWithParam<TPositionCase>> {
 protected:
-    static void SetUpTestSuite() { Engine = new TLumiva(); }
-    static void TearDownTestSuite()
-    {
-        delete Engine;
-        Engine = nullptr;
-    }
-
     // Check: CheckFile on the source as it stands; else ConvertFile of a new source into an
     // empty temporary file.
-    TFailure Run(const TPositionCase& Case, std::int32_t BufferSize, bool Check)
+    lmvtest::TConversion Run(const TPositionCase& Case, std::int32_t BufferSize, bool Check)
     {
-        if (!Check) {
-            WriteFile(Source, Case.Text);
-            WriteFile(Temp, "");
-        }
-        TFileConverter Converter(*Engine, Case.From, Case.To, Case.Translation, BufferSize, {});
-        TFailure Result;
-        try {
-            if (Check)
-                Converter.CheckFile(Source);
-            else
-                Converter.ConvertFile(Source, Temp);
-        } catch (const EContentError& E) {
-            Result = {true, E.what(), E.Where};
-        } catch (const EConvertError& E) {
-            Result = {true, E.what(), {}};
-        }
-        return Result;
+        if (Check)
+            return TConverterFixture::Check(Case.From, Case.To, BufferSize, Case.Translation);
+        return TConverterFixture::Run(Case.Text, Case.From, Case.To, BufferSize, {}, Case.Translation);
     }
-
-    static TLumiva* Engine;
-    TempDir Dir;
-    std::string Source = Dir / "source";
-    std::string Temp = Dir / "LMVtemp";
 };
-
-TLumiva* FailurePosition::Engine = nullptr;
 
 // Input buffers from the longest character up to the whole text put a chunk boundary at every
 // byte of the bad sequence (and of what comes before it); the default size takes it all at once.
@@ -130,9 +94,9 @@ TEST_P(FailurePosition, SameLineAtEveryBufferSizeInConversionAndCheck)
     for (const std::int32_t Size : Sizes) {
         for (const bool Check : {false, true}) {
             SCOPED_TRACE("buffer size " + std::to_string(Size) + (Check ? ", check" : ", conversion"));
-            const TFailure Failure = Run(Case, Size, Check);
+            const lmvtest::TConversion Failure = Run(Case, Size, Check);
             EXPECT_TRUE(Failure.Failed);
-            EXPECT_EQ(Failure.Message, "Cannot convert character encoding");
+            EXPECT_EQ(Failure.Error, "Cannot convert character encoding");
             EXPECT_EQ(Failure.Where, Case.Where);
         }
     }
@@ -147,9 +111,9 @@ class FailurePositionLimits : public FailurePosition {};
 TEST_F(FailurePositionLimits, BufferTooSmallForACharacterBlamesNoByte)
 {
     const TPositionCase Case{"", "UTF-8", "UTF-16LE", 0, "ab\xE2\x82\xAC", 3, ""};
-    const TFailure Failure = Run(Case, 4, false);
+    const lmvtest::TConversion Failure = Run(Case, 4, false);
     EXPECT_TRUE(Failure.Failed);
-    EXPECT_EQ(Failure.Message, "Cannot convert character encoding");
+    EXPECT_EQ(Failure.Error, "Cannot convert character encoding");
     EXPECT_EQ(Failure.Where, "");
 }
 
@@ -181,9 +145,9 @@ TEST_F(FailurePositionLimits, CheckPassesAndFailsWithTheConversionAndWritesNothi
     };
     for (const TPositionCase& Case : Cases) {
         SCOPED_TRACE(Case.Text);
-        const TFailure Converted = Run(Case, 64, false);
+        const lmvtest::TConversion Converted = Run(Case, 64, false);
         const auto Before = lmvtest::TreeSnapshot(Dir.Path());
-        const TFailure Checked = Run(Case, 64, true);
+        const lmvtest::TConversion Checked = Run(Case, 64, true);
         EXPECT_EQ(lmvtest::TreeSnapshot(Dir.Path()), Before);
         EXPECT_EQ(Checked.Failed, Converted.Failed);
         EXPECT_EQ(Checked.Where, Converted.Where);

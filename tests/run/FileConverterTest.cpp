@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "tests/common/TestSupport.h"
+#include "tests/run/ConverterFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -57,50 +58,8 @@ std::string Repeat(const std::string& Text, int Times)
     return result;
 }
 
-struct TResult {
-    std::string Error; // empty on success
-    std::string Output;
-};
-
-class FileConverter : public testing::Test {
-protected:
-    static void SetUpTestSuite() { Engine = new TLumiva(); }
-    static void TearDownTestSuite()
-    {
-        delete Engine;
-        Engine = nullptr;
-    }
-
-    // Converts Text from a source file into a fresh empty temporary file.
-    TResult Run(const std::string& Text, const std::string& From, const std::string& To, std::int32_t BufferSize,
-                const std::string& Signature = {}, std::int32_t Translation = 0)
-    {
-        WriteFile(Source, Text);
-        return RunFile(Source, From, To, BufferSize, Signature, Translation);
-    }
-
-    TResult RunFile(const std::string& SourceName, const std::string& From, const std::string& To,
-                    std::int32_t BufferSize, const std::string& Signature = {}, std::int32_t Translation = 0)
-    {
-        WriteFile(Temp, "");
-        TFileConverter converter(*Engine, From, To, Translation, BufferSize, Signature);
-        TResult result;
-        try {
-            converter.ConvertFile(SourceName, Temp);
-        } catch (const EConvertError& e) {
-            result.Error = e.what();
-        }
-        result.Output = ReadFile(Temp);
-        return result;
-    }
-
-    static TLumiva* Engine;
-    TempDir Dir;
-    std::string Source = Dir / "source";
-    std::string Temp = Dir / "LMVtemp";
-};
-
-TLumiva* FileConverter::Engine = nullptr;
+using TResult = lmvtest::TConversion;
+using FileConverter = lmvtest::TConverterFixture<>;
 
 // Text in UTF-8 and the longest character it holds in the source and in the target encoding.
 struct TChunkCase {

@@ -1,12 +1,10 @@
 // The C library's iconv faults that the conversion library works around, seen through the file
 // pipeline with the real engine: the JIS X 0213 decoders that stall, values above U+10FFFF, and
 // transliteration that followed the caller's locale.
-#include "engine/Lumiva.h"
-#include "run/ConvertError.h"
-#include "run/FileConverter.h"
 #include "tests/common/IconvOnce.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
+#include "tests/run/ConverterFixture.h"
 #include "util/CodePage.h"
 
 #include <gtest/gtest.h>
@@ -28,36 +26,10 @@ using lmvtest::WriteFile;
 
 const std::string ConvertError = "Cannot convert character encoding";
 
-struct TResult {
-    std::string Error; // empty on success
-    std::string Output;
-};
+using TResult = lmvtest::TConversion;
 
-class LibraryFaults : public testing::Test {
+class LibraryFaults : public lmvtest::TConverterFixture<> {
 protected:
-    static void SetUpTestSuite() { Engine = new TLumiva(); }
-    static void TearDownTestSuite()
-    {
-        delete Engine;
-        Engine = nullptr;
-    }
-
-    TResult Run(const std::string& Text, const std::string& From, const std::string& To, std::int32_t BufferSize,
-                std::int32_t Translation = 0)
-    {
-        WriteFile(Source, Text);
-        WriteFile(Temp, "");
-        TFileConverter converter(*Engine, From, To, Translation, BufferSize, {});
-        TResult result;
-        try {
-            converter.ConvertFile(Source, Temp);
-        } catch (const EConvertError& e) {
-            result.Error = e.what();
-        }
-        result.Output = ReadFile(Temp);
-        return result;
-    }
-
     // Text encoded by Python's codec Codec: the reference for the JIS X 0213 encodings.
     std::string Python(const std::string& Utf8, const std::string& Codec)
     {
@@ -80,14 +52,7 @@ protected:
         sizes.insert(sizes.end(), {4096, 65535, 65536});
         return sizes;
     }
-
-    static TLumiva* Engine;
-    TempDir Dir;
-    std::string Source = Dir / "source";
-    std::string Temp = Dir / "LMVtemp";
 };
-
-TLumiva* LibraryFaults::Engine = nullptr;
 
 // Pairs that one JIS X 0213 character stands for (か゚ æ̀ ˩˥ ˥˩ ɔ́ ㇷ゚), single characters that
 // start such pairs, plane 2 (three bytes in EUC), half-width katakana and a character beyond
@@ -199,9 +164,9 @@ TEST_F(LibraryFaults, ValuesAboveU10FFFFAreInvalidInEverySourceForm)
             const std::string expected = *lmvtest::IconvOnce(form.From, to, kept);
             for (const std::int32_t size : {17, 18, 64, 100, 65536}) {
                 SCOPED_TRACE(std::string(form.From) + " -> " + to + ", buffer size " + std::to_string(size));
-                EXPECT_EQ(Run(text, form.From, to, size, 0).Error, ConvertError);
-                EXPECT_EQ(Run(text, form.From, to, size, 2).Error, ConvertError);
-                const TResult ignored = Run(text, form.From, to, size, 1);
+                EXPECT_EQ(Run(text, form.From, to, size, {}, 0).Error, ConvertError);
+                EXPECT_EQ(Run(text, form.From, to, size, {}, 2).Error, ConvertError);
+                const TResult ignored = Run(text, form.From, to, size, {}, 1);
                 EXPECT_EQ(ignored.Error, "");
                 EXPECT_EQ(ignored.Output, expected);
             }
@@ -217,12 +182,12 @@ TEST_F(LibraryFaults, ASequenceAboveU10FFFFCutOffByTheEndIsIncomplete)
     for (const std::string cut : {"\xE3\x82", "\xFC\xA5", "\xF4\x90"}) {
         const std::string text = "ab\xA5" "cd" + cut;
         for (const std::int32_t size : {16, 65536})
-            EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, 1).Error, ConvertError) << size;
+            EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, {}, 1).Error, ConvertError) << size;
     }
     const std::string text = std::string(5, 'a') + "\xFC\x80\x80\x80\x80\x80" + std::string(100, 'b');
     const std::string expected = *lmvtest::IconvOnce("UTF-8", "UTF-16LE", std::string(5, 'a') + std::string(100, 'b'));
     for (std::int32_t size = 16; size < 40; ++size)
-        EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, 1).Output, expected) << size;
+        EXPECT_EQ(Run(text, "UTF-8", "UTF-16LE", size, {}, 1).Output, expected) << size;
 }
 
 // "café €" to ASCII with Transliterate gives "cafe EUR" whatever the caller's locale, and the
@@ -235,7 +200,7 @@ TEST_F(LibraryFaults, TransliterationDoesNotFollowTheCallersLocale)
         ASSERT_TRUE(locale.Active) << name;
         const unsigned codePage = CodePageOfLocale();
         for (const std::int32_t size : {64, 65536}) {
-            const TResult result = Run(text, "UTF-8", "ASCII", size, 2);
+            const TResult result = Run(text, "UTF-8", "ASCII", size, {}, 2);
             EXPECT_EQ(result.Error, "") << name;
             EXPECT_EQ(result.Output, "cafe EUR") << name << ", buffer size " << size;
         }

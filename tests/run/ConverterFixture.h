@@ -1,0 +1,82 @@
+#pragma once
+
+#include "engine/Lumiva.h"
+#include "run/ContentError.h"
+#include "run/FileConverter.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+namespace lmvtest {
+
+// What one TFileConverter call did.
+struct TConversion {
+    bool Failed = false;
+    std::string Error;  // the message; empty on success
+    std::string Where;  // the position a content error names; empty otherwise
+    std::string Output; // the temporary file afterwards (conversions only)
+};
+
+// One engine for the whole suite, and a source and a temporary file in a fresh folder per test.
+// Base is testing::Test or a testing::TestWithParam<>.
+template <typename Base = testing::Test>
+class TConverterFixture : public Base {
+protected:
+    static void SetUpTestSuite() { Engine = new TLumiva(); }
+    static void TearDownTestSuite()
+    {
+        delete Engine;
+        Engine = nullptr;
+    }
+
+    // Writes Text into the source and converts it into a fresh empty temporary file.
+    TConversion Run(const std::string& Text, const std::string& From, const std::string& To, std::int32_t BufferSize,
+                    const std::string& Signature = {}, std::int32_t Translation = 0)
+    {
+        WriteFile(Source, Text);
+        return RunFile(Source, From, To, BufferSize, Signature, Translation);
+    }
+
+    TConversion RunFile(const std::string& SourceName, const std::string& From, const std::string& To,
+                        std::int32_t BufferSize, const std::string& Signature = {}, std::int32_t Translation = 0)
+    {
+        WriteFile(Temp, "");
+        TConversion result = Attempt([&] {
+            TFileConverter(*Engine, From, To, Translation, BufferSize, Signature).ConvertFile(SourceName, Temp);
+        });
+        result.Output = ReadFile(Temp);
+        return result;
+    }
+
+    // Checks the source as it stands.
+    TConversion Check(const std::string& From, const std::string& To, std::int32_t BufferSize,
+                      std::int32_t Translation = 0)
+    {
+        return Attempt([&] { TFileConverter(*Engine, From, To, Translation, BufferSize, {}).CheckFile(Source); });
+    }
+
+    inline static TLumiva* Engine = nullptr;
+    TempDir Dir;
+    std::string Source = Dir / "source";
+    std::string Temp = Dir / "LMVtemp";
+
+private:
+    template <typename TCall>
+    static TConversion Attempt(TCall Call)
+    {
+        TConversion result;
+        try {
+            Call();
+        } catch (const EContentError& e) {
+            result = {true, e.what(), e.Where, {}};
+        } catch (const EConvertError& e) {
+            result = {true, e.what(), {}, {}};
+        }
+        return result;
+    }
+};
+
+} // namespace lmvtest
