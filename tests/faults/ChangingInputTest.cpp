@@ -42,24 +42,8 @@ using lmvfault::TNames;
 const std::string Text = "h\xC3\xA9llo\n"; // UTF-8
 const std::string Utf16Text = lmvtest::Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
 
-class ChangingInput : public testing::Test {
+class ChangingInput : public lmvfault::TFolderTest {
 protected:
-    void SetUp() override
-    {
-        MakeDir(Tmp);
-        MakeDir(Src);
-    }
-
-    TOutcome Run(std::vector<std::string> Args, const std::string& WorkDir = {})
-    {
-        lmvfault::TLaunch launch;
-        launch.Args = std::move(Args);
-        launch.TmpDir = Tmp;
-        launch.WorkDir = WorkDir;
-        return lmvfault::RunBatch(launch);
-    }
-
-
     // Nothing in the system's temporary folder, no hidden file beside sources or results.
     void ExpectNoTemporaryFiles()
     {
@@ -67,11 +51,6 @@ protected:
         for (const auto& entry : std::filesystem::recursive_directory_iterator(Root.Path()))
             EXPECT_NE(entry.path().filename().string().rfind(".lmv", 0), 0u) << "left behind: " << entry.path();
     }
-
-    lmvtest::TempDir Root;
-    const std::string Tmp = Root / "tmp";
-    const std::string Src = Root / "src";
-    const std::string Out = Root / "out";
 };
 
 // ---- Sources that are gone or became folders after the list was made.

@@ -13,6 +13,15 @@
 
 namespace lmvfault {
 
+TOutcome TFolderTest::Run(std::vector<std::string> Args, const std::string& WorkDir, const std::string& TmpDir) const
+{
+    TLaunch launch;
+    launch.Args = std::move(Args);
+    launch.WorkDir = WorkDir;
+    launch.TmpDir = TmpDir.empty() ? Tmp : TmpDir;
+    return RunBatch(launch);
+}
+
 std::optional<std::string> Iconv(const std::string& From, const std::string& To, const std::string& Text)
 {
     return lmvtest::IconvOnce(From, To, Text);

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "tests/common/TestSupport.h"
+#include "tests/faults/BatchRunner.h"
+
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 // Small helpers of the fault tests.
 namespace lmvfault {
@@ -31,6 +37,25 @@ public:
 
 private:
     std::string Folder;
+};
+
+// A fresh root with the folders src/ and tmp/ (the child's $TMPDIR) made, and out/ named, and
+// lumiva-batch run on them.
+class TFolderTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        MakeDir(Tmp);
+        MakeDir(Src);
+    }
+
+    // WorkDir: the child's current directory (empty: as inherited); TmpDir: its $TMPDIR (empty: Tmp).
+    TOutcome Run(std::vector<std::string> Args, const std::string& WorkDir = {}, const std::string& TmpDir = {}) const;
+
+    lmvtest::TempDir Root;
+    const std::string Tmp = Root / "tmp";
+    const std::string Src = Root / "src";
+    const std::string Out = Root / "out";
 };
 
 } // namespace lmvfault

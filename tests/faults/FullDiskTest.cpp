@@ -60,14 +60,9 @@ std::string AsciiText(std::size_t Size, char Letter)
     return text;
 }
 
-class FullDisk : public testing::Test {
+class FullDisk : public lmvfault::TFolderTest {
 protected:
-    void SetUp() override
-    {
-        MakeDir(Tmp);
-        MakeDir(Src);
-    }
-
+    // Limit: the child's file size limit in bytes; -1: none.
     TOutcome Run(std::vector<std::string> Args, long long Limit = -1)
     {
         TLaunch launch;
@@ -104,11 +99,6 @@ protected:
         // The system's temporary folder is not used at all.
         EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind";
     }
-
-    lmvtest::TempDir Root;
-    const std::string Tmp = Root / "tmp";
-    const std::string Src = Root / "src";
-    const std::string Out = Root / "out";
 };
 
 // ---- The temporary file: a file-size limit below the converted size of the first file.

@@ -46,28 +46,7 @@ const std::string Utf16Text = [] {
     return out;
 }();
 
-class OddTargets : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        MakeDir(Tmp);
-        MakeDir(Src);
-    }
-
-    TOutcome Run(std::vector<std::string> Args, const std::string& TmpDir = {})
-    {
-        lmvfault::TLaunch launch;
-        launch.Args = std::move(Args);
-        launch.TmpDir = TmpDir.empty() ? Tmp : TmpDir;
-        return lmvfault::RunBatch(launch);
-    }
-
-
-    lmvtest::TempDir Root;
-    const std::string Tmp = Root / "tmp";
-    const std::string Src = Root / "src";
-    const std::string Out = Root / "out";
-};
+using OddTargets = lmvfault::TFolderTest;
 
 TEST_F(OddTargets, SourcesThatAreNoPlainFileFailWithoutHanging)
 {
@@ -134,7 +113,7 @@ TEST_F(OddTargets, TheSystemsTemporaryFolderIsNotUsed)
     for (const std::string& tmp : {Root / "missing", Root / "plain", std::string(5000, '/')}) {
         SCOPED_TRACE(tmp.substr(0, 60));
         WriteFile(Src + "/a.txt", Text);
-        const TOutcome outcome = Run({"--overwrite", "--no-backup", Src + "/a.txt"}, tmp);
+        const TOutcome outcome = Run({"--overwrite", "--no-backup", Src + "/a.txt"}, {}, tmp);
         const TRunLog log = ParseLog(outcome.Out);
         ASSERT_TRUE(log.WellFormed) << outcome.Describe();
         ExpectEntry(log, Src + "/a.txt", "", outcome);

@@ -36,25 +36,13 @@ using lmvtest::WriteFile;
 
 const std::string Text = "plain text\n";
 
-class WrittenFiles : public testing::Test {
+class WrittenFiles : public lmvfault::TFolderTest {
 protected:
     void SetUp() override
     {
-        MakeDir(Src);
+        TFolderTest::SetUp();
         MakeDir(Out);
     }
-
-    TOutcome Run(std::vector<std::string> Args, const std::string& WorkDir = {})
-    {
-        lmvfault::TLaunch launch;
-        launch.Args = std::move(Args);
-        launch.WorkDir = WorkDir;
-        return lmvfault::RunBatch(launch);
-    }
-
-    lmvtest::TempDir Root;
-    const std::string Src = Root / "src";
-    const std::string Out = Root / "out";
 };
 
 struct stat StatOf(const std::string& Path)
