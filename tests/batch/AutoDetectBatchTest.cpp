@@ -2,14 +2,13 @@
 // target encoding in each output mode.
 
 #include "run/BatchOptions.h"
+#include "tests/common/BatchTestBase.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -25,39 +24,7 @@ const std::string Russian1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEA\xE0\xEA \xE4\xE5
 const std::string RussianUtf8 = "Привет, как дела? Это простой текст на русском языке.\n";
 const std::string FrenchUtf8 = "Le r\xC3\xA9pertoire est d\xC3\xA9j\xC3\xA0 l\xC3\xA0.\n";
 
-class AutoDetectBatchTest : public ::testing::Test {
-protected:
-    TempDir Dir;
-
-    TProcessOutcome Run(std::vector<std::string> Args)
-    {
-        Args.insert(Args.begin(), lmvtest::BinDir() + "/lumiva-batch");
-        return lmvtest::RunProcess(Args, lmvtest::Environment({"HOME", "XDG_CONFIG_HOME"},
-                                                              {"HOME=" + Dir.Path(), "XDG_CONFIG_HOME=" + (Dir / "config")}));
-    }
-    std::string Source(const std::string& Name, const std::string& Content)
-    {
-        WriteFile(Dir / Name, Content);
-        return Dir / Name;
-    }
-    static std::string Entry(const std::string& Src, const std::string& Dest, const std::string& Middle)
-    {
-        return "Convert character encoding:\r\n\t- Source file: " + Src + "\r\n\t- Destination file: " + Dest +
-               "\r\n" + Middle;
-    }
-    static long long ModificationTime(const std::string& Path)
-    {
-        struct stat st {};
-        ::stat(Path.c_str(), &st);
-        return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    }
-    // Sets the file's time well into the past, so that a rewrite shows.
-    static void Age(const std::string& Path)
-    {
-        const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
-        ::utimensat(AT_FDCWD, Path.c_str(), times, 0);
-    }
-};
+using AutoDetectBatchTest = lmvtest::TBatchTest;
 
 TEST_F(AutoDetectBatchTest, EachFileIsDetectedOnItsOwnAndLogged)
 {

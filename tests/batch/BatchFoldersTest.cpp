@@ -1,5 +1,6 @@
 // Folders given to lumiva-batch: what they expand to, where the results go, kept times.
 
+#include "tests/common/BatchTestBase.h"
 #include "tests/common/DeepFolder.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
@@ -10,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -22,55 +21,37 @@ using lmvtest::TempDir;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
-const std::string Text = "h\xC3\xA9llo\n";
-const std::string Utf16Le = Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
+const std::string& Text = lmvtest::HelloUtf8;
+const std::string& Utf16Le = lmvtest::HelloUtf16Le;
 const std::string Binary("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
-constexpr std::time_t OldTime = 1000000000; // 2001-09-09
 
-class BatchFoldersTest : public ::testing::Test {
+class BatchFoldersTest : public lmvtest::TBatchTest {
 protected:
-    TempDir Dir;
-
-    TProcessOutcome Run(const std::vector<std::string>& Args)
+    // UTF-16 output, so that every result differs from its source.
+    TProcessOutcome Run(std::vector<std::string> Args) const
     {
-        std::vector<std::string> argv{lmvtest::BinDir() + "/lumiva-batch", "--utf16", "3"};
-        argv.insert(argv.end(), Args.begin(), Args.end());
-        return lmvtest::RunProcess(argv, lmvtest::Environment({"HOME", "XDG_CONFIG_HOME"},
-                                                              {"HOME=" + Dir.Path(), "XDG_CONFIG_HOME=" + (Dir / "config")}));
+        Args.insert(Args.begin(), {"--utf16", "3"});
+        return TBatchTest::Run(Args);
     }
-    std::string File(const std::string& Name, const std::string& Content = Text)
+    std::string Old(const std::string& Name) const
     {
-        std::filesystem::create_directories(std::filesystem::path(Dir / Name).parent_path());
-        WriteFile(Dir / Name, Content);
-        return Dir / Name;
-    }
-    std::string Old(const std::string& Name)
-    {
-        const std::string path = File(Name);
-        const struct timespec times[2] = {{OldTime, 0}, {OldTime, 0}};
-        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+        const std::string path = Source(Name);
+        Age(path);
         return path;
-    }
-    static std::time_t ModificationTime(const std::string& Name)
-    {
-        struct stat info {};
-        ::stat(Name.c_str(), &info);
-        return info.st_mtime;
     }
     static std::string FileLog(const std::string& Src, const std::string& Dest, const std::string& Between = {})
     {
-        return "Convert character encoding:\r\n\t- Source file: " + Src + "\r\n\t- Destination file: " + Dest +
-               "\r\n" + Between + "... Succeeded\r\n";
+        return Entry(Src, Dest, Between + "... Succeeded\r\n");
     }
     static std::string Created(const std::string& Folder) { return "Created output directory: " + Folder + "\r\n"; }
 };
 
 TEST_F(BatchFoldersTest, FoldersMirrorUnderTheOutputDirectoryFromTheirParent)
 {
-    const std::string a1 = File("one/readme.txt"), a2 = File("one/sub/deep/x.txt"), a3 = File("one/sub/deep/y.txt");
-    const std::string b1 = File("two/readme.txt"), named = File("named.txt");
-    File("two/.hidden/h.txt");
-    File("two/picture.png", Binary);
+    const std::string a1 = Source("one/readme.txt"), a2 = Source("one/sub/deep/x.txt"), a3 = Source("one/sub/deep/y.txt");
+    const std::string b1 = Source("two/readme.txt"), named = Source("named.txt");
+    Source("two/.hidden/h.txt");
+    Source("two/picture.png", Binary);
     const std::string out = Dir / "out";
     const TProcessOutcome r = Run({"--output-dir", out, Dir / "one", named, Dir / "two/"});
     EXPECT_EQ(r.Status, 0) << r.Err;
@@ -87,7 +68,7 @@ TEST_F(BatchFoldersTest, FoldersMirrorUnderTheOutputDirectoryFromTheirParent)
 
 TEST_F(BatchFoldersTest, NonTextFilesNamedDirectlyOrWithAllFilesAreConverted)
 {
-    const std::string png = File("d/picture.png", Binary);
+    const std::string png = Source("d/picture.png", Binary);
     // Latin-1 text with NUL bytes converts to UTF-16 like any other.
     TProcessOutcome r = Run({"--from", "ISO-8859-1", "--output-dir", Dir / "out", png});
     EXPECT_EQ(r.Status, 0) << r.Out;
@@ -96,7 +77,7 @@ TEST_F(BatchFoldersTest, NonTextFilesNamedDirectlyOrWithAllFilesAreConverted)
     EXPECT_EQ(r.Status, 0) << r.Out;
     EXPECT_TRUE(Exists(Dir / "out2/d/picture.png"));
     // UTF-16 text is full of NUL bytes; its signature keeps it.
-    File("u/wide.txt", Utf16Le);
+    Source("u/wide.txt", Utf16Le);
     r = Run({"--from", "UTF-16", "--to", "UTF-8", "--output-dir", Dir / "out3", Dir / "u"});
     EXPECT_EQ(ReadFile(Dir / "out3/u/wide.txt"), Text) << r.Out;
 }
@@ -106,20 +87,20 @@ TEST_F(BatchFoldersTest, KeepTimeInEveryOutputMode)
     const std::string a = Old("d/a.txt"), b = Old("d/b.txt"), c = Old("d/c.txt");
     TProcessOutcome r = Run({"--output-dir", Dir / "out", "--keep-time", a});
     EXPECT_EQ(r.Status, 0) << r.Out;
-    EXPECT_EQ(ModificationTime(Dir / "out/a.txt"), OldTime);
+    EXPECT_EQ(ModificationTime(Dir / "out/a.txt"), OldTime * 1000000000LL);
     r = Run({"--prefix", "new ", "--keep-time", b});
-    EXPECT_EQ(ModificationTime(Dir / "d/new b.txt"), OldTime) << r.Out;
+    EXPECT_EQ(ModificationTime(Dir / "d/new b.txt"), OldTime * 1000000000LL) << r.Out;
     r = Run({"--overwrite", "--keep-time", c});
     EXPECT_EQ(ReadFile(c), Utf16Le) << r.Out;
-    EXPECT_EQ(ModificationTime(c), OldTime);
+    EXPECT_EQ(ModificationTime(c), OldTime * 1000000000LL);
     // Without the option a result is new.
     r = Run({"--output-dir", Dir / "out", "--answer", "yes", a});
-    EXPECT_GT(ModificationTime(Dir / "out/a.txt"), OldTime) << r.Out;
+    EXPECT_GT(ModificationTime(Dir / "out/a.txt"), OldTime * 1000000000LL) << r.Out;
 }
 
 TEST_F(BatchFoldersTest, AFolderThatCannotBeReadIsAnErrorAndTheRunGoesOn)
 {
-    const std::string a = File("d/a.txt");
+    const std::string a = Source("d/a.txt");
     const std::string deep = lmvtest::MakeTooDeepFolder(Dir / "d");
     const TProcessOutcome r = Run({"--output-dir", Dir / "out", Dir / "d"});
     lmvtest::RemoveTooDeepFolder(Dir / "d");
@@ -132,8 +113,8 @@ TEST_F(BatchFoldersTest, AFolderThatCannotBeReadIsAnErrorAndTheRunGoesOn)
 TEST_F(BatchFoldersTest, AnOutputFolderThatCannotBeMadeFailsOnlyItsFiles)
 {
     for (const char* name : {"d/a.txt", "d/sub/b.txt", "d/z.txt"})
-        File(name);
-    File("out/d/sub", "a file where the folder belongs");
+        Source(name);
+    Source("out/d/sub", "a file where the folder belongs");
     const TProcessOutcome r = Run({"--output-dir", Dir / "out", Dir / "d"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_NE(r.Out.find("\t- Destination file: " + (Dir / "out/d/sub/b.txt") +
@@ -146,12 +127,12 @@ TEST_F(BatchFoldersTest, AnOutputFolderThatCannotBeMadeFailsOnlyItsFiles)
 
 TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
 {
-    File("d/a.txt");
-    File("d/b.srt");
-    File("d/c.doc");
-    File("d/.h.txt");
-    File("d/sub/e.txt");
-    File("d/skip/f.txt");
+    Source("d/a.txt");
+    Source("d/b.srt");
+    Source("d/c.doc");
+    Source("d/.h.txt");
+    Source("d/sub/e.txt");
+    Source("d/skip/f.txt");
     WriteFile(Dir / "list", Dir / "d" + "\n");
     const auto outputs = [&](std::vector<std::string> Args) {
         std::filesystem::remove_all(Dir / "out");

@@ -1,5 +1,6 @@
 // lumiva-batch run as a separate process.
 
+#include "tests/common/BatchTestBase.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
 #include "tests/common/TreeSnapshot.h"
@@ -22,40 +23,16 @@ using lmvtest::TempDir;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
-const std::string Text = "h\xC3\xA9llo\n";
-const std::string Utf16Le = Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
+const std::string& Text = lmvtest::HelloUtf8;
+const std::string& Utf16Le = lmvtest::HelloUtf16Le;
 
-class BatchTwinTest : public ::testing::Test {
+class BatchTwinTest : public lmvtest::TBatchTest {
 protected:
-    std::string Program = lmvtest::BinDir() + "/lumiva-batch";
-    TempDir Dir;
-
-    // HOME points into the test folder so that no default folder of the user is touched.
-    std::vector<std::string> Env() const
-    {
-        return lmvtest::Environment({"HOME", "XDG_CONFIG_HOME"},
-                                    {"HOME=" + Dir.Path(), "XDG_CONFIG_HOME=" + (Dir / "config")});
-    }
-
-    // Runs Program with Args.
-    TProcessOutcome Run(const std::vector<std::string>& Args, const lmvtest::TProcessOptions& Options = {})
-    {
-        std::vector<std::string> Argv{Program};
-        Argv.insert(Argv.end(), Args.begin(), Args.end());
-        return lmvtest::RunProcess(Argv, Env(), Options);
-    }
-
-    std::string Source(const std::string& Name, const std::string& Content = Text)
-    {
-        WriteFile(Dir / Name, Content);
-        return Dir / Name;
-    }
     std::string Out(const std::string& Name = {}) const { return Dir / ("out/" + Name); }
 
     static std::string FileLog(const std::string& Src, const std::string& Dest, const std::string& Outcome)
     {
-        return "Convert character encoding:\r\n\t- Source file: " + Src + "\r\n\t- Destination file: " + Dest +
-               "\r\n" + Outcome + "\r\n";
+        return Entry(Src, Dest, Outcome + "\r\n");
     }
     static int Lines(const std::string& Text) { return static_cast<int>(std::count(Text.begin(), Text.end(), '\n')); }
 };
