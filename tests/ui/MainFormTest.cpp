@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QFileDialog>
@@ -22,7 +21,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -603,20 +601,6 @@ TEST_F(MainFormTest, TopmostKeepsPlaceSizeAndVisibility)
     EXPECT_EQ(Form->size(), size);
 }
 
-TEST_F(MainFormTest, CopyEncodingNamesPutsOneLinePerEntryOnTheClipboard)
-{
-    TLumiva engine;
-    TStringList names;
-    TStringList groups;
-    engine.GetNames(names);
-    engine.GetGroups(groups);
-    Form->UngroupedM1->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), Q(names.Text()));
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().endsWith(QStringLiteral("\r\n")));
-    Form->GroupedM1->trigger();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), Q(groups.Text()));
-}
-
 TEST_F(MainFormTest, OptionsCommandAndToolButtonOpenTheOptionsDialog)
 {
     Show();
@@ -635,42 +619,6 @@ TEST_F(MainFormTest, OptionsCommandAndToolButtonOpenTheOptionsDialog)
     EXPECT_EQ(Form->OptionsDialog->parent(), Form.get());
 }
 
-TEST_F(MainFormTest, HelpAsksFirstAndReportsADocumentThatCannotBeOpened)
-{
-    Show();
-    Form->HelpFileName = lmvtest::TempDir().Path() + "/Help/index.html";
-    TModalScript driver;
-    driver.Box(QMessageBox::Cancel);
-    Form->HelpM2->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("The program opens the following document:\n\n") +
-                                        Q(Form->HelpFileName) + QStringLiteral("\n\nContinue?")});
-    EXPECT_TRUE(driver.Unexpected.isEmpty());
-
-    // The test platform opens no documents at all.
-    driver.Box(QMessageBox::Ok).Box(QMessageBox::Ok);
-    Form->HelpM2->trigger();
-    EXPECT_TRUE(driver.Done());
-    ASSERT_EQ(driver.Texts.size(), 3);
-    EXPECT_EQ(driver.Texts[2], QStringLiteral("Cannot open \"") + Q(Form->HelpFileName) + QStringLiteral("\""));
-}
-
-TEST_F(MainFormTest, SystemInformationShowsTheCodePageTwice)
-{
-    Show();
-    TModalScript driver;
-    driver.Box(QMessageBox::Ok);
-    Form->SystemInformationM1->trigger();
-    EXPECT_TRUE(driver.Done());
-    ASSERT_EQ(driver.Texts.size(), 1);
-    EXPECT_EQ(driver.Captions[0], QStringLiteral("System Information"));
-    const QRegularExpression format(
-        QStringLiteral("^ANSI code-page indentifier: (\\d+)\nOEM code-page indentifier: (\\d+)$"));
-    const QRegularExpressionMatch match = format.match(driver.Texts[0]);
-    ASSERT_TRUE(match.hasMatch()) << driver.Texts[0].toStdString();
-    EXPECT_EQ(match.captured(1), match.captured(2));
-}
-
 TEST_F(MainFormTest, CommandParametersAreAnsweredOnceWithANotice)
 {
     Form->CommandParameters = {QStringLiteral("file.txt")};
@@ -681,14 +629,6 @@ TEST_F(MainFormTest, CommandParametersAreAnsweredOnceWithANotice)
     EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("This application does not process command parameters.")});
     Form->hide();
     Form->show();
-    FlushPostedEvents();
-    EXPECT_TRUE(driver.Unexpected.isEmpty());
-}
-
-TEST_F(MainFormTest, WithoutParametersNoNoticeIsShown)
-{
-    TModalScript driver;
-    Show();
     FlushPostedEvents();
     EXPECT_TRUE(driver.Unexpected.isEmpty());
 }
