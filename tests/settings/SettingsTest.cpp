@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 namespace {
 
@@ -342,48 +341,6 @@ TEST(Settings, UnwritableSettingsFileThrowsAndKeepsTheOldOne)
     std::filesystem::create_directories(dir / "Other/Settings.ini");
     EXPECT_THROW(TSettings settings(dir / "Other/Settings.ini"), Exception);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Other/Settings.ini"));
-}
-
-TEST(Settings, NulAndBinaryGarbageLoadSoundlyAndTheNextSaveIsValid)
-{
-    std::mt19937 random(12345);
-    const std::string alphabet = std::string("[]=;\"$0x19 \t\r\nabcXYZ") + "\x01\x7f\x80\xc3\xa9\xff";
-    std::string garbage;
-    for (int i = 0; i < 200000; ++i)
-        garbage += alphabet[random() % alphabet.size()];
-    // Plausible headers with broken values, and a NUL that ends the text.
-    garbage += "\r\n[ConvertOptions]\r\nBufferSize=\xff\xfe\r\nTranslation=\x01\x02\r\nOutput=1\r\n";
-    garbage += "[ViewOptions]\r\nToolBar=0\r\n";
-    garbage += '\0';
-    garbage += "\r\nStatusBar=0\r\n[ConvertSpecs]\r\nUtf8=2\r\n";
-
-    TempDir dir;
-    const std::string path = dir / "Settings.ini";
-    WriteFile(path, garbage);
-
-    TConvertOptions expectedConvert = DefaultConvertOptions();
-    expectedConvert.Output = omPrefix;
-    TViewOptions expectedView = DefaultViewOptions();
-    expectedView.ToolBar = false;
-    TDialogs dialogs;
-    std::string firstSave;
-    {
-        TSettings settings(path);
-        EXPECT_EQ(settings.ReadConvertOptions(DefaultConvertOptions()), expectedConvert);
-        EXPECT_EQ(settings.ReadViewOptions(DefaultViewOptions()), expectedView);
-        EXPECT_EQ(settings.ReadConvertSpecs(DefaultConvertSpecs()), DefaultConvertSpecs());
-        WriteEverything(settings, dialogs.DialogList, expectedConvert, DefaultConvertSpecs(),
-                        DefaultAssistOptions(), expectedView, 1, 2);
-        settings.UpdateFile();
-        firstSave = ReadFile(path);
-    }
-    EXPECT_EQ(firstSave.find('\0'), std::string::npos);
-    // Valid: it loads to the same records and saves to the same bytes.
-    TSettings settings(path);
-    EXPECT_EQ(settings.ReadConvertOptions(TConvertOptions{}), expectedConvert);
-    EXPECT_EQ(settings.ReadViewOptions(TViewOptions{}), expectedView);
-    settings.UpdateFile();
-    EXPECT_EQ(ReadFile(path), firstSave);
 }
 
 TEST(Settings, HostileSizesAndOverflowsLoadSoundly)
