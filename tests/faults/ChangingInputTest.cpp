@@ -2,6 +2,7 @@
 // folders, an output folder that cannot be made or vanishes, one file named twice, and list
 // files with odd lines.
 
+#include "tests/common/BatchTestBase.h"
 #include "tests/common/TestSupport.h"
 #include "tests/faults/BatchRunner.h"
 #include "tests/faults/FaultSupport.h"
@@ -38,9 +39,8 @@ using lmvfault::CopyError;
 using lmvfault::OpenError;
 using lmvfault::TNames;
 
-
-const std::string Text = "h\xC3\xA9llo\n"; // UTF-8
-const std::string Utf16Text = lmvtest::Bytes({0xFF, 0xFE, 'h', 0, 0xE9, 0, 'l', 0, 'l', 0, 'o', 0, '\n', 0});
+const std::string& Text = lmvtest::HelloUtf8;
+const std::string& Utf16Text = lmvtest::HelloUtf16Le;
 
 class ChangingInput : public lmvfault::TFolderTest {
 protected:
