@@ -219,20 +219,6 @@ TEST(Settings, HandEditedValues)
     EXPECT_TRUE(view2.StatusBar);
 }
 
-TEST(Settings, BufferSizeForms)
-{
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"0x8000", 32768}, {"$10", 16}, {"", 777}, {"abc", 777}, {"4294967296", 777}, {"-1", -1}};
-    for (const auto& [stored, expected] : cases) {
-        TempDir dir;
-        WriteFile(dir / "f.ini", std::string("[ConvertOptions]\r\nBufferSize=") + stored + "\r\n");
-        TSettings settings(dir / "f.ini");
-        TConvertOptions current;
-        current.BufferSize = 777;
-        EXPECT_EQ(settings.ReadConvertOptions(current).BufferSize, expected) << stored;
-    }
-}
-
 TEST(Settings, LowerCaseSectionAndKeyAreFoundAndRewrittenInTheProgramsCase)
 {
     TempDir dir;
