@@ -41,36 +41,8 @@ using lmvtest::TModalDriver;
 using lmvtest::TModalScript;
 using lmvtest::WriteFile;
 
-// File dialogs that answer from a script (one chosen name, empty for cancel) and record what
-// each was asked to show.
-class TFolderDialogs : public TFileDialogRunner {
-public:
-    struct TShown {
-        std::string Title;
-        TFileDialog::TKind Kind;
-        std::string InitialDir;
-    };
 
-    bool Run(TFileDialog& Dialog) override
-    {
-        Shown.push_back({Dialog.Title, Dialog.Kind, Dialog.InitialDir});
-        if (Answers.empty())
-            return false;
-        const std::string answer = Answers.front();
-        Answers.pop_front();
-        if (answer.empty())
-            return false;
-        Dialog.FileName = answer;
-        Dialog.Files.Clear();
-        Dialog.Files.Add(answer);
-        return true;
-    }
-
-    std::deque<std::string> Answers;
-    std::vector<TShown> Shown;
-};
-
-class FolderWindowTest : public lmvtest::TWindowFixture<TFolderDialogs> {
+class FolderWindowTest : public lmvtest::TWindowFixture<lmvtest::TScriptedFileDialogs> {
 protected:
     void SetUp() override
     {
@@ -110,7 +82,7 @@ TEST_F(FolderWindowTest, FolderCommandConvertsTheChosenTreeAndRemembersTheFolder
     File("tree/sub/b.txt");
     File("list/x.txt");
     Form->DialogList.InitialDir = Dir / "list";
-    Dialogs.Answers = {Dir / "tree", ""};
+    Dialogs.Answers = {{Dir / "tree"}, {}};
 
     TModalScript driver;
     QTest::keyClick(Form.get(), Qt::Key_D, Qt::ControlModifier);
@@ -136,7 +108,7 @@ TEST_F(FolderWindowTest, CheckFolderCommandReadsTheTreeAndWritesNothing)
 {
     File("tree/a.txt");
     File("tree/sub/b.txt");
-    Dialogs.Answers = {Dir / "tree", ""};
+    Dialogs.Answers = {{Dir / "tree"}, {}};
 
     TModalScript driver;
     QTest::keyClick(Form.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
@@ -155,7 +127,7 @@ TEST_F(FolderWindowTest, ADroppedFolderExpandsBesideADroppedFile)
     File("drop/picture.png", std::string("\x89PNG\0\0", 6));
     const std::string loose = File("loose.bin", std::string("x\0y", 3));
     Form->OptionsDialog->AssistOptions.AlwaysSaveLog = true;
-    Dialogs.Answers = {Dir / "drop.log"};
+    Dialogs.Answers = {{Dir / "drop.log"}};
 
     TModalScript driver;
     driver.Box(QMessageBox::Yes);

@@ -34,35 +34,7 @@ namespace {
 using lmvtest::Q;
 using lmvtest::TModalScript;
 
-// File dialogs that answer from a script: each answer is the list of chosen names, empty for
-// cancel. Records what each dialog was asked to show.
-class TScriptedFileDialogs : public TFileDialogRunner {
-public:
-    struct TShown {
-        std::string Title;
-        std::string FileName;
-        std::string InitialDir;
-    };
-
-    bool Run(TFileDialog& Dialog) override
-    {
-        Shown.push_back({Dialog.Title, Dialog.FileName, Dialog.InitialDir});
-        if (Answers.empty())
-            return false;
-        const std::vector<std::string> answer = Answers.front();
-        Answers.pop_front();
-        if (answer.empty())
-            return false;
-        Dialog.FileName = answer[0];
-        Dialog.Files.Clear();
-        for (const std::string& name : answer)
-            Dialog.Files.Add(name);
-        return true;
-    }
-
-    std::deque<std::vector<std::string>> Answers;
-    std::vector<TShown> Shown;
-};
+using lmvtest::TScriptedFileDialogs;
 
 // "\r\n" after every line, and no other line break.
 void ExpectCrLfLines(const std::string& Bytes)

@@ -46,6 +46,37 @@ public:
     std::vector<std::string> Shown;
 };
 
+// File dialogs that answer from a script: each answer is the list of chosen names, empty for
+// cancel. Records what each dialog was asked to show.
+class TScriptedFileDialogs : public TFileDialogRunner {
+public:
+    struct TShown {
+        std::string Title;
+        TFileDialog::TKind Kind;
+        std::string FileName;
+        std::string InitialDir;
+    };
+
+    bool Run(TFileDialog& Dialog) override
+    {
+        Shown.push_back({Dialog.Title, Dialog.Kind, Dialog.FileName, Dialog.InitialDir});
+        if (Answers.empty())
+            return false;
+        const std::vector<std::string> answer = Answers.front();
+        Answers.pop_front();
+        if (answer.empty())
+            return false;
+        Dialog.FileName = answer[0];
+        Dialog.Files.Clear();
+        for (const std::string& name : answer)
+            Dialog.Files.Add(name);
+        return true;
+    }
+
+    std::deque<std::vector<std::string>> Answers;
+    std::vector<TShown> Shown;
+};
+
 // Answers the modal windows that open while a test runs, in order: each step takes the window it
 // matches and must close it. The progress dialog is left alone; a box, question or dialog no
 // step expects is recorded and closed, so a test fails instead of hanging.
