@@ -14,7 +14,6 @@
 namespace {
 
 using lmvtest::ReadFile;
-using lmvtest::TempDir;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 

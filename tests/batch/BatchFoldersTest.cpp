@@ -11,13 +11,10 @@
 #include <string>
 #include <vector>
 
-
 namespace {
 
-using lmvtest::Bytes;
 using lmvtest::Exists;
 using lmvtest::ReadFile;
-using lmvtest::TempDir;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 

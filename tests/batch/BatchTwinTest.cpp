@@ -16,10 +16,8 @@
 
 namespace {
 
-using lmvtest::Bytes;
 using lmvtest::Exists;
 using lmvtest::ReadFile;
-using lmvtest::TempDir;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
