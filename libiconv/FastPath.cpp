@@ -92,7 +92,7 @@ std::size_t TFastPath::Delegate(char** InBuf, std::size_t* InBytesLeft, char** O
     if (Transcode != nullptr)
         return CLibrary(Context, InBuf, InBytesLeft, OutBuf, OutBytesLeft);
     // The C library settles a plain source's byte order on the first call that has a whole unit.
-    // When that call fails before writing anything, whether the decision sticks depends on
+    // When that call fails before writing a character, whether the decision sticks depends on
     // which of its steps failed (a UTF-16 decoder reads a mark again on the next call after a
     // full output), and a later mark may swap the order for good: the C library then keeps
     // this descriptor's work.
@@ -104,8 +104,12 @@ std::size_t TFastPath::Delegate(char** InBuf, std::size_t* InBytesLeft, char** O
     const char* const out = *OutBuf;
     const std::size_t result = CLibrary(Context, InBuf, InBytesLeft, OutBuf, OutBytesLeft);
     const int error = errno;
+    // The first bytes a plain target gets are its mark, not a character.
+    std::size_t written = static_cast<std::size_t>(*OutBuf - out);
+    if (IsPlain(To) && !Produced)
+        written = written > UnitOf(To) ? written - UnitOf(To) : 0;
     Produced = Produced || *OutBuf != out;
-    if (deciding && result == static_cast<std::size_t>(-1) && *OutBuf == out)
+    if (deciding && result == static_cast<std::size_t>(-1) && written == 0)
         Undecided = true;
     if (deciding && SourceOrder(Head, HeadLength) != HostOrder(From))
         Swapped = true;

@@ -115,7 +115,7 @@ TEST_F(FastPath, PlainUtf16AndUtf32FollowTheCLibraryOnMarksAndResets)
                                            mark + body->substr(0, wide ? 3 : 1), body->substr(1), mark + *body + other + *body};
             for (const std::string& stream : streams)
                 for (const char* to : {"UTF-8", "UTF-16", "UTF-32", "ISO-8859-1"})
-                    for (int seed = 0; seed < 8; ++seed)
+                    for (int seed = 0; seed < 24; ++seed)
                         ASSERT_EQ(lmvtest::CompareWithCLibraryPath(Library, form, to, "", stream, random()), "")
                             << explicitForm << " stream of " << stream.size() << " bytes";
         }
