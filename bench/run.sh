@@ -38,6 +38,8 @@ load=$(uptime)
 "$python" bench/compare.py --bin build/release/bin "${baseline[@]}" "${probe[@]}" --blocks "$blocks" --json "$results" "$@" \
   | tee build/release/bench.md
 "$python" bench/chart.py "$results" bench/results.png
+# The sections of the other benchmarks (folders, detection), each "## ...", stay as they were.
+others=$(sed -n '/^## /,$p' bench/RESULTS.md 2>/dev/null || true)
 {
   echo "# Benchmark results"
   echo
@@ -47,4 +49,8 @@ load=$(uptime)
   echo "![Median wall time relative to cp, per case and tool](results.png)"
   echo
   cat build/release/bench.md
+  if [ -n "$others" ]; then
+    echo
+    printf '%s\n' "$others"
+  fi
 } > bench/RESULTS.md
