@@ -4,6 +4,7 @@
 #include "libiconv/UnicodeFormNames.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
+#include "util/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,8 @@ class FastPath : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        Handle = dlopen("liblumiva-iconv.so", RTLD_NOW | RTLD_LOCAL);
+        // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
+        Handle = dlopen(ProgramFolderFile("liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(Handle, nullptr) << dlerror();
         Library.Open = reinterpret_cast<decltype(Library.Open)>(dlsym(Handle, "libiconv_open"));
         Library.Convert = reinterpret_cast<decltype(Library.Convert)>(dlsym(Handle, "libiconv"));

@@ -2,6 +2,7 @@
 // results get from their folder, the read-only files it leaves alone, and the work it does per
 // file (counted with strace where that can run).
 
+#include "tests/common/Sanitizers.h"
 #include "tests/common/TestSupport.h"
 #include "tests/faults/BatchRunner.h"
 #include "tests/faults/FaultSupport.h"
@@ -168,6 +169,8 @@ TEST_F(WrittenFiles, EachFileCostsAFewSystemCalls)
 {
     if (std::system("strace -qq -o /dev/null true > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "strace cannot run here";
+    if (lmvtest::UnderAddressSanitizer)
+        GTEST_SKIP() << "LeakSanitizer refuses to run under ptrace, and the sanitizers make calls of their own";
     std::vector<std::string> small{"--output-dir", Out};
     std::vector<std::string> large{"--output-dir", Out};
     for (int i = 0; i < 40; ++i) {
