@@ -1,15 +1,13 @@
 #include "run/FileConverter.h"
 
 #include "engine/Lumiva.h"
+#include "run/ChunkStreams.h"
 #include "run/ContentError.h"
 #include "run/FailureLocator.h"
 #include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <memory>
 #include <utility>
 
 #include <fcntl.h>
@@ -17,14 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-// One side of a conversion: an open file and its buffer. Declared input first, so the output
-// side is released first.
-struct TSide {
-    TFd File;
-    std::unique_ptr<char[]> Buffer;
-    std::size_t Size = 0;
-};
 
 class TCloseGuard {
 public:
@@ -36,37 +26,6 @@ public:
 private:
     TLumiva& Converter;
 };
-
-void ReadExactly(int Fd, char* Data, std::size_t Size)
-{
-    while (Size > 0) {
-        const ssize_t n = ::read(Fd, Data, Size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw EConvertError("Cannot read from source file");
-        Data += n;
-        Size -= static_cast<std::size_t>(n);
-    }
-}
-
-void WriteExactly(int Fd, const char* Data, std::size_t Size)
-{
-    while (Size > 0) {
-        const ssize_t n = ::write(Fd, Data, Size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw EConvertError("Cannot write to temporary file");
-        Data += n;
-        Size -= static_cast<std::size_t>(n);
-    }
-}
-
-std::unique_ptr<char[]> Allocate(std::size_t Size)
-{
-    return std::unique_ptr<char[]>(new char[std::max<std::size_t>(Size, 1)]);
-}
 
 } // namespace
 
@@ -117,23 +76,22 @@ void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
 void TFileConverter::Convert(const std::string& SourceName, const std::string* TempName, int TempFile)
 {
     const std::size_t total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
+    const std::size_t inSize = total / 2;
+    const std::size_t outSize = total - inSize;
 
     // Non-blocking only so that a named pipe cannot hang the open; it is refused just below.
-    TSide in{TFd(::open(SourceName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)), nullptr, total / 2};
+    const TFd in(::open(SourceName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat source;
-    if (in.File.Get() < 0 || ::fstat(in.File.Get(), &source) != 0 || !S_ISREG(source.st_mode))
+    if (in.Get() < 0 || ::fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode))
         throw EConvertError("Cannot open source file");
     // O_NONBLOCK stays: reads of a plain file ignore it. A file read in one go needs no advice.
-    if (static_cast<std::uint64_t>(source.st_size) > in.Size)
-        ::posix_fadvise(in.File.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    in.Buffer = Allocate(in.Size);
+    if (static_cast<std::uint64_t>(source.st_size) > inSize)
+        ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     // The temporary file exists already and is empty: neither created nor truncated here.
-    TSide out{TempName ? TFd(::open(TempName->c_str(), O_WRONLY | O_CLOEXEC)) : TFd(TempFile, false), nullptr,
-              total - in.Size};
-    if (out.File.Get() < 0)
+    TFd out(TempName ? ::open(TempName->c_str(), O_WRONLY | O_CLOEXEC) : TempFile, TempName != nullptr);
+    if (out.Get() < 0)
         throw EConvertError(TempName ? "Cannot open temporary file" : "Cannot create temporary file");
-    out.Buffer = Allocate(out.Size);
 
     try {
         Converter.Start(FromEncoding, TargetEncoding, Translation);
@@ -143,48 +101,23 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
     {
         const TCloseGuard closeGuard(Converter);
 
-        WriteExactly(out.File.Get(), Signature.data(), Signature.size());
+        WriteExactly(out.Get(), Signature.data(), Signature.size());
 
-        std::uint64_t remaining = static_cast<std::uint64_t>(source.st_size);
+        const std::uint64_t size = static_cast<std::uint64_t>(source.st_size);
         // An input buffer of no bytes could never take the source in.
-        if (remaining > 0 && in.Size == 0)
+        if (size > 0 && inSize == 0)
             throw EConvertError("Cannot convert character encoding");
-        std::size_t held = 0;
-        // Output without input only drains what the converter holds, a character or two. A
-        // decoder that gives output forever without taking input (as the C library's JIS X 0213
-        // decoders did, before the conversion library worked around them) would otherwise grow
-        // the temporary file until the disk is full.
-        constexpr int MaxCallsWithoutInput = 8;
-        int callsWithoutInput = 0;
-        for (;;) {
-            const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(in.Size - held, remaining));
-            ReadExactly(in.File.Get(), in.Buffer.get() + held, room);
-            held += room;
-            remaining -= room;
-            if (OnRead)
-                OnRead(static_cast<std::uint64_t>(source.st_size) - remaining, static_cast<std::uint64_t>(source.st_size));
-            if (held == 0)
-                break;
-
-            const char* inPtr = in.Buffer.get();
-            std::size_t inLeft = held;
-            char* outPtr = out.Buffer.get();
-            std::size_t outLeft = out.Size;
-            Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
-            const std::size_t produced = out.Size - outLeft;
-            // Consuming (also a dropped signature or dropped characters) or producing is progress;
-            // a call that does neither would be repeated on the same bytes forever.
-            if (inLeft == held && produced == 0)
-                FailOnContent(in.File.Get(), static_cast<std::uint64_t>(source.st_size) - remaining - held);
-            callsWithoutInput = inLeft == held ? callsWithoutInput + 1 : 0;
-            if (callsWithoutInput > MaxCallsWithoutInput)
-                throw EConvertError("Cannot convert character encoding");
-
-            if (inLeft > 0 && inPtr != in.Buffer.get())
-                std::memmove(in.Buffer.get(), inPtr, inLeft);
-            held = inLeft;
-            WriteExactly(out.File.Get(), out.Buffer.get(), produced);
+        TChunkStreams streams = OpenChunkStreams(in.Get(), size, out.Get(), inSize, outSize, StreamAbove);
+        try {
+            ConvertChunks(*streams.Input, inSize, *streams.Output, outSize, in.Get(), size);
+        } catch (const EConvertError&) {
+            // What was converted before the failure lands in the file, and a write that failed
+            // earlier is what is reported.
+            streams.Output->Drain();
+            throw;
         }
+        streams.Output->Drain();
+        streams = {};
 
         // Return a stateful target (ISO-2022-JP and the like) to its initial state. The reset
         // sequences are a few bytes, so a small fixed buffer takes them whatever BufferSize is.
@@ -200,10 +133,50 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
             const std::size_t produced = sizeof tail - outLeft;
             if (produced == 0)
                 break;
-            WriteExactly(out.File.Get(), tail, produced);
+            WriteExactly(out.Get(), tail, produced);
         }
     }
 
-    if (!out.File.Close())
+    if (!out.Close())
         throw EConvertError("Cannot write to temporary file");
+}
+
+void TFileConverter::ConvertChunks(TChunkInput& Input, std::size_t InSize, TChunkOutput& Output, std::size_t OutSize,
+                                   int SourceFd, std::uint64_t Size)
+{
+    std::uint64_t remaining = Size;
+    std::size_t held = 0;
+    int callsWithoutInput = 0;
+    for (;;) {
+        const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(InSize - held, remaining));
+        const char* const data = Input.Take(held, room);
+        held += room;
+        remaining -= room;
+        if (OnRead)
+            OnRead(Size - remaining, Size);
+        if (held == 0)
+            break;
+
+        const char* inPtr = data;
+        std::size_t inLeft = held;
+        char* outPtr = Output.Room();
+        std::size_t outLeft = OutSize;
+        Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t produced = OutSize - outLeft;
+        // Consuming (also a dropped signature or dropped characters) or producing is progress;
+        // a call that does neither would be repeated on the same bytes forever.
+        if (inLeft == held && produced == 0) {
+            // The locator reads the source itself, and earlier output is written first.
+            Input.Stop();
+            Output.Drain();
+            FailOnContent(SourceFd, Size - remaining - held);
+        }
+        callsWithoutInput = inLeft == held ? callsWithoutInput + 1 : 0;
+        if (callsWithoutInput > MaxCallsWithoutInput)
+            throw EConvertError("Cannot convert character encoding");
+
+        Input.Consume(held - inLeft, held);
+        held = inLeft;
+        Output.Put(produced);
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "run/ChunkStreams.h"
 #include "run/ConvertError.h"
 
 #include <cstdint>
@@ -28,12 +29,23 @@ public:
 
     // After every read of the source: bytes read so far of Size. May be left empty.
     std::function<void(std::uint64_t Done, std::uint64_t Size)> OnRead;
+    // Sources above this many bytes are read and written on threads beside the conversion.
+    std::uint64_t StreamAbove = DefaultStreamAbove;
 
 private:
     void Convert(const std::string& SourceName, const std::string* TempName, int TempFile);
     // Raises the failure of a conversion that stopped on the file's content at byte Offset,
     // telling what and where when that can be found (EContentError).
+    // The conversion proper: chunks of InSize bytes at most into OutSize bytes of room.
+    void ConvertChunks(TChunkInput& Input, std::size_t InSize, TChunkOutput& Output, std::size_t OutSize, int SourceFd,
+                       std::uint64_t Size);
     [[noreturn]] void FailOnContent(int Fd, std::uint64_t Offset);
+
+    // Output without input only drains what the converter holds, a character or two. A
+    // decoder that gives output forever without taking input (as the C library's JIS X 0213
+    // decoders did, before the conversion library worked around them) would otherwise grow
+    // the temporary file until the disk is full.
+    static constexpr int MaxCallsWithoutInput = 8;
 
     TLumiva& Converter;
     std::string FromEncoding;

@@ -1,0 +1,142 @@
+#include "stream/ByteRing.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// Unmaps on every way out of Create until the ring owns the mapping.
+class TMapping {
+public:
+    TMapping(void* Address, std::size_t Length) noexcept : Address(Address), Length(Length) {}
+    ~TMapping()
+    {
+        if (Address != MAP_FAILED)
+            ::munmap(Address, Length);
+    }
+    TMapping(const TMapping&) = delete;
+    TMapping& operator=(const TMapping&) = delete;
+
+    bool Valid() const noexcept { return Address != MAP_FAILED; }
+    char* Get() const noexcept { return static_cast<char*>(Address); }
+    char* Release() noexcept { return static_cast<char*>(std::exchange(Address, MAP_FAILED)); }
+
+private:
+    void* Address;
+    std::size_t Length;
+};
+
+class TMemFd {
+public:
+    TMemFd() noexcept : Fd(::memfd_create("lumiva-ring", MFD_CLOEXEC)) {}
+    ~TMemFd()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TMemFd(const TMemFd&) = delete;
+    TMemFd& operator=(const TMemFd&) = delete;
+
+    int Get() const noexcept { return Fd; }
+
+private:
+    int Fd;
+};
+
+} // namespace
+
+std::unique_ptr<TByteRing> TByteRing::Create(std::size_t MinCapacity)
+{
+    const long page = ::sysconf(_SC_PAGESIZE);
+    if (page <= 0)
+        return nullptr;
+    const std::size_t pageSize = static_cast<std::size_t>(page);
+    const std::size_t size = (std::max<std::size_t>(MinCapacity, 1) + pageSize - 1) / pageSize * pageSize;
+
+    const TMemFd memory;
+    if (memory.Get() < 0 || ::ftruncate(memory.Get(), static_cast<off_t>(size)) != 0)
+        return nullptr;
+    // Reserve both halves at once, then lay the same pages over each.
+    TMapping both(::mmap(nullptr, 2 * size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0), 2 * size);
+    if (!both.Valid())
+        return nullptr;
+    for (char* half : {both.Get(), both.Get() + size})
+        if (::mmap(half, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED, memory.Get(), 0) != half)
+            return nullptr;
+    return std::unique_ptr<TByteRing>(new TByteRing(both.Release(), size));
+}
+
+TByteRing::~TByteRing()
+{
+    ::munmap(Base, 2 * Size);
+}
+
+std::span<char> TByteRing::WaitForRoom(std::size_t Min)
+{
+    std::unique_lock lock(Lock);
+    const std::size_t wanted = std::clamp<std::size_t>(Min, 1, Size);
+    RoomWanted = wanted;
+    RoomChanged.wait(lock, [&] { return Stopped || Size - (Written - Taken) >= wanted; });
+    RoomWanted = 0;
+    if (Stopped)
+        return {};
+    return {Base + Written % Size, static_cast<std::size_t>(Size - (Written - Taken))};
+}
+
+void TByteRing::Commit(std::size_t Count)
+{
+    bool wake = false;
+    {
+        const std::lock_guard lock(Lock);
+        Written += Count;
+        wake = DataWanted != 0 && Written - Taken >= DataWanted;
+    }
+    if (wake)
+        DataChanged.notify_one();
+}
+
+void TByteRing::Finish()
+{
+    {
+        const std::lock_guard lock(Lock);
+        Finished = true;
+    }
+    DataChanged.notify_one();
+}
+
+std::span<char> TByteRing::WaitForData(std::size_t Min)
+{
+    std::unique_lock lock(Lock);
+    const std::size_t wanted = std::clamp<std::size_t>(Min, 1, Size);
+    DataWanted = wanted;
+    DataChanged.wait(lock, [&] { return Stopped || Finished || Written - Taken >= wanted; });
+    DataWanted = 0;
+    if (Stopped)
+        return {};
+    return {Base + Taken % Size, static_cast<std::size_t>(Written - Taken)};
+}
+
+void TByteRing::Release(std::size_t Count)
+{
+    bool wake = false;
+    {
+        const std::lock_guard lock(Lock);
+        Taken += Count;
+        wake = RoomWanted != 0 && Size - (Written - Taken) >= RoomWanted;
+    }
+    if (wake)
+        RoomChanged.notify_one();
+}
+
+void TByteRing::Stop()
+{
+    {
+        const std::lock_guard lock(Lock);
+        Stopped = true;
+    }
+    RoomChanged.notify_all();
+    DataChanged.notify_all();
+}
