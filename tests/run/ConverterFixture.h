@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace lmvtest {
@@ -44,9 +45,7 @@ protected:
                         std::int32_t BufferSize, const std::string& Signature = {}, std::int32_t Translation = 0)
     {
         WriteFile(Temp, "");
-        TConversion result = Attempt([&] {
-            TFileConverter(*Engine, From, To, Translation, BufferSize, Signature).ConvertFile(SourceName, Temp);
-        });
+        TConversion result = Attempt([&] { Converter(From, To, Translation, BufferSize, Signature).ConvertFile(SourceName, Temp); });
         result.Output = ReadFile(Temp);
         return result;
     }
@@ -55,13 +54,25 @@ protected:
     TConversion Check(const std::string& From, const std::string& To, std::int32_t BufferSize,
                       std::int32_t Translation = 0)
     {
-        return Attempt([&] { TFileConverter(*Engine, From, To, Translation, BufferSize, {}).CheckFile(Source); });
+        return Attempt([&] { Converter(From, To, Translation, BufferSize, {}).CheckFile(Source); });
+    }
+
+    // A converter as the calls above make it, with the fixture's StreamAbove and OnRead.
+    TFileConverter Converter(const std::string& From, const std::string& To, std::int32_t Translation,
+                             std::int32_t BufferSize, const std::string& Signature)
+    {
+        TFileConverter converter(*Engine, From, To, Translation, BufferSize, Signature);
+        converter.StreamAbove = StreamAbove;
+        converter.OnRead = OnRead;
+        return converter;
     }
 
     inline static TLumiva* Engine = nullptr;
     TempDir Dir;
     std::string Source = Dir / "source";
     std::string Temp = Dir / "LMVtemp";
+    std::uint64_t StreamAbove = DefaultStreamAbove;
+    std::function<void(std::uint64_t Done, std::uint64_t Size)> OnRead;
 
 private:
     template <typename TCall>

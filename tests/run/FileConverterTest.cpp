@@ -1,6 +1,7 @@
 #include "run/FileConverter.h"
 
 #include "engine/Lumiva.h"
+#include "tests/common/IconvOnce.h"
 #include "tests/common/TestSupport.h"
 #include "tests/run/ConverterFixture.h"
 
@@ -10,6 +11,9 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -281,7 +285,9 @@ TEST_F(FileConverter, AnOpenTemporaryFileStaysOpenAndAMissingOneFailsAfterTheSou
 // Runs the conversion in a child whose files may not grow beyond Limit bytes, as on a full
 // disk; the child sends back the failure message ("" for success).
 std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source, const std::string& Temp,
-                                     rlim_t Limit, const std::string& Signature)
+                                     rlim_t Limit, const std::string& Signature,
+                                     std::uint64_t StreamAbove = DefaultStreamAbove, const std::string& From = "ISO-8859-1",
+                                     const std::string& To = "UTF-16LE")
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -294,7 +300,9 @@ std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source,
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::string message;
         try {
-            TFileConverter(Engine, "ISO-8859-1", "UTF-16LE", 0, 4096, Signature).ConvertFile(Source, Temp);
+            TFileConverter converter(Engine, From, To, 0, 4096, Signature);
+            converter.StreamAbove = StreamAbove;
+            converter.ConvertFile(Source, Temp);
         } catch (const EConvertError& e) {
             message = e.what();
         }
@@ -338,11 +346,173 @@ TEST_F(FileConverter, ASourceShorterThanItsSizeFailsTheRead)
         struct stat st;
         if (::stat(name, &st) != 0 || st.st_size != 4096 || ReadFile(name).size() >= 4096)
             continue;
-        EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 64).Error, "Cannot read from source file");
-        EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 65536).Error, "Cannot read from source file");
+        for (const std::uint64_t above : {DefaultStreamAbove, std::uint64_t{0}}) {
+            StreamAbove = above; // also read ahead on a thread of its own
+            EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 64).Error, "Cannot read from source file") << above;
+            EXPECT_EQ(RunFile(name, "ISO-8859-1", "ISO-8859-1", 65536).Error, "Cannot read from source file") << above;
+        }
         return;
     }
     GTEST_SKIP() << "no sysfs file that claims more than it holds";
+}
+
+// ---- Large files: read ahead and written behind the conversion on threads of their own. A
+// StreamAbove of 0 sends any file that way, larger than any buffer so that the rings wrap;
+// StreamAbove at its largest reads and writes in turn on the caller's thread.
+
+constexpr std::uint64_t NeverStream = ~std::uint64_t{0};
+
+// Size bytes of UTF-8 text of one, two, three and four byte characters, lines of odd lengths.
+std::string LargeUtf8Text(std::size_t Size)
+{
+    const std::string words[] = {"Zw\xC3\xB6lf ", "\xD0\xB1\xD1\x83\xD0\xBB\xD0\xBE\xD0\xBA ", "\xE6\x95\x8F\xE6\x8D\xB7 ",
+                                 "\xF0\x9F\x98\x80 ", "plain ", "text\n", "caf\xC3\xA9\n"};
+    std::string text;
+    for (std::size_t i = 0; text.size() < Size; ++i)
+        text += words[(i * 7 + i / 5) % std::size(words)];
+    while (text.size() > Size)
+        text.pop_back();
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back(); // no character cut in two
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0)
+        text.pop_back();
+    return text;
+}
+
+// The text's characters up to U+00FF in ISO-8859-1; the others left out.
+std::string Latin1Of(const std::string& Utf8)
+{
+    std::string latin;
+    for (std::size_t i = 0; i < Utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(Utf8[i]);
+        if (c < 0x80)
+            latin += Utf8[i];
+        else if ((c == 0xC2 || c == 0xC3) && i + 1 < Utf8.size())
+            latin += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(Utf8[++i]) & 0x3F));
+    }
+    return latin;
+}
+
+struct TStreamed {
+    TResult Result;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> Reads;
+};
+
+TEST_F(FileConverter, LargeFilesReadAheadAndWrittenBehindGiveTheSameBytesAndProgress)
+{
+    const std::string utf8 = LargeUtf8Text(1200 * 1024);
+    const std::string latin = Latin1Of(utf8);
+    const std::string utf16 = *lmvtest::IconvOnce("UTF-8", "UTF-16", utf8);
+    struct TCase {
+        const char* From;
+        const char* To;
+        const std::string& Text;
+    };
+    for (const TCase& c : {TCase{"ISO-8859-1", "UTF-8", latin}, TCase{"UTF-8", "UTF-16LE", utf8},
+                           TCase{"UTF-16", "UTF-8", utf16}, TCase{"UTF-8", "UTF-7", utf8}}) {
+        const std::optional<std::string> expected = lmvtest::IconvOnce(c.From, c.To, c.Text);
+        ASSERT_TRUE(expected) << c.From << " -> " << c.To;
+        WriteFile(Source, c.Text);
+        for (const std::int32_t size : {16, 4097, 65536, (1 << 20) + 1}) {
+            TStreamed runs[2];
+            for (const int streamed : {0, 1}) {
+                StreamAbove = streamed ? 0 : NeverStream;
+                auto& reads = runs[streamed].Reads;
+                OnRead = [&reads](std::uint64_t Done, std::uint64_t Size) { reads.emplace_back(Done, Size); };
+                runs[streamed].Result = RunFile(Source, c.From, c.To, size, "SIG");
+            }
+            const std::string what = std::string(c.From) + " -> " + c.To + " size " + std::to_string(size);
+            EXPECT_EQ(runs[1].Result.Error, "") << what;
+            EXPECT_TRUE(runs[1].Result.Output == "SIG" + *expected) << what << ": " << runs[1].Result.Output.size()
+                                                                      << " bytes of " << expected->size() + 3;
+            EXPECT_TRUE(runs[1].Result.Output == runs[0].Result.Output) << what;
+            EXPECT_EQ(runs[1].Reads, runs[0].Reads) << what;
+            ASSERT_FALSE(runs[1].Reads.empty()) << what;
+            EXPECT_EQ(runs[1].Reads.back(), std::make_pair(std::uint64_t{c.Text.size()}, std::uint64_t{c.Text.size()}));
+        }
+    }
+}
+
+// A file above the size where reading ahead starts, failing on its first, a middle and its last
+// byte: the same message, the same place named and the same output before it as read in turn.
+TEST_F(FileConverter, AContentFailureInALargeFileIsNamedAfterTheSameOutput)
+{
+    const std::string text = LargeUtf8Text(DefaultStreamAbove + 300000);
+    for (std::size_t at : {std::size_t{0}, text.size() / 2, text.size() - 1}) {
+        while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            --at; // no character cut in two before the bad byte
+        std::string bad = text;
+        bad[at] = '\xFF';
+        WriteFile(Source, bad);
+        TResult runs[2];
+        TResult checks[2];
+        for (const int streamed : {0, 1}) {
+            StreamAbove = streamed ? DefaultStreamAbove : NeverStream;
+            runs[streamed] = RunFile(Source, "UTF-8", "UTF-16LE", 65536);
+            checks[streamed] = Check("UTF-8", "UTF-16LE", 65536);
+        }
+        EXPECT_EQ(runs[1].Error, "Cannot convert character encoding") << at;
+        EXPECT_NE(runs[1].Where, "") << at;
+        EXPECT_EQ(runs[1].Where, runs[0].Where) << at;
+        EXPECT_TRUE(runs[1].Output == *lmvtest::IconvOnce("UTF-8", "UTF-16LE", bad.substr(0, at))) << at;
+        EXPECT_TRUE(runs[1].Output == runs[0].Output) << at;
+        EXPECT_EQ(checks[1].Error, runs[1].Error) << at;
+        EXPECT_EQ(checks[1].Where, runs[1].Where) << at;
+    }
+}
+
+// A full disk in the middle of a large file, as when read in turn: the write fails, what fit is
+// in the file, and an earlier write failure comes before a content failure further on.
+TEST_F(FileConverter, AFullDiskInALargeFileFailsTheWriteBeforeALaterContentFailure)
+{
+    const std::string text = Latin1Of(LargeUtf8Text(3 << 20));
+    const std::string expected = *lmvtest::IconvOnce("ISO-8859-1", "UTF-16LE", text);
+    WriteFile(Source, text);
+    const rlim_t limit = (1 << 20) + 3;
+    for (const std::uint64_t above : {std::uint64_t{0}, NeverStream}) {
+        WriteFile(Temp, "");
+        EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, limit, "SIG", above), "Cannot write to temporary file")
+            << above;
+        const std::string written = ReadFile(Temp);
+        EXPECT_EQ(written.size(), limit) << above;
+        EXPECT_TRUE(written == ("SIG" + expected).substr(0, limit)) << above;
+    }
+
+    std::string bad = LargeUtf8Text(3 << 20);
+    bad[bad.size() - 10] = '\xFF';
+    WriteFile(Source, bad);
+    for (const std::uint64_t above : {std::uint64_t{0}, NeverStream}) {
+        WriteFile(Temp, "");
+        EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, limit, "", above, "UTF-8", "UTF-16LE"),
+                  "Cannot write to temporary file")
+            << above;
+        // With room enough, the content is to blame.
+        WriteFile(Temp, "");
+        EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, 64 << 20, "", above, "UTF-8", "UTF-16LE"),
+                  "Cannot convert character encoding")
+            << above;
+    }
+}
+
+// Whatever leaves the converting thread, the threads beside it are stopped and joined, and the
+// engine is free for the next file.
+TEST_F(FileConverter, AnExceptionOutOfALargeFileStopsItsThreads)
+{
+    WriteFile(Source, LargeUtf8Text(2 << 20));
+    StreamAbove = 0;
+    int calls = 0;
+    OnRead = [&calls](std::uint64_t, std::uint64_t) {
+        if (++calls == 3)
+            throw std::runtime_error("stop");
+    };
+    WriteFile(Temp, "");
+    EXPECT_THROW(Converter("UTF-8", "UTF-16LE", 0, 65536, "").ConvertFile(Source, Temp), std::runtime_error);
+    EXPECT_EQ(calls, 3);
+
+    OnRead = nullptr;
+    const TResult result = Run("abc", "UTF-8", "UTF-16BE", 64);
+    EXPECT_EQ(result.Error, "");
+    EXPECT_EQ(result.Output, Bytes({0, 'a', 0, 'b', 0, 'c'}));
 }
 
 TEST(FileConverterTemp, MakeTempFileCreatesANewEmptyFileOrFails)
