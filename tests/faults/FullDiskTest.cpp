@@ -159,6 +159,26 @@ TEST_F(FullDisk, TemporaryFileFullInOverwriteModeLeavesSourceAndOldBackup)
     EXPECT_EQ(ListDir(Src), (TNames{"Backup - big.txt", "Backup - small.txt", "big.txt", "small.txt"}));
 }
 
+// A file large enough to be read ahead and written behind on threads of their own, the disk
+// full in the middle of its result: the same failure, and nothing of it is left anywhere.
+TEST_F(FullDisk, TemporaryFileFullInTheMiddleOfALargeFile)
+{
+    const std::string big = AsciiText(6 << 20, 'l'); // 12 MiB in UTF-16
+    WriteFile(Src + "/large.txt", big);
+    WriteFile(Src + "/small.txt", Small);
+    MakeDir(Out);
+    WriteFile(Out + "/large.txt", OldContent);
+
+    const TOutcome outcome =
+        Run({"--output-dir", Out, "--answer", "yes", Src + "/large.txt", Src + "/small.txt"}, 7 << 20);
+
+    ExpectLog(outcome, {{Src + "/large.txt", TempWriteError}, {Src + "/small.txt", ""}});
+    EXPECT_TRUE(ReadFile(Src + "/large.txt") == big);
+    EXPECT_EQ(ReadFile(Out + "/large.txt"), OldContent);
+    EXPECT_EQ(ReadFile(Out + "/small.txt"), Utf16(Small));
+    EXPECT_EQ(ListDir(Out), (TNames{"large.txt", "small.txt"}));
+}
+
 TEST_F(FullDisk, TemporaryFileFullOnARealDisk)
 {
     if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
