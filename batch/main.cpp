@@ -1,11 +1,13 @@
 // lumiva-batch: one conversion run from the command line, through the same worker as the window.
 
+#include "detect/DetectionLibraries.h"
 #include "engine/Lumiva.h"
 #include "progress/ProgressLine.h"
 #include "run/BatchOptions.h"
 #include "run/ConvertThread.h"
 #include "run/RunQuestions.h"
 #include "run/StepLoop.h"
+#include "settings/AutoDetect.h"
 #include "util/MessageBoxFlags.h"
 
 #include <atomic>
@@ -113,6 +115,15 @@ int main(int argc, char** argv)
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
+    }
+    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    if (IsAutoDetect(Batch.Options.FromEncoding)) {
+        try {
+            DetectionLibraries();
+        } catch (const std::exception& E) {
+            PrintError(E.what());
+            return ExitCannotStart;
+        }
     }
     TStringList Files;
     try {
