@@ -3,8 +3,8 @@
 
 #include "util/Mysysutils.h"
 
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 namespace {
 
@@ -34,14 +34,24 @@ std::string GetSpecialFolderPath(int Folder)
     std::string config = Environment("XDG_CONFIG_HOME");
     if (config.empty())
         config = home + "/.config";
-    // Lines like XDG_DESKTOP_DIR="$HOME/Desktop"; the last one counts.
-    std::ifstream dirs(config + "/user-dirs.dirs");
-    std::string line;
+    // Lines like XDG_DESKTOP_DIR="$HOME/Desktop"; the last one counts. Read with stdio: the
+    // streams would set up their locale machinery for this one small file.
     std::string value;
-    const std::string key = "XDG_DESKTOP_DIR=";
-    while (std::getline(dirs, line))
-        if (line.compare(0, key.size(), key) == 0)
-            value = line.substr(key.size());
+    if (std::FILE* dirs = std::fopen((config + "/user-dirs.dirs").c_str(), "re")) {
+        const std::string key = "XDG_DESKTOP_DIR=";
+        std::string line;
+        for (int c = 0; c != EOF;) {
+            c = std::fgetc(dirs);
+            if (c != '\n' && c != EOF) {
+                line += static_cast<char>(c);
+                continue;
+            }
+            if (line.compare(0, key.size(), key) == 0)
+                value = line.substr(key.size());
+            line.clear();
+        }
+        std::fclose(dirs);
+    }
     if (value.compare(0, 6, "\"$HOME") == 0)
         value.replace(1, 5, home);
     else if (value.compare(0, 5, "$HOME") == 0)
