@@ -228,7 +228,12 @@ void TLumiva::Start(std::string FromCode, std::string ToCode, std::int32_t Trans
         // the other translations can have their first call cut short.
         SplitFirst = Translation == 0 && KeepsNoState(SourceForm) && WritesMark(EncodingForm(ToCode));
     } catch (...) {
+        // Nothing stays open, not even a kept descriptor.
         Close();
+        if (Descriptor != nullptr) {
+            CloseProc(Descriptor);
+            Descriptor = nullptr;
+        }
         throw;
     }
 }
