@@ -196,7 +196,9 @@ TEST_F(WrittenFiles, EachFileCostsAFewSystemCalls)
             growing += " " + name + ":" + std::to_string(more / 30.0).substr(0, 4);
         }
     }
-    EXPECT_LE(perFile, 30 * 11) << "calls per file:" << growing;
+    // Nine: look at the name (a folder?), open the result unnamed, open, size, read the source,
+    // write, close the source, link the result, close it; the log adds one write at the end.
+    EXPECT_LE(perFile, 30 * 9 + 5) << "calls per file:" << growing;
     std::cout << "[ INFO     ] calls per file:" << growing << "\n";
     EXPECT_EQ(Count(Root / "many.trace", "/proc/self/status"), 0);
     // The start looks in no folder where its libraries are not: no run path (an empty entry in
