@@ -1,13 +1,14 @@
 // lumiva-batch: one conversion run from the command line, through the same worker as the window.
 
+#include "detect/DetectionLibraries.h"
 #include "engine/Lumiva.h"
 #include "progress/ProgressLine.h"
 #include "run/BatchOptions.h"
 #include "run/ConvertThread.h"
 #include "run/RunQuestions.h"
+#include "run/StepLoop.h"
+#include "settings/AutoDetect.h"
 #include "util/MessageBoxFlags.h"
-
-#include <QCoreApplication>
 
 #include <atomic>
 #include <chrono>
@@ -84,8 +85,6 @@ int main(int argc, char** argv)
     // A closed standard output is reported, not a reason to die.
     std::signal(SIGPIPE, SIG_IGN);
 
-    QCoreApplication App(argc, argv);
-
     TBatchOptions Batch;
     try {
         Batch.Parse(std::vector<std::string>(argv + 1, argv + argc));
@@ -117,6 +116,15 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
     }
+    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    if (IsAutoDetect(Batch.Options.FromEncoding)) {
+        try {
+            DetectionLibraries();
+        } catch (const std::exception& E) {
+            PrintError(E.what());
+            return ExitCannotStart;
+        }
+    }
     TStringList Files;
     try {
         Files = Batch.FileList();
@@ -132,7 +140,9 @@ int main(int argc, char** argv)
     auto Freed = std::make_shared<std::promise<void>>();
     std::future<void> Gone = Freed->get_future();
 
-    auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, nullptr,
+    // The run's events and questions come back to this thread, which waits for them in Loop.
+    TStepLoop Loop;
+    auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, Loop,
                                       Batch.Folders);
     Thread->CheckOnly = Batch.CheckOnly;
     if (Line.Enabled())
@@ -145,9 +155,9 @@ int main(int argc, char** argv)
             PrintError("Cannot write the log to standard output.");
         Status = BatchExitStatus(State, Logger.ErrorCount, Logger.WarningCount);
     };
-    Thread->OnTerminate = [](TConvertThread*) {
+    Thread->OnTerminate = [&Loop](TConvertThread*) {
         InterruptTarget.store(nullptr);
-        QCoreApplication::quit();
+        Loop.Quit();
     };
     Thread->OnFreed = [Freed] { Freed->set_value(); };
     InterruptTarget.store(Thread);
@@ -169,7 +179,7 @@ int main(int argc, char** argv)
     }
     pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
 
-    App.exec();
+    Loop.Exec();
     // The worker still releases the run; the engine must outlive it.
     Gone.wait();
     return Status;

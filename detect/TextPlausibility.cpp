@@ -1,7 +1,6 @@
 #include "detect/TextPlausibility.h"
 
-#include <unicode/uchar.h>
-#include <unicode/uscript.h>
+#include "detect/DetectionLibraries.h"
 
 namespace {
 
@@ -34,7 +33,7 @@ bool IsOddSign(char32_t c)
     default:
         break;
     }
-    switch (u_charType(static_cast<UChar32>(c))) {
+    switch (DetectionLibraries().CharType(static_cast<UChar32>(c))) {
     case U_OTHER_SYMBOL:     // box drawing, blocks, dingbats
     case U_MATH_SYMBOL:
     case U_MODIFIER_SYMBOL:
@@ -59,7 +58,7 @@ bool IsStrongSign(char32_t c)
 {
     if ((c >= 0x80 && c <= 0x9F) || (c >= 0x2500 && c <= 0x259F) || c == 0xFFFD)
         return true;
-    const auto type = u_charType(static_cast<UChar32>(c));
+    const auto type = DetectionLibraries().CharType(static_cast<UChar32>(c));
     return type == U_PRIVATE_USE_CHAR || type == U_UNASSIGNED;
 }
 
@@ -71,20 +70,20 @@ bool IsWordJoiner(char32_t c)
 
 bool IsLetter(char32_t c)
 {
-    return u_isalpha(static_cast<UChar32>(c)) != 0;
+    return DetectionLibraries().IsAlpha(static_cast<UChar32>(c)) != 0;
 }
 
 // Closing brackets and quotes, but not the guillemets, which German writes the other way round.
 bool IsClosingQuote(char32_t c)
 {
-    const auto type = u_charType(static_cast<UChar32>(c));
+    const auto type = DetectionLibraries().CharType(static_cast<UChar32>(c));
     return c >= 0x80 && c != U'\u00BB' && c != U'\u00AB' && (type == U_END_PUNCTUATION || type == U_FINAL_PUNCTUATION);
 }
 
 UScriptCode ScriptOf(char32_t c)
 {
     UErrorCode status = U_ZERO_ERROR;
-    const UScriptCode script = uscript_getScript(static_cast<UChar32>(c), &status);
+    const UScriptCode script = DetectionLibraries().GetScript(static_cast<UChar32>(c), &status);
     return U_SUCCESS(status) ? script : USCRIPT_INVALID_CODE;
 }
 
@@ -127,7 +126,7 @@ TPlausibility RatePlausibility(std::u32string_view Text)
         } else if (letter) {
             const auto code = static_cast<UChar32>(c);
             const UScriptCode script = ScriptOf(c);
-            if (u_isupper(code) && u_islower(static_cast<UChar32>(previous)))
+            if (DetectionLibraries().IsUpper(code) && DetectionLibraries().IsLower(static_cast<UChar32>(previous)))
                 ++rate.Odd;
             // Latin writing puts an accented letter among plain ones; three in a row are the
             // lead and trail bytes of a multibyte text read as an 8-bit one.
@@ -138,10 +137,10 @@ TPlausibility RatePlausibility(std::u32string_view Text)
                 script != previousScript && !(IsEastAsian(script) && IsEastAsian(previousScript)))
                 ++rate.Odd;
             previousScript = script;
-        } else if (!IsWordJoiner(c) && u_charType(static_cast<UChar32>(c)) != U_NON_SPACING_MARK &&
+        } else if (!IsWordJoiner(c) && DetectionLibraries().CharType(static_cast<UChar32>(c)) != U_NON_SPACING_MARK &&
                    IsLetter(previous) && i + 1 < Text.size() && IsLetter(Text[i + 1])) {
             ++rate.Odd; // a sign inside a word
-        } else if (IsLetter(previous) && u_charType(static_cast<UChar32>(c)) == U_START_PUNCTUATION) {
+        } else if (IsLetter(previous) && DetectionLibraries().CharType(static_cast<UChar32>(c)) == U_START_PUNCTUATION) {
             ++rate.Odd; // an opening bracket or low quote right after a letter
         } else if (c == U'\u00A0' && (previous == U' ' || previous == U'\n' ||
                                         (i + 1 < Text.size() && (Text[i + 1] == U' ' || Text[i + 1] == U'\n')))) {

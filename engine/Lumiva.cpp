@@ -134,6 +134,10 @@ void TLumiva::BuildLists() const
 void TLumiva::Release() noexcept
 {
     Close();
+    if (Descriptor != nullptr) {
+        CloseProc(Descriptor);
+        Descriptor = nullptr;
+    }
     Groups.Clear();
     Names.Clear();
     OpenProc = nullptr;
@@ -200,28 +204,46 @@ void TLumiva::Start(std::string FromCode, std::string ToCode, std::int32_t Trans
             throw EStartError("Invalid encoding: " + FromCode);
         if (!IsValidEncoding(ToCode))
             throw EStartError("Invalid encoding: " + ToCode);
-        std::string target = std::move(ToCode);
-        switch (Translation) {
-        case 0:
-            break;
-        case 1:
-            target += "//IGNORE";
-            break;
-        case 2:
-            target += "//TRANSLIT";
-            break;
-        default:
+        if (Translation < 0 || Translation > 2)
             throw EStartError("Invalid translation identifier");
+        SourceForm = EncodingForm(FromCode);
+        if (!Reuses(FromCode, ToCode, Translation)) {
+            if (Descriptor != nullptr) {
+                CloseProc(Descriptor);
+                Descriptor = nullptr;
+            }
+            const std::string target = ToCode + (Translation == 1 ? "//IGNORE" : Translation == 2 ? "//TRANSLIT" : "");
+            void* descriptor = OpenProc(target.c_str(), FromCode.c_str());
+            if (descriptor == FailedDescriptor)
+                throw EStartError("Cannot start converting character encoding");
+            Descriptor = descriptor;
+            Reusable = KeepsNoState(SourceForm);
+            OpenTranslation = Translation;
+            OpenFrom = FromCode;
+            OpenTo = ToCode;
         }
-        void* descriptor = OpenProc(target.c_str(), FromCode.c_str());
-        if (descriptor == FailedDescriptor)
-            throw EStartError("Cannot start converting character encoding");
-        Descriptor = descriptor;
+        Active = true;
         SkipSignature = SameText(FromCode, "UTF-8");
+        // Transliteration may write a second mark in the call that wrote the first one, so only
+        // the other translations can have their first call cut short.
+        SplitFirst = Translation == 0 && KeepsNoState(SourceForm) && WritesMark(EncodingForm(ToCode));
     } catch (...) {
+        // Nothing stays open, not even a kept descriptor.
         Close();
+        if (Descriptor != nullptr) {
+            CloseProc(Descriptor);
+            Descriptor = nullptr;
+        }
         throw;
     }
+}
+
+// A reset takes the kept descriptor back to where a new one starts: no shift state, and the mark
+// written again.
+bool TLumiva::Reuses(const std::string& FromCode, const std::string& ToCode, std::int32_t Translation) noexcept
+{
+    return Descriptor != nullptr && Reusable && Translation == OpenTranslation && FromCode == OpenFrom &&
+           ToCode == OpenTo && ConvertProc(Descriptor, nullptr, nullptr, nullptr, nullptr) != static_cast<std::size_t>(-1);
 }
 
 int TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft)
@@ -235,9 +257,28 @@ int TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf
             *InBytesLeft -= 3;
         }
     }
+    if (SplitFirst && InBuf != nullptr && *InBuf != nullptr && InBytesLeft != nullptr && *InBytesLeft > 0) {
+        SplitFirst = false;
+        const std::size_t head =
+            FirstCharacterLength(SourceForm, reinterpret_cast<const unsigned char*>(*InBuf), *InBytesLeft);
+        const std::size_t rest = *InBytesLeft - head;
+        if (rest > 0) {
+            *InBytesLeft = head;
+            const int first = ConvertOnce(InBuf, InBytesLeft, OutBuf, OutBytesLeft);
+            *InBytesLeft += rest;
+            // Where the first character stops the call, the whole call would have stopped too.
+            if (first != 0 && first != EINVAL)
+                return first;
+        }
+    }
+    return ConvertOnce(InBuf, InBytesLeft, OutBuf, OutBytesLeft);
+}
+
+int TLumiva::ConvertOnce(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft)
+{
     // libiconv does not write through the input pointer; its C signature only lacks the const.
     errno = 0;
-    if (ConvertProc(Descriptor, const_cast<char**>(InBuf), InBytesLeft, OutBuf, OutBytesLeft) !=
+    if (ConvertProc(Active ? Descriptor : nullptr, const_cast<char**>(InBuf), InBytesLeft, OutBuf, OutBytesLeft) !=
         static_cast<std::size_t>(-1))
         return 0;
     return errno != 0 ? errno : EILSEQ;
@@ -246,7 +287,11 @@ int TLumiva::Convert(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf
 void TLumiva::Close()
 {
     SkipSignature = false;
-    if (Descriptor != nullptr) {
+    SplitFirst = false;
+    if (!Active)
+        return;
+    Active = false;
+    if (!Reusable && Descriptor != nullptr) {
         CloseProc(Descriptor);
         Descriptor = nullptr;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/EncodingForm.h"
 #include "util/Exception.h"
 #include "util/StringList.h"
 
@@ -34,7 +35,9 @@ public:
     TLumiva(const TLumiva&) = delete;
     TLumiva& operator=(const TLumiva&) = delete;
 
-    // Opens a conversion; Translation 0, 1, 2 adds nothing, "//IGNORE", "//TRANSLIT".
+    // Opens a conversion; Translation 0, 1, 2 adds nothing, "//IGNORE", "//TRANSLIT". A run of
+    // files asks for the same conversion again and again: where the source keeps no state, the
+    // last one's descriptor is reset instead of opening a new one.
     void Start(std::string FromCode, std::string ToCode, std::int32_t Translation);
     // Converts as far as it can; InBuf null flushes the shift state. Returns 0 when the call
     // converted everything, else the library's errno: E2BIG (output full), EILSEQ (a byte sequence
@@ -63,6 +66,8 @@ private:
 
     void BuildLists() const;
     bool Opens(const char* ToCode, const char* FromCode) const noexcept;
+    bool Reuses(const std::string& FromCode, const std::string& ToCode, std::int32_t Translation) noexcept;
+    int ConvertOnce(const char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft);
     void Release() noexcept;
     static int ListCallback(unsigned int Count, const char* const* Names, void* Data);
 
@@ -72,7 +77,17 @@ private:
     TListProc ListProc = nullptr;
     void* Module = nullptr;
     void* Descriptor = nullptr;
+    // A conversion runs on Descriptor; when false, Descriptor is kept for a Start of the same one.
+    bool Active = false;
+    bool Reusable = false;
+    std::string OpenFrom;
+    std::string OpenTo;
+    std::int32_t OpenTranslation = -1;
+    TEncodingForm SourceForm = TEncodingForm::Other;
     bool SkipSignature = false;
+    // The library's first call on a target with a byte order mark is slow work (it writes the
+    // mark); it gets the first character alone, so that the rest goes the fast way.
+    bool SplitFirst = false;
     mutable std::once_flag Listed;
     mutable TStringList Names;
     mutable TStringList Groups;

@@ -3,16 +3,12 @@
 #include "engine/UnicodeForms.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
+#include "run/MainThread.h"
 #include "run/SourceDetection.h"
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 #include "util/Mysysutils.h"
-
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QObject>
-#include <QThread>
 
 #include <clocale>
 #include <filesystem>
@@ -45,8 +41,16 @@ const char* StateName(std::int32_t State)
 }
 
 TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
-                               const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext,
+                               const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                                const TFolderOptions& FolderOptions)
+    : TConvertThread(std::unique_ptr<TMainThread>(), Files, Converter, Options, Specs, Questions, FolderOptions)
+{
+    this->MainThread = &MainThread;
+}
+
+TConvertThread::TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, const TStringList& Files,
+                               TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
+                               TRunQuestions& Questions, const TFolderOptions& FolderOptions)
     : Files(Files),
       Converter(Converter),
       Options(Options),
@@ -69,7 +73,8 @@ TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, con
           this->Options, FolderOptions, *Logger, [this](const std::string& Text) { ReportStatus(Text); },
           [this] { return CheckAbort(); }),
       Questions(Questions),
-      MainContext(MainContext ? MainContext : QCoreApplication::instance())
+      OwnMainThread(std::move(OwnMainThread)),
+      MainThread(this->OwnMainThread.get())
 {
     Logger->ErrorPrefix = "[Error] ";
     Logger->WarningPrefix = "[Warning] ";
@@ -328,27 +333,8 @@ void TConvertThread::ReportSummary()
 
 void TConvertThread::Synchronize(const std::function<void()>& Step)
 {
-    if (!MainContext)
+    if (!MainThread || !MainThread->Run(Step))
         throw Exception("Cannot reach the main thread");
-    if (QThread::currentThread() == MainContext->thread()) {
-        Step();
-        return;
-    }
-    std::exception_ptr Failure;
-    const bool Delivered = QMetaObject::invokeMethod(
-        MainContext,
-        [&Step, &Failure] {
-            try {
-                Step();
-            } catch (...) {
-                Failure = std::current_exception();
-            }
-        },
-        Qt::BlockingQueuedConnection);
-    if (!Delivered)
-        throw Exception("Cannot reach the main thread");
-    if (Failure)
-        std::rethrow_exception(Failure);
 }
 
 void TConvertThread::ReportStatus(const std::string& Text)

@@ -23,6 +23,7 @@
 
 class QObject;
 class TFileConverter;
+class TMainThread;
 class TLumiva;
 class TSourceDetection;
 
@@ -33,14 +34,18 @@ const char* StateName(std::int32_t State);
 
 // The worker of one conversion run. Created idle on the main thread with new; Start runs it;
 // every event and question runs on the main thread (the thread of MainContext, which must run an
-// event loop) while the worker waits. After OnTerminate has returned the object deletes itself;
-// an object that was never started is deleted by its creator.
+// event loop, or MainThread) while the worker waits. After OnTerminate has returned the object
+// deletes itself; an object that was never started is deleted by its creator.
 class TConvertThread {
 public:
     using EConvertError = ::EConvertError;
 
     TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
                    const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr,
+                   const TFolderOptions& FolderOptions = DefaultFolderOptions());
+    // MainThread must outlive the run.
+    TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                   const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                    const TFolderOptions& FolderOptions = DefaultFolderOptions());
     virtual ~TConvertThread();
     TConvertThread(const TConvertThread&) = delete;
@@ -67,6 +72,9 @@ public:
     void RequestAbort() noexcept;
 
 private:
+    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, const TStringList& Files, TLumiva* Converter,
+                   const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
+                   const TFolderOptions& FolderOptions);
     void Run() noexcept;
     void Execute();
     void DoTerminate();
@@ -114,6 +122,7 @@ private:
     std::atomic<bool> Started{false};
     bool Terminated = false;
     TRunQuestions& Questions;
-    QObject* MainContext;
+    std::unique_ptr<TMainThread> OwnMainThread;
+    TMainThread* MainThread;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

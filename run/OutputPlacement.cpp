@@ -9,6 +9,7 @@
 #include <utility>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,9 +75,50 @@ std::string TOutputPlacement::DestinationFileName(const std::string& Source) con
 TTemporaryFile TOutputPlacement::MakeTempFile(const std::string& Destination)
 {
     TTemporaryFile temporary;
+    // A new result, the common case, goes in the named folder and needs no look-up of its name:
+    // the link that names it fails when the name is taken, and only then is it looked up. Where
+    // unnamed files are refused, the hidden file's rename could not fail so harmlessly.
+    const std::string name = ExtractFileName(Destination);
+    if (Options.Output != omOverwrite && UnnamedFiles && !name.empty()) {
+        const std::shared_ptr<TFolderHandle> folder = Folders.Folder(ExtractFilePath(Destination));
+        if (folder && !folder->UnnamedRefused) {
+            auto file = std::make_unique<TNewFile>(folder, true);
+            if (file->Handle() >= 0 && file->Name().empty()) {
+                temporary.Destination.Folder = folder;
+                temporary.Destination.Name = name;
+                temporary.Destination.Path = Destination;
+                temporary.File = std::move(file);
+                temporary.Deferred = true;
+                return temporary;
+            }
+        }
+    }
     if (Folders.Locate(Destination, temporary.Destination) && temporary.Destination.Folder)
         temporary.File = std::make_unique<TNewFile>(temporary.Destination.Folder, UnnamedFiles);
     return temporary;
+}
+
+// Links a result made before its name was looked up. A taken name is looked up as MakeTempFile
+// would have done it, and the result moves to the folder the name finally lands in when a link
+// leads elsewhere; false then, and the caller places it as usual.
+bool TOutputPlacement::LinkUnlookedUp(TTemporaryFile& Temporary, const std::string& Destination)
+{
+    Temporary.Deferred = false;
+    if (Temporary.File->Link(Temporary.Destination.Name))
+        return true;
+    const std::shared_ptr<TFolderHandle> madeIn = Temporary.Destination.Folder;
+    // Where the look-up fails, a temporary file would not have been made.
+    if (!Folders.Locate(Destination, Temporary.Destination) || !Temporary.Destination.Folder)
+        throw EConvertError("Cannot create temporary file");
+    if (Temporary.Destination.Folder == madeIn)
+        return false;
+    auto moved = std::make_unique<TNewFile>(Temporary.Destination.Folder, UnnamedFiles);
+    if (moved->Handle() < 0)
+        throw EConvertError("Cannot create temporary file");
+    if (::lseek(Temporary.File->Handle(), 0, SEEK_SET) != 0 || !CopyContent(Temporary.File->Handle(), moved->Handle()))
+        throw EConvertError("Cannot write to temporary file");
+    Temporary.File = std::move(moved);
+    return false;
 }
 
 void TOutputPlacement::BackupSourceFile(const std::string& Source)
@@ -93,6 +135,8 @@ void TOutputPlacement::BackupSourceFile(const std::string& Source)
 
 void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination)
 {
+    if (Temporary.Deferred && LinkUnlookedUp(Temporary, Destination))
+        return;
     const TLanding& target = Temporary.Destination;
     if ((Options.Output == omDirectory || Options.Output == omPrefix) && FileExists(target) &&
         !MayOverwrite(AskOverwrite, RequestAbort, Destination, "destination", DestinationAnswer))

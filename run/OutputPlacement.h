@@ -16,6 +16,9 @@ class TLogger;
 struct TTemporaryFile {
     TLanding Destination;           // where the result goes, looked up when the file was made
     std::unique_ptr<TNewFile> File; // null when the destination's folder cannot be opened
+    // Made in the named folder before the name was looked up: Destination holds only the folder
+    // and the name, and the name is looked up only when it turns out to be taken.
+    bool Deferred = false;
 
     // Open for writing; negative when no temporary file could be made.
     int Handle() const noexcept { return File ? File->Handle() : -1; }
@@ -52,6 +55,8 @@ public:
     bool UnnamedFiles = true;
 
 private:
+    bool LinkUnlookedUp(TTemporaryFile& Temporary, const std::string& Destination);
+
     const TConvertOptions& Options;
     TLogger& Logger;
     TAskOverwrite AskOverwrite;

@@ -1,5 +1,6 @@
 #include "run/SourceDetection.h"
 
+#include "detect/DetectionLibraries.h"
 #include "detect/EncodingGroups.h"
 #include "engine/Lumiva.h"
 #include "run/ConvertError.h"
@@ -59,6 +60,8 @@ bool SameContent(const std::string& Source, int Converted)
 TSourceDetection::TSourceDetection(TLumiva& Engine, std::string LocaleName)
     : Engine(Engine), Detector(Engine, std::move(LocaleName))
 {
+    // A detection library that cannot be loaded stops the run before its first file.
+    DetectionLibraries();
 }
 
 std::string TSourceDetection::Detect(const std::string& Source, TLogger& Logger)

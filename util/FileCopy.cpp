@@ -68,8 +68,8 @@ TPump Pump(TStep Step, TIsUnsupported IsUnsupported, bool& Moved)
     }
 }
 
-// Copies from the current offsets to the end of In: copy_file_range, else sendfile, else read
-// and write.
+} // namespace
+
 bool CopyContent(int In, int Out)
 {
     constexpr std::size_t ChunkSize = 1u << 30;
@@ -87,6 +87,8 @@ bool CopyContent(int In, int Out)
         return ReadWriteCopy(In, Out);
     return result == TPump::Done;
 }
+
+namespace {
 
 int OpenRegularSource(const std::string& Source, struct stat& Info)
 {

@@ -16,6 +16,10 @@ bool CopyFileReplace(const std::string& Source, const std::string& Target);
 // The same, into a target already located in the run's folders.
 bool CopyFileReplace(const std::string& Source, const TLanding& Target);
 
+// Copies from the current offsets to the end of In: copy_file_range, else sendfile, else read
+// and write. False on any failure.
+bool CopyContent(int In, int Out);
+
 // Whether a located target may be replaced or newly made: nothing there, or a plain file that is
 // not read-only, in a folder that is open.
 bool MayPlaceAt(const TLanding& Target);

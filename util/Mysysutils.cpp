@@ -1,8 +1,5 @@
 #include "util/Mysysutils.h"
 
-#include <QStandardPaths>
-#include <QString>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -58,14 +55,6 @@ int InvalidFileNameCharPos(const std::string& Text)
 std::string GetLongFileName(const std::string& Path)
 {
     return Path;
-}
-
-std::string GetSpecialFolderPath(int Folder)
-{
-    if (Folder != CSIDL_DESKTOP)
-        return {};
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return path.toLocal8Bit().toStdString();
 }
 
 bool HasDrive(const std::string& Path)

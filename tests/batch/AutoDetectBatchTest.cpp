@@ -133,4 +133,16 @@ TEST_F(AutoDetectBatchTest, ACheckDetectsEachFileAsTheConversionWould)
                          "Completed - 1 errors, 0 warnings\r\n");
 }
 
+// A run that does not detect starts without uchardet and ICU (nor Qt, which would bring ICU):
+// the dynamic loader lists what every start loads.
+TEST(BatchStart, LoadsNoDetectionLibraryNorQt)
+{
+    const TProcessOutcome R = lmvtest::RunProcess({lmvtest::BinDir() + "/lumiva-batch"},
+                                                  lmvtest::Environment({}, {"LD_TRACE_LOADED_OBJECTS=1"}));
+    ASSERT_EQ(R.Status, 0) << R.Err;
+    EXPECT_NE(R.Out.find("libc.so"), std::string::npos) << R.Out;
+    for (const char* library : {"libuchardet", "libicu", "libQt6"})
+        EXPECT_EQ(R.Out.find(library), std::string::npos) << library << " in\n" << R.Out;
+}
+
 } // namespace

@@ -226,6 +226,17 @@ TEST_F(LumivaFixed, CloseIsAlwaysSafe)
     Engine.Start("ASCII", "UTF-8", 0);
     Engine.Close();
     Engine.Close();
+    // Kept for a Start of the same conversion, the next file's in a run.
+    EXPECT_EQ(Probe.OpenConversions(), 1);
+    Engine.Start("ASCII", "UTF-8", 0);
+    EXPECT_EQ(Probe.OpenConversions(), 1);
+    Engine.Close();
+    // Another conversion, or one whose source keeps a state across a reset, opens anew.
+    Engine.Start("ASCII", "UTF-8", 1);
+    EXPECT_EQ(Probe.OpenConversions(), 1);
+    Engine.Close();
+    Engine.Start("KOI8-R", "UTF-8", 1);
+    Engine.Close();
     EXPECT_EQ(Probe.OpenConversions(), 0);
 }
 

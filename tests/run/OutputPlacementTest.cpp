@@ -396,6 +396,44 @@ TEST_P(OutputPlacement, ALinkedDestinationReplacesTheFileItNamesAndStays)
     EXPECT_EQ(Leftovers(Dir / "real"), std::vector<std::string>{});
 }
 
+// In the output directory too (where a new result's name is looked up only once it is taken): a
+// link to a file in another folder has that file replaced, with the result made in that folder,
+// and the link stays.
+TEST_P(OutputPlacement, ALinkedNewDestinationReplacesTheFileInItsOwnFolder)
+{
+    std::filesystem::create_directory(Dir / "real");
+    WriteFile(Dir / "real/a.txt", "old");
+    ::chmod((Dir / "real/a.txt").c_str(), 0604);
+    std::filesystem::create_symlink("../real/a.txt", Dir / "out/a.txt");
+    Answers = {0};
+    EXPECT_EQ(Copy(Dir / "out/a.txt"), "");
+    EXPECT_EQ(Asked, std::vector<std::string>{Question(Dir / "out/a.txt", "destination")});
+    EXPECT_TRUE(std::filesystem::is_symlink(Dir / "out/a.txt"));
+    EXPECT_EQ(ReadFile(Dir / "real/a.txt"), "converted");
+    EXPECT_EQ(StatOf(Dir / "real/a.txt").st_mode & 07777, 0604u);
+    EXPECT_EQ(Leftovers(Dir / "real"), std::vector<std::string>{});
+    EXPECT_EQ(ListDir(Dir / "out"), std::vector<std::string>{"a.txt"});
+
+    // Links that go round in circles: no file is made, or the one made goes, and nothing changes.
+    std::filesystem::create_symlink("b.txt", Dir / "out/c.txt");
+    std::filesystem::create_symlink("c.txt", Dir / "out/b.txt");
+    TTemporaryFile temporary = Placement.MakeTempFile(Dir / "out/b.txt");
+    std::string failure = "Cannot create temporary file"; // what the conversion says without one
+    if (temporary.Handle() >= 0) {
+        ASSERT_EQ(::write(temporary.Handle(), "x", 1), 1);
+        try {
+            Placement.CopyToDestination(temporary, Dir / "out/b.txt");
+            failure.clear();
+        } catch (const EConvertError& e) {
+            failure = e.what();
+        }
+    }
+    Placement.DeleteTemporaryFile(temporary);
+    EXPECT_EQ(failure, "Cannot create temporary file");
+    EXPECT_EQ(ListDir(Dir / "out"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(std::filesystem::read_symlink(Dir / "out/b.txt"), "c.txt");
+}
+
 // Read-only by its bits, whoever runs: root, whom access() lets write anything, included.
 TEST_P(OutputPlacement, AReadOnlyDestinationOrBackupIsLeftAlone)
 {
