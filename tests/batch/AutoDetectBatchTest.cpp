@@ -133,6 +133,29 @@ TEST_F(AutoDetectBatchTest, ACheckDetectsEachFileAsTheConversionWould)
                          "Completed - 1 errors, 0 warnings\r\n");
 }
 
+// A uchardet that cannot be loaded (here a file that is no library, found first on the library
+// path) stops a detecting run before its first file, in the dynamic loader's words, as it once
+// stopped every start; a run that does not detect never loads it.
+TEST_F(AutoDetectBatchTest, ADetectionLibraryThatCannotBeLoadedStopsOnlyADetectingRun)
+{
+    const std::string libraries = Dir / "libs";
+    Source("libs/libuchardet.so.0", "not a library");
+    const std::string A = Source("a.txt", FrenchUtf8);
+    std::vector<std::string> env = Env();
+    env.push_back("LD_LIBRARY_PATH=" + libraries);
+
+    TProcessOutcome R = lmvtest::RunProcess({Program, "--from", "auto", "--output-dir", Dir / "out", A}, env);
+    EXPECT_EQ(R.Status, ExitCannotStart);
+    EXPECT_EQ(R.Out, "");
+    EXPECT_EQ(R.Err.rfind("lumiva-batch: error while loading shared libraries: " + libraries + "/libuchardet.so.0: ", 0), 0u)
+        << R.Err;
+    EXPECT_FALSE(lmvtest::Exists(Dir / "out"));
+
+    R = lmvtest::RunProcess({Program, "--from", "UTF-8", "--to", "UTF-8", "--output-dir", Dir / "out", A}, env);
+    EXPECT_EQ(R.Status, ExitCompleted) << R.Err;
+    EXPECT_EQ(ReadFile(Dir / "out/a.txt"), FrenchUtf8);
+}
+
 // A run that does not detect starts without uchardet and ICU (nor Qt, which would bring ICU):
 // the dynamic loader lists what every start loads.
 TEST(BatchStart, LoadsNoDetectionLibraryNorQt)
