@@ -4,7 +4,7 @@
 
 namespace lmviconv {
 
-// Byte shuffles for eight 16-bit lanes, one per 8-bit mask, built on first use.
+// Byte shuffles for eight 16-bit lanes, one per 8-bit mask, built at compile time.
 struct TByteShuffles {
     // Each lane's low byte, and its high byte too where the mask has the lane's bit.
     std::uint8_t Expand[256][16];

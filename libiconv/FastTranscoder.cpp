@@ -1,8 +1,6 @@
 #include "libiconv/FastTranscoder.h"
 
-#include "libiconv/ByteShuffles.h"
 #include "libiconv/TranscodeLoop.h"
-#include "libiconv/Utf8Windows.h"
 
 #include <cstring>
 #include <emmintrin.h>
@@ -110,14 +108,6 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To)
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks)
 {
     return std::strcmp(Blocks, "avx2") == 0 ? FindAvx2Transcoder(From, To) : TranscoderFor<TSse2Blocks>(From, To);
-}
-
-void PrepareTranscoders()
-{
-    if (std::strcmp(TranscoderBlocks(), "avx2") == 0) {
-        Utf8Windows();
-        ByteShuffles();
-    }
 }
 
 const char* TranscoderBlocks()
