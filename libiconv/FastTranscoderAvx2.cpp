@@ -189,15 +189,14 @@ struct TAvx2Blocks {
         while (InEnd - in >= 32 && OutEnd - out >= 64) {
             const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
             const unsigned high = static_cast<unsigned>(_mm256_movemask_epi8(bytes));
+            in += 32;
             if (high == 0) {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-            } else {
-                out = ExpandLatin1(shuffles, _mm256_castsi256_si128(bytes), high & 0xFFFF, out);
-                out = ExpandLatin1(shuffles, _mm256_extracti128_si256(bytes, 1), high >> 16, out);
-                out -= 32;
+                out += 32;
+                continue;
             }
-            in += 32;
-            out += 32;
+            out = ExpandLatin1(shuffles, _mm256_castsi256_si128(bytes), high & 0xFFFF, out);
+            out = ExpandLatin1(shuffles, _mm256_extracti128_si256(bytes, 1), high >> 16, out);
         }
         In = in;
         Out = out;
@@ -242,13 +241,9 @@ struct TAvx2Blocks {
             const __m256i values = _mm256_blendv_epi8(bytes, joined, leadBytes);
             const unsigned keep = ~continuations;
             // Lane 0 holds positions 0 to 15, lane 1 positions 16 to 31: one shuffle packs the
-            // first eight of each lane, the other the second eight (indices 8 to 15; the zeroing
-            // index stays above 0x7F).
-            const __m256i firstEights = _mm256_inserti128_si256(_mm256_castsi128_si256(KeepOrder(shuffles, keep)),
-                                                                KeepOrder(shuffles, keep >> 16), 1);
-            const __m256i secondEights = _mm256_add_epi8(
-                _mm256_inserti128_si256(_mm256_castsi128_si256(KeepOrder(shuffles, keep >> 8)), KeepOrder(shuffles, keep >> 24), 1),
-                _mm256_set1_epi8(8));
+            // first eight of each lane, the other the second eight.
+            const __m256i firstEights = TwoRows(shuffles.Keep, keep & 0xFF, keep >> 16 & 0xFF);
+            const __m256i secondEights = TwoRows(shuffles.KeepUpper, keep >> 8 & 0xFF, keep >> 24);
             const __m256i a = _mm256_shuffle_epi8(values, firstEights);
             const __m256i b = _mm256_shuffle_epi8(values, secondEights);
             const int first = __builtin_popcount(keep & 0xFF);
@@ -267,10 +262,11 @@ struct TAvx2Blocks {
     }
 
 private:
-    // The keep shuffle of the low eight bits of Mask.
-    LUMIVA_AVX2 static __m128i KeepOrder(const TByteShuffles& Shuffles, unsigned Mask)
+    // Two rows of a shuffle table as the two 128-bit lanes of one register.
+    LUMIVA_AVX2 static __m256i TwoRows(const std::uint8_t (*Table)[16], unsigned Low, unsigned High)
     {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Shuffles.Keep[Mask & 0xFF]));
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Table[Low]))),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(Table[High])), 1);
     }
 
     // Sixteen Latin-1 bytes (High: those above 0x7F) as UTF-8 at Out; returns the end. Writes up
@@ -285,9 +281,7 @@ private:
         const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(units, 6), _mm256_set1_epi16(0xC0));
         const __m256i forms = _mm256_or_si256(_mm256_blendv_epi8(units, lead, units),
                                               _mm256_and_si256(_mm256_slli_epi16(units, 8), _mm256_set1_epi16(static_cast<short>(0xBF00))));
-        const __m256i order = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Shuffles.Expand[High & 0xFF]))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(Shuffles.Expand[High >> 8])), 1);
+        const __m256i order = TwoRows(Shuffles.Expand, High & 0xFF, High >> 8);
         const __m256i packed = _mm256_shuffle_epi8(forms, order);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm256_castsi256_si128(packed));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 8 + __builtin_popcount(High & 0xFF)),
