@@ -106,12 +106,13 @@ struct TSse2Blocks {
                 continue;
             }
             // Above 0x7F: the lead byte C2 or C3 and the continuation byte; below, the byte and
-            // a second one that the next character overwrites.
+            // a zero that the next character overwrites (the room after the output stays zero,
+            // as the AVX2 blocks leave it).
             const __m128i above = _mm_cmplt_epi8(bytes, _mm_setzero_si128());
             const __m128i leadBytes =
                 _mm_or_si128(_mm_and_si128(_mm_srli_epi16(bytes, 6), _mm_set1_epi8(3)), _mm_set1_epi8(static_cast<char>(0xC0)));
             const __m128i lead = _mm_or_si128(_mm_and_si128(above, leadBytes), _mm_andnot_si128(above, bytes));
-            const __m128i trail = _mm_and_si128(bytes, _mm_set1_epi8(static_cast<char>(0xBF)));
+            const __m128i trail = _mm_and_si128(above, _mm_and_si128(bytes, _mm_set1_epi8(static_cast<char>(0xBF))));
             alignas(16) unsigned char forms[32];
             _mm_store_si128(reinterpret_cast<__m128i*>(forms), _mm_unpacklo_epi8(lead, trail));
             _mm_store_si128(reinterpret_cast<__m128i*>(forms + 16), _mm_unpackhi_epi8(lead, trail));
@@ -152,9 +153,11 @@ struct TSse2Blocks {
                 break;
             const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
                                                 _mm_and_si128(next, _mm_set1_epi8(0x3F)));
+            // A continuation byte's place is written over by the next one kept, or stays zero.
+            const __m128i kept = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(-65));
             alignas(16) unsigned char values[16];
             _mm_store_si128(reinterpret_cast<__m128i*>(values),
-                            _mm_or_si128(_mm_and_si128(leadBytes, joined), _mm_andnot_si128(leadBytes, bytes)));
+                            _mm_and_si128(kept, _mm_or_si128(_mm_and_si128(leadBytes, joined), _mm_andnot_si128(leadBytes, bytes))));
             for (int i = 0; i < 16; ++i) {
                 *out = values[i];
                 out += (continuations >> i & 1) ^ 1;

@@ -18,11 +18,13 @@ namespace {
 using lmviconv::TTranscodeStop;
 using lmviconv::TUnicodeForm;
 
-// Where one call stops, how many bytes it took and what it wrote.
+// Where one call stops, how many bytes it took, what it wrote, and the zeroed room after that
+// (the library's callers compare whole buffers with the C library's).
 struct TOutcome {
     TTranscodeStop Stop = TTranscodeStop::Done;
     std::size_t Consumed = 0;
     std::string Output;
+    std::string Rest;
     bool operator==(const TOutcome&) const = default;
 };
 
@@ -32,6 +34,9 @@ std::ostream& operator<<(std::ostream& Stream, const TOutcome& Outcome)
     Stream << Stops[static_cast<int>(Outcome.Stop)] << " after " << Outcome.Consumed << " bytes, wrote";
     for (const unsigned char c : Outcome.Output)
         Stream << ' ' << std::hex << static_cast<int>(c) << std::dec;
+    Stream << ", then";
+    for (const unsigned char c : Outcome.Rest)
+        Stream << ' ' << std::hex << static_cast<int>(c) << std::dec;
     return Stream;
 }
 
@@ -39,14 +44,12 @@ std::ostream& operator<<(std::ostream& Stream, const TOutcome& Outcome)
 // sanitizers (new[] of 0 still gives an address).
 struct TBuffers {
     TBuffers(const std::string& Input, std::size_t Room)
-        : In(new unsigned char[Input.size()]), Out(new unsigned char[Room]), InSize(Input.size()), Room(Room)
+        : In(new unsigned char[Input.size()]), Out(new unsigned char[Room]())
     {
         std::memcpy(In.get(), Input.data(), Input.size());
     }
     std::unique_ptr<unsigned char[]> In;
     std::unique_ptr<unsigned char[]> Out;
-    std::size_t InSize;
-    std::size_t Room;
 };
 
 TOutcome CLibrary(const char* From, const char* To, const std::string& Input, std::size_t Room)
@@ -67,6 +70,7 @@ TOutcome CLibrary(const char* From, const char* To, const std::string& Input, st
                                                           : TTranscodeStop::Unusual;
     outcome.Consumed = Input.size() - inLeft;
     outcome.Output.assign(reinterpret_cast<const char*>(buffers.Out.get()), Room - outLeft);
+    outcome.Rest.assign(out, outLeft);
     return outcome;
 }
 
@@ -79,6 +83,7 @@ TOutcome Fast(const char* Blocks, TUnicodeForm From, TUnicodeForm To, const std:
     outcome.Stop = lmviconv::FindTranscoder(From, To, Blocks)(in, in + Input.size(), out, out + Room);
     outcome.Consumed = static_cast<std::size_t>(in - buffers.In.get());
     outcome.Output.assign(reinterpret_cast<const char*>(buffers.Out.get()), static_cast<std::size_t>(out - buffers.Out.get()));
+    outcome.Rest.assign(reinterpret_cast<const char*>(out), Room - outcome.Output.size());
     return outcome;
 }
 
