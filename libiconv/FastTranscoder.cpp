@@ -149,7 +149,7 @@ struct TSse2Blocks {
             const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
             const unsigned following = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(next, _mm_set1_epi8(-64))));
             const unsigned continuations = following << 1 | taken;
-            if (((high & ~(leads | continuations)) | (following ^ leads)) != 0)
+            if (!OnlyLatin1Pairs(high, leads, following, taken))
                 break;
             const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
                                                 _mm_and_si128(next, _mm_set1_epi8(0x3F)));

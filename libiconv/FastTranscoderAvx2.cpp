@@ -232,9 +232,7 @@ struct TAvx2Blocks {
             const unsigned following =
                 static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), next)));
             const unsigned continuations = following << 1 | taken;
-            // A continuation byte after each lead and nowhere else (the one at position 0 was
-            // checked with the lead before it), and no other byte above 0x7F.
-            if (((high & ~(leads | continuations)) | (following ^ leads)) != 0)
+            if (!OnlyLatin1Pairs(high, leads, following, taken))
                 break;
             const __m256i joined = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(3)), 6),
                                                    _mm256_and_si256(next, _mm256_set1_epi8(0x3F)));
