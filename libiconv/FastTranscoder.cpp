@@ -4,6 +4,14 @@
 
 #include <cstring>
 #include <emmintrin.h>
+// A C header: clang's C++ lacks the C keyword _Bool that it uses (GCC takes it).
+#if defined(__clang__)
+#define _Bool bool
+#include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
 
 namespace lmviconv {
 
@@ -170,10 +178,12 @@ struct TSse2Blocks {
     }
 };
 
+// The C library's reading of the processor and of what the system enables, made when the
+// program started: no cpuid here (each a trap in a virtual machine), and not the compiler's
+// check, whose constructor reads every feature again whenever the library is loaded.
 bool UseAvx2()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return CPU_FEATURE_ACTIVE(AVX2);
 }
 
 } // namespace
