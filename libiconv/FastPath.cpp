@@ -55,7 +55,6 @@ std::unique_ptr<TFastPath> TFastPath::Open(const char* ToCode, const char* FromC
         const std::optional<TUnicodeForm> from = UnicodeFormOf(FromCode);
         if (!to || !from)
             return nullptr;
-        PrepareTranscoders();
         return std::make_unique<TFastPath>(*from, *to);
     } catch (const std::bad_alloc&) {
         return nullptr;

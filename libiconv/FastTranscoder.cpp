@@ -1,11 +1,17 @@
 #include "libiconv/FastTranscoder.h"
 
-#include "libiconv/ByteShuffles.h"
 #include "libiconv/TranscodeLoop.h"
-#include "libiconv/Utf8Windows.h"
 
 #include <cstring>
 #include <emmintrin.h>
+// A C header: clang's C++ lacks the C keyword _Bool that it uses (GCC takes it).
+#if defined(__clang__)
+#define _Bool bool
+#include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
 
 namespace lmviconv {
 
@@ -90,14 +96,94 @@ struct TSse2Blocks {
     static void Utf8ToUtf16(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*)
     {
     }
-    static void Latin1ToUtf8(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*) {}
-    static void Utf8ToLatin1(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*) {}
+
+    // Sixteen bytes at a time, copied when they are all ASCII, else each byte's one or two UTF-8
+    // bytes made at once and written one after the other (SSE2 has no byte shuffle to pack them).
+    static void Latin1ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                             unsigned char* OutEnd)
+    {
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        while (InEnd - in >= 16 && OutEnd - out >= 32) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            in += 16;
+            if (high == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+                out += 16;
+                continue;
+            }
+            // Above 0x7F: the lead byte C2 or C3 and the continuation byte; below, the byte and
+            // a zero that the next character overwrites (the room after the output stays zero,
+            // as the AVX2 blocks leave it).
+            const __m128i above = _mm_cmplt_epi8(bytes, _mm_setzero_si128());
+            const __m128i leadBytes =
+                _mm_or_si128(_mm_and_si128(_mm_srli_epi16(bytes, 6), _mm_set1_epi8(3)), _mm_set1_epi8(static_cast<char>(0xC0)));
+            const __m128i lead = _mm_or_si128(_mm_and_si128(above, leadBytes), _mm_andnot_si128(above, bytes));
+            const __m128i trail = _mm_and_si128(above, _mm_and_si128(bytes, _mm_set1_epi8(static_cast<char>(0xBF))));
+            alignas(16) unsigned char forms[32];
+            _mm_store_si128(reinterpret_cast<__m128i*>(forms), _mm_unpacklo_epi8(lead, trail));
+            _mm_store_si128(reinterpret_cast<__m128i*>(forms + 16), _mm_unpackhi_epi8(lead, trail));
+            for (int i = 0; i < 16; ++i) {
+                std::memcpy(out, forms + 2 * i, 2);
+                out += 1 + (high >> i & 1);
+            }
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Sixteen positions at a time, as the AVX2 blocks check them, the kept bytes written one
+    // after the other.
+    static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                             unsigned char* OutEnd)
+    {
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        // 1 when the position before in held a lead byte, whose continuation at in is taken.
+        unsigned taken = 0;
+        while (InEnd - in >= 17 && OutEnd - out >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+            if (high == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+                in += 16;
+                out += 16;
+                continue;
+            }
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 1));
+            const __m128i leadBytes = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC2))),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC3))));
+            const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
+            const unsigned following = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(next, _mm_set1_epi8(-64))));
+            const unsigned continuations = following << 1 | taken;
+            if (!OnlyLatin1Pairs(high, leads, following, taken))
+                break;
+            const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
+                                                _mm_and_si128(next, _mm_set1_epi8(0x3F)));
+            // A continuation byte's place is written over by the next one kept, or stays zero.
+            const __m128i kept = _mm_cmpgt_epi8(bytes, _mm_set1_epi8(-65));
+            alignas(16) unsigned char values[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(values),
+                            _mm_and_si128(kept, _mm_or_si128(_mm_and_si128(leadBytes, joined), _mm_andnot_si128(leadBytes, bytes))));
+            for (int i = 0; i < 16; ++i) {
+                *out = values[i];
+                out += (continuations >> i & 1) ^ 1;
+            }
+            in += 16;
+            taken = leads >> 15;
+        }
+        In = in + taken;
+        Out = out;
+    }
 };
 
+// The C library's reading of the processor and of what the system enables, made when the
+// program started: no cpuid here (each a trap in a virtual machine), and not the compiler's
+// check, whose constructor reads every feature again whenever the library is loaded.
 bool UseAvx2()
 {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return CPU_FEATURE_ACTIVE(AVX2);
 }
 
 } // namespace
@@ -110,14 +196,6 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To)
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks)
 {
     return std::strcmp(Blocks, "avx2") == 0 ? FindAvx2Transcoder(From, To) : TranscoderFor<TSse2Blocks>(From, To);
-}
-
-void PrepareTranscoders()
-{
-    if (std::strcmp(TranscoderBlocks(), "avx2") == 0) {
-        Utf8Windows();
-        ByteShuffles();
-    }
 }
 
 const char* TranscoderBlocks()

@@ -22,10 +22,6 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To);
 // The same with the block code named: "avx2" (only where the processor has it) or "sse2".
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks);
 
-// Builds the tables the block code uses, so that converting never allocates. May throw
-// std::bad_alloc.
-void PrepareTranscoders();
-
 // Which block code the first FindTranscoder hands out on this processor: "avx2" or "sse2".
 const char* TranscoderBlocks();
 

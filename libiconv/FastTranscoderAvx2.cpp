@@ -177,71 +177,114 @@ struct TAvx2Blocks {
         Out = out;
     }
 
-    // Eight bytes at a time: those above 0x7F become two bytes, packed with the expand shuffle.
+    // Thirty-two bytes at a time, copied when they are all ASCII, else in two halves of sixteen:
+    // each byte widened to a 16-bit lane that holds its one or two UTF-8 bytes, and each 128-bit
+    // lane (eight characters) packed with the expand shuffle of its own eight bits.
     LUMIVA_AVX2 static void Latin1ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                          unsigned char* OutEnd)
     {
         const TByteShuffles& shuffles = ByteShuffles();
         const unsigned char* in = In;
         unsigned char* out = Out;
-        while (InEnd - in >= 8 && OutEnd - out >= 16) {
-            const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & 0xFF;
+        while (InEnd - in >= 32 && OutEnd - out >= 64) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm256_movemask_epi8(bytes));
+            in += 32;
             if (high == 0) {
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
-                in += 8;
-                out += 8;
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+                out += 32;
                 continue;
             }
-            const __m128i units = _mm_cvtepu8_epi16(bytes);
-            const __m128i lead = _mm_or_si128(_mm_srli_epi16(units, 6), _mm_set1_epi16(0xC0));
-            const __m128i trail = _mm_slli_epi16(_mm_or_si128(_mm_and_si128(units, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80)), 8);
-            const __m128i forms = _mm_blendv_epi8(units, _mm_or_si128(lead, trail), _mm_cmpgt_epi16(units, _mm_set1_epi16(0x7F)));
-            const __m128i packed = _mm_shuffle_epi8(forms, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Expand[high])));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), packed);
-            in += 8;
-            out += 8 + __builtin_popcount(high);
+            out = ExpandLatin1(shuffles, _mm256_castsi256_si128(bytes), high & 0xFFFF, out);
+            out = ExpandLatin1(shuffles, _mm256_extracti128_si256(bytes, 1), high >> 16, out);
         }
         In = in;
         Out = out;
     }
 
-    // Eight positions at a time: ASCII stays, C2 or C3 and a continuation byte become one byte,
-    // packed with the keep shuffle. Any other byte above 0x7F stops it.
+    // Thirty-two positions at a time, copied when they are all ASCII: ASCII stays, C2 or C3 and a
+    // continuation byte become one byte, and each eight positions are packed with the keep
+    // shuffle. Any other byte above 0x7F, or a lead byte without its continuation, stops it.
     LUMIVA_AVX2 static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                          unsigned char* OutEnd)
     {
         const TByteShuffles& shuffles = ByteShuffles();
         const unsigned char* in = In;
         unsigned char* out = Out;
-        while (InEnd - in >= 16 && OutEnd - out >= 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-            const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        // 1 when the position before in held a lead byte, whose continuation at in is taken: in
+        // steps by a fixed 32, so that the next loads never wait on this one's content.
+        unsigned taken = 0;
+        // The second load reaches the byte after the 32 positions, which a lead at the last needs.
+        while (InEnd - in >= 33 && OutEnd - out >= 32) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            const unsigned high = static_cast<unsigned>(_mm256_movemask_epi8(bytes));
             if (high == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-                in += 16;
-                out += 16;
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+                in += 32;
+                out += 32;
                 continue;
             }
-            const __m128i leadBytes = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC2))),
-                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(0xC3))));
-            const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
-            const unsigned continuations =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(_mm_set1_epi8(-64), bytes)));
-            if ((high & ~leads & ~continuations & 0xFF) != 0 || (continuations & 0x1FF) != ((leads << 1) & 0x1FF))
+            const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
+            const __m256i leadBytes = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(static_cast<char>(0xC2))),
+                                                      _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(static_cast<char>(0xC3))));
+            const unsigned leads = static_cast<unsigned>(_mm256_movemask_epi8(leadBytes));
+            // Bit i: position i + 1 holds a continuation byte (0x80 to 0xBF, below -64 signed).
+            const unsigned following =
+                static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(_mm256_set1_epi8(-64), next)));
+            const unsigned continuations = following << 1 | taken;
+            if (!OnlyLatin1Pairs(high, leads, following, taken))
                 break;
-            const __m128i next = _mm_srli_si128(bytes, 1);
-            const __m128i joined = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, _mm_set1_epi8(3)), 6),
-                                                _mm_and_si128(next, _mm_set1_epi8(0x3F)));
-            const __m128i values = _mm_blendv_epi8(bytes, joined, leadBytes);
-            const unsigned keep = ~continuations & 0xFF;
-            const __m128i packed = _mm_shuffle_epi8(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles.Keep[keep])));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), packed);
+            const __m256i joined = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(bytes, _mm256_set1_epi8(3)), 6),
+                                                   _mm256_and_si256(next, _mm256_set1_epi8(0x3F)));
+            const __m256i values = _mm256_blendv_epi8(bytes, joined, leadBytes);
+            const unsigned keep = ~continuations;
+            // Lane 0 holds positions 0 to 15, lane 1 positions 16 to 31: one shuffle packs the
+            // first eight of each lane, the other the second eight.
+            const __m256i firstEights = TwoRows(shuffles.Keep, keep & 0xFF, keep >> 16 & 0xFF);
+            const __m256i secondEights = TwoRows(shuffles.KeepUpper, keep >> 8 & 0xFF, keep >> 24);
+            const __m256i a = _mm256_shuffle_epi8(values, firstEights);
+            const __m256i b = _mm256_shuffle_epi8(values, secondEights);
+            const int first = __builtin_popcount(keep & 0xFF);
+            const int second = first + __builtin_popcount(keep & 0xFF00);
+            const int third = second + __builtin_popcount(keep & 0xFF0000);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(a));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + first), _mm256_castsi256_si128(b));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + second), _mm256_extracti128_si256(a, 1));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + third), _mm256_extracti128_si256(b, 1));
             out += __builtin_popcount(keep);
-            in += 8 + (leads >> 7 & 1);
+            in += 32;
+            taken = leads >> 31;
         }
-        In = in;
+        In = in + taken;
         Out = out;
+    }
+
+private:
+    // Two rows of a shuffle table as the two 128-bit lanes of one register.
+    LUMIVA_AVX2 static __m256i TwoRows(const std::uint8_t (*Table)[16], unsigned Low, unsigned High)
+    {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Table[Low]))),
+                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(Table[High])), 1);
+    }
+
+    // Sixteen Latin-1 bytes (High: those above 0x7F) as UTF-8 at Out; returns the end. Writes up
+    // to 32 bytes.
+    LUMIVA_AVX2 static unsigned char* ExpandLatin1(const TByteShuffles& Shuffles, __m128i Bytes, unsigned High,
+                                                   unsigned char* Out)
+    {
+        const __m256i units = _mm256_cvtepu8_epi16(Bytes);
+        // Low byte: the character, or above 0x7F its lead byte C2 or C3 (the blend takes it where
+        // the lane's low byte has its top bit); high byte: the continuation byte, which the
+        // shuffle drops for ASCII.
+        const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(units, 6), _mm256_set1_epi16(0xC0));
+        const __m256i forms = _mm256_or_si256(_mm256_blendv_epi8(units, lead, units),
+                                              _mm256_and_si256(_mm256_slli_epi16(units, 8), _mm256_set1_epi16(static_cast<short>(0xBF00))));
+        const __m256i order = TwoRows(Shuffles.Expand, High & 0xFF, High >> 8);
+        const __m256i packed = _mm256_shuffle_epi8(forms, order);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm256_castsi256_si128(packed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 8 + __builtin_popcount(High & 0xFF)),
+                         _mm256_extracti128_si256(packed, 1));
+        return Out + 16 + __builtin_popcount(High);
     }
 };
 

@@ -209,6 +209,15 @@ struct TEncodeUtf32 {
     static void Write(unsigned char* p, std::uint32_t cp, std::size_t) { Put32<Big>(p, cp); }
 };
 
+// UTF-8 to Latin-1 over one block of positions, from bit masks of its bytes above 0x7F, of its
+// C2 and C3 lead bytes, and of the continuation bytes one position further on: true when each
+// lead has its continuation byte, no continuation byte is without a lead (the one at position 0
+// belongs to a lead before the block when Taken is 1), and no other byte is above 0x7F.
+inline bool OnlyLatin1Pairs(unsigned High, unsigned Leads, unsigned Following, unsigned Taken)
+{
+    return ((High & ~(Leads | Following << 1 | Taken)) | (Following ^ Leads)) == 0;
+}
+
 // Blocks: a policy with Run<Src, Dst, Limit>(In, InEnd, Out, OutEnd), which converts whole
 // blocks of code units that are all at most Limit and stops at the first block that is not, and
 // Utf8ToUtf16<Big>, Latin1ToUtf8 and Utf8ToLatin1, which may convert stretches of mixed text.

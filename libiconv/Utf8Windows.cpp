@@ -1,18 +1,16 @@
 #include "libiconv/Utf8Windows.h"
 
-#include <memory>
-
 namespace lmviconv {
 
 namespace {
 
 constexpr std::uint8_t Zero = 0x80; // a shuffle index that writes a zero byte
 
-std::unique_ptr<TUtf8Windows> BuildWindows()
+constexpr TUtf8Windows BuildWindows()
 {
-    auto windows = std::make_unique<TUtf8Windows>();
+    TUtf8Windows windows{};
     for (unsigned starts = 0; starts < 8192; ++starts) {
-        TUtf8Window& window = windows->Windows[starts];
+        TUtf8Window& window = windows.Windows[starts];
         for (int i = 0; i < 16; ++i)
             window.Last[i] = window.Lead[i] = Zero;
         int characters = 0;
@@ -33,18 +31,20 @@ std::unique_ptr<TUtf8Windows> BuildWindows()
                 position = next;
             }
         }
-        windows->Characters[starts] = static_cast<std::uint8_t>(characters);
-        windows->Bytes[starts] = static_cast<std::uint8_t>(position);
+        windows.Characters[starts] = static_cast<std::uint8_t>(characters);
+        windows.Bytes[starts] = static_cast<std::uint8_t>(position);
     }
     return windows;
 }
+
+// In read-only data: a process pays only for the pages it reads, and nothing at start-up.
+constexpr TUtf8Windows Windows = BuildWindows();
 
 } // namespace
 
 const TUtf8Windows& Utf8Windows()
 {
-    static const std::unique_ptr<TUtf8Windows> windows = BuildWindows();
-    return *windows;
+    return Windows;
 }
 
 } // namespace lmviconv

@@ -14,7 +14,7 @@ struct TUtf8Window {
     std::uint8_t Length[8]; // per lane: 1 to 3, 0 for an unused lane
 };
 
-// One entry per start pattern (8192), built on first use. The counts are apart from the
+// One entry per start pattern (8192), built at compile time. The counts are apart from the
 // shuffles: the next window's position waits on them, and they fit the first-level cache.
 struct TUtf8Windows {
     TUtf8Window Windows[8192];

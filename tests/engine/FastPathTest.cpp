@@ -175,6 +175,13 @@ TEST(UnicodeFormNames, TheCLibraryAliasesNameTheFormsWhateverTheCaseAndSuffix)
         EXPECT_EQ(UnicodeFormOf(other), std::nullopt) << other;
 }
 
+// The library asks the processor itself; the compiler's check is the reference.
+TEST(FastTranscoder, PicksAvx2ExactlyWhereTheProcessorAndTheSystemHaveIt)
+{
+    __builtin_cpu_init();
+    EXPECT_EQ(std::string(lmviconv::TranscoderBlocks()), __builtin_cpu_supports("avx2") ? "avx2" : "sse2");
+}
+
 // The test machine may have AVX2: the SSE2 blocks must then agree with it on their own.
 TEST(FastTranscoder, SseAndAvxBlocksAgreeOnEveryPair)
 {

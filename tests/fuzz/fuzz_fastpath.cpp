@@ -2,9 +2,10 @@
 // by call (tests/common/IconvDifferential.h): the same results, errno, consumed and written
 // bytes for every pair of fast encodings and every translation, whatever the buffer sizes.
 //
-// Input: byte 0 picks the source, byte 1 the target, byte 2 the translation and whether the rest
+// Input: byte 0 picks the source, byte 1 the target, byte 2 the translation, whether the rest
 // is taken as it is or as code points (three bytes each) written in the source encoding by the
-// C library, bytes 3 to 10 seed the buffer sizes and resets; the rest is the text.
+// C library, and whether those stay within Latin-1; bytes 3 to 10 seed the buffer sizes and
+// resets; the rest is the text.
 
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         for (std::size_t i = 0; i + 3 <= text.size(); i += 3) {
             std::uint32_t cp = static_cast<std::uint8_t>(text[i]) | static_cast<std::uint8_t>(text[i + 1]) << 8 |
                                static_cast<std::uint32_t>(static_cast<std::uint8_t>(text[i + 2])) << 16;
-            cp = cp % (text[i + 2] & 1 ? 0x110000 : text[i + 1] & 1 ? 0x800 : 0x80);
+            cp = cp % (Data[2] / 6 % 2 ? 0x100 : text[i + 2] & 1 ? 0x110000 : text[i + 1] & 1 ? 0x800 : 0x80);
             for (int b = 0; b < 4; ++b)
                 unicode += static_cast<char>(cp >> (8 * b));
         }

@@ -1,0 +1,179 @@
+// The fast path's Latin-1 <-> UTF-8 blocks, place by place: a character above 0x7F, a cut and a
+// wrong sequence at every position in and across the 16- and 32-byte blocks, with the input and
+// the output ending everywhere around them, against the C library's iconv over the same buffers.
+#include "libiconv/FastTranscoder.h"
+#include "tests/common/IconvOnce.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lmviconv::TTranscodeStop;
+using lmviconv::TUnicodeForm;
+
+// Where one call stopped, and how many bytes it took and the whole room after it, zeroed before
+// the call, with the end of the output marked (the library's callers compare whole buffers).
+struct TOutcome {
+    TTranscodeStop Stop;
+    std::string Text;
+};
+
+const char* NameOf(TUnicodeForm Form)
+{
+    return Form == TUnicodeForm::Latin1 ? "ISO-8859-1" : "UTF-8";
+}
+
+// One call over buffers of exactly the input's and the room's size, so that a read or write past
+// either end shows under the sanitizers. Blocks: a block kind, or nullptr for the C library.
+TOutcome Convert(const char* Blocks, TUnicodeForm From, TUnicodeForm To, const std::string& Input, std::size_t Room)
+{
+    const auto in = std::make_unique<unsigned char[]>(Input.size());
+    const auto out = std::make_unique<unsigned char[]>(Room);
+    std::memcpy(in.get(), Input.data(), Input.size());
+    const unsigned char* inPtr = in.get();
+    unsigned char* outPtr = out.get();
+    TOutcome outcome{TTranscodeStop::Done, {}};
+    if (Blocks != nullptr) {
+        outcome.Stop = lmviconv::FindTranscoder(From, To, Blocks)(inPtr, inPtr + Input.size(), outPtr, outPtr + Room);
+    } else {
+        const iconv_t cd = iconv_open(NameOf(To), NameOf(From));
+        char* inChars = reinterpret_cast<char*>(in.get());
+        char* outChars = reinterpret_cast<char*>(out.get());
+        std::size_t inLeft = Input.size();
+        std::size_t outLeft = Room;
+        errno = 0;
+        if (iconv(cd, &inChars, &inLeft, &outChars, &outLeft) == static_cast<std::size_t>(-1))
+            outcome.Stop = errno == E2BIG ? TTranscodeStop::OutputFull : TTranscodeStop::Unusual;
+        iconv_close(cd);
+        inPtr = reinterpret_cast<const unsigned char*>(inChars);
+        outPtr = reinterpret_cast<unsigned char*>(outChars);
+    }
+    outcome.Text = std::to_string(inPtr - in.get()) + " bytes taken, room:";
+    for (std::size_t i = 0; i < Room; ++i)
+        outcome.Text += (out.get() + i == outPtr ? " | " : " ") + std::to_string(out[i]);
+    return outcome;
+}
+
+std::vector<const char*> BlockKinds()
+{
+    std::vector<const char*> kinds = {"sse2"};
+    if (std::string(lmviconv::TranscoderBlocks()) == "avx2")
+        kinds.push_back("avx2");
+    return kinds;
+}
+
+class Latin1Blocks : public ::testing::Test {
+protected:
+    // Every block kind against the C library for one input, with the output room unlimited and
+    // each of Rooms; false (after a failure naming What) on the first difference.
+    bool Matches(TUnicodeForm From, TUnicodeForm To, const std::string& Input, const std::vector<std::size_t>& Rooms,
+                 const std::string& What)
+    {
+        std::vector<std::size_t> rooms = Rooms;
+        rooms.push_back(2 * Input.size() + 8);
+        for (const char* kind : BlockKinds())
+            for (const std::size_t room : rooms) {
+                const TOutcome expected = Convert(nullptr, From, To, Input, room);
+                const TOutcome actual = Convert(kind, From, To, Input, room);
+                // Unusual hands the rest to the C library, which may then find its output full
+                // before it looks at the character.
+                const bool handedOver = actual.Stop == TTranscodeStop::Unusual && expected.Stop == TTranscodeStop::OutputFull;
+                if ((actual.Stop != expected.Stop && !handedOver) || actual.Text != expected.Text) {
+                    ADD_FAILURE() << kind << " " << NameOf(From) << " -> " << NameOf(To) << ", " << What << ", "
+                                  << Input.size() << " bytes in, room " << room << ":\n  got stop "
+                                  << static_cast<int>(actual.Stop) << ", " << actual.Text << "\n  expected stop "
+                                  << static_cast<int>(expected.Stop) << ", " << expected.Text;
+                    return false;
+                }
+            }
+        return true;
+    }
+
+    // Plain ASCII of a given length, every letter different from its neighbours.
+    static std::string Ascii(std::size_t Length)
+    {
+        std::string text;
+        for (std::size_t i = 0; i < Length; ++i)
+            text += static_cast<char>('!' + i % 90);
+        return text;
+    }
+
+    // Three 32-byte blocks and a few bytes: every position of every block, and the tail after.
+    static constexpr std::size_t Span = 100;
+};
+
+TEST_F(Latin1Blocks, Latin1ToUtf8TakesACharacterAboveAsciiAtEveryPositionAndStopsWhereTheOutputEnds)
+{
+    for (const char high : {'\x80', '\xBF', '\xC0', '\xE9', '\xFF'})
+        for (std::size_t at = 0; at < Span; ++at) {
+            std::string text = Ascii(Span);
+            text[at] = high;
+            // The output ends just before the character, in its middle, and just after it.
+            ASSERT_TRUE(Matches(TUnicodeForm::Latin1, TUnicodeForm::Utf8, text, {at, at + 1, at + 2},
+                                "byte " + std::to_string(static_cast<unsigned char>(high)) + " at " + std::to_string(at)));
+        }
+}
+
+TEST_F(Latin1Blocks, DenseLatin1EndsCleanlyAtEveryInputAndOutputLength)
+{
+    // All above 0x7F, then one in three, so that the lengths of the characters vary.
+    for (const int every : {1, 3}) {
+        std::string text;
+        for (std::size_t i = 0; i < Span; ++i)
+            text += i % every == 0 ? static_cast<char>(0x80 + (i * 37) % 128) : static_cast<char>('a' + i % 26);
+        for (std::size_t length = 0; length <= Span; ++length) {
+            std::vector<std::size_t> rooms;
+            for (std::size_t room = 0; room <= 2 * length; ++room)
+                rooms.push_back(room);
+            ASSERT_TRUE(Matches(TUnicodeForm::Latin1, TUnicodeForm::Utf8, text.substr(0, length), rooms,
+                                "one in " + std::to_string(every) + " above 0x7F"));
+            ASSERT_TRUE(Matches(TUnicodeForm::Utf8, TUnicodeForm::Latin1,
+                                *lmvtest::IconvOnce("ISO-8859-1", "UTF-8", text.substr(0, length)), rooms,
+                                "the same as UTF-8"));
+        }
+    }
+}
+
+TEST_F(Latin1Blocks, Utf8ToLatin1TakesOrStopsAtEverySequenceInEveryPosition)
+{
+    // Characters of Latin-1; lead bytes without their continuation, a lone continuation,
+    // overlong forms, characters beyond Latin-1, bytes that are never UTF-8.
+    const std::string sequences[] = {"\xC2\x80", "\xC3\xA9",     "\xC3\xBF", "\xC3" "A", "\xC2\xC3\xA9", "\xC3\xC3",
+                                     "\xA9",     "\x80\x80",     "\xC0\x80", "\xC1\xBF", "\xC4\x80",     "\xDF\xBF",
+                                     "\xFF",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3\xA9\xA9", "\xC3\xA9\xFF"};
+    for (const std::string& sequence : sequences)
+        for (std::size_t at = 0; at + sequence.size() <= Span; ++at) {
+            std::string text = Ascii(Span);
+            text.replace(at, sequence.size(), sequence);
+            const std::string what = "sequence " + std::to_string(&sequence - sequences) + " at " + std::to_string(at);
+            // The output ending before it and after its first character; the input ending
+            // after its first byte.
+            ASSERT_TRUE(Matches(TUnicodeForm::Utf8, TUnicodeForm::Latin1, text, {at, at + 1}, what));
+            ASSERT_TRUE(Matches(TUnicodeForm::Utf8, TUnicodeForm::Latin1, text.substr(0, at + 1), {}, what + ", cut"));
+        }
+}
+
+// A character whose continuation byte starts the next block is taken by the block before: the
+// next block must neither take that byte again nor let a fault right after it through.
+TEST_F(Latin1Blocks, Utf8ToLatin1CarriesACharacterAcrossTheBlockEdge)
+{
+    for (const std::size_t edge : {15u, 31u, 47u, 63u})
+        for (std::size_t at = edge + 2; at < Span; ++at)
+            for (const char* fault : {"\xA9", "\xC3", "\xC3" "A", "\xE2\x82\xAC", "\xC3\xA9"}) {
+                std::string text = Ascii(Span);
+                text.replace(edge, 2, "\xC3\xA9");
+                text.replace(at, std::strlen(fault), fault);
+                text.resize(Span);
+                ASSERT_TRUE(Matches(TUnicodeForm::Utf8, TUnicodeForm::Latin1, text, {edge, edge + 1, at},
+                                    "character at " + std::to_string(edge) + ", then " + fault + " at " + std::to_string(at)));
+            }
+}
+
+} // namespace
