@@ -187,10 +187,17 @@ class Bench:
         if self.baseline:
             base = [self.baseline] + lumiva[1:] + ["--output-dir", self.out_main, source]
             cases.append(("lumiva-batch (main)", self.clean_out_main, base, None))
-        cases.append(("iconv", None, ["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out))
+        # Every tool writes a new file, as lumiva-batch does into its emptied folder: replacing
+        # last round's result would add the freeing of its blocks to the tool's time.
+        def removing(path):
+            return lambda: os.path.exists(path) and os.unlink(path)
+
+        cases.append(("iconv", removing(iconv_out), ["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out))
         for label, cmd, out_name in peers:
-            cases.append((label, None, cmd, os.path.join(self.work, out_name)))
-        cases.append(("cp", None, ["cp", floor, os.path.join(self.work, "cp.out")], None))
+            out_path = os.path.join(self.work, out_name)
+            cases.append((label, removing(out_path), cmd, out_path))
+        cp_out = os.path.join(self.work, "cp.out")
+        cases.append(("cp", removing(cp_out), ["cp", floor, cp_out], None))
         results = measure(cases, self.args.repetitions)
         if not filecmp.cmp(os.path.join(self.out, os.path.basename(source)), iconv_out, shallow=False):
             raise RuntimeError(f"lumiva-batch and iconv disagree: {title}")
