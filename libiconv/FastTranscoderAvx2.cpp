@@ -101,7 +101,6 @@ struct TAvx2Blocks {
         unsigned char* out = Out;
         const __m128i lowSeven = _mm_set1_epi16(0x007F);
         const __m128i middleSix = _mm_set1_epi16(0x3F00);
-        const __m128i lowFour = _mm_set1_epi16(0x000F);
         const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
         const __m128i surrogates = _mm_set1_epi16(static_cast<short>(0xD800));
         const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
@@ -142,23 +141,15 @@ struct TAvx2Blocks {
                     _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Last)));
                 const __m128i lead =
                     _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Lead)));
-                const __m128i length =
-                    _mm_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(window.Length)));
-                const __m128i one = _mm_cmpeq_epi16(length, _mm_set1_epi16(1));
-                const __m128i two = _mm_cmpeq_epi16(length, _mm_set1_epi16(2));
-                const __m128i three = _mm_cmpeq_epi16(length, _mm_set1_epi16(3));
+                const __m128i three = _mm_load_si128(reinterpret_cast<const __m128i*>(window.ThreeBytes));
                 // A lead byte of 110xxxxx has bit 5 clear, so six bits of it are its five.
                 const __m128i units = _mm_or_si128(
                     _mm_or_si128(_mm_and_si128(last, lowSeven), _mm_srli_epi16(_mm_and_si128(last, middleSix), 2)),
-                    _mm_and_si128(_mm_slli_epi16(_mm_and_si128(lead, lowFour), 12), three));
-                const __m128i lowest =
-                    _mm_or_si128(_mm_and_si128(two, _mm_set1_epi16(0xC2)), _mm_and_si128(three, _mm_set1_epi16(0xE0)));
-                const __m128i highest =
-                    _mm_or_si128(_mm_or_si128(_mm_and_si128(one, _mm_set1_epi16(0x7F)), _mm_and_si128(two, _mm_set1_epi16(0xDF))),
-                                 _mm_and_si128(three, _mm_set1_epi16(0xEF)));
+                    _mm_and_si128(_mm_slli_epi16(lead, 12), three));
                 const __m128i top = _mm_and_si128(units, highFive);
                 const __m128i wrong = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpgt_epi16(lowest, lead), _mm_cmpgt_epi16(lead, highest)),
+                    _mm_or_si128(_mm_cmpgt_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(window.LeadLow)), lead),
+                                 _mm_cmpgt_epi16(lead, _mm_load_si128(reinterpret_cast<const __m128i*>(window.LeadHigh)))),
                     _mm_and_si128(three,
                                   _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, surrogates))));
                 if (_mm_movemask_epi8(wrong) != 0) {

@@ -13,6 +13,11 @@ constexpr TUtf8Windows BuildWindows()
         TUtf8Window& window = windows.Windows[starts];
         for (int i = 0; i < 16; ++i)
             window.Last[i] = window.Lead[i] = Zero;
+        for (int i = 0; i < 8; ++i) {
+            window.LeadLow[i] = 0;
+            window.LeadHigh[i] = 0xFF;
+            window.ThreeBytes[i] = 0;
+        }
         int characters = 0;
         int position = 0;
         if (starts & 1) {
@@ -26,7 +31,9 @@ constexpr TUtf8Windows BuildWindows()
                 window.Last[2 * characters] = static_cast<std::uint8_t>(next - 1);
                 window.Last[2 * characters + 1] = length >= 2 ? static_cast<std::uint8_t>(next - 2) : Zero;
                 window.Lead[2 * characters] = static_cast<std::uint8_t>(position);
-                window.Length[characters] = static_cast<std::uint8_t>(length);
+                window.LeadLow[characters] = length == 1 ? 0x00 : length == 2 ? 0xC2 : 0xE0;
+                window.LeadHigh[characters] = length == 1 ? 0x7F : length == 2 ? 0xDF : 0xEF;
+                window.ThreeBytes[characters] = length == 3 ? 0xF000 : 0;
                 ++characters;
                 position = next;
             }
