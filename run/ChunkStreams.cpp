@@ -4,6 +4,7 @@
 #include "stream/ByteRing.h"
 #include "stream/ReadAhead.h"
 #include "stream/WriteBehind.h"
+#include "util/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,15 +35,8 @@ constexpr std::size_t MaxStreamedBuffer = 16u << 20;
 
 void ReadExactly(int Fd, char* Data, std::size_t Size)
 {
-    while (Size > 0) {
-        const ssize_t n = ::read(Fd, Data, Size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            FailRead();
-        Data += n;
-        Size -= static_cast<std::size_t>(n);
-    }
+    if (!ReadAll(Fd, Data, Size))
+        FailRead();
 }
 
 std::unique_ptr<char[]> Allocate(std::size_t Size)
@@ -145,15 +139,8 @@ std::unique_ptr<TByteRing> MakeRing(std::size_t CallSize)
 
 void WriteExactly(int Fd, const char* Data, std::size_t Size)
 {
-    while (Size > 0) {
-        const ssize_t n = ::write(Fd, Data, Size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            FailWrite();
-        Data += n;
-        Size -= static_cast<std::size_t>(n);
-    }
+    if (!WriteAll(Fd, Data, Size))
+        FailWrite();
 }
 
 TChunkStreams OpenChunkStreams(int Source, std::uint64_t Size, int Target, std::size_t InSize, std::size_t OutSize,

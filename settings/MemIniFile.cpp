@@ -4,6 +4,7 @@
 
 #include "util/Exception.h"
 #include "util/FileAccess.h"
+#include "util/FileDescriptor.h"
 #include "util/StringList.h"
 
 #include <atomic>
@@ -87,21 +88,6 @@ std::string ReadWholeFile(const std::string& fileName)
     }
     ::close(fd);
     return content;
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // A new file "<folder>/.<name>.XXXXXX" for writing, created with mode 0666 less the umask.
@@ -332,7 +318,7 @@ void TMemIniFile::UpdateFile()
     if (replacing)
         ::fchmod(fd, old.st_mode & 07777);
 
-    bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+    bool written = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
     int failure = written ? 0 : errno;
     if (::close(fd) != 0 && written) {
         written = false;

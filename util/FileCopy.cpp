@@ -16,20 +16,6 @@
 
 namespace {
 
-bool WriteAll(int Fd, const char* Data, std::size_t Size)
-{
-    while (Size > 0) {
-        const ssize_t n = ::write(Fd, Data, Size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        Data += n;
-        Size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool ReadWriteCopy(int In, int Out)
 {
     constexpr std::size_t ChunkSize = 256 * 1024;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <utility>
 
 #include <unistd.h>
@@ -25,3 +27,30 @@ private:
     int Fd;
     bool Owned;
 };
+
+// One read or write after another until Size bytes have gone, going on after a signal; false at
+// an error or at an end of file before that.
+template <class TByte, class TCall>
+bool TransferAll(TCall Call, int Fd, TByte* Data, std::size_t Size) noexcept
+{
+    while (Size > 0) {
+        const ssize_t n = Call(Fd, Data, Size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        Data += n;
+        Size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+inline bool WriteAll(int Fd, const char* Data, std::size_t Size) noexcept
+{
+    return TransferAll(::write, Fd, Data, Size);
+}
+
+inline bool ReadAll(int Fd, char* Data, std::size_t Size) noexcept
+{
+    return TransferAll(::read, Fd, Data, Size);
+}
