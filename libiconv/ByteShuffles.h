@@ -12,6 +12,8 @@ struct TByteShuffles {
     std::uint8_t Keep[256][16];
     // The same for the upper eight bytes of sixteen.
     std::uint8_t KeepUpper[256][16];
+    // The 16-bit lanes (of eight) whose bit the mask has, packed to the front.
+    std::uint8_t KeepUnits[256][16];
 };
 
 const TByteShuffles& ByteShuffles();

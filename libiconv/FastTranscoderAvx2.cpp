@@ -2,7 +2,6 @@
 // unit only when the processor has it.
 #include "libiconv/TranscodeLoop.h"
 #include "libiconv/ByteShuffles.h"
-#include "libiconv/Utf8Windows.h"
 
 #include <immintrin.h>
 
@@ -88,84 +87,107 @@ struct TAvx2Blocks {
         }
     }
 
-    // Sixteen bytes at a time: ASCII widened at once, else the characters of up to three bytes
-    // that end in the first twelve, taken apart with the window table and checked as the
-    // decoder checks them (lead byte range, no overlong form, no surrogate). Stops at anything
-    // else, for the character loop to decide.
+    // Thirty-two positions at a time, with no step waiting on the one before: each position
+    // where a character ends (the next byte is not a continuation byte) takes the character's
+    // UTF-16 unit from its own byte and the two before it, and each eight positions are packed
+    // to their character ends with the keep shuffle. Stops before a block with anything else
+    // (a byte out of place, an overlong form, a surrogate, four bytes), at the last character
+    // boundary, for the character loop to decide; ASCII blocks are widened at once.
     template <bool Big>
     LUMIVA_AVX2 static void Utf8ToUtf16(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                         unsigned char* OutEnd)
     {
-        const TUtf8Windows& windows = Utf8Windows();
+        const TByteShuffles& shuffles = ByteShuffles();
         const unsigned char* in = In;
         unsigned char* out = Out;
-        const __m128i lowSeven = _mm_set1_epi16(0x007F);
-        const __m128i middleSix = _mm_set1_epi16(0x3F00);
-        const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
-        const __m128i surrogates = _mm_set1_epi16(static_cast<short>(0xD800));
-        const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
-        // Continuation bytes (0x80 to 0xBF, below -64 as signed bytes) of 64 bytes at a time, so
-        // that each window costs a shift and a table look-up, not a load and a mask.
+        // Where the characters converted so far end: a character may start in one block and
+        // end in the next.
+        const unsigned char* boundary = in;
+        unsigned char* boundaryOut = out;
+        // The block before, for the bytes before each position; none at the start, where the
+        // first byte must begin a character.
+        __m256i before = _mm256_setzero_si256();
         const __m256i belowLeads = _mm256_set1_epi8(-64);
-        while (InEnd - in >= 80 && OutEnd - out >= 160) {
-            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32));
-            if (_mm256_movemask_epi8(_mm256_or_si256(first, second)) == 0) {
-                const __m128i quarters[4] = {_mm256_castsi256_si128(first), _mm256_extracti128_si256(first, 1),
-                                             _mm256_castsi256_si128(second), _mm256_extracti128_si256(second, 1)};
-                for (int i = 0; i < 4; ++i) {
-                    __m256i units = _mm256_cvtepu8_epi16(quarters[i]);
+        const __m256i sixBits = _mm256_set1_epi8(0x3F);
+        // The second load reaches the byte after the 32, which tells whether the last ends there.
+        while (InEnd - in >= 33 && OutEnd - out >= 64) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            if (_mm256_movemask_epi8(bytes) == 0) {
+                const __m128i halves[2] = {_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)};
+                for (int i = 0; i < 2; ++i) {
+                    __m256i units = _mm256_cvtepu8_epi16(halves[i]);
                     if constexpr (Big)
                         units = _mm256_slli_epi16(units, 8);
                     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out) + i, units);
                 }
-                in += 64;
-                out += 128;
+                before = bytes;
+                in += 32;
+                out += 64;
+                boundary = in;
+                boundaryOut = out;
                 continue;
             }
-            const std::uint64_t continuations =
-                static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, first))) |
-                std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, second)))} << 32;
-            unsigned offset = 0;
-            bool stopped = false;
-            while (offset < 48) {
-                const unsigned starts = ~(continuations >> offset) & 0x1FFF;
-                const unsigned characters = windows.Characters[starts];
-                if (characters == 0) {
-                    stopped = true;
-                    break;
-                }
-                const TUtf8Window& window = windows.Windows[starts];
-                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + offset));
-                const __m128i last =
-                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Last)));
-                const __m128i lead =
-                    _mm_shuffle_epi8(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(window.Lead)));
-                const __m128i three = _mm_load_si128(reinterpret_cast<const __m128i*>(window.ThreeBytes));
-                // A lead byte of 110xxxxx has bit 5 clear, so six bits of it are its five.
-                const __m128i units = _mm_or_si128(
-                    _mm_or_si128(_mm_and_si128(last, lowSeven), _mm_srli_epi16(_mm_and_si128(last, middleSix), 2)),
-                    _mm_and_si128(_mm_slli_epi16(lead, 12), three));
-                const __m128i top = _mm_and_si128(units, highFive);
-                const __m128i wrong = _mm_or_si128(
-                    _mm_or_si128(_mm_cmpgt_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(window.LeadLow)), lead),
-                                 _mm_cmpgt_epi16(lead, _mm_load_si128(reinterpret_cast<const __m128i*>(window.LeadHigh)))),
-                    _mm_and_si128(three,
-                                  _mm_or_si128(_mm_cmpeq_epi16(top, _mm_setzero_si128()), _mm_cmpeq_epi16(top, surrogates))));
-                if (_mm_movemask_epi8(wrong) != 0) {
-                    stopped = true;
-                    break;
-                }
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Big ? _mm_shuffle_epi8(units, swap) : units);
-                offset += windows.Bytes[starts];
-                out += 2 * characters;
-            }
-            in += offset;
-            if (stopped)
+            const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
+            const unsigned ends =
+                ~static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(belowLeads, next)));
+            // The bytes one and two positions back, across the lanes and from the block before.
+            const __m256i joined = _mm256_permute2x128_si256(before, bytes, 0x21);
+            const __m256i back1 = _mm256_alignr_epi8(bytes, joined, 15);
+            const __m256i back2 = _mm256_alignr_epi8(bytes, joined, 14);
+            const __m256i continued = _mm256_cmpgt_epi8(belowLeads, bytes);
+            const __m256i continuedBack1 = _mm256_cmpgt_epi8(belowLeads, back1);
+            const __m256i threeBytes = _mm256_and_si256(continued, continuedBack1);
+            const __m256i twoBytes = _mm256_andnot_si256(continuedBack1, continued);
+            // Low byte: six bits of this byte and two of the one before; high byte: four bits of
+            // the one before and, for three bytes, four of the lead. One byte stays as it is.
+            const __m256i low = _mm256_blendv_epi8(
+                bytes,
+                _mm256_or_si256(_mm256_and_si256(bytes, sixBits),
+                                _mm256_and_si256(_mm256_slli_epi16(back1, 6), _mm256_set1_epi8(static_cast<char>(0xC0)))),
+                continued);
+            const __m256i high = _mm256_and_si256(
+                continued,
+                _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(back1, 2), _mm256_set1_epi8(0x0F)),
+                                _mm256_and_si256(threeBytes, _mm256_and_si256(_mm256_slli_epi16(back2, 4),
+                                                                              _mm256_set1_epi8(static_cast<char>(0xF0))))));
+            // As the decoder sees them: a character of one byte is ASCII, of two has a lead
+            // C2 to DF, of three a lead E0 to EF and a value from 0x800 that is no surrogate.
+            // Lead bytes are -62 to -33 and -32 to -17 as signed bytes.
+            const __m256i top = _mm256_and_si256(high, _mm256_set1_epi8(static_cast<char>(0xF8)));
+            const __m256i wrong = _mm256_or_si256(
+                _mm256_or_si256(_mm256_andnot_si256(continued, _mm256_cmpgt_epi8(_mm256_setzero_si256(), bytes)),
+                                _mm256_andnot_si256(_mm256_and_si256(_mm256_cmpgt_epi8(back1, _mm256_set1_epi8(-63)),
+                                                                     _mm256_cmpgt_epi8(_mm256_set1_epi8(-32), back1)),
+                                                    twoBytes)),
+                _mm256_and_si256(threeBytes,
+                                 _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(-32), back2),
+                                                                 _mm256_cmpgt_epi8(back2, _mm256_set1_epi8(-17))),
+                                                 _mm256_or_si256(_mm256_cmpeq_epi8(top, _mm256_setzero_si256()),
+                                                                 _mm256_cmpeq_epi8(top, _mm256_set1_epi8(static_cast<char>(0xD8)))))));
+            if ((static_cast<unsigned>(_mm256_movemask_epi8(wrong)) & ends) != 0)
                 break;
+            // Positions 0-7 and 16-23, then 8-15 and 24-31, as 16-bit units.
+            const __m256i first = Big ? _mm256_unpacklo_epi8(high, low) : _mm256_unpacklo_epi8(low, high);
+            const __m256i second = Big ? _mm256_unpackhi_epi8(high, low) : _mm256_unpackhi_epi8(low, high);
+            const __m256i a = _mm256_shuffle_epi8(first, TwoRows(shuffles.KeepUnits, ends & 0xFF, ends >> 16 & 0xFF));
+            const __m256i b = _mm256_shuffle_epi8(second, TwoRows(shuffles.KeepUnits, ends >> 8 & 0xFF, ends >> 24));
+            const int n0 = 2 * __builtin_popcount(ends & 0xFF);
+            const int n1 = n0 + 2 * __builtin_popcount(ends & 0xFF00);
+            const int n2 = n1 + 2 * __builtin_popcount(ends & 0xFF0000);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(a));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n0), _mm256_castsi256_si128(b));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n1), _mm256_extracti128_si256(a, 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n2), _mm256_extracti128_si256(b, 1));
+            out += 2 * __builtin_popcount(ends);
+            before = bytes;
+            if (ends != 0) {
+                boundary = in + 32 - __builtin_clz(ends);
+                boundaryOut = out;
+            }
+            in += 32;
         }
-        In = in;
-        Out = out;
+        In = boundary;
+        Out = boundaryOut;
     }
 
     // Thirty-two bytes at a time, copied when they are all ASCII, else in two halves of sixteen:

@@ -1,6 +1,7 @@
-// The fast path's Latin-1 <-> UTF-8 blocks, place by place: a character above 0x7F, a cut and a
-// wrong sequence at every position in and across the 16- and 32-byte blocks, with the input and
-// the output ending everywhere around them, against the C library's iconv over the same buffers.
+// The fast path's blocks for mixed text (Latin-1 <-> UTF-8, UTF-8 -> UTF-16), place by place: a
+// character, a cut and a wrong sequence at every position in and across the 16- and 32-byte
+// blocks, with the input and the output ending everywhere around them, against the C library's
+// iconv over the same buffers.
 #include "libiconv/FastTranscoder.h"
 #include "tests/common/IconvOnce.h"
 
@@ -27,7 +28,16 @@ struct TOutcome {
 
 const char* NameOf(TUnicodeForm Form)
 {
-    return Form == TUnicodeForm::Latin1 ? "ISO-8859-1" : "UTF-8";
+    switch (Form) {
+    case TUnicodeForm::Latin1:
+        return "ISO-8859-1";
+    case TUnicodeForm::Utf16Le:
+        return "UTF-16LE";
+    case TUnicodeForm::Utf16Be:
+        return "UTF-16BE";
+    default:
+        return "UTF-8";
+    }
 }
 
 // One call over buffers of exactly the input's and the room's size, so that a read or write past
@@ -69,7 +79,7 @@ std::vector<const char*> BlockKinds()
     return kinds;
 }
 
-class Latin1Blocks : public ::testing::Test {
+class TextBlocks : public ::testing::Test {
 protected:
     // Every block kind against the C library for one input, with the output room unlimited and
     // each of Rooms; false (after a failure naming What) on the first difference.
@@ -77,7 +87,7 @@ protected:
                  const std::string& What)
     {
         std::vector<std::size_t> rooms = Rooms;
-        rooms.push_back(2 * Input.size() + 8);
+        rooms.push_back(4 * Input.size() + 8);
         for (const char* kind : BlockKinds())
             for (const std::size_t room : rooms) {
                 const TOutcome expected = Convert(nullptr, From, To, Input, room);
@@ -107,6 +117,29 @@ protected:
 
     // Three 32-byte blocks and a few bytes: every position of every block, and the tail after.
     static constexpr std::size_t Span = 100;
+};
+
+class Latin1Blocks : public TextBlocks {};
+class Utf16Blocks : public TextBlocks {
+protected:
+    // Exactly Length bytes of UTF-8 whose characters take three, two and one bytes in turn,
+    // from the one Phase picks.
+    static std::string Mixed(std::size_t Length, std::size_t Phase = 0)
+    {
+        static const std::string characters[] = {"\xE4\xB8\xAD", "\xD0\xB6", "a", "\xEF\xBF\xBD", "\xC3\xA9", "7"};
+        std::string text;
+        for (std::size_t i = Phase; text.size() < Length; ++i) {
+            const std::string& next = characters[i % std::size(characters)];
+            text += next.size() <= Length - text.size() ? next : std::string(Length - text.size(), 'z');
+        }
+        return text;
+    }
+
+    bool BothOrders(const std::string& Input, const std::vector<std::size_t>& Rooms, const std::string& What)
+    {
+        return Matches(TUnicodeForm::Utf8, TUnicodeForm::Utf16Le, Input, Rooms, What) &&
+               Matches(TUnicodeForm::Utf8, TUnicodeForm::Utf16Be, Input, Rooms, What);
+    }
 };
 
 TEST_F(Latin1Blocks, Latin1ToUtf8TakesACharacterAboveAsciiAtEveryPositionAndStopsWhereTheOutputEnds)
@@ -174,6 +207,44 @@ TEST_F(Latin1Blocks, Utf8ToLatin1CarriesACharacterAcrossTheBlockEdge)
                 ASSERT_TRUE(Matches(TUnicodeForm::Utf8, TUnicodeForm::Latin1, text, {edge, edge + 1, at},
                                     "character at " + std::to_string(edge) + ", then " + fault + " at " + std::to_string(at)));
             }
+}
+
+// Every length of character at its edges, and what the C library must decide on: surrogates,
+// overlong forms, four bytes, cut characters, stray and surplus continuation bytes, a run of
+// them longer than a block, bytes that are never UTF-8; each at every position of three blocks,
+// after text of all three lengths, so that it meets a character cut by the block edge too.
+TEST_F(Utf16Blocks, TakesOrStopsAtEverySequenceInEveryPosition)
+{
+    const std::string sequences[] = {"\xC2\x80",     "\xDF\xBF",     "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                                     "\xEF\xBF\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xE0\x9F\xBF", "\xC1\xBF",
+                                     "\xC0\x80",     "\xF0\x9F\x98\x80", "\x80",      "\xBF\xBF",     "\xC3" "A",
+                                     "\xE4\xB8" "A", "\xE4\xB8\xAD\xAD", "\xC3\xA9\xA9", "\xFF",      "\xF8\x88\x80\x80\x80",
+                                     std::string(40, '\x80')};
+    for (const std::string& sequence : sequences)
+        for (const std::size_t phase : {0u, 1u, 2u})
+            for (std::size_t at = 0; at + sequence.size() <= Span; ++at) {
+                std::string text = Mixed(at, phase) + sequence;
+                text += Mixed(Span + 40 - text.size(), phase + 1);
+                const std::size_t before = lmvtest::IconvOnce("UTF-16LE", "UTF-8", text.substr(0, at))->size();
+                const std::string what = "sequence " + std::to_string(&sequence - sequences) + " at " +
+                                         std::to_string(at) + ", phase " + std::to_string(phase);
+                // The output ending before it and in it; the input ending after its first byte.
+                ASSERT_TRUE(BothOrders(text, {before, before + 1, before + 2}, what));
+                ASSERT_TRUE(BothOrders(text.substr(0, at + 1), {}, what + ", cut"));
+            }
+}
+
+TEST_F(Utf16Blocks, MixedTextEndsCleanlyAtEveryInputAndOutputLength)
+{
+    for (const std::size_t phase : {0u, 1u, 2u, 3u}) {
+        const std::string text = Mixed(Span, phase);
+        for (std::size_t length = 0; length <= Span; ++length) {
+            std::vector<std::size_t> rooms;
+            for (std::size_t room = 0; room <= 2 * length; ++room)
+                rooms.push_back(room);
+            ASSERT_TRUE(BothOrders(text.substr(0, length), rooms, "phase " + std::to_string(phase)));
+        }
+    }
 }
 
 } // namespace
