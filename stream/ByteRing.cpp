@@ -74,13 +74,15 @@ TByteRing::~TByteRing()
     ::munmap(Base, 2 * Size);
 }
 
-std::span<char> TByteRing::WaitForRoom(std::size_t Min)
+std::span<char> TByteRing::WaitForRoom(std::size_t Min, std::size_t Batch)
 {
     std::unique_lock lock(Lock);
-    const std::size_t wanted = std::clamp<std::size_t>(Min, 1, Size);
-    RoomWanted = wanted;
-    RoomChanged.wait(lock, [&] { return Stopped || Size - (Written - Taken) >= wanted; });
-    RoomWanted = 0;
+    if (!Stopped && Size - (Written - Taken) < std::clamp<std::size_t>(Min, 1, Size)) {
+        const std::size_t wanted = std::clamp<std::size_t>(Min + Batch, 1, Size);
+        RoomWanted = wanted;
+        RoomChanged.wait(lock, [&] { return Stopped || Size - (Written - Taken) >= wanted; });
+        RoomWanted = 0;
+    }
     if (Stopped)
         return {};
     return {Base + Written % Size, static_cast<std::size_t>(Size - (Written - Taken))};
@@ -107,13 +109,15 @@ void TByteRing::Finish()
     DataChanged.notify_one();
 }
 
-std::span<char> TByteRing::WaitForData(std::size_t Min)
+std::span<char> TByteRing::WaitForData(std::size_t Min, std::size_t Batch)
 {
     std::unique_lock lock(Lock);
-    const std::size_t wanted = std::clamp<std::size_t>(Min, 1, Size);
-    DataWanted = wanted;
-    DataChanged.wait(lock, [&] { return Stopped || Finished || Written - Taken >= wanted; });
-    DataWanted = 0;
+    if (!Stopped && !Finished && Written - Taken < std::clamp<std::size_t>(Min, 1, Size)) {
+        const std::size_t wanted = std::clamp<std::size_t>(Min + Batch, 1, Size);
+        DataWanted = wanted;
+        DataChanged.wait(lock, [&] { return Stopped || Finished || Written - Taken >= wanted; });
+        DataWanted = 0;
+    }
     if (Stopped)
         return {};
     return {Base + Taken % Size, static_cast<std::size_t>(Written - Taken)};

@@ -23,16 +23,18 @@ public:
     std::size_t Capacity() const noexcept { return Size; }
 
     // Producer: all the room there is, once at least Min bytes (at most the capacity) are free;
-    // empty once the ring is stopped.
-    std::span<char> WaitForRoom(std::size_t Min);
+    // empty once the ring is stopped. A producer that has to sleep sleeps until Min + Batch are
+    // free, so that it wakes once per batch, not once per release.
+    std::span<char> WaitForRoom(std::size_t Min, std::size_t Batch = 0);
     // Producer: the first Count bytes of the room now hold data.
     void Commit(std::size_t Count);
     // Producer: no more data will come.
     void Finish();
 
     // Consumer: all the data there is, once at least Min bytes (at most the capacity) are held or
-    // the producer finished (then maybe fewer); empty once the ring is stopped.
-    std::span<char> WaitForData(std::size_t Min);
+    // the producer finished (then maybe fewer); empty once the ring is stopped. A consumer that
+    // has to sleep sleeps until Min + Batch are held (or the producer finished).
+    std::span<char> WaitForData(std::size_t Min, std::size_t Batch = 0);
     // Consumer: the first Count bytes of the data are done with.
     void Release(std::size_t Count);
 

@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-TReadAhead::TReadAhead(int Fd, std::uint64_t Size, TByteRing& Ring, std::size_t Block)
-    : Fd(Fd), Size(Size), Ring(Ring), Block(std::clamp<std::size_t>(Block, 1, Ring.Capacity())),
+TReadAhead::TReadAhead(int Fd, std::uint64_t Size, TByteRing& Ring, std::size_t Block, std::size_t Batch)
+    : Fd(Fd), Size(Size), Ring(Ring), Block(std::clamp<std::size_t>(Block, 1, Ring.Capacity())), Batch(Batch),
       Thread([this] { Run(); })
 {
 }
@@ -32,7 +32,7 @@ void TReadAhead::Run()
     std::uint64_t left = Size;
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(Block, left));
-        const std::span<char> room = Ring.WaitForRoom(want);
+        const std::span<char> room = Ring.WaitForRoom(want, Batch);
         if (room.empty())
             return;
         ssize_t n;

@@ -13,7 +13,8 @@ class TByteRing;
 // destructor stops the ring and joins the thread. Neither the file nor the ring is owned.
 class TReadAhead {
 public:
-    TReadAhead(int Fd, std::uint64_t Size, TByteRing& Ring, std::size_t Block);
+    // Batch: once the ring is full, it sleeps until Block + Batch bytes are free (see the ring).
+    TReadAhead(int Fd, std::uint64_t Size, TByteRing& Ring, std::size_t Block, std::size_t Batch = 0);
     ~TReadAhead();
     TReadAhead(const TReadAhead&) = delete;
     TReadAhead& operator=(const TReadAhead&) = delete;
@@ -28,5 +29,6 @@ private:
     std::uint64_t Size;
     TByteRing& Ring;
     std::size_t Block;
+    std::size_t Batch;
     std::thread Thread;
 };

@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-TWriteBehind::TWriteBehind(int Fd, TByteRing& Ring, std::size_t Block)
-    : Fd(Fd), Ring(Ring), Block(std::clamp<std::size_t>(Block, 1, Ring.Capacity())), Thread([this] { Run(); })
+TWriteBehind::TWriteBehind(int Fd, TByteRing& Ring, std::size_t Block, std::size_t Batch)
+    : Fd(Fd), Ring(Ring), Block(std::clamp<std::size_t>(Block, 1, Ring.Capacity())), Batch(Batch), Thread([this] { Run(); })
 {
 }
 
@@ -33,7 +33,7 @@ bool TWriteBehind::Finish()
 void TWriteBehind::Run()
 {
     for (;;) {
-        const std::span<char> data = Ring.WaitForData(Block);
+        const std::span<char> data = Ring.WaitForData(Block, Batch);
         if (data.empty())
             return;
         const std::size_t count = std::min(data.size(), Block);

@@ -12,7 +12,8 @@ class TByteRing;
 // Neither the file nor the ring is owned.
 class TWriteBehind {
 public:
-    TWriteBehind(int Fd, TByteRing& Ring, std::size_t Block);
+    // Batch: once it has caught up, it sleeps until Block + Batch bytes are held (see the ring).
+    TWriteBehind(int Fd, TByteRing& Ring, std::size_t Block, std::size_t Batch = 0);
     ~TWriteBehind();
     TWriteBehind(const TWriteBehind&) = delete;
     TWriteBehind& operator=(const TWriteBehind&) = delete;
@@ -27,6 +28,7 @@ private:
     int Fd;
     TByteRing& Ring;
     std::size_t Block;
+    std::size_t Batch;
     bool Failed = false; // written by the thread, read after joining it
     std::thread Thread;
 };

@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <span>
 #include <string>
@@ -113,6 +117,109 @@ TEST(ByteRing, ThreadsHandOverEveryByteAndFinishOrStopEndTheWaits)
     full->Stop();
     waiting.join();
     EXPECT_TRUE(full->WaitForData(1).empty()) << "stopped for good";
+}
+
+// Thread Tid's state letter from /proc ('S' while it sleeps in a wait), 0 once it has gone.
+char StateOf(pid_t Tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(Tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the name in parentheses.
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '\0';
+}
+
+// Starts Wait on a thread and returns once it sleeps in it (up to ten seconds).
+class TSleeper {
+public:
+    explicit TSleeper(std::function<std::size_t()> Wait)
+        : Thread([this, Wait] {
+              Tid = static_cast<pid_t>(::gettid());
+              Got = Wait();
+          })
+    {
+        while (Tid == 0)
+            std::this_thread::yield();
+        for (int i = 0; i < 10000 && StateOf(Tid) != 'S'; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~TSleeper()
+    {
+        if (Thread.joinable())
+            Thread.join();
+    }
+    bool Sleeps() const { return StateOf(Tid) == 'S'; }
+    std::size_t Join()
+    {
+        Thread.join();
+        return Got;
+    }
+
+private:
+    std::atomic<pid_t> Tid = 0;
+    std::size_t Got = 0;
+    std::thread Thread;
+};
+
+// A side that has to sleep wakes once per batch, not at each byte; one that need not sleep takes
+// what is there at once; the end of the data lets a sleeper go with less.
+TEST(ByteRing, ASleeperWaitsForItsBatchAndAWakeOneTakesWhatIsThere)
+{
+    constexpr std::size_t batch = 100;
+    const auto ring = TByteRing::Create(1);
+    ASSERT_NE(ring, nullptr);
+    const std::size_t capacity = ring->Capacity();
+
+    ring->Commit(5);
+    EXPECT_EQ(ring->WaitForData(1, batch).size(), 5u);
+    EXPECT_EQ(ring->WaitForRoom(1, batch).size(), capacity - 5);
+    ring->Release(5);
+
+    {
+        TSleeper consumer([&] { return ring->WaitForData(1, batch).size(); });
+        EXPECT_TRUE(consumer.Sleeps());
+        // Each commit short of the batch leaves it asleep (a wake-up would make it runnable at once).
+        std::size_t committed = 0;
+        while (committed < batch) {
+            ring->Commit(1);
+            if (!consumer.Sleeps()) {
+                ADD_FAILURE() << "woken at " << committed + 1 << " bytes";
+                break;
+            }
+            ++committed;
+        }
+        ring->Commit(1 + batch - committed);
+        EXPECT_EQ(consumer.Join(), 1 + batch);
+        ring->Release(1 + batch);
+    }
+    {
+        // The producer, on a full ring, likewise.
+        ring->Commit(capacity);
+        TSleeper producer([&] { return ring->WaitForRoom(1, batch).size(); });
+        EXPECT_TRUE(producer.Sleeps());
+        std::size_t released = 0;
+        while (released < batch) {
+            ring->Release(1);
+            if (!producer.Sleeps()) {
+                ADD_FAILURE() << "woken at " << released + 1 << " bytes";
+                break;
+            }
+            ++released;
+        }
+        ring->Release(1 + batch - released);
+        EXPECT_EQ(producer.Join(), 1 + batch);
+    }
+    {
+        // Fewer than the batch, then the end.
+        const auto last = TByteRing::Create(1);
+        ASSERT_NE(last, nullptr);
+        TSleeper consumer([&] { return last->WaitForData(1, batch).size(); });
+        EXPECT_TRUE(consumer.Sleeps());
+        last->Commit(3);
+        last->Finish();
+        EXPECT_EQ(consumer.Join(), 3u);
+    }
 }
 
 // The two stages around a ring: a file read ahead through one ring and written behind through
