@@ -97,6 +97,11 @@ struct TSse2Blocks {
     {
     }
 
+    template <bool Big>
+    static void Utf16ToUtf8(const unsigned char*&, const unsigned char*, unsigned char*&, unsigned char*)
+    {
+    }
+
     // Sixteen bytes at a time, copied when they are all ASCII, else each byte's one or two UTF-8
     // bytes made at once and written one after the other (SSE2 has no byte shuffle to pack them).
     static void Latin1ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,

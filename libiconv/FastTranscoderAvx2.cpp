@@ -190,6 +190,57 @@ struct TAvx2Blocks {
         Out = boundaryOut;
     }
 
+    // Sixteen UTF-16 units at a time, packed when they are all ASCII; below 0x800, each unit made
+    // into its one or two bytes at once, as Latin-1 is; sixteen with a unit of three bytes (a
+    // euro sign in a log line), one by one here rather than in the character loop. Stops before a
+    // surrogate, for the character loop to pair or refuse.
+    template <bool Big>
+    LUMIVA_AVX2 static void Utf16ToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
+                                        unsigned char* OutEnd)
+    {
+        const TByteShuffles& shuffles = ByteShuffles();
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        const __m256i swap = _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14,
+                                              1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+        while (InEnd - in >= 32 && OutEnd - out >= 48) {
+            __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+            if constexpr (Big)
+                units = _mm256_shuffle_epi8(units, swap);
+            // Unsigned compares as signed ones, with the top bit flipped.
+            const __m256i flipped = _mm256_xor_si256(units, _mm256_set1_epi16(static_cast<short>(0x8000)));
+            const __m256i aboveAscii = _mm256_cmpgt_epi16(flipped, _mm256_set1_epi16(static_cast<short>(0x807F)));
+            const __m256i aboveTwo = _mm256_cmpgt_epi16(flipped, _mm256_set1_epi16(static_cast<short>(0x87FF)));
+            const __m256i surrogate = _mm256_cmpeq_epi16(_mm256_and_si256(units, _mm256_set1_epi16(static_cast<short>(0xF800))),
+                                                         _mm256_set1_epi16(static_cast<short>(0xD800)));
+            if (!_mm256_testz_si256(surrogate, surrogate))
+                break;
+            if (_mm256_testz_si256(aboveAscii, aboveAscii)) {
+                const __m256i bytes = _mm256_packus_epi16(units, units);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 8), _mm256_extracti128_si256(bytes, 1));
+                in += 32;
+                out += 16;
+                continue;
+            }
+            if (_mm256_testz_si256(aboveTwo, aboveTwo)) {
+                // One bit a unit: the pack keeps each lane's eight, twice.
+                const unsigned lanes = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_packs_epi16(aboveAscii, aboveAscii)));
+                out = ExpandUnits(shuffles, units, aboveAscii, (lanes & 0xFF) | (lanes >> 8 & 0xFF00), out);
+                in += 32;
+                continue;
+            }
+            for (int i = 0; i < 16; ++i, in += 2) {
+                const std::uint32_t cp = Big ? (std::uint32_t{in[0]} << 8 | in[1]) : (std::uint32_t{in[1]} << 8 | in[0]);
+                const std::size_t length = TEncodeUtf8::Length(cp);
+                TEncodeUtf8::Write(out, cp, length);
+                out += length;
+            }
+        }
+        In = in;
+        Out = out;
+    }
+
     // Thirty-two bytes at a time, copied when they are all ASCII, else in two halves of sixteen:
     // each byte widened to a 16-bit lane that holds its one or two UTF-8 bytes, and each 128-bit
     // lane (eight characters) packed with the expand shuffle of its own eight bits.
@@ -208,8 +259,11 @@ struct TAvx2Blocks {
                 out += 32;
                 continue;
             }
-            out = ExpandLatin1(shuffles, _mm256_castsi256_si128(bytes), high & 0xFFFF, out);
-            out = ExpandLatin1(shuffles, _mm256_extracti128_si256(bytes, 1), high >> 16, out);
+            // Each 16-bit unit above 0x7F has the top bit of its low byte, where the blend looks.
+            const __m256i first = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(bytes));
+            const __m256i second = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(bytes, 1));
+            out = ExpandUnits(shuffles, first, first, high & 0xFFFF, out);
+            out = ExpandUnits(shuffles, second, second, high >> 16, out);
         }
         In = in;
         Out = out;
@@ -280,18 +334,18 @@ private:
                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(Table[High])), 1);
     }
 
-    // Sixteen Latin-1 bytes (High: those above 0x7F) as UTF-8 at Out; returns the end. Writes up
-    // to 32 bytes.
-    LUMIVA_AVX2 static unsigned char* ExpandLatin1(const TByteShuffles& Shuffles, __m128i Bytes, unsigned High,
-                                                   unsigned char* Out)
+    // Sixteen units below 0x800 (Above: all ones where one is above 0x7F, and High those as bits)
+    // as UTF-8 at Out; returns the end. Writes up to 32 bytes.
+    LUMIVA_AVX2 static unsigned char* ExpandUnits(const TByteShuffles& Shuffles, __m256i Units, __m256i Above,
+                                                  unsigned High, unsigned char* Out)
     {
-        const __m256i units = _mm256_cvtepu8_epi16(Bytes);
-        // Low byte: the character, or above 0x7F its lead byte C2 or C3 (the blend takes it where
-        // the lane's low byte has its top bit); high byte: the continuation byte, which the
-        // shuffle drops for ASCII.
-        const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(units, 6), _mm256_set1_epi16(0xC0));
-        const __m256i forms = _mm256_or_si256(_mm256_blendv_epi8(units, lead, units),
-                                              _mm256_and_si256(_mm256_slli_epi16(units, 8), _mm256_set1_epi16(static_cast<short>(0xBF00))));
+        // Low byte: the character, or above 0x7F its lead byte; high byte: the continuation
+        // byte, which the shuffle drops for ASCII.
+        const __m256i lead = _mm256_or_si256(_mm256_srli_epi16(Units, 6), _mm256_set1_epi16(0xC0));
+        const __m256i forms = _mm256_or_si256(
+            _mm256_blendv_epi8(Units, lead, Above),
+            _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(Units, 8), _mm256_set1_epi16(0x3F00)),
+                            _mm256_set1_epi16(static_cast<short>(0x8000))));
         const __m256i order = TwoRows(Shuffles.Expand, High & 0xFF, High >> 8);
         const __m256i packed = _mm256_shuffle_epi8(forms, order);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm256_castsi256_si128(packed));

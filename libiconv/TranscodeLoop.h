@@ -220,7 +220,8 @@ inline bool OnlyLatin1Pairs(unsigned High, unsigned Leads, unsigned Following, u
 
 // Blocks: a policy with Run<Src, Dst, Limit>(In, InEnd, Out, OutEnd), which converts whole
 // blocks of code units that are all at most Limit and stops at the first block that is not, and
-// Utf8ToUtf16<Big>, Latin1ToUtf8 and Utf8ToLatin1, which may convert stretches of mixed text.
+// Utf8ToUtf16<Big>, Utf16ToUtf8<Big>, Latin1ToUtf8 and Utf8ToLatin1, which may convert stretches
+// of mixed text.
 template <class Blocks, class Decoder, class Encoder>
 TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                          unsigned char* OutEnd)
@@ -236,6 +237,9 @@ TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, u
         if constexpr (std::is_same_v<Decoder, TDecodeUtf8> &&
                       (Encoder::Unit == TUnit::U16Le || Encoder::Unit == TUnit::U16Be))
             Blocks::template Utf8ToUtf16<Encoder::Unit == TUnit::U16Be>(in, InEnd, out, OutEnd);
+        if constexpr ((Decoder::Unit == TUnit::U16Le || Decoder::Unit == TUnit::U16Be) &&
+                      std::is_same_v<Encoder, TEncodeUtf8>)
+            Blocks::template Utf16ToUtf8<Decoder::Unit == TUnit::U16Be>(in, InEnd, out, OutEnd);
         if constexpr (std::is_same_v<Decoder, TDecodeLatin1> && std::is_same_v<Encoder, TEncodeUtf8>)
             Blocks::Latin1ToUtf8(in, InEnd, out, OutEnd);
         if constexpr (std::is_same_v<Decoder, TDecodeUtf8> && std::is_same_v<Encoder, TEncodeLatin1>)

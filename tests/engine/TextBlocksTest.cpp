@@ -1,4 +1,4 @@
-// The fast path's blocks for mixed text (Latin-1 <-> UTF-8, UTF-8 -> UTF-16), place by place: a
+// The fast path's blocks for mixed text (Latin-1 <-> UTF-8, UTF-8 <-> UTF-16), place by place: a
 // character, a cut and a wrong sequence at every position in and across the 16- and 32-byte
 // blocks, with the input and the output ending everywhere around them, against the C library's
 // iconv over the same buffers.
@@ -245,6 +245,39 @@ TEST_F(Utf16Blocks, MixedTextEndsCleanlyAtEveryInputAndOutputLength)
             ASSERT_TRUE(BothOrders(text.substr(0, length), rooms, "phase " + std::to_string(phase)));
         }
     }
+}
+
+// UTF-16 to UTF-8 in both byte orders: units of one, two and three UTF-8 bytes at their edges, a
+// pair of surrogates, each surrogate alone, and a unit cut in half, at every position of three
+// blocks in ASCII and in text of two-byte characters, with the output ending around each.
+TEST_F(Utf16Blocks, Utf16ToUtf8TakesOrStopsAtEveryUnitInEveryPosition)
+{
+    const std::vector<std::uint16_t> sequences[] = {{0x7F},   {0x80},   {0xE9},   {0x7FF},  {0x800},          {0x20AC},
+                                                    {0xD7FF}, {0xE000}, {0xFFFF}, {0xFEFF}, {0xD83D, 0xDE00}, {0xD83D},
+                                                    {0xDE00}, {0xDE00, 0xD83D}, {0xD83D, 0x41}};
+    for (const bool big : {false, true})
+        for (const std::uint16_t filler : {std::uint16_t{'a'}, std::uint16_t{0x436}})
+            for (const auto& sequence : sequences)
+                for (std::size_t at = 0; at + sequence.size() <= Span / 2; ++at) {
+                    std::vector<std::uint16_t> units(Span / 2, filler);
+                    for (std::size_t i = 0; i < units.size(); ++i)
+                        units[i] = static_cast<std::uint16_t>(filler + i % 7);
+                    std::copy(sequence.begin(), sequence.end(), units.begin() + static_cast<std::ptrdiff_t>(at));
+                    std::string text;
+                    for (const std::uint16_t unit : units) {
+                        const char low = static_cast<char>(unit & 0xFF);
+                        const char high = static_cast<char>(unit >> 8);
+                        text += big ? std::string{high, low} : std::string{low, high};
+                    }
+                    const TUnicodeForm from = big ? TUnicodeForm::Utf16Be : TUnicodeForm::Utf16Le;
+                    const std::size_t before =
+                        lmvtest::IconvOnce("UTF-8", big ? "UTF-16BE" : "UTF-16LE", text.substr(0, 2 * at))->size();
+                    const std::string what = std::string(big ? "big" : "little") + " endian, sequence " +
+                                             std::to_string(&sequence - sequences) + " at " + std::to_string(at) +
+                                             " after " + std::to_string(filler);
+                    ASSERT_TRUE(Matches(from, TUnicodeForm::Utf8, text, {before, before + 1, before + 2}, what));
+                    ASSERT_TRUE(Matches(from, TUnicodeForm::Utf8, text.substr(0, 2 * at + 1), {}, what + ", cut"));
+                }
 }
 
 } // namespace
