@@ -101,9 +101,8 @@ struct TAvx2Blocks {
         const unsigned char* in = In;
         unsigned char* out = Out;
         // Where the characters converted so far end: a character may start in one block and
-        // end in the next.
+        // end in the next. The output has them all.
         const unsigned char* boundary = in;
-        unsigned char* boundaryOut = out;
         // The block before, for the bytes before each position; none at the start, where the
         // first byte must begin a character.
         __m256i before = _mm256_setzero_si256();
@@ -124,7 +123,6 @@ struct TAvx2Blocks {
                 in += 32;
                 out += 64;
                 boundary = in;
-                boundaryOut = out;
                 continue;
             }
             const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 1));
@@ -180,14 +178,12 @@ struct TAvx2Blocks {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n2), _mm256_extracti128_si256(b, 1));
             out += 2 * __builtin_popcount(ends);
             before = bytes;
-            if (ends != 0) {
+            if (ends != 0)
                 boundary = in + 32 - __builtin_clz(ends);
-                boundaryOut = out;
-            }
             in += 32;
         }
         In = boundary;
-        Out = boundaryOut;
+        Out = out;
     }
 
     // Sixteen UTF-16 units at a time, packed when they are all ASCII; below 0x800, each unit made
