@@ -127,14 +127,29 @@ def spread(samples):
     return (max(samples) - min(samples)) / middle if middle else 0.0
 
 
+def rewrite(path):
+    """The file written again in 64 MiB writes, as floor_file writes the copy floor's file: the
+    page cache keeps a file in pieces as large as the writes that made it (4 KiB for iconv's
+    output), and large pieces read faster (298 MB: 0.04 to 0.05 s against 0.03 s), so that the tools
+    and cp read files made alike."""
+    fresh = path + ".new"
+    with open(path, "rb") as src, open(fresh, "wb") as out:
+        while chunk := src.read(64 * MIB):
+            out.write(chunk)
+    os.replace(fresh, path)
+
+
 def floor_file(work, source, result_size):
     """A file for the copy floor: as large as the larger of the source and the result."""
     path = os.path.join(work, "floor.bin")
     size = max(os.path.getsize(source), result_size)
     with open(source, "rb") as src, open(path, "wb") as out:
         while out.tell() < size:
-            src.seek(0)
-            out.write(src.read(size - out.tell()))
+            chunk = src.read(min(64 * MIB, size - out.tell()))
+            if not chunk:
+                src.seek(0)
+                continue
+            out.write(chunk)
     return path
 
 
@@ -180,6 +195,7 @@ class Bench:
         if translation:
             lumiva += ["--translation", translation]
         iconv_to = to_code + ("//TRANSLIT" if translation == "transliterate" else "")
+        rewrite(source)
         iconv_out = os.path.join(self.work, "iconv.out")
         run(["iconv", "-f", from_code, "-t", iconv_to, source], iconv_out)
         floor = floor_file(self.work, source, os.path.getsize(iconv_out))
