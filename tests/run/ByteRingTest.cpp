@@ -176,39 +176,32 @@ TEST(ByteRing, ASleeperWaitsForItsBatchAndAWakeOneTakesWhatIsThere)
     EXPECT_EQ(ring->WaitForRoom(1, batch).size(), capacity - 5);
     ring->Release(5);
 
-    {
-        TSleeper consumer([&] { return ring->WaitForData(1, batch).size(); });
-        EXPECT_TRUE(consumer.Sleeps());
-        // Each commit short of the batch leaves it asleep (a wake-up would make it runnable at once).
-        std::size_t committed = 0;
-        while (committed < batch) {
-            ring->Commit(1);
-            if (!consumer.Sleeps()) {
-                ADD_FAILURE() << "woken at " << committed + 1 << " bytes";
+    // Each byte short of the batch leaves the sleeper asleep (a wake-up would make it runnable at
+    // once); the last one wakes it with the whole batch.
+    const auto feed = [&](TSleeper& Sleeper, const std::function<void(std::size_t)>& Step) {
+        EXPECT_TRUE(Sleeper.Sleeps());
+        std::size_t fed = 0;
+        for (; fed < batch; ++fed) {
+            Step(1);
+            if (!Sleeper.Sleeps()) {
+                ADD_FAILURE() << "woken at " << fed + 1 << " bytes";
+                ++fed;
                 break;
             }
-            ++committed;
         }
-        ring->Commit(1 + batch - committed);
-        EXPECT_EQ(consumer.Join(), 1 + batch);
+        Step(1 + batch - fed);
+        EXPECT_EQ(Sleeper.Join(), 1 + batch);
+    };
+    {
+        TSleeper consumer([&] { return ring->WaitForData(1, batch).size(); });
+        feed(consumer, [&](std::size_t Count) { ring->Commit(Count); });
         ring->Release(1 + batch);
     }
     {
         // The producer, on a full ring, likewise.
         ring->Commit(capacity);
         TSleeper producer([&] { return ring->WaitForRoom(1, batch).size(); });
-        EXPECT_TRUE(producer.Sleeps());
-        std::size_t released = 0;
-        while (released < batch) {
-            ring->Release(1);
-            if (!producer.Sleeps()) {
-                ADD_FAILURE() << "woken at " << released + 1 << " bytes";
-                break;
-            }
-            ++released;
-        }
-        ring->Release(1 + batch - released);
-        EXPECT_EQ(producer.Join(), 1 + batch);
+        feed(producer, [&](std::size_t Count) { ring->Release(Count); });
     }
     {
         // Fewer than the batch, then the end.
