@@ -74,15 +74,25 @@ TByteRing::~TByteRing()
     ::munmap(Base, 2 * Size);
 }
 
+// With Lock held: returns at once when Ready(Min); else sleeps, with Wanted telling the other side
+// what to wake it for, until Ready(Min + Batch).
+template <class TReady>
+void TByteRing::Await(std::unique_lock<std::mutex>& Held, std::condition_variable& Changed, std::size_t& Wanted,
+                      std::size_t Min, std::size_t Batch, TReady Ready)
+{
+    if (Ready(std::clamp<std::size_t>(Min, 1, Size)))
+        return;
+    const std::size_t wanted = std::clamp<std::size_t>(Min + Batch, 1, Size);
+    Wanted = wanted;
+    Changed.wait(Held, [&] { return Ready(wanted); });
+    Wanted = 0;
+}
+
 std::span<char> TByteRing::WaitForRoom(std::size_t Min, std::size_t Batch)
 {
     std::unique_lock lock(Lock);
-    if (!Stopped && Size - (Written - Taken) < std::clamp<std::size_t>(Min, 1, Size)) {
-        const std::size_t wanted = std::clamp<std::size_t>(Min + Batch, 1, Size);
-        RoomWanted = wanted;
-        RoomChanged.wait(lock, [&] { return Stopped || Size - (Written - Taken) >= wanted; });
-        RoomWanted = 0;
-    }
+    Await(lock, RoomChanged, RoomWanted, Min, Batch,
+          [this](std::size_t Wanted) { return Stopped || Size - (Written - Taken) >= Wanted; });
     if (Stopped)
         return {};
     return {Base + Written % Size, static_cast<std::size_t>(Size - (Written - Taken))};
@@ -112,12 +122,8 @@ void TByteRing::Finish()
 std::span<char> TByteRing::WaitForData(std::size_t Min, std::size_t Batch)
 {
     std::unique_lock lock(Lock);
-    if (!Stopped && !Finished && Written - Taken < std::clamp<std::size_t>(Min, 1, Size)) {
-        const std::size_t wanted = std::clamp<std::size_t>(Min + Batch, 1, Size);
-        DataWanted = wanted;
-        DataChanged.wait(lock, [&] { return Stopped || Finished || Written - Taken >= wanted; });
-        DataWanted = 0;
-    }
+    Await(lock, DataChanged, DataWanted, Min, Batch,
+          [this](std::size_t Wanted) { return Stopped || Finished || Written - Taken >= Wanted; });
     if (Stopped)
         return {};
     return {Base + Taken % Size, static_cast<std::size_t>(Written - Taken)};

@@ -43,6 +43,9 @@ public:
 
 private:
     TByteRing(char* Base, std::size_t Size) noexcept : Base(Base), Size(Size) {}
+    template <class TReady>
+    void Await(std::unique_lock<std::mutex>& Held, std::condition_variable& Changed, std::size_t& Wanted,
+               std::size_t Min, std::size_t Batch, TReady Ready);
 
     char* const Base;
     const std::size_t Size;
