@@ -379,7 +379,7 @@ def cpu_flags():
             for line in info:
                 if line.startswith("flags"):
                     flags = set(line.split(":", 1)[1].split())
-                    return " ".join(f for f in ("sse2", "ssse3", "sse4_1", "sse4_2", "avx", "avx2", "bmi2", "avx512f", "avx512bw", "avx512vbmi2") if f in flags)
+                    return " ".join(f for f in ("sse2", "ssse3", "sse4_1", "sse4_2", "avx", "avx2", "bmi2", "avx512f", "avx512bw", "avx512_vbmi2") if f in flags)
     except OSError:
         pass
     return "unknown"
@@ -394,7 +394,7 @@ def main():
     parser.add_argument("--huge-mib", type=int, default=1024)
     parser.add_argument("--small-files", type=int, default=2000)
     parser.add_argument("--startup", help="start-up probe executable")
-    parser.add_argument("--blocks", help="which block code the fast path runs here (avx2, sse2)")
+    parser.add_argument("--blocks", help="which block code the fast path runs here (avx512, avx2, sse2)")
     parser.add_argument("--json", help="also write the results here, for bench/chart.py")
     parser.add_argument("--only", choices=["large", "small"], help="run one group of cases")
     args = parser.parse_args()

@@ -186,9 +186,11 @@ struct TSse2Blocks {
 // The C library's reading of the processor and of what the system enables, made when the
 // program started: no cpuid here (each a trap in a virtual machine), and not the compiler's
 // check, whose constructor reads every feature again whenever the library is loaded.
-bool UseAvx2()
+const char* BestBlocks()
 {
-    return CPU_FEATURE_ACTIVE(AVX2);
+    if (CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(BMI2))
+        return "avx512";
+    return CPU_FEATURE_ACTIVE(AVX2) ? "avx2" : "sse2";
 }
 
 } // namespace
@@ -200,13 +202,17 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To)
 
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks)
 {
-    return std::strcmp(Blocks, "avx2") == 0 ? FindAvx2Transcoder(From, To) : TranscoderFor<TSse2Blocks>(From, To);
+    if (std::strcmp(Blocks, "avx512") == 0)
+        return FindAvx512Transcoder(From, To);
+    if (std::strcmp(Blocks, "avx2") == 0)
+        return FindAvx2Transcoder(From, To);
+    return TranscoderFor<TSse2Blocks>(From, To);
 }
 
 const char* TranscoderBlocks()
 {
-    static const bool avx2 = UseAvx2();
-    return avx2 ? "avx2" : "sse2";
+    static const char* const blocks = BestBlocks();
+    return blocks;
 }
 
 } // namespace lmviconv

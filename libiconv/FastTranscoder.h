@@ -16,13 +16,15 @@ using TTranscodeProc = TTranscodeStop (*)(const unsigned char*& In, const unsign
                                           unsigned char* OutEnd);
 
 // The converter for a pair of forms whose byte order is known (not the plain UTF-16 and UTF-32),
-// with AVX2 blocks where the processor has them.
+// with the widest blocks the processor has.
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To);
 
-// The same with the block code named: "avx2" (only where the processor has it) or "sse2".
+// The same with the block code named: "avx512" (AVX-512 BW and VBMI2) or "avx2", each only
+// where the processor has it, or "sse2".
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks);
 
-// Which block code the first FindTranscoder hands out on this processor: "avx2" or "sse2".
+// Which block code the first FindTranscoder hands out on this processor: "avx512", "avx2" or
+// "sse2".
 const char* TranscoderBlocks();
 
 } // namespace lmviconv

@@ -1,7 +1,7 @@
 #pragma once
 
-// The converters' common loop. The SSE2 and the AVX2 translation units each include it with
-// their own block code; everything here has internal linkage, so the two builds never mix.
+// The converters' common loop. The SSE2, AVX2 and AVX-512 translation units each include it with
+// their own block code; everything here has internal linkage, so the builds never mix.
 
 #include "libiconv/FastTranscoder.h"
 
@@ -11,8 +11,9 @@
 
 namespace lmviconv {
 
-// Defined in the AVX2 unit: the same table as FindTranscoder's, with AVX2 blocks.
+// Defined in the AVX2 and AVX-512 units: the same table as FindTranscoder's, with their blocks.
 TTranscodeProc FindAvx2Transcoder(TUnicodeForm From, TUnicodeForm To);
+TTranscodeProc FindAvx512Transcoder(TUnicodeForm From, TUnicodeForm To);
 
 namespace {
 
@@ -213,7 +214,8 @@ struct TEncodeUtf32 {
 // C2 and C3 lead bytes, and of the continuation bytes one position further on: true when each
 // lead has its continuation byte, no continuation byte is without a lead (the one at position 0
 // belongs to a lead before the block when Taken is 1), and no other byte is above 0x7F.
-inline bool OnlyLatin1Pairs(unsigned High, unsigned Leads, unsigned Following, unsigned Taken)
+template <class TMask>
+inline bool OnlyLatin1Pairs(TMask High, TMask Leads, TMask Following, TMask Taken)
 {
     return ((High & ~(Leads | Following << 1 | Taken)) | (Following ^ Leads)) == 0;
 }

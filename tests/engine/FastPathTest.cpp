@@ -176,17 +176,27 @@ TEST(UnicodeFormNames, TheCLibraryAliasesNameTheFormsWhateverTheCaseAndSuffix)
 }
 
 // The library asks the processor itself; the compiler's check is the reference.
-TEST(FastTranscoder, PicksAvx2ExactlyWhereTheProcessorAndTheSystemHaveIt)
+TEST(FastTranscoder, PicksTheWidestBlocksTheProcessorAndTheSystemHave)
 {
     __builtin_cpu_init();
-    EXPECT_EQ(std::string(lmviconv::TranscoderBlocks()), __builtin_cpu_supports("avx2") ? "avx2" : "sse2");
+    const char* expected = "sse2";
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2"))
+        expected = "avx512";
+    else if (__builtin_cpu_supports("avx2"))
+        expected = "avx2";
+    EXPECT_EQ(std::string(lmviconv::TranscoderBlocks()), expected);
 }
 
-// The test machine may have AVX2: the SSE2 blocks must then agree with it on their own.
+// The test machine may have AVX2 or AVX-512: the narrower blocks must then agree with the
+// widest on their own.
 TEST(FastTranscoder, SseAndAvxBlocksAgreeOnEveryPair)
 {
-    if (std::string(lmviconv::TranscoderBlocks()) != "avx2")
+    const std::string best = lmviconv::TranscoderBlocks();
+    if (best == "sse2")
         GTEST_SKIP() << "no AVX2 here: the library test covers the SSE2 blocks";
+    std::vector<const char*> kinds = {"sse2", "avx2"};
+    if (best == "avx512")
+        kinds.push_back("avx512");
     const TUnicodeForm forms[] = {TUnicodeForm::Utf8,    TUnicodeForm::Utf16Le, TUnicodeForm::Utf16Be,
                                   TUnicodeForm::Utf32Le, TUnicodeForm::Utf32Be, TUnicodeForm::Latin1,
                                   TUnicodeForm::Ascii};
@@ -199,9 +209,9 @@ TEST(FastTranscoder, SseAndAvxBlocksAgreeOnEveryPair)
             if (round % 2)
                 Damage(random, *text);
             for (int t = 0; t < 7; ++t) {
-                std::string results[2];
-                for (int kind = 0; kind < 2; ++kind) {
-                    const auto transcode = lmviconv::FindTranscoder(forms[f], forms[t], kind ? "avx2" : "sse2");
+                std::vector<std::string> results(kinds.size());
+                for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
+                    const auto transcode = lmviconv::FindTranscoder(forms[f], forms[t], kinds[kind]);
                     ASSERT_NE(transcode, nullptr);
                     std::string out(text->size() * 4 / (1 + round % 3) + 1, '\0');
                     const auto* in = reinterpret_cast<const unsigned char*>(text->data());
@@ -211,7 +221,8 @@ TEST(FastTranscoder, SseAndAvxBlocksAgreeOnEveryPair)
                     results[kind] = std::to_string(static_cast<int>(stop)) + "@" +
                                     std::to_string(in - reinterpret_cast<const unsigned char*>(text->data())) + ":" + out;
                 }
-                EXPECT_EQ(results[0], results[1]) << names[f] << " -> " << names[t];
+                for (std::size_t kind = 1; kind < kinds.size(); ++kind)
+                    EXPECT_EQ(results[0], results[kind]) << kinds[kind] << ": " << names[f] << " -> " << names[t];
             }
         }
     }

@@ -1,5 +1,5 @@
 // The fast path's blocks for mixed text (Latin-1 <-> UTF-8, UTF-8 <-> UTF-16), place by place: a
-// character, a cut and a wrong sequence at every position in and across the 16- and 32-byte
+// character, a cut and a wrong sequence at every position in and across the 16-, 32- and 64-byte
 // blocks, with the input and the output ending everywhere around them, against the C library's
 // iconv over the same buffers.
 #include "libiconv/FastTranscoder.h"
@@ -71,11 +71,13 @@ TOutcome Convert(const char* Blocks, TUnicodeForm From, TUnicodeForm To, const s
     return outcome;
 }
 
+// The processor's own kind and every narrower one.
 std::vector<const char*> BlockKinds()
 {
-    std::vector<const char*> kinds = {"sse2"};
-    if (std::string(lmviconv::TranscoderBlocks()) == "avx2")
-        kinds.push_back("avx2");
+    std::vector<const char*> kinds = {"sse2", "avx2", "avx512"};
+    const std::string best = lmviconv::TranscoderBlocks();
+    while (kinds.back() != best)
+        kinds.pop_back();
     return kinds;
 }
 
@@ -119,7 +121,11 @@ protected:
     static constexpr std::size_t Span = 100;
 };
 
-class Latin1Blocks : public TextBlocks {};
+class Latin1Blocks : public TextBlocks {
+protected:
+    // Three 64-byte blocks (the AVX-512 ones) and a few bytes.
+    static constexpr std::size_t Span = 200;
+};
 class Utf16Blocks : public TextBlocks {
 protected:
     // Exactly Length bytes of UTF-8 whose characters take three, two and one bytes in turn,
@@ -180,7 +186,8 @@ TEST_F(Latin1Blocks, Utf8ToLatin1TakesOrStopsAtEverySequenceInEveryPosition)
     // overlong forms, characters beyond Latin-1, bytes that are never UTF-8.
     const std::string sequences[] = {"\xC2\x80", "\xC3\xA9",     "\xC3\xBF", "\xC3" "A", "\xC2\xC3\xA9", "\xC3\xC3",
                                      "\xA9",     "\x80\x80",     "\xC0\x80", "\xC1\xBF", "\xC4\x80",     "\xDF\xBF",
-                                     "\xFF",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3\xA9\xA9", "\xC3\xA9\xFF"};
+                                     "\xFF",     "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3\xA9\xA9", "\xC3\xA9\xFF",
+                                     "\xC3\xC0"};
     for (const std::string& sequence : sequences)
         for (std::size_t at = 0; at + sequence.size() <= Span; ++at) {
             std::string text = Ascii(Span);
@@ -197,7 +204,7 @@ TEST_F(Latin1Blocks, Utf8ToLatin1TakesOrStopsAtEverySequenceInEveryPosition)
 // next block must neither take that byte again nor let a fault right after it through.
 TEST_F(Latin1Blocks, Utf8ToLatin1CarriesACharacterAcrossTheBlockEdge)
 {
-    for (const std::size_t edge : {15u, 31u, 47u, 63u})
+    for (const std::size_t edge : {15u, 31u, 47u, 63u, 127u})
         for (std::size_t at = edge + 2; at < Span; ++at)
             for (const char* fault : {"\xA9", "\xC3", "\xC3" "A", "\xE2\x82\xAC", "\xC3\xA9"}) {
                 std::string text = Ascii(Span);
