@@ -20,7 +20,7 @@ struct TAvx512Blocks : TAvx2Blocks {
         unsigned char* out = Out;
         while (InEnd - in >= 32 && OutEnd - out >= 64) {
             const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
-            const std::uint32_t high = _mm256_movemask_epi8(bytes);
+            const auto high = static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
             in += 32;
             if (high == 0) {
                 _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
