@@ -2,6 +2,7 @@
 // bytes and the same failures as the C library's path, whatever the buffer sizes.
 #include "libiconv/FastTranscoder.h"
 #include "libiconv/UnicodeFormNames.h"
+#include "tests/common/BlockKinds.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
 #include "util/ProgramFolder.h"
@@ -191,12 +192,9 @@ TEST(FastTranscoder, PicksTheWidestBlocksTheProcessorAndTheSystemHave)
 // widest on their own.
 TEST(FastTranscoder, SseAndAvxBlocksAgreeOnEveryPair)
 {
-    const std::string best = lmviconv::TranscoderBlocks();
-    if (best == "sse2")
+    const std::vector<const char*> kinds = lmvtest::BlockKinds();
+    if (kinds.size() == 1)
         GTEST_SKIP() << "no AVX2 here: the library test covers the SSE2 blocks";
-    std::vector<const char*> kinds = {"sse2", "avx2"};
-    if (best == "avx512")
-        kinds.push_back("avx512");
     const TUnicodeForm forms[] = {TUnicodeForm::Utf8,    TUnicodeForm::Utf16Le, TUnicodeForm::Utf16Be,
                                   TUnicodeForm::Utf32Le, TUnicodeForm::Utf32Be, TUnicodeForm::Latin1,
                                   TUnicodeForm::Ascii};

@@ -3,6 +3,7 @@
 // blocks, with the input and the output ending everywhere around them, against the C library's
 // iconv over the same buffers.
 #include "libiconv/FastTranscoder.h"
+#include "tests/common/BlockKinds.h"
 #include "tests/common/IconvOnce.h"
 
 #include <gtest/gtest.h>
@@ -71,16 +72,6 @@ TOutcome Convert(const char* Blocks, TUnicodeForm From, TUnicodeForm To, const s
     return outcome;
 }
 
-// The processor's own kind and every narrower one.
-std::vector<const char*> BlockKinds()
-{
-    std::vector<const char*> kinds = {"sse2", "avx2", "avx512"};
-    const std::string best = lmviconv::TranscoderBlocks();
-    while (kinds.back() != best)
-        kinds.pop_back();
-    return kinds;
-}
-
 class TextBlocks : public ::testing::Test {
 protected:
     // Every block kind against the C library for one input, with the output room unlimited and
@@ -90,7 +81,7 @@ protected:
     {
         std::vector<std::size_t> rooms = Rooms;
         rooms.push_back(4 * Input.size() + 8);
-        for (const char* kind : BlockKinds())
+        for (const char* kind : lmvtest::BlockKinds())
             for (const std::size_t room : rooms) {
                 const TOutcome expected = Convert(nullptr, From, To, Input, room);
                 const TOutcome actual = Convert(kind, From, To, Input, room);
