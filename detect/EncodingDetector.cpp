@@ -59,6 +59,7 @@ std::string TEncodingDetector::DetectFile(const std::string& FileName)
 
 std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
 {
+    LastGuesses.clear();
     if (Sample.size() > SampleLimit) {
         Sample = Sample.substr(0, SampleLimit);
         Complete = false;
@@ -99,7 +100,10 @@ std::string TEncodingDetector::AcceptUnicode(const std::string& Name, std::strin
     if (name.empty() || !Decode(name, Sample, Complete, text))
         return {};
     const TPlausibility rate = RatePlausibility(text);
-    return rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii ? std::string() : name;
+    if (rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii)
+        return {};
+    LastGuesses.push_back({name, 1.0});
+    return name;
 }
 
 bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample, bool Complete,
@@ -198,6 +202,11 @@ std::string TEncodingDetector::Weigh(const std::vector<std::string>& Proposals, 
     std::size_t fewest = std::numeric_limits<std::size_t>::max();
     for (const TCandidate* answer : answers)
         fewest = std::min(fewest, answer->Odd);
+    LastGuesses.clear();
+    for (const TCandidate* answer : answers)
+        LastGuesses.push_back({answer->Name, 1.0 / (1.0 + static_cast<double>(answer->Odd))});
+    std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
+                     [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A lesser sign or two more is no evidence against a text (a stray accent, a rare letter that
     // one code page has): such answers are tied, and the libraries or the locale decide.
     const std::size_t tolerance = std::max<std::size_t>(1, fewest / 4);
@@ -208,7 +217,12 @@ std::string TEncodingDetector::Weigh(const std::vector<std::string>& Proposals, 
     // Clear: one reading without a single odd sign, and every proposal made for it.
     Clear = answers.size() == 1 && tied.front()->Odd == 0 &&
             tied.front()->Votes >= static_cast<int>(Proposals.size());
-    return tied.size() == 1 ? tied.front()->Name : BreakTie(tied, static_cast<int>(Proposals.size()));
+    const std::string answer = tied.size() == 1 ? tied.front()->Name : BreakTie(tied, static_cast<int>(Proposals.size()));
+    const auto chosen = std::find_if(LastGuesses.begin(), LastGuesses.end(),
+                                     [&](const TEncodingGuess& g) { return g.Name == answer; });
+    if (chosen != LastGuesses.end())
+        std::rotate(LastGuesses.begin(), chosen, chosen + 1);
+    return answer;
 }
 
 // Equally plausible decodings that differ: the libraries' own statistics decide when they

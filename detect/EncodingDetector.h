@@ -8,6 +8,12 @@
 
 class TLumiva;
 
+// One reading of a sample and how sure the detector is of it, from 0 to 1.
+struct TEncodingGuess {
+    std::string Name;
+    double Score = 0;
+};
+
 // Tells the encoding of a text from its first bytes: signatures, the zero bytes of UTF-16 and
 // UTF-32, strict UTF-8, then what uchardet and ICU propose, each proposal decoded by the engine.
 // Answers a name from the engine's list, or nothing when it cannot tell with confidence: a wrong
@@ -26,6 +32,9 @@ public:
     std::string Detect(std::string_view Sample, bool Complete);
     // Reads at most SampleLimit bytes of the file; raises Exception when it cannot be read.
     std::string DetectFile(const std::string& FileName);
+    // The readings the last Detect weighed, best first: its answer (when it gave one) and the
+    // runners-up. Empty when nothing read as text.
+    const std::vector<TEncodingGuess>& Guesses() const { return LastGuesses; }
 
 private:
     struct TCandidate {
@@ -49,4 +58,5 @@ private:
     std::vector<std::string> Preferred;
     // The sample of DetectFile, allocated once: memory stays flat over a run.
     std::unique_ptr<char[]> Buffer;
+    std::vector<TEncodingGuess> LastGuesses;
 };

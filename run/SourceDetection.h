@@ -17,6 +17,8 @@ public:
     // Logs "\t- Source encoding: " + the name and returns it; raises EConvertError with
     // "Cannot detect character encoding" when no name is certain enough.
     std::string Detect(const std::string& Source, TLogger& Logger);
+    // The readings weighed for the last file, best first (see TEncodingDetector::Guesses).
+    const std::vector<TEncodingGuess>& Guesses() const { return Detector.Guesses(); }
 
     // True when Detected is in the alias group of TargetEncoding or of ToEncoding and the
     // converted file (the readable descriptor Converted) holds exactly the bytes of Source:
