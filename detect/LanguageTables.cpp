@@ -1,0 +1,45 @@
+#include "detect/LanguageTables.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace LanguageTables {
+
+namespace {
+
+#include "detect/LanguageTables.inc"
+
+} // namespace
+
+std::span<const TLanguageTable> Languages()
+{
+    return Languages_;
+}
+
+std::span<const TEncodingLanguages> Encodings()
+{
+    return Encodings_;
+}
+
+int CostScale()
+{
+    return CostScale_;
+}
+
+std::uint8_t StrangerCost(char32_t Code)
+{
+    const auto found = std::lower_bound(std::begin(Strangers_), std::end(Strangers_), Code,
+                                        [](const TStranger& s, char32_t c) { return s.Code < c; });
+    return found != std::end(Strangers_) && found->Code == Code ? found->Cost : UnseenStranger_;
+}
+
+std::uint8_t SymbolOf(const TLanguageTable& Table, char32_t Code, bool IsSign)
+{
+    const auto found = std::lower_bound(Table.Symbols.begin(), Table.Symbols.end(), Code,
+                                        [](const TLanguageSymbol& s, char32_t c) { return s.Code < c; });
+    if (found != Table.Symbols.end() && found->Code == Code)
+        return found->Symbol;
+    return IsSign ? Sign : Other;
+}
+
+} // namespace LanguageTables
