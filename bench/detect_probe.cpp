@@ -2,7 +2,7 @@
 // refusal. The file names come from standard input, one a line, when none are given.
 // LUMIVA_PROBE_LOCALE names the locale whose language breaks ties (default: the locale's own).
 // LUMIVA_PROBE_SCORES set and not empty adds, after a tab, the best reading weighed (even for a
-// refusal) and, after another, its score.
+// refusal) and, after another, its score; set to "all", the runners-up follow.
 #include "detect/EncodingDetector.h"
 #include "engine/Lumiva.h"
 
@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 int main(int argc, char** argv)
 {
@@ -30,6 +31,9 @@ int main(int argc, char** argv)
             const auto& guesses = detector.Guesses();
             std::cout << '\t' << (guesses.empty() ? std::string("-") : guesses.front().Name) << '\t'
                       << (guesses.empty() ? 0.0 : guesses.front().Score);
+            if (std::string_view(scoresWanted) == "all")
+                for (std::size_t i = 1; i < guesses.size() && i < 6; ++i)
+                    std::cout << '\t' << guesses[i].Name << ' ' << guesses[i].Score;
         }
         std::cout << '\n';
     };

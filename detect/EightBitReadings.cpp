@@ -13,14 +13,14 @@ namespace {
 constexpr std::size_t ReadingsWeighed = 10;
 constexpr std::size_t LanguagesPerReading = 2;
 
-constexpr std::size_t AsciiClasses = LanguageTables::FirstLetter + 26;
-
 std::uint8_t AsciiSymbol(unsigned char Byte)
 {
     if (Byte >= 'a' && Byte <= 'z')
         return static_cast<std::uint8_t>(LanguageTables::FirstLetter + (Byte - 'a'));
     if (Byte >= 'A' && Byte <= 'Z')
         return static_cast<std::uint8_t>(LanguageTables::FirstLetter + (Byte - 'A'));
+    if (Byte >= '0' && Byte <= '9')
+        return LanguageTables::Digit;
     return LanguageTables::Boundary;
 }
 
@@ -94,18 +94,13 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
                                     : c < 0x80       ? AsciiSymbol(static_cast<unsigned char>(c))
                                                      : LanguageTables::SymbolOf(table, c, IsSign(c));
                 const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
-                writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(c) : 0;
+                writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(table, c) : 0;
             }
             encoding.Writers.push_back(writer);
         }
         if (!encoding.Writers.empty())
             Encodings.push_back(std::move(encoding));
     }
-}
-
-bool TEightBitReadings::Knows(std::string_view Name) const
-{
-    return std::any_of(Encodings.begin(), Encodings.end(), [&](const TEncoding& e) { return e.Name == Name; });
 }
 
 std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_view Sample)
@@ -127,7 +122,7 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
             if (PairCounts[key]++ == 0)
                 Pairs.push_back(key);
         } else {
-            ++AsciiPairCounts[AsciiSymbol(static_cast<unsigned char>(previous)) * AsciiClasses + AsciiSymbol(b)];
+            ++AsciiPairCounts[AsciiSymbol(static_cast<unsigned char>(previous)) * AsciiSymbols + AsciiSymbol(b)];
         }
         previous = b;
     }
@@ -175,9 +170,9 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
             if (t == table)
                 return cost;
         double cost = 0;
-        for (std::size_t a = 0; a < AsciiClasses; ++a)
-            for (std::size_t n = 0; n < AsciiClasses; ++n)
-                if (const std::uint32_t count = AsciiPairCounts[a * AsciiClasses + n])
+        for (std::size_t a = 0; a < AsciiSymbols; ++a)
+            for (std::size_t n = 0; n < AsciiSymbols; ++n)
+                if (const std::uint32_t count = AsciiPairCounts[a * AsciiSymbols + n])
                     cost += static_cast<double>(count) * table->Pairs[a * table->Size + n];
         asciiCosts.emplace_back(table, cost);
         return cost;

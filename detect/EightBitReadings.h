@@ -34,8 +34,6 @@ public:
     std::vector<TReading> Read(std::string_view Sample);
     // Characters in the last sample read (at most StatisticsLimit).
     std::size_t Characters() const { return CharacterCount; }
-    // Whether Name (the engine's spelling) is one of the tables' 8-bit encodings.
-    bool Knows(std::string_view Name) const;
 
     static constexpr std::size_t StatisticsLimit = 16 * 1024;
 
@@ -59,6 +57,7 @@ private:
     std::array<std::uint32_t, 256> ByteCounts{};
     std::vector<std::uint32_t> PairCounts;
     std::vector<std::uint16_t> Pairs; // the pairs seen, each once
-    std::array<std::uint32_t, 29 * 29> AsciiPairCounts{};
+    static constexpr std::size_t AsciiSymbols = LanguageTables::FirstLetter + 26;
+    std::array<std::uint32_t, AsciiSymbols * AsciiSymbols> AsciiPairCounts{};
     std::size_t CharacterCount = 0;
 };

@@ -98,10 +98,10 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
     case UnicodeLayout::TUtf8::Ascii:
         // An escape may start ISO-2022's shifts: the libraries know those.
         if (Sample.find('\x1B') == std::string_view::npos)
-            return ListName("ASCII");
+            return Certain(ListName("ASCII"));
         break;
     case UnicodeLayout::TUtf8::Utf8:
-        return ListName("UTF-8");
+        return Certain(ListName("UTF-8"));
     case UnicodeLayout::TUtf8::Invalid:
         break;
     }
@@ -117,8 +117,14 @@ std::string TEncodingDetector::AcceptUnicode(const std::string& Name, std::strin
     const TPlausibility rate = RatePlausibility(text);
     if (rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii)
         return {};
-    LastGuesses.push_back({name, 1.0});
-    return name;
+    return Certain(name);
+}
+
+std::string TEncodingDetector::Certain(const std::string& Name)
+{
+    if (!Name.empty())
+        LastGuesses.push_back({Name, 1.0});
+    return Name;
 }
 
 bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample, bool Complete,
@@ -177,7 +183,7 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
         return ChooseReading(readings);
     const std::string guess = GuessWithUchardet(Sample);
     const std::string name = guess.empty() ? std::string() : CandidateNames::WindowsName(guess);
-    if (language && (name.empty() || Readings->Knows(name)))
+    if (language && !CandidateNames::IsMultibyte(name))
         return ChooseReading(readings);
     return AskLibraries(Sample, Complete, name);
 }

@@ -52,6 +52,8 @@ private:
     bool Decode(const std::string& Name, std::string_view Sample, bool Complete, std::u32string& Text);
     // A Unicode form found by its bytes, taken only when it decodes to text.
     std::string AcceptUnicode(const std::string& Name, std::string_view Sample, bool Complete);
+    // Name as the one reading, with no runner-up.
+    std::string Certain(const std::string& Name);
     std::string DetectLegacy(std::string_view Sample, bool Complete);
     std::string ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings);
     std::string AskLibraries(std::string_view Sample, bool Complete, std::optional<std::string> Proposal);

@@ -1,7 +1,6 @@
 #include "detect/LanguageTables.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace LanguageTables {
 
@@ -26,11 +25,11 @@ int CostScale()
     return CostScale_;
 }
 
-std::uint8_t StrangerCost(char32_t Code)
+std::uint8_t StrangerCost(const TLanguageTable& Table, char32_t Code)
 {
-    const auto found = std::lower_bound(std::begin(Strangers_), std::end(Strangers_), Code,
+    const auto found = std::lower_bound(Table.Strangers.begin(), Table.Strangers.end(), Code,
                                         [](const TStranger& s, char32_t c) { return s.Code < c; });
-    return found != std::end(Strangers_) && found->Code == Code ? found->Cost : UnseenStranger_;
+    return found != Table.Strangers.end() && found->Code == Code ? found->Cost : Table.Unseen;
 }
 
 std::uint8_t SymbolOf(const TLanguageTable& Table, char32_t Code, bool IsSign)

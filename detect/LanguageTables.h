@@ -10,17 +10,22 @@
 // detect/LanguageTables.inc), and the 8-bit encodings each language is written in. Constant data
 // compiled into the program: nothing to load, one copy for every detector.
 //
-// A text is a chain of symbols: 0 a boundary (any ASCII character but a letter), 1 another
-// character (a letter foreign to the language, a control), 2 another sign (punctuation, a symbol,
-// a number or a space outside ASCII), 3 to 28 the ASCII letters a to z, then the language's own
-// letters and signs, upper and lower case alike.
+// A text is a chain of symbols: 0 a boundary (any ASCII character but a letter or digit), 1
+// another character (a letter foreign to the language, a control), 2 another sign (punctuation, a
+// symbol, a number or a space outside ASCII), 3 an ASCII digit, 4 to 29 the ASCII letters a to z,
+// then the language's own letters and signs, upper and lower case alike.
 namespace LanguageTables {
 
-enum : std::uint8_t { Boundary = 0, Other = 1, Sign = 2, FirstLetter = 3 };
+enum : std::uint8_t { Boundary = 0, Other = 1, Sign = 2, Digit = 3, FirstLetter = 4 };
 
 struct TLanguageSymbol {
     char32_t Code;
     std::uint8_t Symbol;
+};
+
+struct TStranger {
+    char32_t Code;
+    std::uint8_t Cost;
 };
 
 struct TLanguageTable {
@@ -33,11 +38,11 @@ struct TLanguageTable {
     const std::uint8_t* Pairs;
     // What a character costs on average in the language's own texts.
     std::uint8_t Typical;
-};
-
-struct TStranger {
-    char32_t Code;
-    std::uint8_t Cost;
+    // What a character outside the language's own symbols costs on top of its symbol (Other or
+    // Sign): -ln of its share among the characters of its kind past ASCII in the languages of the
+    // same script, sorted by code point; Unseen for one they never hold.
+    std::span<const TStranger> Strangers;
+    std::uint8_t Unseen;
 };
 
 struct TEncodingLanguages {
@@ -52,9 +57,8 @@ std::span<const TEncodingLanguages> Encodings();
 // Costs are in 1/CostScale nat.
 int CostScale();
 
-// What a character outside a language's own symbols costs, on top of its symbol (Other or Sign):
-// -ln of its share among the characters of its kind past ASCII in all languages alike.
-std::uint8_t StrangerCost(char32_t Code);
+// The cost of Code as a stranger to the language (see TLanguageTable::Strangers).
+std::uint8_t StrangerCost(const TLanguageTable& Table, char32_t Code);
 
 // The table's symbol for a character past ASCII (Other or Sign when it has none of its own):
 // IsSign tells whether the character is punctuation, a symbol, a number or a space.
