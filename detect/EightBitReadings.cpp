@@ -73,9 +73,12 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
 {
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
         TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}};
-        if (std::all_of(encoding.Characters.begin() + 0x80, encoding.Characters.end(),
-                        [](char32_t c) { return c == Undecodable; }))
-            continue; // the engine does not know it
+        // The pairs of ASCII bytes are counted once for all encodings: each must read them as ASCII.
+        bool ascii = true;
+        for (unsigned b = 0; b < 0x80; ++b)
+            ascii = ascii && encoding.Characters[b] == static_cast<char32_t>(b);
+        if (!ascii)
+            continue; // or the engine does not know it
         for (const LanguageTables::TLanguageTable& table : LanguageTables::Languages()) {
             // Whole words: "pt" is not "pt_BR".
             const std::string_view names = entry.Languages;
@@ -87,7 +90,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, {}, {}};
+            TWriter writer{&table, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
@@ -95,6 +98,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
                                                      : LanguageTables::SymbolOf(table, c, IsSign(c));
                 const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
                 writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(table, c) : 0;
+                writer.Singles[b] = c == Undecodable ? 0 : static_cast<std::uint16_t>(table.Singles[writer.Symbols[b]] + writer.Strangers[b]);
             }
             encoding.Writers.push_back(writer);
         }
@@ -136,25 +140,30 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     struct TGroup {
         const TEncoding* Named;
         std::vector<const TWriter*> Writers;
-        double Cost = std::numeric_limits<double>::infinity();
-        double HighCost = 0;
+        std::uint64_t Cost = std::numeric_limits<std::uint64_t>::max();
+        std::uint64_t HighCost = 0;
         const TWriter* Best = nullptr;
     };
     std::vector<TGroup> groups;
+    std::vector<std::uint64_t> prints; // of each group's characters, to find a group fast
     for (const TEncoding& encoding : Encodings) {
         bool decodes = true;
-        for (unsigned b = 0; b < 0x80 && decodes; ++b)
-            decodes = ByteCounts[b] == 0 || encoding.Characters[b] == static_cast<char32_t>(b);
-        for (const unsigned b : highBytes)
+        std::uint64_t print = 14695981039346656037ull;
+        for (const unsigned b : highBytes) {
             decodes = decodes && encoding.Characters[b] != Undecodable;
+            print = (print ^ encoding.Characters[b]) * 1099511628211ull;
+        }
         if (!decodes)
             continue;
-        auto same = std::find_if(groups.begin(), groups.end(), [&](const TGroup& g) {
-            return std::all_of(highBytes.begin(), highBytes.end(),
-                               [&](unsigned b) { return g.Named->Characters[b] == encoding.Characters[b]; });
-        });
+        auto same = groups.begin();
+        for (; same != groups.end(); ++same)
+            if (prints[static_cast<std::size_t>(same - groups.begin())] == print &&
+                std::all_of(highBytes.begin(), highBytes.end(),
+                            [&](unsigned b) { return same->Named->Characters[b] == encoding.Characters[b]; }))
+                break;
         if (same == groups.end()) {
             groups.push_back({&encoding, {}});
+            prints.push_back(print);
             same = groups.end() - 1;
         }
         for (const TWriter& writer : encoding.Writers)
@@ -164,26 +173,29 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     }
 
     // The ASCII pairs cost the same in every reading: once per language.
-    std::vector<std::pair<const LanguageTables::TLanguageTable*, double>> asciiCosts;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> asciiPairs;
+    for (std::size_t i = 0; i < AsciiPairCounts.size(); ++i)
+        if (AsciiPairCounts[i] != 0)
+            asciiPairs.emplace_back(static_cast<std::uint16_t>(i), AsciiPairCounts[i]);
+    // Whole costs in 1/CostScale nat, in integers, so that the loops keep them in registers.
+    std::vector<std::pair<const LanguageTables::TLanguageTable*, std::uint64_t>> asciiCosts;
     auto asciiCost = [&](const LanguageTables::TLanguageTable* table) {
         for (const auto& [t, cost] : asciiCosts)
             if (t == table)
                 return cost;
-        double cost = 0;
-        for (std::size_t a = 0; a < AsciiSymbols; ++a)
-            for (std::size_t n = 0; n < AsciiSymbols; ++n)
-                if (const std::uint32_t count = AsciiPairCounts[a * AsciiSymbols + n])
-                    cost += static_cast<double>(count) * table->Pairs[a * table->Size + n];
+        std::uint64_t cost = 0;
+        for (const auto& [pair, count] : asciiPairs)
+            cost += std::uint64_t{count} * table->Pairs[pair / AsciiSymbols * table->Size + pair % AsciiSymbols];
         asciiCosts.emplace_back(table, cost);
         return cost;
     };
     auto highPairCost = [&](const TWriter& writer) {
-        double cost = 0;
+        std::uint64_t cost = 0;
         for (const unsigned b : highBytes)
-            cost += static_cast<double>(ByteCounts[b]) * writer.Strangers[b];
+            cost += std::uint64_t{ByteCounts[b]} * writer.Strangers[b];
         const std::size_t size = writer.Table->Size;
         for (const std::uint16_t pair : Pairs)
-            cost += static_cast<double>(PairCounts[pair]) *
+            cost += std::uint64_t{PairCounts[pair]} *
                     writer.Table->Pairs[writer.Symbols[pair >> 8] * size + writer.Symbols[pair & 0xFF]];
         return cost;
     };
@@ -192,15 +204,15 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     struct TRough {
         TGroup* Group;
         const TWriter* Writer;
-        double Cost;
+        std::uint64_t Cost;
     };
     std::vector<TRough> rough;
     for (TGroup& group : groups) {
         std::vector<TRough> own;
         for (const TWriter* writer : group.Writers) {
-            double cost = asciiCost(writer->Table);
+            std::uint64_t cost = asciiCost(writer->Table);
             for (const unsigned b : highBytes)
-                cost += static_cast<double>(ByteCounts[b]) * (writer->Table->Singles[writer->Symbols[b]] + writer->Strangers[b]);
+                cost += std::uint64_t{ByteCounts[b]} * writer->Singles[b];
             own.push_back({&group, writer, cost});
         }
         std::sort(own.begin(), own.end(), [](const TRough& a, const TRough& b) { return a.Cost < b.Cost; });
@@ -211,8 +223,8 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     for (const TRough& r : rough) {
         if (r.Group->Best == nullptr && ++weighedGroups > ReadingsWeighed)
             continue;
-        const double high = highPairCost(*r.Writer);
-        const double cost = asciiCost(r.Writer->Table) + high;
+        const std::uint64_t high = highPairCost(*r.Writer);
+        const std::uint64_t cost = asciiCost(r.Writer->Table) + high;
         if (cost < r.Group->Cost) {
             r.Group->Cost = cost;
             r.Group->HighCost = high;
@@ -224,8 +236,8 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     std::vector<TReading> readings;
     for (const TGroup& group : groups)
         if (group.Best != nullptr)
-            readings.push_back({group.Named->Name, group.Best->Table->Name, group.Cost * nats, group.HighCost * nats,
-                                group.Best->Table->Typical * nats});
+            readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
+                                static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats});
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;

@@ -45,6 +45,7 @@ private:
         const LanguageTables::TLanguageTable* Table;
         std::array<std::uint8_t, 256> Symbols; // byte -> the language's symbol, NoSymbol: undecodable
         std::array<std::uint8_t, 256> Strangers; // byte -> its cost as a stranger to the language, or 0
+        std::array<std::uint16_t, 256> Singles;  // byte -> the cost of its symbol alone and as a stranger
     };
     struct TEncoding {
         std::string Name;

@@ -158,13 +158,13 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
     return true;
 }
 
+// Found without the engine's listing, which would have the C library load every converter
+// module: a run of UTF-8 files should cost no more than its conversions. The names asked for are
+// spelled as the listing spells them.
 std::string TEncodingDetector::ListName(const std::string& Name) const
 {
-    std::size_t index = 0;
-    const TStringList& names = Engine.NameList();
-    return names.Find(Name, &index) ? names[index] : std::string();
+    return Engine.IsValidEncoding(Name) ? Name : std::string();
 }
-
 // The 8-bit readings by the language tables first. A sample whose bytes pair as the double-byte
 // encodings of East Asia pair is shown to uchardet, which tells those apart; ISO-2022's escapes
 // and a sample that reads as no language of the tables go to both libraries.
