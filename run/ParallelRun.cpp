@@ -80,6 +80,9 @@ void TParallelRun::Start()
 {
     TConvertThread* Thread = MakeThread(0);
     Shares[0]->Thread.store(Thread);
+    // A Ctrl+C that came before the start is taken at the first check point.
+    if (Aborted.load())
+        Thread->RequestAbort();
     try {
         Thread->Start();
     } catch (...) {
