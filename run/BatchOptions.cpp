@@ -439,6 +439,7 @@ std::string TBatchOptions::HelpText()
            "  1   completed with errors or warnings, a conversion error on standard input, or\n"
            "      the log or the report could not be written\n"
            "  2   stopped or canceled\n"
-           "  3   the conversion library cannot be loaded, or a list file cannot be read\n"
+           "  3   the conversion library cannot be loaded, a list file cannot be read, or the\n"
+           "      report file cannot be made\n"
            "  64  bad usage, or no FILE and standard input is a terminal\n";
 }
