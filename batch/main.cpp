@@ -109,13 +109,18 @@ int main(int argc, char** argv)
         return ExitUsage;
     }
 
-    std::unique_ptr<TLumiva> Engine;
-    try {
-        Engine = std::make_unique<TLumiva>();
-    } catch (const std::exception& E) {
-        PrintError(TBatchOptions::ReportText(E.what()));
+    // Null when the conversion library cannot be loaded, which is then reported.
+    const auto LoadEngine = []() -> std::unique_ptr<TLumiva> {
+        try {
+            return std::make_unique<TLumiva>();
+        } catch (const std::exception& E) {
+            PrintError(TBatchOptions::ReportText(E.what()));
+            return nullptr;
+        }
+    };
+    const std::unique_ptr<TLumiva> Engine = LoadEngine();
+    if (!Engine)
         return ExitCannotStart;
-    }
     if (Batch.ListEncodings) {
         std::string Lines;
         for (const std::string& Name : Engine->NameList())
@@ -154,13 +159,9 @@ int main(int argc, char** argv)
         // As iconv: Ctrl+C ends the program; a result for -o is never put in place half made.
         std::signal(SIGINT, SIG_DFL);
         pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
-        std::unique_ptr<TLumiva> Counter;
-        try {
-            Counter = std::make_unique<TLumiva>();
-        } catch (const std::exception& E) {
-            PrintError(TBatchOptions::ReportText(E.what()));
+        const std::unique_ptr<TLumiva> Counter = LoadEngine();
+        if (!Counter)
             return ExitCannotStart;
-        }
         TStreamRun Run(*Engine, *Counter, Batch.Options, Batch.Specs, PrintError);
         return Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile) ? ExitCompleted : ExitWithProblems;
     }

@@ -45,21 +45,22 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
     }
     auto* Thread = new TConvertThread(Share.Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
     Thread->CheckOnly = CheckOnly;
-    Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {
-        if (!OnFileDone)
-            return;
-        if (Index == Current)
-            OnFileDone(Outcome);
-        else
-            Shares[Index]->Held.push_back(Outcome);
-    };
+    // Only when asked for: each outcome is one more call to the main thread per file.
+    if (OnFileDone)
+        Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {
+            if (Index == Current)
+                OnFileDone(Outcome);
+            else
+                Shares[Index]->Held.push_back(Outcome);
+        };
     if (Index == 0) {
         if (OnReadProgress)
             Thread->OnReadProgress = [this](TConvertThread*, const TRunProgress& Progress) { OnReadProgress(Progress); };
-        Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
-            if (Text == "Processing...")
-                StartOthers();
-        };
+        if (Shares.size() > 1)
+            Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
+                if (Text == "Processing...")
+                    StartOthers();
+            };
     }
     Thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
         ShareDone(Index, ShareState, Logger);

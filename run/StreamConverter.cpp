@@ -1,6 +1,7 @@
 #include "run/StreamConverter.h"
 
 #include "engine/Lumiva.h"
+#include "run/CloseGuard.h"
 #include "run/ContentError.h"
 #include "run/FailureLocator.h"
 #include "run/TextPosition.h"
@@ -22,17 +23,6 @@ constexpr const char* ConvertFailed = "Cannot convert character encoding";
 // A character is never longer than this: bytes past the stop copied for telling what is there.
 constexpr std::size_t LookAhead = 256;
 constexpr int MaxCallsWithoutInput = 8;
-
-class TCloseGuard {
-public:
-    explicit TCloseGuard(TLumiva& Converter) noexcept : Converter(Converter) {}
-    ~TCloseGuard() { Converter.Close(); }
-    TCloseGuard(const TCloseGuard&) = delete;
-    TCloseGuard& operator=(const TCloseGuard&) = delete;
-
-private:
-    TLumiva& Converter;
-};
 
 ssize_t ReadSome(int Fd, char* Data, std::size_t Size)
 {
