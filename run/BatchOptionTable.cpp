@@ -72,11 +72,12 @@ const std::vector<TBatchOption> Table{
      "standard output instead of an output folder"},
     {"--report", 0, "FILE", K::File, nullptr,
      "write one JSON object per file, in run order, to FILE\n"
-     "(JSON Lines; see REPORT below)"},
+     "(JSON Lines; see Report below)"},
     {"--quiet", 0, nullptr, K::None, nullptr, "log only the files that failed, and the summary line"},
     {"--jobs", 0, "N", K::Text, nullptr,
      "convert up to N files at once (default 1; 0: one per\n"
-     "processor); the log and the report keep the files' order"},
+     "processor); the log and the report keep the files'\n"
+     "order; the files found in one folder FILE go to one job"},
     {"--list-encodings", 'l', nullptr, K::None, nullptr, "print every encoding name, one per line, and stop"},
     {"--bash-completion", 0, nullptr, K::None, nullptr, "print the bash completion script and stop"},
     {"--version", 'V', nullptr, K::None, nullptr, "print the version and stop"},

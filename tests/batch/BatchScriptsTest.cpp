@@ -112,6 +112,19 @@ for line in open(sys.argv[1], encoding='utf-8'):
         << R.Out << R.Err;
 }
 
+// A report that does not arrive makes the run's status say so, as a lost log does.
+TEST_F(BatchScriptsTest, AReportThatCannotBeWrittenIsNoCleanRun)
+{
+    const std::string A = Source("a.txt");
+    TProcessOutcome R = Run({"--report", "/dev/full", "--output-dir", Dir / "out", A});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Err, "lumiva-batch: Cannot write the report file \"/dev/full\".\n");
+    EXPECT_TRUE(Exists(Dir / "out/a.txt"));
+    R = Run({"--report", Dir / "no/such/folder/r.jsonl", "--output-dir", Dir / "out2", A});
+    EXPECT_EQ(R.Status, 3);
+    EXPECT_FALSE(Exists(Dir / "out2"));
+}
+
 TEST_F(BatchScriptsTest, QuietLogsOnlyTheFailedFilesAndTheSummary)
 {
     const std::string A = Source("a.txt"), B = Source("b.txt", "x\xFF"), C = Source("c.txt");
