@@ -78,7 +78,7 @@ public:
     bool NullSeparated = false;
     std::string ReportFile;    // JSON Lines, one object per file
     bool Quiet = false;        // the log shows only failed files and the summary
-    std::int32_t Jobs = 1;     // files converted at once; 0 before Parse resolves it to the processors
+    std::int32_t Jobs = 1;     // files converted at once (--jobs 0 is taken as the processors)
     bool CompletionScript = false;
 
 private:
