@@ -77,6 +77,27 @@ TEST_F(BatchFilterTest, AConversionErrorIsOneLineWithItsPositionAndStatusOne)
               "lumiva-batch: character U+20AC cannot be written in latin1, at line 1, column 2 (offset 1)\n");
 }
 
+// Fixed memory: the peak of a filter over 16 MiB and over 256 MiB from a pipe is the same, also
+// while the pipe's text is counted for the position of a failure.
+TEST_F(BatchFilterTest, AFilterKeepsItsMemoryWhateverTheInputSize)
+{
+    const std::string Probe = R"PY(
+import resource, subprocess, sys
+size = int(sys.argv[2])
+feed = subprocess.Popen(['yes', 'caf\xe9 au lait'], stdout=subprocess.PIPE)
+tr = subprocess.Popen(['head', '-c', str(size)], stdin=feed.stdout, stdout=subprocess.PIPE)
+run = subprocess.run([sys.argv[1], '-f', 'latin1', '-t', 'utf-16le'], stdin=tr.stdout, stdout=subprocess.DEVNULL)
+print(run.returncode, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+)PY";
+    std::vector<long> Peaks;
+    for (const char* Size : {"16777216", "268435456"}) {
+        const TProcessOutcome R = lmvtest::RunProcess({"/usr/bin/python3", "-c", Probe, Program, Size}, Env());
+        ASSERT_EQ(R.Out.substr(0, 2), "0 ") << R.Out << R.Err;
+        Peaks.push_back(std::stol(R.Out.substr(2)));
+    }
+    EXPECT_LT(Peaks[1], Peaks[0] + 4096) << Peaks[0] << " KiB, then " << Peaks[1] << " KiB";
+}
+
 TEST_F(BatchFilterTest, WithoutOperandOnATerminalItPrintsTheUsageInsteadOfWaiting)
 {
     const TProcessOutcome R = Run({"-t", "utf-8"}, {.InputOnTerminal = true});

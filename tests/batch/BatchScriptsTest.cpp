@@ -174,6 +174,18 @@ TEST_F(BatchScriptsTest, JobsKeepTheLogAndTheReportInFileOrder)
     EXPECT_EQ(std::count(Reports[0].begin(), Reports[0].end(), '\n'), 40);
 }
 
+// A Ctrl+C stops every job: the run is stopped before any file, and says so.
+TEST_F(BatchScriptsTest, ACtrlCBeforeTheStartStopsEveryJob)
+{
+    const std::vector<std::string> Names = Tree(6);
+    std::vector<std::string> Args{"--jobs", "3", "--output-dir", Dir / "out"};
+    Args.insert(Args.end(), Names.begin(), Names.end());
+    const TProcessOutcome R = Run(Args, {.PendingInterrupt = true});
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_EQ(R.Out, "Created output directory: " + Dir / "out" + "\r\nCanceled - 0 errors, 0 warnings\r\n");
+    EXPECT_TRUE(lmvtest::ListDir(Dir / "out").empty());
+}
+
 // The README's form for very large trees, run here: every file converted exactly once (a file
 // converted twice would hold UTF-16 of its UTF-16), and the merged report names each once.
 TEST_F(BatchScriptsTest, TheXargsFormConvertsEveryFileExactlyOnce)
