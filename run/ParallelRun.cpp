@@ -11,6 +11,7 @@ struct TParallelRun::TShare {
     std::atomic<TConvertThread*> Thread{nullptr};
     std::vector<TFileOutcome> Held;
     std::vector<std::string> Log; // without the share's summary line
+    TRunProgress Progress;
     bool Done = false;
 };
 
@@ -53,9 +54,11 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
             else
                 Shares[Index]->Held.push_back(Outcome);
         };
+    if (OnReadProgress)
+        Thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
+            ShareProgress(Index, Progress);
+        };
     if (Index == 0) {
-        if (OnReadProgress)
-            Thread->OnReadProgress = [this](TConvertThread*, const TRunProgress& Progress) { OnReadProgress(Progress); };
         if (Shares.size() > 1)
             Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
                 if (Text == "Processing...")
@@ -123,6 +126,23 @@ void TParallelRun::StartOthers()
             Shares[i]->Done = true;
         }
     }
+}
+
+// The run's progress is the sum of the shares': files and bytes of all, the file in hand being
+// the one of the share that reported last.
+void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress)
+{
+    Shares[Index]->Progress = Progress;
+    TRunProgress Sum = Progress;
+    Sum.Position = 0;
+    Sum.Max = 0;
+    Sum.RunBytes = 0;
+    for (const auto& Share : Shares) {
+        Sum.Position += Share->Progress.Position;
+        Sum.Max += std::max(Share->Progress.Max, static_cast<std::int32_t>(Share->Files.Count()));
+        Sum.RunBytes += Share->Progress.RunBytes;
+    }
+    OnReadProgress(Sum);
 }
 
 void TParallelRun::RequestAbort() noexcept

@@ -41,7 +41,7 @@ public:
 
     // After every file, in file order.
     std::function<void(const TFileOutcome& Outcome)> OnFileDone;
-    // Bytes read, as the first share counts them.
+    // Files handled and bytes read, summed over the shares.
     std::function<void(const TRunProgress& Progress)> OnReadProgress;
     // Once every share has ended: the joined log with its summary line, and the state of the whole.
     std::function<void(TConvertState State, TLogger& Logger)> OnDone;
@@ -63,6 +63,7 @@ private:
     void ShareDone(std::size_t Index, TConvertState State, TLogger& Logger);
     void ShareTerminated();
     void Flush();
+    void ShareProgress(std::size_t Index, const TRunProgress& Progress);
 
     std::vector<std::unique_ptr<TShare>> Shares;
     TLumiva& Engine;

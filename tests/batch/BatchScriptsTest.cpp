@@ -174,6 +174,15 @@ TEST_F(BatchScriptsTest, JobsKeepTheLogAndTheReportInFileOrder)
     EXPECT_EQ(std::count(Reports[0].begin(), Reports[0].end(), '\n'), 40);
 }
 
+// The progress line counts the files and bytes of every job, not those of one.
+TEST_F(BatchScriptsTest, TheProgressLineSumsTheJobs)
+{
+    const std::string A = Source("a.txt", std::string(5 << 20, 'a')), B = Source("b.txt", std::string(5 << 20, 'b'));
+    const TProcessOutcome R = Run({"--jobs", "2", "--output-dir", Dir / "out", A, B}, {.ErrorOnTerminal = true});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_TRUE(R.Err.starts_with("\r0 of 2 files, 32.0 KiB read")) << R.Err;
+}
+
 // A Ctrl+C stops every job: the run is stopped before any file, and says so.
 TEST_F(BatchScriptsTest, ACtrlCBeforeTheStartStopsEveryJob)
 {
