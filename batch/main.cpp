@@ -9,9 +9,9 @@
 #include "run/ParallelRun.h"
 #include "run/QuietLog.h"
 #include "run/RunReport.h"
-#include "run/StreamRun.h"
 #include "run/RunQuestions.h"
 #include "run/StepLoop.h"
+#include "run/StreamRun.h"
 #include "settings/AutoDetect.h"
 #include "util/MessageBoxFlags.h"
 
