@@ -156,8 +156,10 @@ int main(int argc, char** argv)
     }
 
     if (Batch.Streams()) {
-        // As iconv: Ctrl+C ends the program; a result for -o is never put in place half made.
+        // As iconv: Ctrl+C ends the program (a result for -o is never put in place half made), and
+        // so does a reader that has read enough, as at the head of "| head".
         std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
         pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
         const std::unique_ptr<TLumiva> Counter = LoadEngine();
         if (!Counter)

@@ -45,6 +45,10 @@ TEST_F(BatchFilterTest, StandardInputGoesToStandardOutputFromAFileOrAPipe)
     const TProcessOutcome Piped = Shell("printf 'caf\\351\\n' | \"$P\" -f latin1 -t utf-8");
     EXPECT_EQ(Piped.Status, 0) << Piped.Err;
     EXPECT_EQ(Piped.Out, Utf8Cafe);
+    // A reader that stops early ends the filter quietly, as it ends any filter.
+    const TProcessOutcome Head = Shell("yes | head -c 1000000 | \"$P\" -t UTF-16LE | head -c 10 | wc -c");
+    EXPECT_EQ(Head.Out, "10\n");
+    EXPECT_EQ(Head.Err, "");
     // No log, no output folder: a filter leaves nothing behind.
     EXPECT_FALSE(Exists(Dir / "Desktop"));
 }
