@@ -188,12 +188,18 @@ def decode(data, name):
             return None
     else:
         r = subprocess.run(["iconv", "-f", name, "-t", "UTF-8"], input=data, capture_output=True)
-        if r.returncode != 0:
-            return None
-        try:
-            text = r.stdout.decode("utf-8")
-        except UnicodeDecodeError:
-            return None
+        if r.returncode == 0:
+            try:
+                text = r.stdout.decode("utf-8")
+            except UnicodeDecodeError:
+                return None
+        else:
+            # A name iconv does not know (MacRoman, mac_latin2, koi8_r...): Python's codec of
+            # that name, so that a reference is not counted wrong for its spelling.
+            try:
+                text = data.decode(name)
+            except (LookupError, UnicodeDecodeError, ValueError):
+                return None
     return text[1:] if text.startswith("\ufeff") else text
 
 
@@ -271,7 +277,7 @@ process.stdout.write(out.join("\n") + "\n");
 """
 
 
-def node_detectors(scratch):
+def node_detectors(scratch, items):
     """jschardet 4 and npm's chardet 2, installed with npm into scratch (measured, never shipped);
     None when npm cannot install them."""
     folder = os.path.join(scratch, "node")
@@ -291,7 +297,7 @@ def node_detectors(scratch):
             versions[package] = json.load(f)["version"]
 
     def run(package):
-        def go(items):
+        def go():
             names = "\n".join(item[0] for item in items) + "\n"
             r = subprocess.run(["node", runner, package], input=names.encode(), capture_output=True,
                                cwd=folder, env=dict(os.environ, NODE_PATH=os.path.join(folder, "node_modules")),
@@ -502,7 +508,7 @@ def main():
             return
         detectors = [("Lumiva", lambda: run_ours(args.probe, items, "C.UTF-8"))]
         if not args.only_ours:
-            detectors += node_detectors(scratch)
+            detectors += node_detectors(scratch, items)
             detectors += [
                 ("uchardet 0.0.7 (program)", lambda: run_program(items, lambda p, l: ["uchardet", p])),
                 ("enca 1.19 (language given)", lambda: run_program(items, enca_command)),

@@ -2,6 +2,7 @@
 // encodings, the Unicode forms by their bytes, and what it must refuse.
 #include "detect/EncodingDetector.h"
 #include "detect/EncodingGroups.h"
+#include "tests/detect/DetectorTestBase.h"
 #include "engine/Lumiva.h"
 #include "tests/common/IconvOnce.h"
 #include "tests/common/TestSupport.h"
@@ -60,19 +61,8 @@ const std::string Korean =
     "시작하는 파일은 -a 옵션을 지정하지 않는 한 표시되지 않습니다. 각 줄에는 접근 권한, 소유자, 크기, 마지막 "
     "수정 날짜가 들어 있습니다.\n";
 
-class EncodingDetectorTest : public ::testing::Test {
+class EncodingDetectorTest : public DetectorTestBase {
 protected:
-    static void SetUpTestSuite() { Engine = std::make_unique<TLumiva>(); }
-    static void TearDownTestSuite() { Engine.reset(); }
-
-    static std::string Encode(const std::string& Utf8, const std::string& Encoding)
-    {
-        const auto bytes = lmvtest::IconvOnce("UTF-8", Encoding, Utf8);
-        if (!bytes)
-            ADD_FAILURE() << "cannot encode the fixture in " << Encoding;
-        return bytes.value_or(std::string());
-    }
-
     static std::string Detect(const std::string& Bytes, const std::string& Locale = "C.UTF-8")
     {
         TEncodingDetector detector(*Engine, Locale);
@@ -89,8 +79,6 @@ protected:
         ASSERT_FALSE(answer.empty()) << "refused";
         EXPECT_EQ(lmvtest::IconvOnce(answer, "UTF-8", bytes).value_or("(cannot decode)"), Utf8) << answer;
     }
-
-    static inline std::unique_ptr<TLumiva> Engine;
 };
 
 TEST_F(EncodingDetectorTest, SignaturesNameTheFormWhoseDecoderReadsThem)

@@ -6,6 +6,7 @@
 #include "tests/common/IconvOnce.h"
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
+#include "tests/detect/DetectorTestBase.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,8 @@
 
 namespace {
 
-class LanguageStatisticsTest : public ::testing::Test {
+class LanguageStatisticsTest : public DetectorTestBase {
 protected:
-    static void SetUpTestSuite() { Engine = std::make_unique<TLumiva>(); }
-    static void TearDownTestSuite() { Engine.reset(); }
-
-    static std::string Encode(const std::string& Utf8, const std::string& Encoding)
-    {
-        const auto bytes = lmvtest::IconvOnce("UTF-8", Encoding, Utf8);
-        if (!bytes)
-            ADD_FAILURE() << "cannot encode the fixture in " << Encoding;
-        return bytes.value_or(std::string());
-    }
-
     // The name detected for Utf8 written in Encoding.
     std::string DetectIn(const std::string& Utf8, const std::string& Encoding)
     {
@@ -54,7 +44,6 @@ protected:
         }
     }
 
-    static inline std::unique_ptr<TLumiva> Engine;
     TEncodingDetector Detector{*Engine, "C.UTF-8"};
 };
 
