@@ -21,6 +21,7 @@ import json
 import os
 import random
 import re
+import resource
 import shutil
 import statistics
 import subprocess
@@ -351,18 +352,23 @@ def speed(batch, repetitions, count=2000):
             out = os.path.join(work, "out")
             wall, cpu, peak = collections.defaultdict(list), collections.defaultdict(list), collections.defaultdict(list)
             refused = 0
+            usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+            cpu_before = usage.ru_utime + usage.ru_stime
             for _ in range(repetitions):
                 for how, source in (("named", named), ("auto", "auto")):
                     shutil.rmtree(out, ignore_errors=True)
                     start = time.monotonic()
-                    child = subprocess.Popen([batch, "--from", source, "--to", "UTF-16", "--output-dir", out,
-                                              "--list", listfile], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-                    output = child.stdout.read()
-                    _, status, usage = os.wait4(child.pid, 0)
-                    child.returncode = os.waitstatus_to_exitcode(status)
+                    # GNU time reports the peak memory of lumiva-batch itself (a forked child's
+                    # counter would start from this script's).
+                    child = subprocess.Popen(["/usr/bin/time", "-f", "%M", batch, "--from", source, "--to", "UTF-16",
+                                              "--output-dir", out, "--list", listfile],
+                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                    output, errors = child.communicate()
                     wall[how].append(time.monotonic() - start)
-                    cpu[how].append(usage.ru_utime + usage.ru_stime)
-                    peak[how].append(usage.ru_maxrss / 1024)
+                    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+                    cpu[how].append(usage.ru_utime + usage.ru_stime - cpu_before)
+                    cpu_before = usage.ru_utime + usage.ru_stime
+                    peak[how].append(int(errors.decode().split()[-1]) / 1024)
                     if child.returncode not in (0, 1):
                         sys.exit("lumiva-batch failed with %d" % child.returncode)
                     if how == "auto":
