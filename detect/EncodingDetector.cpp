@@ -29,11 +29,13 @@ constexpr std::size_t LongestSequence = 8;
 constexpr std::size_t NonAsciiPerOddSign = 8;
 
 // An 8-bit reading whose characters cost more than this, in nats on average, over what they cost
-// in the language's own texts, is no text in that language.
+// in the language's own texts, is no text in that language (random bytes past 0x7F cost about one
+// nat more).
 constexpr double MostExcessCost = 0.6;
 // Readings' scores: exp(-cost / Temperature), normalised over the readings. The temperature
 // tempers the language model's certainty, which counts every pair as if it were independent
-// evidence. Fitted with the threshold below on the tuning half.
+// evidence. Chosen with the threshold below on the tuning half (bench/detect_corpus.py --fit): of
+// the readings scored 0.9 or more there, 99.5 % were right.
 constexpr double Temperature = 2.0;
 // An answer needs this score; below it the readings are too close to tell.
 constexpr double LeastScore = 0.9;
@@ -165,9 +167,9 @@ std::string TEncodingDetector::ListName(const std::string& Name) const
 {
     return Engine.IsValidEncoding(Name) ? Name : std::string();
 }
-// The 8-bit readings by the language tables first. A sample whose bytes pair as the double-byte
-// encodings of East Asia pair is shown to uchardet, which tells those apart; ISO-2022's escapes
-// and a sample that reads as no language of the tables go to both libraries.
+// The 8-bit readings by the language tables first. A sample whose bytes past 0x7F pair as in the
+// double-byte encodings of East Asia is shown to uchardet, which tells those apart; ISO-2022's
+// escapes and a sample that reads as no language of the tables go to both libraries.
 std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Complete)
 {
     if (Sample.find('\x1B') != std::string_view::npos)
@@ -178,7 +180,6 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     const bool language = !readings.empty() &&
                           readings.front().Cost <= (readings.front().Typical + MostExcessCost) *
                                                        static_cast<double>(Readings->Characters());
-
     if (language && !UnicodeLayout::DoubleByteLayout(Sample, Complete))
         return ChooseReading(readings);
     const std::string guess = GuessWithUchardet(Sample);
