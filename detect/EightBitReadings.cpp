@@ -72,7 +72,10 @@ std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, 
 TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
 {
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}};
+        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}, {}};
+        for (unsigned b = 0; b < 256; ++b)
+            encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
+                                IsSign(encoding.Characters[b]);
         // The pairs of ASCII bytes are counted once for all encodings: each must read them as ASCII.
         bool ascii = true;
         for (unsigned b = 0; b < 0x80; ++b)
@@ -146,15 +149,19 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     };
     std::vector<TGroup> groups;
     std::vector<std::uint64_t> prints; // of each group's characters, to find a group fast
+    SignsOnly = false;
     for (const TEncoding& encoding : Encodings) {
         bool decodes = true;
+        bool signs = !highBytes.empty();
         std::uint64_t print = 14695981039346656037ull;
         for (const unsigned b : highBytes) {
             decodes = decodes && encoding.Characters[b] != Undecodable;
+            signs = signs && encoding.Signs[b];
             print = (print ^ encoding.Characters[b]) * 1099511628211ull;
         }
         if (!decodes)
             continue;
+        SignsOnly = SignsOnly || signs;
         auto same = groups.begin();
         for (; same != groups.end(); ++same)
             if (prints[static_cast<std::size_t>(same - groups.begin())] == print &&
@@ -237,7 +244,10 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     for (const TGroup& group : groups)
         if (group.Best != nullptr)
             readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
-                                static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats});
+                                static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
+                                std::any_of(highBytes.begin(), highBytes.end(), [&](unsigned b) {
+                                    return group.Best->Symbols[b] == LanguageTables::Other;
+                                })});
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;

@@ -24,6 +24,7 @@ public:
         double Cost = 0;     // of the whole sample, in nats: less is likelier
         double HighCost = 0; // of the pairs of characters with one past ASCII, in nats
         double Typical = 0;  // what a character costs on average in the language's own texts
+        bool ForeignLetters = false; // reads a byte past ASCII as a letter the language does not have
     };
 
     explicit TEightBitReadings(TLumiva& Engine);
@@ -34,6 +35,9 @@ public:
     std::vector<TReading> Read(std::string_view Sample);
     // Characters in the last sample read (at most StatisticsLimit).
     std::size_t Characters() const { return CharacterCount; }
+    // Whether some encoding reads every byte past ASCII of the last sample as a sign (a symbol,
+    // punctuation, a number), so that the sample may hold no letter past ASCII at all.
+    bool SignsOnlyReading() const { return SignsOnly; }
 
     static constexpr std::size_t StatisticsLimit = 16 * 1024;
 
@@ -50,6 +54,7 @@ private:
     struct TEncoding {
         std::string Name;
         std::array<char32_t, 256> Characters;
+        std::array<bool, 256> Signs; // byte -> whether it decodes to a sign
         std::vector<TWriter> Writers;
     };
 
@@ -61,4 +66,5 @@ private:
     static constexpr std::size_t AsciiSymbols = LanguageTables::FirstLetter + 26;
     std::array<std::uint32_t, AsciiSymbols * AsciiSymbols> AsciiPairCounts{};
     std::size_t CharacterCount = 0;
+    bool SignsOnly = false;
 };

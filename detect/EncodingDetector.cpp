@@ -204,6 +204,11 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
         return {};
     for (TEncodingGuess& guess : LastGuesses)
         guess.Score /= total;
+    // A text whose bytes past ASCII may all be signs (× and ½ in a DOS code page) is not told by a
+    // reading that makes a foreign letter of one of them (ž in WINDOWS-1252): the letter's cost
+    // weighs a single character against a sign's, which says nothing about the language.
+    if (Readings.front().ForeignLetters && this->Readings->SignsOnlyReading())
+        return {};
     return LastGuesses.front().Score >= LeastScore ? LastGuesses.front().Name : std::string();
 }
 
