@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/FileDescriptor.h"
 #include "util/FolderHandle.h"
 
 #include <memory>
@@ -23,7 +24,7 @@ public:
 
     // The descriptor, open for reading and writing (a result can be compared with its source);
     // negative when the file could not be made.
-    int Handle() const noexcept { return Fd; }
+    int Handle() const noexcept { return Fd.Get(); }
     // The full name of the hidden named file; empty for an unnamed file.
     std::string Name() const;
 
@@ -39,11 +40,10 @@ public:
     bool Discard();
 
 private:
-    bool CloseFile();
     bool LinkUnnamed(const std::string& Name);
 
     std::shared_ptr<TFolderHandle> Folder;
-    int Fd = -1;
+    TFd Fd;
     std::string Hidden; // the named file's name in Folder
     bool Placed = false;
 };
