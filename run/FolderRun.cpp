@@ -5,6 +5,7 @@
 #include "run/ConvertError.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "util/FileDescriptor.h"
 
 #include <cerrno>
 #include <vector>
@@ -133,7 +134,6 @@ void TFolderRun::KeepTime(const std::optional<std::timespec>& Time, const std::s
 {
     if (!Folders.KeepTime)
         return;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, Time ? *Time : std::timespec{0, UTIME_OMIT}};
-    if (!Time || ::utimensat(AT_FDCWD, Destination.c_str(), times, 0) != 0)
+    if (!Time || !SetModificationTime(AT_FDCWD, Destination, *Time))
         Logger.AddWarning("Cannot keep modification time: " + Destination);
 }

@@ -46,3 +46,9 @@ bool WriteAll(int Fd, const char* Data, std::size_t Size) noexcept
     }
     return true;
 }
+
+bool SetModificationTime(int Fd, const std::string& Name, const struct timespec& Time) noexcept
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, Time};
+    return Name.empty() ? ::futimens(Fd, times) == 0 : ::utimensat(Fd, Name.c_str(), times, 0) == 0;
+}

@@ -52,6 +52,10 @@ TFd OpenRegularFile(const std::string& Name, struct stat& Info, int Folder = AT_
 // offset then stays), going on after a signal; the count read, or -1 on an error.
 ssize_t ReadUpTo(int Fd, void* Data, std::size_t Size, std::optional<std::uint64_t> Offset = std::nullopt) noexcept;
 
+// Gives a file the modification time Time, leaving its access time: Name relative to the folder
+// Fd (AT_FDCWD: the current folder), links followed, or with Name empty the file Fd itself.
+bool SetModificationTime(int Fd, const std::string& Name, const struct timespec& Time) noexcept;
+
 // Writes all Size bytes, going on after a signal; false on an error.
 bool WriteAll(int Fd, const char* Data, std::size_t Size) noexcept;
 

@@ -89,8 +89,7 @@ bool TNewFile::TakeOver(const struct stat& From, bool Times)
         return false;
     if (!Times)
         return true;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, From.st_mtim};
-    return ::futimens(Fd.Get(), times) == 0;
+    return SetModificationTime(Fd.Get(), {}, From.st_mtim);
 }
 
 bool TNewFile::LinkUnnamed(const std::string& Name)
