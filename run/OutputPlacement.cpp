@@ -13,7 +13,7 @@
 
 namespace {
 
-// Anything but a directory counts as an existing file.
+// Anything but a directory counts as an existing file, a link that leads nowhere included.
 bool FileExists(const TLanding& Target)
 {
     return Target.Exists && !S_ISDIR(Target.Old.st_mode);
@@ -125,7 +125,8 @@ void TOutputPlacement::BackupSourceFile(const std::string& Source)
 {
     const std::string backup = ExtractFilePath(Source) + Options.BackupPrefix + ExtractFileName(Source);
     TLanding target;
-    const bool located = Folders.Locate(backup, target);
+    // Never through a link: whatever has the backup's name is replaced by the backup itself.
+    const bool located = Folders.Locate(backup, target, false);
     if (located && FileExists(target) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
         throw EConvertError("Not allowed to overwrite existing file with backup file: " + backup);
     if (!located || !CopyFileReplace(Source, target))
@@ -142,9 +143,10 @@ void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::s
         !MayOverwrite(AskOverwrite, RequestAbort, Destination, "destination", DestinationAnswer))
         throw EConvertError("Not allowed to overwrite existing file with destination file: " + Destination);
     TNewFile* file = Temporary.File.get();
-    const bool placed = file && MayPlaceAt(target) &&
-                        (target.Exists ? file->TakeOver(target.Old, false) && file->Replace(target.Name)
-                                       : file->Link(target.Name));
+    // A link that leads nowhere is replaced by the result itself, which keeps its own mode.
+    const bool takeOver = target.Exists && S_ISREG(target.Old.st_mode);
+    const bool placed = file && MayPlaceAt(target) && (!takeOver || file->TakeOver(target.Old, false)) &&
+                        (target.Exists ? file->Replace(target.Name) : file->Link(target.Name));
     if (!placed)
         throw EConvertError("Cannot copy temporary file to destination file");
 }

@@ -76,8 +76,10 @@ bool MayPlaceAt(const TLanding& Target)
 {
     if (!Target.Folder || !Target.LookedUp)
         return false;
-    // Only a plain file is replaced; a directory, device or pipe stays as it is.
-    return !Target.Exists || (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
+    // Only a plain file, or a link that leads nowhere, is replaced; a directory, device or pipe
+    // stays as it is.
+    return !Target.Exists || S_ISLNK(Target.Old.st_mode) ||
+           (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
 }
 
 bool CopyFileReplace(const std::string& Source, const TLanding& Target)

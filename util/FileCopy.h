@@ -20,6 +20,6 @@ bool CopyFileReplace(const std::string& Source, const TLanding& Target);
 // and write. False on any failure.
 bool CopyContent(int In, int Out);
 
-// Whether a located target may be replaced or newly made: nothing there, or a plain file that is
-// not read-only, in a folder that is open.
+// Whether a located target may be replaced or newly made: nothing there, a plain file that is
+// not read-only, or a link (which the new file replaces), in a folder that is open.
 bool MayPlaceAt(const TLanding& Target);
