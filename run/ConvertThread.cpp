@@ -234,8 +234,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             // Over the source, a file that would come out the same is left alone: no backup, and
             // its time stays.
             Unchanged = Detection && Options.Output == omOverwrite &&
-                        Detection->AlreadyInTarget(Detected, Options.ToEncoding, TargetEncoding, Source,
-                                                   Temporary.Handle());
+                        TSourceDetection::AlreadyInTarget(Source, Temporary.Handle());
             if (!Unchanged) {
                 if (Options.Output == omOverwrite && Options.BackupSrcFiles)
                     Placement.BackupSourceFile(Source);

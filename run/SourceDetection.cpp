@@ -1,7 +1,6 @@
 #include "run/SourceDetection.h"
 
 #include "detect/DetectionLibraries.h"
-#include "detect/EncodingGroups.h"
 #include "engine/Lumiva.h"
 #include "run/ConvertError.h"
 #include "run/Logger.h"
@@ -11,34 +10,8 @@
 #include <algorithm>
 #include <memory>
 
-namespace {
-
-// The source, read to its end in fixed memory, against the converted file's descriptor (read with
-// pread, so its offset stays where the conversion left it); false when either cannot be read.
-bool SameContent(const std::string& Source, int Converted)
-{
-    struct stat info;
-    const TFd source = OpenRegularFile(Source, info);
-    if (source.Get() < 0 || Converted < 0)
-        return false;
-    constexpr std::size_t Chunk = 64 * 1024;
-    const auto bufferA = std::make_unique<char[]>(Chunk);
-    const auto bufferB = std::make_unique<char[]>(Chunk);
-    for (std::uint64_t offset = 0;;) {
-        const ssize_t gotA = ReadUpTo(source.Get(), bufferA.get(), Chunk, offset);
-        const ssize_t gotB = ReadUpTo(Converted, bufferB.get(), Chunk, offset);
-        if (gotA < 0 || gotB < 0 || gotA != gotB || !std::equal(bufferA.get(), bufferA.get() + gotA, bufferB.get()))
-            return false;
-        if (gotA == 0)
-            return true;
-        offset += static_cast<std::uint64_t>(gotA);
-    }
-}
-
-} // namespace
-
 TSourceDetection::TSourceDetection(TLumiva& Engine, std::string LocaleName)
-    : Engine(Engine), Detector(Engine, std::move(LocaleName))
+    : Detector(Engine, std::move(LocaleName))
 {
     // A detection library that cannot be loaded stops the run before its first file.
     DetectionLibraries();
@@ -59,13 +32,26 @@ std::string TSourceDetection::Detect(const std::string& Source, TLogger& Logger)
     return name;
 }
 
-bool TSourceDetection::AlreadyInTarget(const std::string& Detected, const std::string& ToEncoding,
-                                       const std::string& TargetEncoding, const std::string& Source,
-                                       int Converted) const
+// The source is read to its end in fixed memory, against the converted file read with pread, so
+// that its offset stays where the conversion left it; false when either cannot be read.
+bool TSourceDetection::AlreadyInTarget(const std::string& Source, int Converted)
 {
-    TStringList groups;
-    Engine.GetGroups(groups);
-    if (!SameEncodingGroup(groups, Detected, ToEncoding) && !SameEncodingGroup(groups, Detected, TargetEncoding))
+    struct stat info;
+    struct stat converted;
+    const TFd source = OpenRegularFile(Source, info);
+    if (source.Get() < 0 || Converted < 0 || ::fstat(Converted, &converted) != 0 ||
+        converted.st_size != info.st_size)
         return false;
-    return SameContent(Source, Converted);
+    constexpr std::size_t Chunk = 64 * 1024;
+    const auto bufferA = std::make_unique<char[]>(Chunk);
+    const auto bufferB = std::make_unique<char[]>(Chunk);
+    for (std::uint64_t offset = 0;;) {
+        const ssize_t gotA = ReadUpTo(source.Get(), bufferA.get(), Chunk, offset);
+        const ssize_t gotB = ReadUpTo(Converted, bufferB.get(), Chunk, offset);
+        if (gotA < 0 || gotB < 0 || gotA != gotB || !std::equal(bufferA.get(), bufferA.get() + gotA, bufferB.get()))
+            return false;
+        if (gotA == 0)
+            return true;
+        offset += static_cast<std::uint64_t>(gotA);
+    }
 }

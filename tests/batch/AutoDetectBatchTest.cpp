@@ -102,6 +102,31 @@ TEST_F(AutoDetectBatchTest, AFileAlreadyInTheTargetIsLeftAloneOnlyOverTheSource)
     EXPECT_EQ(ReadFile(Dir / "New - c.txt"), FrenchUtf8);
 }
 
+// Plain ASCII reads the same in every target that writes ASCII as itself, and an empty file in
+// every target without a signature: neither is rewritten nor backed up.
+TEST_F(AutoDetectBatchTest, AsciiAndEmptyFilesAreAlreadyInTargetsThatWriteThemAlike)
+{
+    const std::string A = Source("a.txt", "abc\n"), E = Source("e.txt", "");
+    Age(A);
+    Age(E);
+    const long long Before = ModificationTime(A);
+    for (const char* Target : {"UTF-8", "ISO-8859-1", "WINDOWS-1252", "KOI8-R"}) {
+        const TProcessOutcome R =
+            Run({"--from", "auto", "--to", Target, "--overwrite", "--backup-prefix", "Backup - ", A, E});
+        EXPECT_EQ(R.Status, 0) << R.Out;
+        EXPECT_EQ(R.Out, Entry(A, A, "\t- Source encoding: ASCII\r\n... Already in target encoding\r\n") +
+                             Entry(E, E, "\t- Source encoding: ASCII\r\n... Already in target encoding\r\n") +
+                             "Completed - 0 errors, 0 warnings\r\n")
+            << Target;
+        EXPECT_EQ(ModificationTime(A), Before) << Target;
+        EXPECT_FALSE(lmvtest::Exists(Dir / "Backup - a.txt")) << Target;
+    }
+    // A target that writes them otherwise rewrites them.
+    const TProcessOutcome R = Run({"--from", "auto", "--to", "UTF-16", "--overwrite", "--no-backup", A});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(A), std::string("\xFF\xFE" "a\0b\0c\0\n\0", 10));
+}
+
 TEST(AutoDetectBatchOptions, AutoInAnyCaseAndAutoDetectSelectDetection)
 {
     TStringList Names{"UTF-8", "UTF-16"};
