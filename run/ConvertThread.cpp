@@ -14,7 +14,6 @@
 #include <filesystem>
 #include <new>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -220,7 +219,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         Logger->Add("\t- Destination file: " + Destination);
         // A file named twice would be converted again from its converted text, and a second
         // backup would then hold that text instead of the original.
-        if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
+        if (Options.Output == omOverwrite && Replaced.Contains(Source))
             throw EConvertError("Source file already converted in this run: " + Source);
         std::string Detected;
         std::optional<TFileConverter> DetectedConverter;
@@ -248,7 +247,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (!Unchanged)
             FolderRun.KeepTime(SourceTime, Destination);
         if (Options.Output == omOverwrite && !Unchanged)
-            Replaced.insert(FileIdentity(Destination));
+            Replaced.Add(Destination);
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
     } catch (const EConvertError& E) {
         LogFailure(E);
@@ -293,15 +292,6 @@ void TConvertThread::LogFailure(const EConvertError& E)
     if (const auto* Content = dynamic_cast<const EContentError*>(&E))
         Logger->Add("\t- " + Content->Where);
     Logger->Add("... Failed");
-}
-
-// Device and inode, whatever name leads to the file; zeros when it cannot be found.
-std::pair<std::uint64_t, std::uint64_t> TConvertThread::FileIdentity(const std::string& Name)
-{
-    struct stat st;
-    if (::stat(Name.c_str(), &st) != 0)
-        return {0, 0};
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const

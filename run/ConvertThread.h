@@ -4,6 +4,7 @@
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "run/ReplacedFiles.h"
 #include "progress/ReadProgress.h"
 #include "run/RunQuestions.h"
 #include "settings/ConvertOptions.h"
@@ -17,7 +18,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 
@@ -89,7 +89,6 @@ private:
     void ReportSummary();
     void ResolveTargetEncoding();
     std::string SourceFileName(std::size_t Index) const;
-    static std::pair<std::uint64_t, std::uint64_t> FileIdentity(const std::string& Name);
 
     // Cross-thread calls: run Step on the main thread and wait; a failure there is raised here.
     void Synchronize(const std::function<void()>& Step);
@@ -116,8 +115,8 @@ private:
     TFolderRun FolderRun;
     // Set for the run when From is "Auto-detect".
     std::unique_ptr<TSourceDetection> Detection;
-    // The files this run has replaced (overwrite mode), by device and inode.
-    std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
+    // The files this run has replaced (overwrite mode).
+    TReplacedFiles Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
     std::atomic<bool> Started{false};
     bool Terminated = false;
