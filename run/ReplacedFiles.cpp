@@ -9,7 +9,7 @@ namespace {
 std::optional<std::pair<std::uint64_t, std::uint64_t>> Identity(const std::string& Name)
 {
     struct stat info;
-    if (::stat(Name.c_str(), &info) != 0)
+    if (Name.find('\0') != std::string::npos || ::stat(Name.c_str(), &info) != 0)
         return std::nullopt;
     return std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino);
 }

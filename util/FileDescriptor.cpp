@@ -2,6 +2,11 @@
 
 TFd OpenRegularFile(const std::string& Name, struct stat& Info, int Folder)
 {
+    // The system would read the name only up to a NUL: another file.
+    if (Name.find('\0') != std::string::npos) {
+        errno = ENOENT;
+        return TFd();
+    }
     TFd fd(::openat(Folder, Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
         return fd;

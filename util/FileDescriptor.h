@@ -45,7 +45,8 @@ private:
 
 // Opens a regular file for reading, relative to Folder (a folder descriptor, or AT_FDCWD), with
 // Info filled. Non-blocking so that a named pipe cannot hang the open; reads of a regular file
-// ignore the flag. Not open (errno set) when the name is missing or names no regular file.
+// ignore the flag. Not open (errno set) when the name is missing, holds a NUL or names no regular
+// file.
 TFd OpenRegularFile(const std::string& Name, struct stat& Info, int Folder = AT_FDCWD);
 
 // Reads until Size bytes have come or the file ends, at Offset when given (the descriptor's own

@@ -152,6 +152,22 @@ TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
               (Names{".h.txt", "a.txt", "skip/f.txt", "sub/e.txt"}));
 }
 
+// A list line holding a NUL names no file: cut at the NUL it would name another one. A name with
+// a line break is converted under its real name and logged escaped, on one line.
+TEST_F(BatchFoldersTest, ListLinesWithANulFailWholeAndNamesWithLineBreaksAreEscaped)
+{
+    const std::string a = Source("a.txt"), b = Source("b.txt"), forged = Source("c\n... Succeeded");
+    WriteFile(Dir / "list", a + std::string(1, '\0') + ".bak\n" + b + "\n");
+    const TProcessOutcome r = Run({"--overwrite", "--no-backup", "--list", Dir / "list", forged});
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    const std::string cut = a + "\\x00.bak", escaped = Dir / "c\\n... Succeeded";
+    EXPECT_EQ(r.Out, Entry(cut, cut, "[Error] Cannot open source file\r\n... Failed\r\n") + FileLog(b, b) +
+                         FileLog(escaped, escaped) + "Completed - 1 errors, 0 warnings\r\n");
+    EXPECT_EQ(ReadFile(a), Text);
+    EXPECT_EQ(ReadFile(b), Utf16Le);
+    EXPECT_EQ(ReadFile(forged), Utf16Le);
+}
+
 TEST_F(BatchFoldersTest, BadMasksAreUsageErrorsAndTheOptionsAreInTheHelp)
 {
     for (const std::vector<std::string>& args :
