@@ -173,11 +173,16 @@ bool TConvertThread::Prepare()
     ReportStatus("Preparing...");
     WorkingFolder = CurrentFolder();
     ResolveTargetEncoding();
+    if (!FolderRun.Expand(Files))
+        return false;
+    // Folders that hold nothing to convert: said, and nothing is made for them.
+    if (Files.Count() == 0) {
+        Logger->AddWarning("No files to convert");
+        return !CheckAbort();
+    }
     std::error_code Error;
     if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
         Placement.CreateOutputDirectory();
-    if (!FolderRun.Expand(Files))
-        return false;
     return !CheckAbort();
 }
 

@@ -122,6 +122,20 @@ TEST_F(BatchFoldersTest, AnOutputFolderThatCannotBeMadeFailsOnlyItsFiles)
     EXPECT_EQ(ReadFile(Dir / "out/d/z.txt"), Utf16Le);
 }
 
+TEST_F(BatchFoldersTest, AFolderWithNothingToConvertIsSaidAndMakesNothing)
+{
+    std::filesystem::create_directories(Dir / "empty");
+    Source("flat/sub/a.txt");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--output-dir", Dir / "out", Dir / "empty"},
+          std::vector<std::string>{"--output-dir", Dir / "out", "--no-subfolders", Dir / "flat"}}) {
+        const TProcessOutcome r = Run(args);
+        EXPECT_EQ(r.Status, 1) << r.Err; // a warning, as every warning
+        EXPECT_EQ(r.Out, "[Warning] No files to convert\r\nCompleted - 0 errors, 1 warnings\r\n");
+        EXPECT_FALSE(Exists(Dir / "out"));
+    }
+}
+
 TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
 {
     Source("d/a.txt");
