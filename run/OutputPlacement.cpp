@@ -2,12 +2,14 @@
 
 #include "run/Logger.h"
 #include "util/FileCopy.h"
+#include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -129,9 +131,12 @@ void TOutputPlacement::BackupSourceFile(const std::string& Source)
     const bool located = Folders.Locate(backup, target, false);
     if (located && FileExists(target) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
         throw EConvertError("Not allowed to overwrite existing file with backup file: " + backup);
-    if (!located || !CopyFileReplace(Source, target))
+    bool kept = true;
+    if (!located || !CopyFileReplace(Source, target, &kept))
         throw EConvertError("Cannot backup source file");
     Logger.Add("Created backup file: " + backup);
+    if (!kept)
+        Logger.AddWarning(std::string(CannotKeepPermissions) + backup);
 }
 
 void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination)
@@ -145,10 +150,18 @@ void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::s
     TNewFile* file = Temporary.File.get();
     // A link that leads nowhere is replaced by the result itself, which keeps its own mode.
     const bool takeOver = target.Exists && S_ISREG(target.Old.st_mode);
-    const bool placed = file && MayPlaceAt(target) && (!takeOver || file->TakeOver(target.Old, false)) &&
-                        (target.Exists ? file->Replace(target.Name) : file->Link(target.Name));
+    bool kept = true;
+    if (takeOver && file && MayPlaceAt(target)) {
+        if (!file->TakeOver(target.Old, false))
+            throw EConvertError("Cannot copy temporary file to destination file");
+        const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        kept = old.Get() >= 0 && file->KeepAttributes(old.Get());
+    }
+    const bool placed = file && MayPlaceAt(target) && (target.Exists ? file->Replace(target.Name) : file->Link(target.Name));
     if (!placed)
         throw EConvertError("Cannot copy temporary file to destination file");
+    if (!kept)
+        Logger.AddWarning(std::string(CannotKeepPermissions) + Destination);
 }
 
 void TOutputPlacement::DeleteTemporaryFile(TTemporaryFile& Temporary)

@@ -2,7 +2,7 @@
 # Installs the Debian packages that are missing for the given purpose: build, test, bench, package...
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev libacl1-dev)
 case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace python3 desktop-file-utils appstream man-db bash-completion) ;;

@@ -270,8 +270,11 @@ void TMemIniFile::UpdateFile()
         throw CreateError(FFileName, errno);
     if (!WriteAll(file.Handle(), text.data(), text.size()))
         throw CreateError(FFileName, errno);
-    if (replacing)
-        file.TakeOver(target.Old, false);
+    if (replacing && file.TakeOver(target.Old, false)) {
+        const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (old.Get() >= 0)
+            file.KeepAttributes(old.Get());
+    }
     const bool placed = target.Exists ? file.Replace(target.Name) : ::fsync(file.Handle()) == 0 && file.Link(target.Name);
     if (!placed)
         throw CreateError(FFileName, errno);

@@ -82,7 +82,7 @@ bool MayPlaceAt(const TLanding& Target)
            (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
 }
 
-bool CopyFileReplace(const std::string& Source, const TLanding& Target)
+bool CopyFileReplace(const std::string& Source, const TLanding& Target, bool* AttributesKept)
 {
     struct stat source;
     const TFd in = OpenRegularFile(Source, source);
@@ -93,6 +93,9 @@ bool CopyFileReplace(const std::string& Source, const TLanding& Target)
     TNewFile out(Target.Folder);
     if (out.Handle() < 0 || !CopyContent(in.Get(), out.Handle()) || !out.TakeOver(source, true))
         return false;
+    const bool kept = out.KeepAttributes(in.Get());
+    if (AttributesKept)
+        *AttributesKept = kept;
     return Target.Exists ? out.Replace(Target.Name) : out.Link(Target.Name);
 }
 
