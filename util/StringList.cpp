@@ -113,6 +113,11 @@ void TStringList::LoadFromFile(const std::string& fileName)
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw Exception("Cannot read file \"" + fileName + "\"");
+    // A NUL still ends the text, but only after the line that holds it: cut at the NUL that
+    // line would name another file.
+    const std::size_t nul = content.find('\0');
+    if (nul != std::string::npos)
+        content.resize(std::min(content.size(), content.find_first_of("\r\n", nul)));
     SplitLines(content);
 }
 

@@ -36,9 +36,9 @@ public:
     // Splits at CR, LF or CR LF; a NUL ends the text; a final line break adds no entry.
     void SetText(std::string_view text);
 
-    // Lines as SetText splits them, but a NUL stays in its line (a name that holds one names no
-    // file, where a cut name would name another). Throws Exception when the file cannot be read
-    // or written.
+    // Lines as SetText splits them, but the text ends after the line that holds a NUL, which
+    // keeps it (a name that holds one names no file, where a cut name would name another).
+    // Throws Exception when the file cannot be read or written.
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName) const;
 

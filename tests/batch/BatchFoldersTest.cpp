@@ -171,11 +171,12 @@ TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
 TEST_F(BatchFoldersTest, ListLinesWithANulFailWholeAndNamesWithLineBreaksAreEscaped)
 {
     const std::string a = Source("a.txt"), b = Source("b.txt"), forged = Source("c\n... Succeeded");
-    WriteFile(Dir / "list", a + std::string(1, '\0') + ".bak\n" + b + "\n");
+    // The line that holds the NUL is the list's last.
+    WriteFile(Dir / "list", b + "\n" + a + std::string(1, '\0') + ".bak\n" + Dir / "never.txt\n");
     const TProcessOutcome r = Run({"--overwrite", "--no-backup", "--list", Dir / "list", forged});
     EXPECT_EQ(r.Status, 1) << r.Err;
     const std::string cut = a + "\\x00.bak", escaped = Dir / "c\\n... Succeeded";
-    EXPECT_EQ(r.Out, Entry(cut, cut, "[Error] Cannot open source file\r\n... Failed\r\n") + FileLog(b, b) +
+    EXPECT_EQ(r.Out, FileLog(b, b) + Entry(cut, cut, "[Error] Cannot open source file\r\n... Failed\r\n") +
                          FileLog(escaped, escaped) + "Completed - 1 errors, 0 warnings\r\n");
     EXPECT_EQ(ReadFile(a), Text);
     EXPECT_EQ(ReadFile(b), Utf16Le);
