@@ -176,7 +176,7 @@ bool TConvertThread::Prepare()
     if (!FolderRun.Expand(Files))
         return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
-    if (Files.Count() == 0) {
+    if (Files.Count() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");
         return !CheckAbort();
     }

@@ -45,7 +45,8 @@ TFolderRun::TFolderRun(const TConvertOptions& Options, const TFolderOptions& Fol
 
 bool TFolderRun::Expand(TStringList& Files)
 {
-    if (!NamesFolder(Files))
+    Walked = NamesFolder(Files);
+    if (!Walked)
         return true;
     ReportStatus(SearchingStatus);
     LastReport = std::chrono::steady_clock::now();
