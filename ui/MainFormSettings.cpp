@@ -1,13 +1,16 @@
 #include "ui/MainFormSettings.h"
 
 #include "settings/FolderSettings.h"
+#include "settings/OptionRules.h"
 #include "settings/Settings.h"
+#include "ui/LocalText.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 
 namespace {
@@ -53,9 +56,20 @@ void TMainFormSettings::Read()
     // A file that cannot be read fails here, before any record is replaced.
     const TSettings settings(Form.SettingsFileName);
     settings.ReadOpenDialogList(Form.DialogList);
-    Form.ConvertOptions = settings.ReadConvertOptions(Form.ConvertOptions);
+    // A value the window could not show as valid falls back to the current one, as a malformed
+    // number does.
+    const QComboBox* names = Form.ComboBox2;
+    Form.ConvertOptions =
+        UsableOptions(settings.ReadConvertOptions(Form.ConvertOptions), Form.ConvertOptions,
+                      [names](const std::string& Name) {
+                          for (int i = 0; i < names->count(); ++i)
+                              if (SameText(ToLocalString(names->itemText(i)), Name))
+                                  return true;
+                          return names->count() == 0;
+                      });
     Form.SetControls(false);
-    Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
+    Form.OptionsDialog->ConvertSpecs =
+        UsableSpecs(settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs), Form.OptionsDialog->ConvertSpecs);
     Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
     Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
     Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
