@@ -27,12 +27,7 @@ using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
 const std::string Text = "plain text\n";
-const std::string Utf16Text = [] {
-    std::string out = "\xFF\xFE";
-    for (char c : Text)
-        out += std::string{c, '\0'};
-    return out;
-}();
+const std::string Utf16Text = "\xFF\xFE" + lmvfault::Iconv("UTF-8", "UTF-16LE", Text).value();
 
 class LinkedDestinations : public lmvfault::TFolderTest {
 protected:
