@@ -181,7 +181,8 @@ TEST(FastTranscoder, PicksTheWidestBlocksTheProcessorAndTheSystemHave)
 {
     __builtin_cpu_init();
     const char* expected = "sse2";
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2"))
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+        __builtin_cpu_supports("bmi2"))
         expected = "avx512";
     else if (__builtin_cpu_supports("avx2"))
         expected = "avx2";
