@@ -7,6 +7,9 @@
 #include "libiconv/LegacyTables.h"
 #include "libiconv/TranscodeLoop.h"
 
+#include <cstring>
+#include <emmintrin.h>
+
 namespace lmviconv {
 
 TLegacyProc FindAvx2LegacyTranscoder(bool LegacySource, TUnicodeForm Unicode);
@@ -64,6 +67,132 @@ struct TEncodeLegacy {
     }
 };
 
+// Sixteen bytes at Out: the first Count of Bytes, then zeros (the room after the output stays
+// zero, as the blocks leave it).
+inline void StorePrefix(unsigned char* Out, __m128i Bytes, unsigned Count)
+{
+    static const unsigned char Window[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                             0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Window + 16 - Count));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm_and_si128(Bytes, keep));
+}
+
+// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
+// UTF-8 bytes from the tables in one 4-byte store. Stops before anything the tables lack.
+inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                         unsigned char*& Out, unsigned char* OutEnd)
+{
+    const unsigned char* in = In;
+    unsigned char* out = Out;
+    const std::uint32_t* const pairs = Tables.PairUtf8.data();
+    // Sixteen bytes in make at most 48 out, and the last store writes 4.
+    while (InEnd - in >= 16 && OutEnd - out >= 52) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        if (high == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+            in += 16;
+            out += 16;
+            continue;
+        }
+        const auto ascii = static_cast<unsigned>(__builtin_ctz(high));
+        StorePrefix(out, bytes, ascii);
+        in += ascii;
+        out += ascii;
+        // A pair that starts before the stop ends within the sixteen bytes loaded.
+        const unsigned char* const stop = in - ascii + 15;
+        while (in < stop) {
+            const unsigned b = *in;
+            std::uint32_t form;
+            if (b < 0x80) {
+                form = b;
+                ++in;
+            } else if (Tables.Single[b] == TLegacyTables::Lead) {
+                form = pairs[(b - 0x80) << 8 | in[1]];
+                if (form == 0)
+                    goto done;
+                in += 2;
+            } else {
+                form = Tables.SingleUtf8[b - 0x80];
+                if (form == 0)
+                    goto done;
+                ++in;
+            }
+            std::memcpy(out, &form, 4);
+            const unsigned lead = form & 0xFF;
+            out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
+        }
+    }
+done:
+    In = in;
+    Out = out;
+}
+
+// UTF-8 to a legacy encoding: ASCII sixteen bytes at a time; other characters of two or three
+// bytes through the reverse table. Stops before anything else, and before what the table lacks.
+inline void Utf8ToLegacy(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                         unsigned char*& Out, unsigned char* OutEnd)
+{
+    const unsigned char* in = In;
+    unsigned char* out = Out;
+    const std::uint16_t* const encode = Tables.Encode.data();
+    while (InEnd - in >= 16 && OutEnd - out >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+        if (high == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+            in += 16;
+            out += 16;
+            continue;
+        }
+        const auto ascii = static_cast<unsigned>(__builtin_ctz(high));
+        StorePrefix(out, bytes, ascii);
+        in += ascii;
+        out += ascii;
+        // A character of three bytes that starts before the stop ends within the sixteen.
+        const unsigned char* const stop = in - ascii + 14;
+        while (in < stop) {
+            const unsigned b = *in;
+            if (b < 0x80) {
+                *out++ = static_cast<unsigned char>(b);
+                ++in;
+                continue;
+            }
+            std::uint32_t cp;
+            if (b >= 0xE0 && b < 0xF0) {
+                if ((in[1] & 0xC0) != 0x80 || (in[2] & 0xC0) != 0x80)
+                    goto done;
+                cp = (b & 0x0F) << 12 | std::uint32_t(in[1] & 0x3F) << 6 | (in[2] & 0x3F);
+                if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                    goto done;
+                in += 3;
+            } else if (b >= 0xC2 && b < 0xE0) {
+                if ((in[1] & 0xC0) != 0x80)
+                    goto done;
+                cp = (b & 0x1F) << 6 | (in[1] & 0x3F);
+                in += 2;
+            } else {
+                goto done;
+            }
+            const unsigned value = encode[cp];
+            if (value == 0) {
+                in -= cp < 0x800 ? 2 : 3;
+                goto done;
+            }
+            if (value < 0x200) {
+                *out++ = static_cast<unsigned char>(value);
+            } else {
+                out[0] = static_cast<unsigned char>(value >> 8);
+                out[1] = static_cast<unsigned char>(value);
+                out += 2;
+            }
+        }
+    }
+done:
+    In = in;
+    Out = out;
+}
+
 template <class Coder>
 Coder MakeCoder(const TLegacyTables& Tables)
 {
@@ -99,6 +228,11 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                 if (!Tables.DoubleByte)
                     Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd);
             }
+            // What the blocks left (or all of it, without them), sixteen bytes at a time.
+            if constexpr (fromLegacy && std::is_same_v<Encoder, TEncodeUtf8>)
+                LegacyToUtf8(Tables, in, InEnd, out, OutEnd);
+            if constexpr (toLegacy && std::is_same_v<Decoder, TDecodeUtf8>)
+                Utf8ToLegacy(Tables, in, InEnd, out, OutEnd);
         }
         // One character at a time over a block's length (or a little more, to end a pair) before
         // the blocks try again.

@@ -57,6 +57,18 @@ std::uint32_t Utf32At(const char* p)
     return cp;
 }
 
+// A character of the BMP as UTF-8 bytes in a little-endian 32-bit value; 0 for anything else.
+std::uint32_t Utf8Form(std::uint32_t Cp)
+{
+    if (Cp == 0 || Cp > 0xFFFF)
+        return 0;
+    if (Cp < 0x80)
+        return Cp;
+    if (Cp < 0x800)
+        return (0xC0 | Cp >> 6) | (0x80 | (Cp & 0x3F)) << 8;
+    return (0xE0 | Cp >> 12) | (0x80 | (Cp >> 6 & 0x3F)) << 8 | (0x80 | (Cp & 0x3F)) << 16;
+}
+
 enum class TByteKind { Character, Invalid, Lead, Irregular };
 
 // One byte alone through the decoder, with nothing more to come and no flush: exactly one
@@ -245,6 +257,13 @@ std::unique_ptr<TLegacyTables> Build(const std::string& Name)
         asciiSame = asciiSame && tables->Encode[c] == (0x100 | c);
     tables->AsciiSame = asciiSame;
 
+    for (unsigned b = 0; b < 0x80; ++b)
+        tables->SingleUtf8[b] = Utf8Form(tables->Single[0x80 + b]);
+    if (tables->DoubleByte) {
+        tables->PairUtf8.resize(tables->Pairs.size());
+        for (std::size_t i = 0; i < tables->Pairs.size(); ++i)
+            tables->PairUtf8[i] = tables->Pairs[i] == 0 ? 0 : Utf8Form(tables->Pairs[i]);
+    }
     if (!tables->DoubleByte && asciiSame) {
         for (unsigned b = 0; b < 0x80; ++b) {
             const std::uint32_t value = tables->Single[0x80 + b];

@@ -25,6 +25,11 @@ struct TLegacyTables {
     // Bytes below 0x80 are ASCII both ways, as the blocks take them.
     bool AsciiSame = false;
 
+    // Each high byte's and each pair's UTF-8 bytes, as they lie in memory read as a 32-bit
+    // little-endian value, the fourth byte 0; 0 where Single or Pairs have no character.
+    std::uint32_t SingleUtf8[128] = {};
+    std::vector<std::uint32_t> PairUtf8;
+
     // For the vector blocks of a single-byte encoding: each high byte's UTF-8 form, byte by byte
     // (0 past its length; the first byte 0 for an invalid byte) ...
     std::uint8_t Utf8Bytes[3][128] = {};

@@ -70,58 +70,56 @@ std::optional<TUnicodeForm> Lookup(std::string_view Name)
 
 namespace {
 
-// The code in capitals, its name (before the first slash) and the part after that slash.
+// The code in capitals, its name (before the first slash) and the part after that slash. The
+// views point into Upper: not to be copied.
 struct TCodeParts {
     std::string Upper;
     std::string_view Name;
     std::string_view Part;
-    bool HasSlash = false;
     bool HasSecondSlash = false;
 };
 
-std::optional<TCodeParts> SplitCode(const char* Code)
+bool SplitCode(const char* Code, TCodeParts& Parts)
 {
-    TCodeParts parts;
-    parts.Upper = Code;
-    for (char& c : parts.Upper)
+    Parts.Upper = Code;
+    for (char& c : Parts.Upper)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    const std::string_view code(parts.Upper);
+    const std::string_view code(Parts.Upper);
     const std::size_t slash = code.find('/');
-    parts.Name = code.substr(0, slash);
-    if (parts.Name.empty() || parts.Name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.:") != std::string_view::npos)
-        return std::nullopt;
-    parts.HasSlash = slash != std::string_view::npos;
-    if (parts.HasSlash) {
+    Parts.Name = code.substr(0, slash);
+    if (Parts.Name.empty() || Parts.Name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.:") != std::string_view::npos)
+        return false;
+    if (slash != std::string_view::npos) {
         const std::string_view rest = code.substr(slash + 1);
         const std::size_t second = rest.find('/');
-        parts.Part = rest.substr(0, second);
-        parts.HasSecondSlash = second != std::string_view::npos;
+        Parts.Part = rest.substr(0, second);
+        Parts.HasSecondSlash = second != std::string_view::npos;
     }
-    return parts;
+    return true;
 }
 
 } // namespace
 
 std::optional<TUnicodeForm> UnicodeFormOf(const char* Code)
 {
-    const std::optional<TCodeParts> parts = SplitCode(Code);
-    if (!parts)
+    TCodeParts parts;
+    if (!SplitCode(Code, parts))
         return std::nullopt;
     // "NAME", "NAME/" or "NAME//suffixes"; the long form "ISO-10646/UTF8/" also names UTF-8.
-    if (parts->Part.empty())
-        return Lookup(parts->Name);
-    if (parts->HasSecondSlash && parts->Name == "ISO-10646" && (parts->Part == "UTF8" || parts->Part == "UTF-8"))
+    if (parts.Part.empty())
+        return Lookup(parts.Name);
+    if (parts.HasSecondSlash && parts.Name == "ISO-10646" && (parts.Part == "UTF8" || parts.Part == "UTF-8"))
         return TUnicodeForm::Utf8;
     return std::nullopt;
 }
 
 std::optional<std::string> CharsetNameOf(const char* Code)
 {
-    const std::optional<TCodeParts> parts = SplitCode(Code);
-    if (!parts || !parts->Part.empty())
+    TCodeParts parts;
+    if (!SplitCode(Code, parts) || !parts.Part.empty())
         return std::nullopt;
-    return std::string(parts->Name);
+    return std::string(parts.Name);
 }
 
 } // namespace lmviconv
