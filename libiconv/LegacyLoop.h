@@ -129,14 +129,15 @@ done:
 }
 
 // UTF-8 to a legacy encoding: ASCII sixteen bytes at a time; other characters of two or three
-// bytes through the reverse table. Stops before anything else, and before what the table lacks.
+// bytes through the reverse table. Stops before anything else, before what the table lacks, and
+// after Blocks rounds of sixteen bytes.
 inline void Utf8ToLegacy(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
-                         unsigned char*& Out, unsigned char* OutEnd)
+                         unsigned char*& Out, unsigned char* OutEnd, std::size_t Blocks)
 {
     const unsigned char* in = In;
     unsigned char* out = Out;
     const std::uint16_t* const encode = Tables.Encode.data();
-    while (InEnd - in >= 16 && OutEnd - out >= 16) {
+    for (; Blocks > 0 && InEnd - in >= 16 && OutEnd - out >= 16; --Blocks) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
         const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
         if (high == 0) {
@@ -223,16 +224,21 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                 if (!Tables.DoubleByte)
                     Blocks::SingleToUtf8(Tables, in, InEnd, out, OutEnd);
             }
+            // What the blocks left (or all of it, without them), sixteen bytes at a time; after
+            // the blocks only the few rounds that take a character they stop at (three bytes of
+            // UTF-8), before they try again.
+            std::size_t rounds = ~std::size_t{0};
             if constexpr (toLegacy && std::is_same_v<Decoder, TDecodeUtf8> &&
                           requires { Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd); }) {
-                if (!Tables.DoubleByte)
+                if (!Tables.DoubleByte) {
                     Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd);
+                    rounds = 4;
+                }
             }
-            // What the blocks left (or all of it, without them), sixteen bytes at a time.
             if constexpr (fromLegacy && std::is_same_v<Encoder, TEncodeUtf8>)
                 LegacyToUtf8(Tables, in, InEnd, out, OutEnd);
             if constexpr (toLegacy && std::is_same_v<Decoder, TDecodeUtf8>)
-                Utf8ToLegacy(Tables, in, InEnd, out, OutEnd);
+                Utf8ToLegacy(Tables, in, InEnd, out, OutEnd, rounds);
         }
         // One character at a time over a block's length (or a little more, to end a pair) before
         // the blocks try again.
