@@ -35,7 +35,12 @@ struct TDecodeLegacy {
         if (value == TLegacyTables::Invalid || end - p < 2)
             return 0;
         cp = Tables.Pair(b, p[1]);
-        return cp == 0 ? 0 : 2;
+        if (cp != 0)
+            return 2;
+        if (!Tables.FourByte || end - p < 4)
+            return 0;
+        cp = TLegacyTables::FourByteCharacter(p);
+        return cp == 0 || !Tables.ByArithmetic(cp) ? 0 : 4;
     }
 };
 
@@ -47,7 +52,7 @@ struct TEncodeLegacy {
         if (cp < 0x80 && Tables.AsciiSame)
             return 1;
         if (cp > 0xFFFF)
-            return 0;
+            return Tables.FourByte && Tables.ByArithmetic(cp) ? 4 : 0;
         const unsigned bytes = Tables.Encode[cp];
         return bytes == 0 ? 0 : bytes < 0x200 ? 1 : 2;
     }
@@ -55,6 +60,10 @@ struct TEncodeLegacy {
     {
         if (cp < 0x80 && Tables.AsciiSame) {
             p[0] = static_cast<unsigned char>(cp);
+            return;
+        }
+        if (length == 4) {
+            TLegacyTables::WriteFourBytes(p, cp);
             return;
         }
         const unsigned bytes = Tables.Encode[cp];

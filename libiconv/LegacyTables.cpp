@@ -158,6 +158,8 @@ bool ReadPairs(TDescriptor& Decoder, TLegacyTables& Tables, std::vector<std::uin
             if (Written.size() != 4)
                 return;
             const std::uint32_t value = Utf32At(Written.data());
+            if (value > 0xFFFF)
+                Tables.PairsBeyondBmp.push_back(value);
             if (value == 0 || value > 0xFFFF)
                 return;
             const auto lead = static_cast<unsigned char>(pairs[Record * 3]);
@@ -190,6 +192,36 @@ bool ReadPairs(TDescriptor& Decoder, TLegacyTables& Tables, std::vector<std::uin
                 break;
             }
     return read(leads, trails);
+}
+
+// Whether the converter writes and reads the characters beyond the BMP as GB18030's four bytes:
+// a sample from each end and between, both ways.
+bool HasFourByteForm(TDescriptor& Decoder, TDescriptor& Encoder)
+{
+    static const std::uint32_t Samples[] = {0x10000, 0x10001, 0x1000A, 0x1007E, 0x104EC, 0x1F600, 0x20000, 0x2A6D6, 0xE0100, 0x10FFFF};
+    std::string units;
+    std::string expected;
+    for (std::uint32_t cp : Samples) {
+        units.append(reinterpret_cast<const char*>(&cp), 4);
+        unsigned char bytes[4];
+        TLegacyTables::WriteFourBytes(bytes, cp);
+        if (TLegacyTables::FourByteCharacter(bytes) != cp)
+            return false;
+        expected.append(reinterpret_cast<const char*>(bytes), 4);
+    }
+    const auto convert = [](TDescriptor& Converter, const std::string& Input) {
+        Converter.Reset();
+        std::string out(Input.size() * 2, '\0');
+        char* in = const_cast<char*>(Input.data());
+        std::size_t inLeft = Input.size();
+        char* outPtr = out.data();
+        std::size_t outLeft = out.size();
+        if (Converter.Convert(&in, &inLeft, &outPtr, &outLeft) != 0)
+            return std::string();
+        out.resize(out.size() - outLeft);
+        return out;
+    };
+    return convert(Encoder, units) == expected && convert(Decoder, expected) == units;
 }
 
 std::unique_ptr<TLegacyTables> Build(const std::string& Name)
@@ -227,6 +259,7 @@ std::unique_ptr<TLegacyTables> Build(const std::string& Name)
         characters.push_back(c);
     if (tables->DoubleByte && !ReadPairs(decoder, *tables, characters))
         return nullptr;
+    tables->FourByte = tables->DoubleByte && HasFourByteForm(decoder, encoder);
 
     // The reverse, as the C library writes each of these characters.
     tables->Encode.assign(0x10000, 0);

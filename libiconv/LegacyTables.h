@@ -24,6 +24,17 @@ struct TLegacyTables {
     bool DoubleByte = false;
     // Bytes below 0x80 are ASCII both ways, as the blocks take them.
     bool AsciiSame = false;
+    // GB18030's four-byte form of the characters beyond the BMP, by arithmetic: the C library
+    // agreed on a sample of them. Those it writes as a pair stay the C library's both ways.
+    bool FourByte = false;
+    std::vector<std::uint32_t> PairsBeyondBmp;
+    bool ByArithmetic(std::uint32_t Cp) const
+    {
+        for (std::uint32_t paired : PairsBeyondBmp)
+            if (Cp == paired)
+                return false;
+        return true;
+    }
 
     // Each high byte's and each pair's UTF-8 bytes, as they lie in memory read as a 32-bit
     // little-endian value, the fourth byte 0; 0 where Single or Pairs have no character.
@@ -44,6 +55,27 @@ struct TLegacyTables {
     std::vector<TLeadRow> LeadRows;
 
     std::uint32_t Pair(unsigned LeadByte, unsigned Trail) const { return Pairs[(LeadByte - 0x80) << 8 | Trail]; }
+
+    // The four bytes 90 30 81 30 to E3 32 9A 35 and U+10000 to U+10FFFF, in order: the code
+    // point of the four at p, or 0 when they are not such a character.
+    static std::uint32_t FourByteCharacter(const unsigned char* p)
+    {
+        if (p[0] < 0x90 || p[0] > 0xE3 || p[1] - 0x30u > 9 || p[2] - 0x81u > 0x7D || p[3] - 0x30u > 9)
+            return 0;
+        const std::uint32_t index = ((p[0] - 0x90u) * 10 + (p[1] - 0x30u)) * 1260 + (p[2] - 0x81u) * 10 + (p[3] - 0x30u);
+        return index < 0x100000 ? 0x10000 + index : 0;
+    }
+    // The reverse, for a code point from U+10000 to U+10FFFF.
+    static void WriteFourBytes(unsigned char* p, std::uint32_t Cp)
+    {
+        std::uint32_t index = Cp - 0x10000;
+        p[3] = static_cast<unsigned char>(0x30 + index % 10);
+        index /= 10;
+        p[2] = static_cast<unsigned char>(0x81 + index % 126);
+        index /= 126;
+        p[1] = static_cast<unsigned char>(0x30 + index % 10);
+        p[0] = static_cast<unsigned char>(0x90 + index / 10);
+    }
 };
 
 // The tables of the encoding that Code names (as given to iconv_open, with any "//suffixes"),

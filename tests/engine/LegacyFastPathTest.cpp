@@ -196,6 +196,32 @@ TEST_F(LegacyFastPath, EveryPairOfTheDoubleByteEncodingsBothWays)
     }
 }
 
+// GB18030's characters beyond the BMP take four bytes by arithmetic: all of its ends and
+// samples between, with pairs and ASCII, cut and damaged.
+TEST_F(LegacyFastPath, FourByteCharactersOfGb18030BothWays)
+{
+    const lmviconv::TLegacyTables* tables = lmviconv::LegacyTablesFor("GB18030");
+    ASSERT_NE(tables, nullptr);
+    EXPECT_TRUE(tables->FourByte);
+    EXPECT_FALSE(lmviconv::LegacyTablesFor("GBK")->FourByte);
+    std::mt19937 random(2204);
+    for (int round = 0; round < 4; ++round) {
+        std::string unicode;
+        for (int i = 0; i < 4000; ++i) {
+            // U+20087 and U+20089 are pairs in the C library's GB18030, not four bytes.
+            const auto r = [&random](std::uint32_t Range) { return static_cast<std::uint32_t>(random() % Range); };
+            const std::uint32_t kinds[] = {0x10000 + r(0x100000), 0x10000 + r(300), 0x10FFFF - r(300), 0x4E00 + r(0x5000),
+                                           'a' + r(26), 0x2022, 0xE5E5, 0x20087, 0x20089, 0x20080 + r(16)};
+            AppendUtf32(unicode, kinds[random() % std::size(kinds)]);
+        }
+        std::optional<std::string> legacy = lmvtest::IconvOnce("UTF-32LE", "GB18030", unicode);
+        ASSERT_TRUE(legacy.has_value());
+        if (round % 2)
+            Damage(random, *legacy);
+        ExpectSameBothWays("GB18030", *legacy, unicode, random);
+    }
+}
+
 TEST_F(LegacyFastPath, EncodingsThatKeepStateStayTheCLibrarys)
 {
     std::mt19937 random(2203);
@@ -299,13 +325,14 @@ TEST(LegacyBlocks, SingleByteCharactersAtEveryPlaceOfTheBlocks)
 
 TEST(LegacyBlocks, DoubleBytePairsAtEveryPlaceOfTheBlocks)
 {
-    const std::string gbkKinds[] = {"\xD6\xD0", "\x81\x30", "\xFF", "\x80", "\xD6"};
+    const std::string gbkKinds[] = {"\xD6\xD0", "\x81\x30", "\xFF", "\x80", "\xD6", "\x90\x30\x81\x30", "\xE3\x32\x9A\x36", "\x95\x32\x82"};
     std::string ascii(150, 'q');
     for (std::size_t at = 0; at < 150; ++at)
         for (const std::string& kind : gbkKinds) {
             const std::string input = ascii.substr(0, at) + kind + ascii.substr(at);
             ExpectSamePlaces("GBK", true, TUnicodeForm::Utf8, input, "at " + std::to_string(at));
             ExpectSamePlaces("SHIFT_JIS", true, TUnicodeForm::Utf16Le, input, "at " + std::to_string(at));
+            ExpectSamePlaces("GB18030", true, TUnicodeForm::Utf32Be, input, "at " + std::to_string(at));
             const std::optional<std::string> utf8 = lmvtest::IconvOnce("GBK", "UTF-8", input, 1);
             ExpectSamePlaces("GBK", false, TUnicodeForm::Utf8, *utf8 + "\xE2\x82\xAC\xF0\x9F\x98\x80", "at " + std::to_string(at));
         }
