@@ -102,22 +102,24 @@ bool ConvertRecords(TDescriptor& Converter, const std::string& Input, std::size_
                     std::string_view Separator, TVisit Visit)
 {
     const std::size_t records = Input.size() / Width;
-    std::string out(Input.size() * 8 + 64, '\0');
+    // Room for four units a record, not cleared: only what the converter wrote is read.
+    const std::size_t room = records * (4 * OutWidth + Separator.size()) + 64;
+    const std::unique_ptr<char[]> out(new char[room]);
     std::vector<std::string_view> pieces;
     std::size_t record = 0;
     while (record < records) {
         Converter.Reset();
         char* in = const_cast<char*>(Input.data()) + record * Width;
         std::size_t inLeft = Input.size() - record * Width;
-        char* outPtr = out.data();
-        std::size_t outLeft = out.size();
+        char* outPtr = out.get();
+        std::size_t outLeft = room;
         const std::size_t result = Converter.Convert(&in, &inLeft, &outPtr, &outLeft);
         if (result == Failure && errno == E2BIG)
             return false;
         const std::size_t stoppedAt = (Input.size() - inLeft) / Width;
         // Each record converted before the stop ends with the separator; the one stopped on
         // may have written a part.
-        const std::string_view written(out.data(), static_cast<std::size_t>(outPtr - out.data()));
+        const std::string_view written(out.get(), static_cast<std::size_t>(outPtr - out.get()));
         pieces.clear();
         std::size_t start = 0;
         for (std::size_t at = 0; at + Separator.size() <= written.size(); at += OutWidth) {
