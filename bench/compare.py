@@ -108,7 +108,7 @@ def man_pages(language):
 def make_legacy_text(path, size, language, encoding):
     """Man pages of a language in a legacy encoding, what it lacks dropped by iconv -c, repeated."""
     done = subprocess.run(["iconv", "-c", "-f", "UTF-8", "-t", encoding], input=man_pages(language), capture_output=True)
-    if len(done.stdout) < MIB:
+    if len(done.stdout) < 256 * 1024:
         raise RuntimeError(f"too little {language} man page text for {encoding}: install the bench's packages")
     write_repeated(path, done.stdout, size)
 

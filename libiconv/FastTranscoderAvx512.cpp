@@ -69,45 +69,12 @@ struct TAvx512Blocks : TAvx2Blocks {
         TAvx2Blocks::Latin1ToUtf8(In, InEnd, Out, OutEnd);
     }
 
-    // Sixty-four positions at a time, copied when they are all ASCII: ASCII stays, C2 or C3 and
-    // a continuation byte become one byte, and the continuation bytes are dropped. Any other byte
-    // above 0x7F, or a lead byte without its continuation, stops it. The AVX2 blocks take what
-    // is too short for a block.
+    // Sixty-four positions at a time (PairBlocks): C2 or C3 and a continuation byte become one
+    // byte. The AVX2 blocks take what is too short for a block.
     LUMIVA_AVX512 static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                            unsigned char* OutEnd)
     {
-        const unsigned char* in = In;
-        unsigned char* out = Out;
-        // 1 when the position before in held a lead byte, whose continuation at in is taken.
-        std::uint64_t taken = 0;
-        // The second load reaches the byte after the 64 positions, which a lead at the last needs.
-        while (InEnd - in >= 65 && OutEnd - out >= 64) {
-            const __m512i bytes = _mm512_loadu_si512(in);
-            const std::uint64_t high = _mm512_movepi8_mask(bytes);
-            if (high == 0) {
-                _mm512_storeu_si512(out, bytes);
-                in += 64;
-                out += 64;
-                continue;
-            }
-            const __m512i next = _mm512_loadu_si512(in + 1);
-            // C2 and C3 are the two bytes that match C2 without their lowest bit.
-            const std::uint64_t leads = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, _mm512_set1_epi8(static_cast<char>(0xFE))),
-                                                               _mm512_set1_epi8(static_cast<char>(0xC2)));
-            // Bit i: position i + 1 holds a continuation byte (0x80 to 0xBF, below -64 signed).
-            const std::uint64_t following = _mm512_cmplt_epi8_mask(next, _mm512_set1_epi8(-64));
-            if (!OnlyLatin1Pairs(high, leads, following, taken))
-                break;
-            const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, _mm512_set1_epi8(3)), 6),
-                                                   _mm512_and_si512(next, _mm512_set1_epi8(0x3F)));
-            const std::uint64_t keep = ~(following << 1 | taken);
-            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(leads, bytes, joined)));
-            out += __builtin_popcountll(keep);
-            in += 64;
-            taken = leads >> 63;
-        }
-        In = in + taken;
-        Out = out;
+        PairBlocks(TLatin1Pairs{}, In, InEnd, Out, OutEnd);
         TAvx2Blocks::Utf8ToLatin1(In, InEnd, Out, OutEnd);
     }
 
@@ -171,16 +138,28 @@ struct TAvx512Blocks : TAvx2Blocks {
         Out = out;
     }
 
-    // Sixty-four positions of UTF-8 at a time, copied when they are all ASCII: ASCII stays, a
-    // two-byte character whose lead has a row is looked up in that row by its continuation byte
-    // (64 entries, one permute a lead), and the continuation bytes are dropped. Any other byte
-    // above 0x7F, a lead without its continuation, or a character the encoding lacks stops it.
+    // Sixty-four positions at a time (PairBlocks): a two-byte character whose lead has a row is
+    // looked up in that row by its continuation byte (64 entries, one permute a lead).
     LUMIVA_AVX512 static void Utf8ToSingle(const TLegacyTables& Tables, const unsigned char*& In,
                                            const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd)
     {
+        PairBlocks(TSinglePairs{Tables}, In, InEnd, Out, OutEnd);
+    }
+
+private:
+    // UTF-8 of ASCII and two-byte characters to one byte each, sixty-four positions at a time,
+    // copied when they are all ASCII: Pairs names the leads it takes and gives each lead position
+    // its byte, and the continuation bytes are dropped. Any other byte above 0x7F, a lead without
+    // its continuation, or a character Pairs refuses stops it.
+    template <class TPairs>
+    LUMIVA_AVX512 static void PairBlocks(const TPairs& Pairs, const unsigned char*& In, const unsigned char* InEnd,
+                                         unsigned char*& Out, unsigned char* OutEnd)
+    {
         const unsigned char* in = In;
         unsigned char* out = Out;
+        // 1 when the position before in held a lead byte, whose continuation at in is taken.
         std::uint64_t taken = 0;
+        // The second load reaches the byte after the 64 positions, which a lead at the last needs.
         while (InEnd - in >= 65 && OutEnd - out >= 64) {
             const __m512i bytes = _mm512_loadu_si512(in);
             const std::uint64_t high = _mm512_movepi8_mask(bytes);
@@ -191,21 +170,11 @@ struct TAvx512Blocks : TAvx2Blocks {
                 continue;
             }
             const __m512i next = _mm512_loadu_si512(in + 1);
-            const std::uint64_t leads = _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(0xC2))),
-                                                               _mm512_set1_epi8(0xDF - 0xC2));
+            const std::uint64_t leads = Pairs.Leads(bytes);
+            // Bit i: position i + 1 holds a continuation byte (0x80 to 0xBF, below -64 signed).
             const std::uint64_t following = _mm512_cmplt_epi8_mask(next, _mm512_set1_epi8(-64));
-            if (!OnlyLatin1Pairs(high, leads, following, taken))
-                break;
-            __m512i values = bytes;
-            std::uint64_t covered = 0;
-            for (const TLegacyTables::TLeadRow& row : Tables.LeadRows) {
-                const std::uint64_t these = _mm512_mask_cmpeq_epi8_mask(leads, bytes, _mm512_set1_epi8(static_cast<char>(row.Lead)));
-                if (these == 0)
-                    continue;
-                values = _mm512_mask_permutexvar_epi8(values, these, next, _mm512_loadu_si512(row.Bytes));
-                covered |= these;
-            }
-            if (covered != leads || _mm512_mask_cmpeq_epi8_mask(leads, values, _mm512_setzero_si512()) != 0)
+            __m512i values;
+            if (!OnlyLatin1Pairs(high, leads, following, taken) || !Pairs.Values(bytes, next, leads, values))
                 break;
             const std::uint64_t keep = ~(following << 1 | taken);
             _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, values));
@@ -216,6 +185,46 @@ struct TAvx512Blocks : TAvx2Blocks {
         In = in + taken;
         Out = out;
     }
+
+    struct TLatin1Pairs {
+        // C2 and C3 are the two bytes that match C2 without their lowest bit.
+        LUMIVA_AVX512 std::uint64_t Leads(__m512i Bytes) const
+        {
+            return _mm512_cmpeq_epi8_mask(_mm512_and_si512(Bytes, _mm512_set1_epi8(static_cast<char>(0xFE))),
+                                          _mm512_set1_epi8(static_cast<char>(0xC2)));
+        }
+        LUMIVA_AVX512 bool Values(__m512i Bytes, __m512i Next, std::uint64_t Leads, __m512i& Result) const
+        {
+            const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(Bytes, _mm512_set1_epi8(3)), 6),
+                                                   _mm512_and_si512(Next, _mm512_set1_epi8(0x3F)));
+            Result = _mm512_mask_blend_epi8(Leads, Bytes, joined);
+            return true;
+        }
+    };
+
+    struct TSinglePairs {
+        const TLegacyTables& Tables;
+        // Every lead of a two-byte character, C2 to DF.
+        LUMIVA_AVX512 std::uint64_t Leads(__m512i Bytes) const
+        {
+            return _mm512_cmple_epu8_mask(_mm512_sub_epi8(Bytes, _mm512_set1_epi8(static_cast<char>(0xC2))),
+                                          _mm512_set1_epi8(0xDF - 0xC2));
+        }
+        // False for a lead without a row, or a character the row lacks.
+        LUMIVA_AVX512 bool Values(__m512i Bytes, __m512i Next, std::uint64_t Leads, __m512i& Result) const
+        {
+            Result = Bytes;
+            std::uint64_t covered = 0;
+            for (const TLegacyTables::TLeadRow& row : Tables.LeadRows) {
+                const std::uint64_t these = _mm512_mask_cmpeq_epi8_mask(Leads, Bytes, _mm512_set1_epi8(static_cast<char>(row.Lead)));
+                if (these == 0)
+                    continue;
+                Result = _mm512_mask_permutexvar_epi8(Result, these, Next, _mm512_loadu_si512(row.Bytes));
+                covered |= these;
+            }
+            return covered == Leads && _mm512_mask_cmpeq_epi8_mask(Leads, Result, _mm512_setzero_si512()) == 0;
+        }
+    };
 };
 
 } // namespace

@@ -76,14 +76,21 @@ struct TEncodeLegacy {
     }
 };
 
-// Sixteen bytes at Out: the first Count of Bytes, then zeros (the room after the output stays
+// Copies the ASCII that the sixteen bytes at In start with and advances both past it; how many
+// (16: all). Writes sixteen bytes at Out, zeros after the ASCII (the room after the output stays
 // zero, as the blocks leave it).
-inline void StorePrefix(unsigned char* Out, __m128i Bytes, unsigned Count)
+inline unsigned CopyAscii(const unsigned char*& In, unsigned char*& Out)
 {
     static const unsigned char Window[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Window + 16 - Count));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm_and_si128(Bytes, keep));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(In));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+    const unsigned ascii = high == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(high));
+    const __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Window + 16 - ascii));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), _mm_and_si128(bytes, keep));
+    In += ascii;
+    Out += ascii;
+    return ascii;
 }
 
 // A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
@@ -96,18 +103,9 @@ inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, 
     const std::uint32_t* const pairs = Tables.PairUtf8.data();
     // Sixteen bytes in make at most 48 out, and the last store writes 4.
     while (InEnd - in >= 16 && OutEnd - out >= 52) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-        if (high == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-            in += 16;
-            out += 16;
+        const unsigned ascii = CopyAscii(in, out);
+        if (ascii == 16)
             continue;
-        }
-        const auto ascii = static_cast<unsigned>(__builtin_ctz(high));
-        StorePrefix(out, bytes, ascii);
-        in += ascii;
-        out += ascii;
         // A pair that starts before the stop ends within the sixteen bytes loaded.
         const unsigned char* const stop = in - ascii + 15;
         while (in < stop) {
@@ -147,18 +145,9 @@ inline void Utf8ToLegacy(const TLegacyTables& Tables, const unsigned char*& In, 
     unsigned char* out = Out;
     const std::uint16_t* const encode = Tables.Encode.data();
     for (; Blocks > 0 && InEnd - in >= 16 && OutEnd - out >= 16; --Blocks) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
-        if (high == 0) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-            in += 16;
-            out += 16;
+        const unsigned ascii = CopyAscii(in, out);
+        if (ascii == 16)
             continue;
-        }
-        const auto ascii = static_cast<unsigned>(__builtin_ctz(high));
-        StorePrefix(out, bytes, ascii);
-        in += ascii;
-        out += ascii;
         // A character of three bytes that starts before the stop ends within the sixteen.
         const unsigned char* const stop = in - ascii + 14;
         while (in < stop) {
@@ -250,26 +239,10 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                 Utf8ToLegacy(Tables, in, InEnd, out, OutEnd, rounds);
         }
         // One character at a time over a block's length (or a little more, to end a pair) before
-        // the blocks try again.
-        const unsigned char* const stretchEnd = InEnd - in > 64 ? in + 64 : InEnd;
-        while (in < stretchEnd) {
-            std::uint32_t cp = 0;
-            const std::size_t inLength = decoder.Decode(in, InEnd, cp);
-            const std::size_t outLength = inLength == 0 ? 0 : encoder.Length(cp);
-            if (outLength == 0) {
-                stop = TTranscodeStop::Unusual;
-                break;
-            }
-            // Some of the C library's converters write part of a character that does not fit
-            // before they report the output full: they report it here too.
-            if (static_cast<std::size_t>(OutEnd - out) < outLength) {
-                stop = TTranscodeStop::Unusual;
-                break;
-            }
-            encoder.Write(out, cp, outLength);
-            in += inLength;
-            out += outLength;
-        }
+        // the blocks try again. Some of the C library's converters write part of a character
+        // that does not fit before they report the output full: they report it here too.
+        stop = CharacterStretch(decoder, encoder, in, InEnd - in > 64 ? in + 64 : InEnd, InEnd, out, OutEnd,
+                                TTranscodeStop::Unusual);
         if (stop != TTranscodeStop::Done)
             break;
     }

@@ -8,14 +8,13 @@
 #include "tests/common/BlockKinds.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
-#include "util/ProgramFolder.h"
+#include "tests/common/LibiconvTest.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dlfcn.h>
 #include <iconv.h>
 #include <memory>
 #include <random>
@@ -39,23 +38,8 @@ const char* const DoubleByte[] = {"CP932", "SHIFT_JIS", "EUC-JP", "GBK",  "CP936
 const char* const Kept[] = {"CP1255", "CP1258", "TCVN", "BIG5-HKSCS", "ISO-2022-JP", "UTF-7", "IBM037"};
 const char* const Suffixes[] = {"", "//IGNORE", "//TRANSLIT"};
 
-class LegacyFastPath : public ::testing::Test {
+class LegacyFastPath : public lmvtest::TLibiconvTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        Handle = dlopen(ProgramFolderFile("liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Handle, nullptr) << dlerror();
-        Library.Open = reinterpret_cast<decltype(Library.Open)>(dlsym(Handle, "libiconv_open"));
-        Library.Convert = reinterpret_cast<decltype(Library.Convert)>(dlsym(Handle, "libiconv"));
-        Library.Close = reinterpret_cast<decltype(Library.Close)>(dlsym(Handle, "libiconv_close"));
-    }
-    static void TearDownTestSuite()
-    {
-        if (Handle)
-            dlclose(Handle);
-        Handle = nullptr;
-    }
-
     // Both directions between Encoding and each Unicode form, in every translation.
     static void ExpectSameBothWays(const std::string& Encoding, const std::string& Legacy, const std::string& Unicode,
                                    std::mt19937& Random)
@@ -69,9 +53,6 @@ protected:
             }
         }
     }
-
-    static inline void* Handle = nullptr;
-    static inline lmvtest::TLibiconvEntries Library;
 };
 
 void AppendUtf32(std::string& Text, std::uint32_t Cp)
