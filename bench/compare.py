@@ -284,7 +284,7 @@ class Bench:
         cases = [("Russian", "ru", "WINDOWS-1251", "windows-1251", False),
                  ("Chinese", "zh_CN", "GBK", "GBK", True),
                  ("Japanese", "ja", "CP932", "cp932", True),
-                 ("Korean", "ko", "CP949", "cp949", True)]
+                 ("Korean", "ko", "CP949", "windows-949", True)]
         for language, folder, encoding, icu_name, double in cases:
             if self.args.case and not any(word.lower() in f"{language} {encoding}".lower() for word in self.args.case):
                 continue
@@ -483,8 +483,12 @@ def main():
             bench.startup()
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    load_after = os.getloadavg()
+        # What was measured before a failure still counts.
+        report(args, bench, load_before)
 
+
+def report(args, bench, load_before):
+    load_after = os.getloadavg()
     print(f"Date: {time.strftime('%Y-%m-%d %H:%M %Z')}, cores: {os.cpu_count()}, repetitions: {args.repetitions}, "
           f"load average before {load_before[0]:.2f}, after {load_after[0]:.2f}\n")
     print(f"CPU flags: {cpu_flags()}; fast path blocks: {args.blocks or 'unknown'}\n")
