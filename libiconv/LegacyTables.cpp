@@ -2,6 +2,7 @@
 
 #include "libiconv/UnicodeFormNames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -102,8 +103,9 @@ bool ConvertRecords(TDescriptor& Converter, const std::string& Input, std::size_
                     std::string_view Separator, TVisit Visit)
 {
     const std::size_t records = Input.size() / Width;
-    // Room for four units a record, not cleared: only what the converter wrote is read.
-    const std::size_t room = records * (4 * OutWidth + Separator.size()) + 64;
+    // Room for a part of the records at a time, not cleared: only what the converter wrote is
+    // read. Fresh pages cost more than the calls that fill them again.
+    const std::size_t room = std::min<std::size_t>(records * (4 * OutWidth + Separator.size()) + 64, 32 * 1024);
     const std::unique_ptr<char[]> out(new char[room]);
     std::vector<std::string_view> pieces;
     std::size_t record = 0;
@@ -114,8 +116,7 @@ bool ConvertRecords(TDescriptor& Converter, const std::string& Input, std::size_
         char* outPtr = out.get();
         std::size_t outLeft = room;
         const std::size_t result = Converter.Convert(&in, &inLeft, &outPtr, &outLeft);
-        if (result == Failure && errno == E2BIG)
-            return false;
+        const bool full = result == Failure && errno == E2BIG;
         const std::size_t stoppedAt = (Input.size() - inLeft) / Width;
         // Each record converted before the stop ends with the separator; the one stopped on
         // may have written a part.
@@ -135,7 +136,8 @@ bool ConvertRecords(TDescriptor& Converter, const std::string& Input, std::size_
             Visit(r, pieces[r - record]);
         if (result != Failure)
             break;
-        record = stoppedAt + 1;
+        // With the room full, the record stopped on is asked about again; else it failed.
+        record = full ? stoppedAt : stoppedAt + 1;
     }
     return true;
 }
