@@ -230,8 +230,9 @@ bool HasFourByteForm(TDescriptor& Decoder, TDescriptor& Encoder)
 
 std::unique_ptr<TLegacyTables> Build(const std::string& Name)
 {
-    TDescriptor decoder("UTF-32LE", Name.c_str());
-    TDescriptor encoder(Name.c_str(), "UTF-32LE");
+    // UCS-4LE is built into the C library: no converter module is loaded for it.
+    TDescriptor decoder("UCS-4LE", Name.c_str());
+    TDescriptor encoder(Name.c_str(), "UCS-4LE");
     if (!decoder.Open() || !encoder.Open())
         return nullptr;
     auto tables = std::make_unique<TLegacyTables>();
