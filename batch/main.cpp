@@ -116,21 +116,27 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
     }
+    TStringList Files;
+    try {
+        Files = Batch.FileList();
+    } catch (const TBatchOptions::EUsageError& E) {
+        PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
+        return ExitUsage;
+    } catch (const std::exception& E) {
+        PrintError(TBatchOptions::ReportText(E.what()));
+        return ExitCannotStart;
+    }
     // Loaded only for detection; missing, it stops the program as it did when loaded at start.
-    if (IsAutoDetect(Batch.Options.FromEncoding)) {
+    bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
+    for (const TSourceEntry& Entry : Batch.SourceEncodings)
+        Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
+    if (Detects) {
         try {
             DetectionLibraries();
         } catch (const std::exception& E) {
             PrintError(E.what());
             return ExitCannotStart;
         }
-    }
-    TStringList Files;
-    try {
-        Files = Batch.FileList();
-    } catch (const std::exception& E) {
-        PrintError(TBatchOptions::ReportText(E.what()));
-        return ExitCannotStart;
     }
 
     // Drawn only on a terminal: a pipe or a log gets exactly what it got before.
@@ -145,6 +151,7 @@ int main(int argc, char** argv)
     auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, Loop,
                                       Batch.Folders);
     Thread->CheckOnly = Batch.CheckOnly;
+    Thread->SourceEncodings = Batch.SourceEncodings;
     if (Line.Enabled())
         Thread->OnReadProgress = [&Line](TConvertThread*, const TRunProgress& Progress) {
             Line.Show(Progress, std::chrono::steady_clock::now());

@@ -187,6 +187,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             if (TakeValue().empty())
                 UsageError(Option, "Set text");
             Sources.push_back({true, Value});
+        } else if (Option == "--sources") {
+            if (TakeValue().empty())
+                UsageError(Option, "Set text");
+            Sources.push_back({false, Value, true});
         } else {
             throw EUsageError("unknown option " + Option);
         }
@@ -197,6 +201,7 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
 
 void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>& IsValid)
 {
+    EncodingValid = IsValid;
     if (SameText(Options.FromEncoding, "auto") || IsAutoDetect(Options.FromEncoding))
         Options.FromEncoding = AutoDetectEncoding;
     else
@@ -204,10 +209,22 @@ void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>
     CheckEncoding("--to", Options.ToEncoding, IsValid);
 }
 
-TStringList TBatchOptions::FileList() const
+TStringList TBatchOptions::FileList()
 {
     TStringList Files;
+    SourceEncodings.clear();
     for (const TSource& Source : Sources) {
+        if (Source.IsSources) {
+            try {
+                for (TSourceEntry& Entry : TSourcesFile::Read(Source.Name, EncodingValid)) {
+                    Files.Add(Entry.Path);
+                    SourceEncodings.push_back(std::move(Entry));
+                }
+            } catch (const TSourcesFile::EBadLine& E) {
+                UsageError("--sources " + Source.Name, E.what());
+            }
+            continue;
+        }
         if (!Source.IsList) {
             Files.Add(Source.Name);
             continue;
@@ -260,6 +277,9 @@ std::string TBatchOptions::HelpText()
            "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
            "                          no | no-to-all | cancel (default no)\n"
            "  --list FILE             take the file names from a list file, one per line\n"
+           "  --sources FILE          take the files from FILE, one \"ENCODING<TAB>PATH\" line\n"
+           "                          each (UTF-8): each file is read from its own encoding;\n"
+           "                          an empty ENCODING or auto detects it\n"
            "  --no-subfolders         a FILE that is a folder gives only its own files\n"
            "  --include MASKS         take only the files of a folder whose names match one of\n"
            "                          MASKS, separated by \";\" (* and ?, any letter case;\n"
@@ -278,7 +298,7 @@ std::string TBatchOptions::HelpText()
            "\n"
            "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"
            "--prefix and --overwrite the last one given decides; so do --backup-prefix and\n"
-           "--no-backup. FILE operands and --list files are taken in the order given; relative\n"
+           "--no-backup. FILE operands, --list and --sources files are taken in the order given; relative\n"
            "names, also those in a list file, are taken from the current directory. A FILE or\n"
            "list entry that is a folder stands for the files in it and in its subfolders, in\n"
            "name order; with --output-dir their results keep their paths from the folder's\n"

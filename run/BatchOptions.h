@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/ConvertThread.h"
+#include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
 #include "settings/FolderOptions.h"
@@ -33,6 +34,7 @@ public:
     struct TSource {
         bool IsList = false; // a list file read by the List command's rules
         std::string Name;
+        bool IsSources = false; // a sources file: an encoding and a path a line
     };
 
     TBatchOptions();
@@ -43,9 +45,10 @@ public:
     // Refuses an encoding name that IsValid (the engine's check) does not accept, with the
     // encoding boxes' message.
     void CheckEncodings(const std::function<bool(const std::string&)>& IsValid);
-    // The names and the entries of the list files, in order; raises Exception when a list file
-    // cannot be read.
-    TStringList FileList() const;
+    // The names and the entries of the list and sources files, in order, the encodings of the
+    // sources files' entries kept in SourceEncodings; raises Exception when a list file cannot
+    // be read, EUsageError for a line of a sources file that cannot be taken.
+    TStringList FileList();
 
     static std::string HelpText();
     // "lumiva-batch (Lumiva) <version>" on a line.
@@ -63,4 +66,9 @@ public:
     bool Version = false;
     bool ListEncodings = false; // print the encoding names, one per line
     std::vector<TSource> Sources;
+    std::vector<TSourceEntry> SourceEncodings;
+
+private:
+    // The engine's check of encoding names, once CheckEncodings has run.
+    std::function<bool(const std::string&)> EncodingValid;
 };

@@ -1,10 +1,12 @@
 #include "run/ConvertThread.h"
 
+#include "engine/Lumiva.h"
 #include "engine/UnicodeForms.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
 #include "run/MainThread.h"
 #include "run/SourceDetection.h"
+#include "run/SourcesFile.h"
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
@@ -23,6 +25,10 @@ namespace {
 // Values of AbortFlag, written only by exchange.
 constexpr std::int32_t NoAbortRequest = 1;
 constexpr std::int32_t AbortRequested = 0;
+
+// Outcomes go to the main thread in batches small enough to take in at once.
+constexpr std::size_t MaxOutcomeBatch = 1024;
+constexpr std::chrono::milliseconds OutcomeInterval{50};
 
 } // namespace
 
@@ -173,6 +179,8 @@ bool TConvertThread::Prepare()
 {
     ReportStatus("Preparing...");
     WorkingFolder = CurrentFolder();
+    for (const TSourceEntry& Entry : SourceEncodings)
+        FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
     std::error_code Error;
     if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
@@ -189,10 +197,12 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
-    if (IsAutoDetect(Options.FromEncoding)) {
-        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
-        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
-    }
+    // Detection libraries that cannot be loaded stop the run before its first file.
+    bool Detects = IsAutoDetect(Options.FromEncoding);
+    for (const auto& [Name, Encoding] : FileEncodings)
+        Detects = Detects || TSourcesFile::Detects(Encoding);
+    if (Detects)
+        SourceDetection();
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (CheckAbort())
@@ -204,7 +214,11 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
-    if (FolderRun.SkipsFile(Index, SourceFileName(Index))) {
+    const std::string Source = SourceFileName(Index);
+    const bool LeftOut = OnlyListedSources && FileEncodings.count(Source) == 0;
+    if (LeftOut || FolderRun.SkipsFile(Index, Source)) {
+        if (!LeftOut)
+            RecordOutcome(Index, Source, {}, TOutcomeKind::Skipped, nullptr);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
@@ -212,8 +226,8 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         CheckFile(Index, FileConverter);
         return;
     }
+    std::string Detected;
     try {
-        const std::string Source = SourceFileName(Index);
         const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
@@ -222,7 +236,6 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         // backup would then hold that text instead of the original.
         if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
             throw EConvertError("Source file already converted in this run: " + Source);
-        std::string Detected;
         std::optional<TFileConverter> DetectedConverter;
         TFileConverter& Pipeline = SourcePipeline(Source, FileConverter, Detected, DetectedConverter);
         const auto SourceTime = FolderRun.SourceTime(Source);
@@ -251,40 +264,113 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (Options.Output == omOverwrite && !Unchanged)
             Replaced.insert(FileIdentity(Destination));
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
+        RecordOutcome(Index, Source, Detected, Unchanged ? TOutcomeKind::AlreadyInTarget : TOutcomeKind::Converted,
+                      nullptr);
     } catch (const EConvertError& E) {
         LogFailure(E);
+        RecordOutcome(Index, Source, Detected, TOutcomeKind::Failed, &E);
     }
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    const std::string Source = SourceFileName(Index);
+    std::string Detected;
     try {
-        const std::string Source = SourceFileName(Index);
         Logger->Add("Check character encoding:");
         Logger->Add("\t- Source file: " + Source);
-        std::string Detected;
         std::optional<TFileConverter> DetectedConverter;
         SourcePipeline(Source, FileConverter, Detected, DetectedConverter).CheckFile(Source);
         Logger->Add("... OK");
+        RecordOutcome(Index, Source, Detected, TOutcomeKind::Ok, nullptr);
     } catch (const EConvertError& E) {
         LogFailure(E);
+        RecordOutcome(Index, Source, Detected, TOutcomeKind::Failed, &E);
     }
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
-// The run's pipeline, or with "Auto-detect" one for the encoding detected in Source (logged,
-// returned in Detected and kept in Holder); raises EConvertError when it cannot be told.
+// The run's pipeline, or one for the file's own encoding (given, or with "Auto-detect" detected in
+// Source; logged, returned in Detected and kept in Holder); raises EConvertError when it cannot
+// be told.
 TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileConverter& FileConverter,
                                               std::string& Detected, std::optional<TFileConverter>& Holder)
 {
-    if (!Detection)
+    const auto Own = FileEncodings.find(Source);
+    if (DetectsFile(Source)) {
+        Detected = SourceDetection().Detect(Source, *Logger);
+    } else if (Own != FileEncodings.end()) {
+        Detected = Own->second;
+        Logger->Add("\t- Source encoding: " + Detected);
+    } else {
         return FileConverter;
-    Detected = Detection->Detect(Source, *Logger);
+    }
     TFileConverter& Pipeline =
         Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
     Pipeline.OnRead = FileConverter.OnRead;
     return Pipeline;
+}
+
+bool TConvertThread::DetectsFile(const std::string& Source) const
+{
+    const auto Own = FileEncodings.find(Source);
+    return Own != FileEncodings.end() ? TSourcesFile::Detects(Own->second) : IsAutoDetect(Options.FromEncoding);
+}
+
+TSourceDetection& TConvertThread::SourceDetection()
+{
+    if (!Detection) {
+        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
+        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
+    }
+    return *Detection;
+}
+
+void TConvertThread::RecordOutcome(std::size_t Index, const std::string& Source, const std::string& Encoding,
+                                   TOutcomeKind Kind, const EConvertError* Error)
+{
+    if (!OnOutcomes)
+        return;
+    TFileOutcome Outcome;
+    Outcome.Source = Source;
+    Outcome.Name = FolderRun.FoundPath(Index);
+    if (Outcome.Name.empty())
+        Outcome.Name = Source;
+    Outcome.Size = FileSizeOf(Source);
+    Outcome.Kind = Kind;
+    const bool Detects = DetectsFile(Source);
+    if (Kind != TOutcomeKind::Skipped)
+        Outcome.Encoding = Encoding.empty() && !Detects ? Options.FromEncoding : Encoding;
+    if (Error)
+        DescribeFailure(*Error, Outcome);
+    // A file the detector refused still has what it weighed; one it could not read has nothing.
+    if (Detects && Detection && (!Encoding.empty() || Outcome.Kind == TOutcomeKind::Undetected))
+        Outcome.Guesses = Detection->Guesses();
+    if (!Error && Kind == TOutcomeKind::Ok) {
+        if (!EncodingGroups) {
+            EncodingGroups.emplace();
+            Converter->GetGroups(*EncodingGroups);
+        }
+        if (ReadsAsTarget(*EncodingGroups, Outcome.Encoding, Options.ToEncoding, TargetEncoding, Signature, Source))
+            Kind = TOutcomeKind::AlreadyInTarget;
+        Outcome.Kind = Kind;
+    }
+    if (Outcome.Text.empty())
+        Outcome.Text = OutcomeText(Outcome.Kind);
+    Outcomes.push_back(std::move(Outcome));
+    const auto Now = std::chrono::steady_clock::now();
+    if (Outcomes.size() >= MaxOutcomeBatch || Now - OutcomesSent >= OutcomeInterval)
+        FlushOutcomes();
+}
+
+void TConvertThread::FlushOutcomes()
+{
+    if (!OnOutcomes || Outcomes.empty())
+        return;
+    Synchronize([this] { OnOutcomes(this, Outcomes); });
+    Outcomes.clear();
+    OutcomesSent = std::chrono::steady_clock::now();
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.
@@ -325,6 +411,7 @@ void TConvertThread::ReportSummary()
 {
     const char* Name = StateName(State);
     ReportStatus(Name);
+    FlushOutcomes();
     Logger->Add(std::string(Name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
                 std::to_string(Logger->WarningCount) + " warnings");
     if (OnDone)

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "run/ConvertError.h"
+#include "run/FileOutcome.h"
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "progress/ReadProgress.h"
 #include "run/RunQuestions.h"
+#include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
 #include "settings/FolderOptions.h"
@@ -18,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <utility>
 
@@ -65,6 +68,13 @@ public:
     // per ReadReportInterval.
     std::function<void(TConvertThread* Sender, const TRunProgress& Progress)> OnReadProgress;
     std::chrono::nanoseconds ReadReportInterval = TReadProgress::DefaultInterval;
+    // Set before Start: files read each with its own encoding ("" or "auto" detects it), the
+    // others with the run's From. With OnlyListedSources the others are left out unlogged.
+    std::vector<TSourceEntry> SourceEncodings;
+    bool OnlyListedSources = false;
+    // The outcome of every file, in run order, handed over in batches while the run goes on and
+    // the last of them before OnDone. The handler may move the outcomes out.
+    std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
 
     // Starts the worker; later calls do nothing.
     void Start();
@@ -85,6 +95,12 @@ private:
     void LogFailure(const EConvertError& E);
     TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
+    bool DetectsFile(const std::string& Source) const;
+    TSourceDetection& SourceDetection();
+    // With OnOutcomes: the outcome of file Index, Error null when it went through.
+    void RecordOutcome(std::size_t Index, const std::string& Source, const std::string& Encoding,
+                       TOutcomeKind Kind, const EConvertError* Error);
+    void FlushOutcomes();
     bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();
@@ -116,6 +132,11 @@ private:
     TFolderRun FolderRun;
     // Set for the run when From is "Auto-detect".
     std::unique_ptr<TSourceDetection> Detection;
+    // SourceEncodings by full source name.
+    std::unordered_map<std::string, std::string> FileEncodings;
+    std::vector<TFileOutcome> Outcomes;
+    std::chrono::steady_clock::time_point OutcomesSent;
+    std::optional<TStringList> EncodingGroups;
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
