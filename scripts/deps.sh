@@ -12,7 +12,7 @@ case "${1:-build}" in
     packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer
       manpages-fr manpages-de manpages-es manpages-it manpages-pt-br manpages-pl manpages-cs manpages-hu
       manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh man-db psmisc python3-matplotlib) ;;
-  screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
+  screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
 esac

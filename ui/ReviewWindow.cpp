@@ -56,10 +56,10 @@ TReviewWindow::TReviewWindow(TReviewLayout& Layout, QWidget* Parent)
         for (std::size_t i = 0; i < Layout.ColumnWidths.size(); ++i)
             Table->setColumnWidth(static_cast<int>(i), Layout.ColumnWidths[i]);
     } else {
-        resize(820, 560);
-        Table->setColumnWidth(TReviewModel::NameColumn, 300);
-        Table->setColumnWidth(TReviewModel::SizeColumn, 80);
-        Table->setColumnWidth(TReviewModel::EncodingColumn, 130);
+        resize(900, 560);
+        Table->setColumnWidth(TReviewModel::NameColumn, 220);
+        Table->setColumnWidth(TReviewModel::SizeColumn, 70);
+        Table->setColumnWidth(TReviewModel::EncodingColumn, 120);
     }
     UpdateStatus();
 }
