@@ -13,6 +13,8 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -220,6 +222,66 @@ TEST_F(ReviewWindowTest, DetectedFilesOfferTheirRunnersUpFirstInTheEncodingCell)
     EXPECT_TRUE(editor->itemText(0).endsWith(QStringLiteral("%)")));
     EXPECT_EQ(editor->currentData().toString(), detected);
     review->close();
+}
+
+TEST_F(ReviewWindowTest, SetEncodingChangesEverySelectedRowAndChecksThemAgain)
+{
+    WriteFile(Dir / "src/c.txt", "na\xEFve\n");
+    TReviewWindow* review = CheckFolder();
+    ASSERT_NE(review, nullptr);
+    QAbstractItemModel* model = review->Table->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    review->Table->selectAll();
+    auto* action = review->Table->findChild<QAction*>(QStringLiteral("SetEncodingAction"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QStringLiteral("Set &Encoding..."));
+    TModalScript script;
+    script.Step([](QWidget* W) { return qobject_cast<QInputDialog*>(W) != nullptr; },
+                [](QWidget* W) {
+                    auto* dialog = static_cast<QInputDialog*>(W);
+                    dialog->setTextValue(QStringLiteral("ISO-8859-1"));
+                    dialog->accept();
+                });
+    action->trigger();
+    EXPECT_TRUE(script.Done());
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(Cell(review, row, 2), QStringLiteral("ISO-8859-1"));
+        QTRY_COMPARE(Cell(review, row, 3), QStringLiteral("OK"));
+    }
+    EXPECT_EQ(review->StatusLabel->text(), QStringLiteral("3 files: 3 OK, 0 problems, 0 not ticked"));
+    review->close();
+}
+
+TEST(ReviewWindowSettings, TheLayoutIsKeptInASectionAfterTheOthersOnlyOnceUsed)
+{
+    lmvtest::TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    TProgressDialog progress;
+    lmvtest::TNoFileDialogs dialogs;
+    TDialogQuestions questions;
+    {
+        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
+        form.SaveSettings();
+    }
+    const std::string unused = ReadFile(path);
+    EXPECT_EQ(unused.find("[Review]"), std::string::npos);
+    {
+        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
+        form.ReviewLayout = {640, 480, {200, 60, 110, 250}};
+        form.SaveSettings();
+    }
+    const std::string used = ReadFile(path);
+    EXPECT_EQ(used.substr(0, unused.size()), unused);
+    EXPECT_EQ(used.substr(unused.size()), "[Review]\r\nWidth=640\r\nHeight=480\r\nColumn1=200\r\nColumn2=60\r\n"
+                                          "Column3=110\r\nColumn4=250\r\n\r\n");
+    TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
+    EXPECT_EQ(form.ReviewLayout.Width, 640);
+    EXPECT_EQ(form.ReviewLayout.Height, 480);
+    EXPECT_EQ(form.ReviewLayout.ColumnWidths, (std::vector<std::int32_t>{200, 60, 110, 250}));
+    // The window opens with it.
+    TReviewWindow review(form.ReviewLayout);
+    EXPECT_EQ(review.size(), QSize(640, 480));
+    EXPECT_EQ(review.Table->columnWidth(2), 110);
 }
 
 } // namespace
