@@ -37,7 +37,7 @@ protected:
 
     // The outcomes of a run over Files, by shown name, and how many batches brought them.
     std::map<std::string, TFileOutcome> Run(const TStringList& Files, bool CheckOnly,
-                                            const std::vector<TSourceEntry>& Encodings = {})
+                                            const std::vector<TSourceEntry>& Encodings = {}, bool OnlyListed = false)
     {
         std::map<std::string, TFileOutcome> outcomes;
         TStepLoop loop;
@@ -46,6 +46,7 @@ protected:
         auto* thread = new TConvertThread(Files, Engine, Options, Specs, questions, loop);
         thread->CheckOnly = CheckOnly;
         thread->SourceEncodings = Encodings;
+        thread->OnlyListedSources = OnlyListed;
         thread->OnOutcomes = [&](TConvertThread*, std::vector<TFileOutcome>& Batch) {
             ++Batches;
             for (TFileOutcome& outcome : Batch)
@@ -123,7 +124,7 @@ TEST_F(FileOutcomeTest, OwnEncodingsAreUsedAndAFileAlreadyInTheTargetIsTold)
     WriteFile(Dir / "same.txt", "plain caf\xE9\n");
     WriteFile(Dir / "utf8.txt", "caf\xC3\xA9\n");
     const std::vector<TSourceEntry> encodings{{"ISO-8859-1", Dir / "latin.txt"}, {"latin1", Dir / "same.txt"}};
-    auto outcomes = Run({Dir / "latin.txt", Dir / "same.txt", Dir / "utf8.txt"}, true, encodings);
+    const auto outcomes = Run({Dir / "latin.txt", Dir / "same.txt", Dir / "utf8.txt"}, true, encodings);
     EXPECT_EQ(outcomes.at(Dir / "latin.txt").Encoding, "ISO-8859-1");
     EXPECT_EQ(outcomes.at(Dir / "same.txt").Kind, TOutcomeKind::AlreadyInTarget);
     EXPECT_EQ(outcomes.at(Dir / "same.txt").Text, "Already in target encoding");
@@ -135,25 +136,8 @@ TEST_F(FileOutcomeTest, OwnEncodingsAreUsedAndAFileAlreadyInTheTargetIsTold)
     Options.ToEncoding = "UTF-8";
     Options.Output = omDirectory;
     Options.OutputDirectory = Dir / "out";
-    std::map<std::string, TFileOutcome> converted;
-    {
-        TStepLoop loop;
-        TNoQuestions questions;
-        std::promise<void> freed;
-        auto* thread = new TConvertThread({Dir / "latin.txt", Dir / "utf8.txt"}, Engine, Options, Specs, questions, loop);
-        thread->SourceEncodings = {{"ISO-8859-1", Dir / "latin.txt"}};
-        thread->OnlyListedSources = true;
-        thread->OnOutcomes = [&](TConvertThread*, std::vector<TFileOutcome>& Batch) {
-            for (TFileOutcome& outcome : Batch)
-                converted[outcome.Name] = outcome;
-        };
-        thread->OnDone = [&](TConvertThread*, TConvertState, TLogger& Logger) { Log = Logger.Lines.Text(); };
-        thread->OnTerminate = [&](TConvertThread*) { loop.Quit(); };
-        thread->OnFreed = [&] { freed.set_value(); };
-        thread->Start();
-        loop.Exec();
-        freed.get_future().wait();
-    }
+    const auto converted =
+        Run({Dir / "latin.txt", Dir / "utf8.txt"}, false, {{"ISO-8859-1", Dir / "latin.txt"}}, true);
     ASSERT_EQ(converted.size(), 1u) << Log;
     EXPECT_EQ(converted.begin()->second.Kind, TOutcomeKind::Converted);
     EXPECT_EQ(lmvtest::ReadFile(Dir / "out/latin.txt"), "caf\xC3\xA9\n");
