@@ -6,7 +6,8 @@
 #include "run/FileConverter.h"
 
 TFileOutcome RecheckFile(TLumiva& Engine, const std::string& Source, const std::string& Encoding,
-                         const TConvertOptions& Options, const TConvertSpecs& Specs)
+                         const TConvertOptions& Options, const TConvertSpecs& Specs,
+                         const std::function<bool()>& Stop)
 {
     TFileOutcome Outcome;
     Outcome.Source = Source;
@@ -17,7 +18,13 @@ TFileOutcome RecheckFile(TLumiva& Engine, const std::string& Source, const std::
         std::string Target;
         std::string Signature;
         ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, Target, Signature);
-        TFileConverter(Engine, Encoding, Target, Options.Translation, Options.BufferSize, Signature).CheckFile(Source);
+        TFileConverter Converter(Engine, Encoding, Target, Options.Translation, Options.BufferSize, Signature);
+        if (Stop)
+            Converter.OnRead = [&Stop](std::uint64_t, std::uint64_t) {
+                if (Stop())
+                    throw Exception("Stopped");
+            };
+        Converter.CheckFile(Source);
         TStringList Groups;
         Engine.GetGroups(Groups);
         Outcome.Kind = ReadsAsTarget(Groups, Encoding, Options.ToEncoding, Target, Signature, Source)

@@ -276,17 +276,14 @@ void TReviewWindow::Recheck(int Row)
 {
     const TFileOutcome& outcome = Model->Row(Row).Outcome;
     const std::string source = outcome.Source;
-    Worker->Recheck(source, outcome.Encoding, Options, Specs, [this, source](TFileOutcome& Result) {
-        // Rows only grow, and keep their place in the model.
-        for (int i = 0; i < Model->Count(); ++i) {
-            if (Model->Row(i).Outcome.Source != source)
-                continue;
-            if (Model->Row(i).Outcome.Encoding == Result.Encoding)
-                Model->SetOutcome(i, std::move(Result));
-            if (i == CurrentRow())
-                RequestPreview();
-            break;
-        }
+    Worker->Recheck(source, outcome.Encoding, Options, Specs, [this, Row](TFileOutcome& Result) {
+        // Rows keep their place in the model; an answer for an encoding chosen before the last
+        // one is dropped.
+        if (Model->Row(Row).Outcome.Encoding != Result.Encoding)
+            return;
+        Model->SetOutcome(Row, std::move(Result));
+        if (Row == CurrentRow())
+            RequestPreview();
     });
     if (Row == CurrentRow())
         PreviewInfo->setText(QStringLiteral("Checking..."));

@@ -11,7 +11,7 @@ TReviewWorker::~TReviewWorker()
 {
     {
         const std::lock_guard<std::mutex> guard(Lock);
-        Stopping = true;
+        Stopping.store(true);
     }
     Wake.notify_all();
     Thread.join();
@@ -46,7 +46,9 @@ void TReviewWorker::Recheck(std::string Source, std::string Encoding, const TCon
         const std::lock_guard<std::mutex> guard(Lock);
         Checks.push_back([this, Source = std::move(Source), Encoding = std::move(Encoding), Options, Specs,
                           Done = std::move(Done)](TLumiva& Engine) {
-            auto outcome = std::make_shared<TFileOutcome>(RecheckFile(Engine, Source, Encoding, Options, Specs));
+            // Closing the window does not wait for the check of a large file to end.
+            auto outcome = std::make_shared<TFileOutcome>(
+                RecheckFile(Engine, Source, Encoding, Options, Specs, [this] { return Stopping.load(); }));
             Post([Done, outcome] { Done(*outcome); });
         });
     }
@@ -60,8 +62,8 @@ void TReviewWorker::Run()
         std::function<void(TLumiva&)> step;
         {
             std::unique_lock<std::mutex> guard(Lock);
-            Wake.wait(guard, [this] { return Stopping || PendingPreview || !Checks.empty(); });
-            if (Stopping)
+            Wake.wait(guard, [this] { return Stopping.load() || PendingPreview || !Checks.empty(); });
+            if (Stopping.load())
                 return;
             // A changed encoding goes before the preview, which then shows the new reading.
             if (!Checks.empty()) {

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -44,6 +45,7 @@ private:
     std::condition_variable Wake;
     std::function<void(TLumiva&)> PendingPreview;
     std::deque<std::function<void(TLumiva&)>> Checks;
-    bool Stopping = false;
+    // Also read by a check under way, which it ends.
+    std::atomic<bool> Stopping{false};
     std::thread Thread;
 };

@@ -12,7 +12,11 @@
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QHelpEvent>
+#include <QTextCursor>
+#include <QToolTip>
 #include <QInputDialog>
 #include <QAction>
 #include <QLabel>
@@ -136,6 +140,15 @@ TEST_F(ReviewWindowTest, PreviewMarksTheFailingByteAndNamesItsValue)
     EXPECT_TRUE(review->PreviewInfo->text().contains(QStringLiteral("Encoding: UTF-8")));
     EXPECT_TRUE(review->PreviewInfo->text().contains(QStringLiteral("Line ends: LF")));
     EXPECT_TRUE(review->PreviewInfo->text().contains(QStringLiteral("Signature: no")));
+
+    // Pointing at the replacement character tells the byte it stands for.
+    QTextCursor at(review->Preview->document());
+    at.setPosition(static_cast<int>(text.indexOf(QChar(0xFFFD))));
+    const QPoint point = review->Preview->cursorRect(at).center() + QPoint(2, 0);
+    QHelpEvent help(QEvent::ToolTip, point, review->Preview->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(review->Preview->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Bytes that do not decode: 0xE9"));
+    QToolTip::hideText();
     review->close();
 }
 
