@@ -85,6 +85,8 @@ bool TReviewModel::setData(const QModelIndex& Index, const QVariant& Value, int 
 Qt::ItemFlags TReviewModel::flags(const QModelIndex& Index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(Index);
+    if (!Index.isValid() || Index.row() >= Count())
+        return flags;
     if (Index.column() == NameColumn)
         flags |= Qt::ItemIsUserCheckable;
     if (Index.column() == EncodingColumn && Row(Index.row()).Outcome.Kind != TOutcomeKind::Skipped)
