@@ -19,6 +19,7 @@ inline constexpr int ExitWithProblems = 1; // completed with errors or warnings
 inline constexpr int ExitNotCompleted = 2; // stopped or canceled
 inline constexpr int ExitCannotStart = 3;  // the conversion library or a list file could not be read
 inline constexpr int ExitUsage = 64;       // bad usage
+inline constexpr std::int32_t MaxJobs = 256;
 
 int BatchExitStatus(TConvertState State, std::int32_t ErrorCount, std::int32_t WarningCount);
 
@@ -41,16 +42,19 @@ public:
 
     // Args without the program name. Raises EUsageError with "<option>: <message>" or a
     // plain description; later options overrule earlier ones.
-    void Parse(const std::vector<std::string>& Args);
+    void Parse(const std::vector<std::string>& Given);
     // Refuses an encoding name that IsValid (the engine's check) does not accept, with the
     // encoding boxes' message.
     void CheckEncodings(const std::function<bool(const std::string&)>& IsValid);
     // The names and the entries of the list and sources files, in order, the encodings of the
     // sources files' entries kept in SourceEncodings; raises Exception when a list file cannot
-    // be read, EUsageError for a line of a sources file that cannot be taken.
-    TStringList FileList();
+    // be read, EUsageError for a line of a sources file that cannot be taken. Names from
+    // --files-from come after them, read from Input when it is "-".
+    TStringList FileList(int Input = 0);
 
     static std::string HelpText();
+    // The usage line and where to read more, for standard error.
+    static std::string UsageText();
     // "lumiva-batch (Lumiva) <version>" on a line.
     static std::string VersionText();
     // A message as the standard error report shows it: a full stop added after a last
@@ -68,7 +72,23 @@ public:
     std::vector<TSource> Sources;
     std::vector<TSourceEntry> SourceEncodings;
 
+    // Reads standard input: no FILE operand and no --list or --files-from, or the one operand "-".
+    bool ReadsStandardInput() const;
+    // The results go to a stream (standard output or -o) instead of files placed by the run.
+    bool Streams() const { return ReadsStandardInput() || ToStdout || !OutputFile.empty(); }
+
+    std::string OutputFile;    // -o: the one result goes there
+    bool ToStdout = false;     // every result to standard output, one after another
+    std::string FilesFrom;     // names one per line (or NUL-separated); "-" is standard input
+    bool NullSeparated = false;
+    std::string ReportFile;    // JSON Lines, one object per file
+    bool Quiet = false;        // the log shows only failed files and the summary
+    std::int32_t Jobs = 1;     // files converted at once (--jobs 0 is taken as the processors)
+    bool CompletionScript = false;
+
 private:
     // The engine's check of encoding names, once CheckEncodings has run.
     std::function<bool(const std::string&)> EncodingValid;
+    void SetTarget(const std::string& Option, const std::string& Value);
+    void CheckCombinations() const;
 };

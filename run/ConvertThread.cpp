@@ -30,6 +30,19 @@ constexpr std::int32_t AbortRequested = 0;
 constexpr std::size_t MaxOutcomeBatch = 1024;
 constexpr std::chrono::milliseconds OutcomeInterval{50};
 
+// A file left alone on purpose is no failure of its content: a No to the overwrite question
+// skips it; a file whose encoding cannot be told, or that this run has already replaced, is
+// refused.
+std::string FailureResult(const std::string& Error)
+{
+    if (Error.starts_with("Not allowed to overwrite"))
+        return "skipped";
+    if (Error.starts_with("Cannot detect character encoding") ||
+        Error.starts_with("Source file already converted in this run"))
+        return "refused";
+    return "failed";
+}
+
 } // namespace
 
 const char* StateName(std::int32_t State)
@@ -215,10 +228,18 @@ bool TConvertThread::Process()
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
     const std::string Source = SourceFileName(Index);
-    const bool LeftOut = OnlyListedSources && FileEncodings.count(Source) == 0;
-    if (LeftOut || FolderRun.SkipsFile(Index, Source)) {
-        if (!LeftOut)
-            RecordOutcome(Index, Source, {}, TOutcomeKind::Skipped, nullptr);
+    // Rows left unticked in a review are no part of its run.
+    if (OnlyListedSources && FileEncodings.count(Source) == 0) {
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        return;
+    }
+    TFileOutcome Outcome;
+    Outcome.Source = Source;
+    std::string Detected;
+    FileBytesRead = 0;
+    if (FolderRun.SkipsFile(Index, Source)) {
+        Outcome.Result = "skipped";
+        ReportFile(Index, Outcome, Detected);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
@@ -226,9 +247,9 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         CheckFile(Index, FileConverter);
         return;
     }
-    std::string Detected;
     try {
         const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
+        Outcome.Destination = Destination;
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
         Logger->Add("\t- Destination file: " + Destination);
@@ -264,18 +285,19 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (Options.Output == omOverwrite && !Unchanged)
             Replaced.insert(FileIdentity(Destination));
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
-        RecordOutcome(Index, Source, Detected, Unchanged ? TOutcomeKind::AlreadyInTarget : TOutcomeKind::Converted,
-                      nullptr);
+        Outcome.Result = Unchanged ? "already" : "ok";
     } catch (const EConvertError& E) {
-        LogFailure(E);
-        RecordOutcome(Index, Source, Detected, TOutcomeKind::Failed, &E);
+        LogFailure(E, Outcome);
     }
+    ReportFile(Index, Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
 {
     const std::string Source = SourceFileName(Index);
+    TFileOutcome Outcome;
+    Outcome.Source = Source;
     std::string Detected;
     try {
         Logger->Add("Check character encoding:");
@@ -283,12 +305,31 @@ void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
         std::optional<TFileConverter> DetectedConverter;
         SourcePipeline(Source, FileConverter, Detected, DetectedConverter).CheckFile(Source);
         Logger->Add("... OK");
-        RecordOutcome(Index, Source, Detected, TOutcomeKind::Ok, nullptr);
+        Outcome.Result = "ok";
     } catch (const EConvertError& E) {
-        LogFailure(E);
-        RecordOutcome(Index, Source, Detected, TOutcomeKind::Failed, &E);
+        LogFailure(E, Outcome);
     }
+    ReportFile(Index, Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+// Hands the outcome of one file to OnFileDone and OnOutcomes, with what only the run knows.
+void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected)
+{
+    if (!OnFileDone && !OnOutcomes)
+        return;
+    const bool Detects = DetectsFile(Outcome.Source);
+    Outcome.Encoding = Detects || !Detected.empty() ? Detected : Options.FromEncoding;
+    if (Detection && Detects)
+        Outcome.Guesses = Detection->Guesses();
+    Outcome.BytesRead = FileBytesRead;
+    struct stat Written;
+    if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &Written) == 0)
+        Outcome.BytesWritten = static_cast<std::uint64_t>(Written.st_size);
+    if (OnFileDone)
+        Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
+    if (OnOutcomes)
+        RecordOutcome(Index, Outcome);
 }
 
 // The run's pipeline, or one for the file's own encoding (given, or with "Auto-detect" detected in
@@ -327,37 +368,36 @@ TSourceDetection& TConvertThread::SourceDetection()
     return *Detection;
 }
 
-void TConvertThread::RecordOutcome(std::size_t Index, const std::string& Source, const std::string& Encoding,
-                                   TOutcomeKind Kind, const EConvertError* Error)
+void TConvertThread::RecordOutcome(std::size_t Index, TFileOutcome Outcome)
 {
-    if (!OnOutcomes)
-        return;
-    TFileOutcome Outcome;
-    Outcome.Source = Source;
     Outcome.Name = FolderRun.FoundPath(Index);
     if (Outcome.Name.empty())
-        Outcome.Name = Source;
-    Outcome.Size = FileSizeOf(Source);
-    Outcome.Kind = Kind;
-    const bool Detects = DetectsFile(Source);
-    if (Kind != TOutcomeKind::Skipped)
-        Outcome.Encoding = Encoding.empty() && !Detects ? Options.FromEncoding : Encoding;
-    if (Error)
-        DescribeFailure(*Error, Outcome);
-    // A file the detector refused still has what it weighed; one it could not read has nothing.
-    if (Detects && Detection && (!Encoding.empty() || Outcome.Kind == TOutcomeKind::Undetected))
-        Outcome.Guesses = Detection->Guesses();
-    if (!Error && Kind == TOutcomeKind::Ok) {
+        Outcome.Name = Outcome.Source;
+    Outcome.Size = FileSizeOf(Outcome.Source);
+    if (!Outcome.Error.empty()) {
+        DescribeFailure(Outcome);
+    } else if (Outcome.Result == "skipped") {
+        Outcome.Kind = TOutcomeKind::Skipped;
+        Outcome.Encoding.clear();
+    } else if (Outcome.Result == "already") {
+        Outcome.Kind = TOutcomeKind::AlreadyInTarget;
+    } else if (CheckOnly) {
         if (!EncodingGroups) {
             EncodingGroups.emplace();
             Converter->GetGroups(*EncodingGroups);
         }
-        if (ReadsAsTarget(*EncodingGroups, Outcome.Encoding, Options.ToEncoding, TargetEncoding, Signature, Source))
-            Kind = TOutcomeKind::AlreadyInTarget;
-        Outcome.Kind = Kind;
+        Outcome.Kind = ReadsAsTarget(*EncodingGroups, Outcome.Encoding, Options.ToEncoding, TargetEncoding, Signature,
+                                     Outcome.Source)
+                           ? TOutcomeKind::AlreadyInTarget
+                           : TOutcomeKind::Ok;
+    } else {
+        Outcome.Kind = TOutcomeKind::Converted;
     }
     if (Outcome.Text.empty())
         Outcome.Text = OutcomeText(Outcome.Kind);
+    // A file the detector refused still has what it weighed; one it could not read has nothing.
+    if (Outcome.Encoding.empty() && Outcome.Kind != TOutcomeKind::Undetected)
+        Outcome.Guesses.clear();
     Outcomes.push_back(std::move(Outcome));
     const auto Now = std::chrono::steady_clock::now();
     if (Outcomes.size() >= MaxOutcomeBatch || Now - OutcomesSent >= OutcomeInterval)
@@ -374,11 +414,15 @@ void TConvertThread::FlushOutcomes()
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.
-void TConvertThread::LogFailure(const EConvertError& E)
+void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
 {
     Logger->AddError(E.what());
-    if (const auto* Content = dynamic_cast<const EContentError*>(&E))
+    Outcome.Error = E.what();
+    Outcome.Result = FailureResult(Outcome.Error);
+    if (const auto* Content = dynamic_cast<const EContentError*>(&E)) {
         Logger->Add("\t- " + Content->Where);
+        Outcome.Where = Content->Where;
+    }
     Logger->Add("... Failed");
 }
 
@@ -440,6 +484,7 @@ void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
 
 void TConvertThread::TrackRead(std::uint64_t Done, std::uint64_t Size)
 {
+    FileBytesRead = Done;
     if (ReadTracker.Read(Done, Size, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
         Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }

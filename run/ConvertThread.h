@@ -3,6 +3,7 @@
 #include "run/ConvertError.h"
 #include "run/FileOutcome.h"
 #include "run/FolderRun.h"
+#include "run/FileOutcome.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "progress/ReadProgress.h"
@@ -59,6 +60,8 @@ public:
     std::function<void(TConvertThread* Sender, std::int32_t Position, std::int32_t Max)> OnProgress;
     std::function<void(TConvertThread* Sender, TConvertState State, TLogger& Logger)> OnDone;
     std::function<void(TConvertThread* Sender)> OnTerminate;
+    // After each file, when set: what became of it.
+    std::function<void(TConvertThread* Sender, const TFileOutcome& Outcome)> OnFileDone;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
     // Set before Start: every file is read through the same conversion, and nothing is written
@@ -92,14 +95,14 @@ private:
     bool Process();
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
     void CheckFile(std::size_t Index, TFileConverter& FileConverter);
-    void LogFailure(const EConvertError& E);
+    void LogFailure(const EConvertError& E, TFileOutcome& Outcome);
+    void ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected);
     TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
     bool DetectsFile(const std::string& Source) const;
     TSourceDetection& SourceDetection();
-    // With OnOutcomes: the outcome of file Index, Error null when it went through.
-    void RecordOutcome(std::size_t Index, const std::string& Source, const std::string& Encoding,
-                       TOutcomeKind Kind, const EConvertError* Error);
+    // With OnOutcomes: file Index's outcome, told as the window shows it, into the next batch.
+    void RecordOutcome(std::size_t Index, TFileOutcome Outcome);
     void FlushOutcomes();
     bool CheckAbort();
     void ReportSummary();
@@ -145,5 +148,6 @@ private:
     TRunQuestions& Questions;
     std::unique_ptr<TMainThread> OwnMainThread;
     TMainThread* MainThread;
+    std::uint64_t FileBytesRead = 0;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

@@ -81,15 +81,22 @@ bool IsProblem(TOutcomeKind Kind)
 
 void DescribeFailure(const EConvertError& Error, TFileOutcome& Outcome)
 {
-    Outcome.Kind = TOutcomeKind::Failed;
-    Outcome.Text = Error.what();
+    Outcome.Error = Error.what();
     const auto* Content = dynamic_cast<const EContentError*>(&Error);
-    if (!Content) {
+    Outcome.Where = Content ? Content->Where : std::string();
+    DescribeFailure(Outcome);
+}
+
+void DescribeFailure(TFileOutcome& Outcome)
+{
+    Outcome.Kind = TOutcomeKind::Failed;
+    Outcome.Text = Outcome.Error;
+    if (Outcome.Where.empty()) {
         if (Outcome.Text == OutcomeText(TOutcomeKind::Undetected))
             Outcome.Kind = TOutcomeKind::Undetected;
         return;
     }
-    std::string Where = Content->Where;
+    std::string Where = Outcome.Where;
     Outcome.Offset = CutOffset(Where);
     ReadPlace(Where, Outcome);
     if (StartsWith(Where, "Invalid byte sequence")) {

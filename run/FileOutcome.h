@@ -22,17 +22,22 @@ enum class TOutcomeKind : std::uint8_t {
     Failed,
 };
 
-// What one file of a run came to, for those who show it file by file rather than as log lines.
+// What became of one file of a run: for a report that scripts read, and for those who show a run
+// file by file rather than as log lines.
 struct TFileOutcome {
-    // The source as the run names it (full path), and as it is shown: the path below the folder
-    // given, or the full path for a file given by name.
     std::string Source;
+    std::string Destination; // empty when nothing was to be written (a check)
+    std::string Encoding;    // given, or detected; empty when none was found
+    std::vector<TEncodingGuess> Guesses; // when detecting: the readings weighed, best first
+    std::string Result;      // "ok", "failed", "skipped", "already" or "refused"
+    std::string Error;       // for a failure: the error line
+    std::string Where;       // and what stopped it and where, when known
+    std::uint64_t BytesRead = 0;
+    std::uint64_t BytesWritten = 0;
+
+    // As shown: the path below the folder given, or the full path for a file given by name.
     std::string Name;
     std::uint64_t Size = 0;
-    // The encoding the file was read with (given or detected); empty when none was found.
-    std::string Encoding;
-    // The detector's readings when the file was detected, best first.
-    std::vector<TEncodingGuess> Guesses;
     TOutcomeKind Kind = TOutcomeKind::Ok;
     // "OK", "Invalid byte sequence at line 3, column 7", ...
     std::string Text;
@@ -46,7 +51,9 @@ struct TFileOutcome {
 std::string OutcomeText(TOutcomeKind Kind);
 // True for the kinds that stop a file from converting.
 bool IsProblem(TOutcomeKind Kind);
-// Fills Kind, Text and the position from a file's failure.
+// Fills Kind, Text and the position from the failure in Error and Where.
+void DescribeFailure(TFileOutcome& Outcome);
+// The same from the failure itself, Error and Where filled first.
 void DescribeFailure(const EConvertError& Error, TFileOutcome& Outcome);
 // Whether a file read as Encoding would come out unchanged: Encoding is an alias of ToEncoding or
 // TargetEncoding (Groups: the engine's alias groups) and the file carries exactly the signature
