@@ -79,6 +79,15 @@ bool TFolderRun::Mirrored(std::size_t Index) const
     return Options.Output == omDirectory && Index < Inputs.size() && Inputs[Index].Found();
 }
 
+std::string TFolderRun::FoundPath(std::size_t Index) const
+{
+    if (Index >= Inputs.size() || !Inputs[Index].Found())
+        return {};
+    const std::string& Relative = Inputs[Index].Relative;
+    const std::size_t Slash = Relative.find('/');
+    return Slash == std::string::npos ? Relative : Relative.substr(Slash + 1);
+}
+
 bool TFolderRun::SkipsFile(std::size_t Index, const std::string& Source)
 {
     if (!Folders.SkipNonText || Index >= Inputs.size() || !Inputs[Index].Found() ||

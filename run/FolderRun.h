@@ -35,6 +35,8 @@ public:
 
     // A found file that is not text: logged and to be left out.
     bool SkipsFile(std::size_t Index, const std::string& Source);
+    // The path of a found file below the folder given; empty for a file named directly.
+    std::string FoundPath(std::size_t Index) const;
     std::string DestinationFileName(std::size_t Index, const std::string& Source,
                                     const TOutputPlacement& Placement) const;
     // Creates the missing folders above a mirrored destination, each logged once; raises

@@ -16,7 +16,7 @@ case "${1:-build}" in
       manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh manpages-da manpages-fi
       manpages-nb manpages-nl manpages-ro manpages-sr manpages-sv manpages-vi gnome-user-docs
       man-db psmisc python3-matplotlib) ;;
-  screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
+  screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
 esac

@@ -2,6 +2,7 @@
 
 #include "settings/FolderSettings.h"
 #include "settings/OptionRules.h"
+#include "settings/ReviewLayout.h"
 #include "settings/Settings.h"
 #include "ui/LocalText.h"
 #include "ui/MainForm.h"
@@ -73,6 +74,7 @@ void TMainFormSettings::Read()
     Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
     Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
     Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
+    Form.ReviewLayout = ReadReviewLayout(settings);
     if (Form.ViewOptions.LastPosition) {
         int left = Form.pos().x();
         int top = Form.pos().y();
@@ -111,5 +113,6 @@ void TMainFormSettings::Write()
     settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
     // After every section above, so a first save stays the start of what was saved before.
     WriteFolderOptions(settings, Form.OptionsDialog->FolderOptions);
+    WriteReviewLayout(settings, Form.ReviewLayout);
     settings.UpdateFile();
 }

@@ -17,10 +17,8 @@ using lmvtest::ReadFile;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
-const std::string Russian1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEA\xE0\xEA \xE4\xE5\xEB\xE0? \xDD\xF2\xEE "
-                                "\xEF\xF0\xEE\xF1\xF2\xEE\xE9 \xF2\xE5\xEA\xF1\xF2 \xED\xE0 \xF0\xF3\xF1\xF1\xEA\xEE\xEC "
-                                "\xFF\xE7\xFB\xEA\xE5.\n";
-const std::string RussianUtf8 = "Привет, как дела? Это простой текст на русском языке.\n";
+using lmvtest::Russian1251;
+using lmvtest::RussianUtf8;
 const std::string FrenchUtf8 = "Le r\xC3\xA9pertoire est d\xC3\xA9j\xC3\xA0 l\xC3\xA0.\n";
 
 using AutoDetectBatchTest = lmvtest::TBatchTest;
