@@ -52,25 +52,16 @@ TEncodingDetector::~TEncodingDetector() = default;
 
 std::string TEncodingDetector::DetectFile(const std::string& FileName)
 {
-    // Non-blocking only so that a named pipe cannot hang the open.
-    const TFd fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    const TFd fd = OpenRegularFile(FileName, st);
+    if (fd.Get() < 0)
         throw Exception("Cannot open source file");
     // One byte past the limit tells a whole file of SampleLimit bytes from a longer one.
     char* const sample = Buffer.get();
-    const std::size_t room = SampleLimit + 1;
-    std::size_t held = 0;
-    while (held < room) {
-        const ssize_t n = ::read(fd.Get(), sample + held, room - held);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n < 0)
-            throw Exception("Cannot read from source file");
-        if (n == 0)
-            break;
-        held += static_cast<std::size_t>(n);
-    }
+    const ssize_t got = ReadUpTo(fd.Get(), sample, SampleLimit + 1);
+    if (got < 0)
+        throw Exception("Cannot read from source file");
+    const std::size_t held = static_cast<std::size_t>(got);
     return Detect(std::string_view(sample, std::min(held, SampleLimit)), held <= SampleLimit);
 }
 

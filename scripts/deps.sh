@@ -2,7 +2,7 @@
 # Installs the Debian packages that are missing for the given purpose: build, test, bench, package...
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev libacl1-dev)
 case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace python3 desktop-file-utils appstream man-db bash-completion) ;;
@@ -16,7 +16,7 @@ case "${1:-build}" in
       manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh manpages-da manpages-fi
       manpages-nb manpages-nl manpages-ro manpages-sr manpages-sv manpages-vi gnome-user-docs
       man-db psmisc python3-matplotlib) ;;
-  screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
+  screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
 esac

@@ -3,6 +3,7 @@
 #include "engine/Lumiva.h"
 #include "run/ConvertThread.h"
 #include "run/RunQuestions.h"
+#include "settings/ReviewLayout.h"
 #include "settings/ConvertOptions.h"
 #include "settings/OpenDialogList.h"
 #include "settings/ViewOptions.h"
@@ -127,6 +128,8 @@ public:
 
     TConvertOptions ConvertOptions;
     TViewOptions ViewOptions;
+    // The Review window's size and column widths.
+    TReviewLayout ReviewLayout;
     TOptionsDialog* OptionsDialog = nullptr;
     // The running worker, null between runs.
     TConvertThread* ConvertThread = nullptr;

@@ -4,7 +4,9 @@
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
+#include "engine/Lumiva.h"
 #include "ui/ProgressDialog.h"
+#include "ui/ReviewWindow.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
@@ -76,7 +78,7 @@ void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
     ConvertFiles(files);
 }
 
-void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
+void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TReviewWindow* FromReview)
 {
     Form.GetControls();
     if (!CheckOnly && Form.ConvertOptions.Output == omOverwrite &&
@@ -88,6 +90,21 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
                                             Form.OptionsDialog->ConvertSpecs, Questions, &Form,
                                             Form.OptionsDialog->FolderOptions);
     Form.ConvertThread->CheckOnly = CheckOnly;
+    QPointer<TReviewWindow> review = CheckOnly ? NewReview(Files) : FromReview;
+    Reviewing = CheckOnly ? review : nullptr;
+    if (FromReview) {
+        Form.ConvertThread->SourceEncodings = FromReview->TickedSources();
+        Form.ConvertThread->OnlyListedSources = true;
+    }
+    if (review)
+        Form.ConvertThread->OnOutcomes = [review, CheckOnly](TConvertThread*, std::vector<TFileOutcome>& Outcomes) {
+            Guarded([&] {
+                if (review && CheckOnly)
+                    review->AddOutcomes(Outcomes);
+                else if (review)
+                    review->ApplyConverted(Outcomes);
+            });
+        };
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
     Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
@@ -119,6 +136,8 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
         if (Form.ConvertThread && !ConvertThreadStarted) {
             delete Form.ConvertThread;
             Form.ConvertThread = nullptr;
+            if (Reviewing)
+                Reviewing->deleteLater();
         }
         throw;
     }
@@ -157,6 +176,16 @@ void TMainFormRun::ConvertThreadReadProgress(TConvertThread*, const TRunProgress
 
 void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogger& Logger)
 {
+    // A check ends in its Review window instead of the summary.
+    if (TReviewWindow* review = Reviewing.data()) {
+        Reviewing = nullptr;
+        review->SetLog(Logger);
+        review->show();
+        review->raise();
+        review->activateWindow();
+        Form.SetStatusText("Done");
+        return;
+    }
     try {
         std::string report;
         bool ask = Form.OptionsDialog->AssistOptions.AlwaysSaveLog;
@@ -179,6 +208,19 @@ void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogg
         throw;
     }
     Form.SetStatusText("Done");
+}
+
+TReviewWindow* TMainFormRun::NewReview(const TStringList& Files)
+{
+    auto* review = new TReviewWindow(Form.ReviewLayout, &Form);
+    review->SetCheck(Files, Form.ConvertOptions, Form.OptionsDialog->ConvertSpecs);
+    review->OnConvert = [this](TReviewWindow& Sender) {
+        Guarded([&] { ConvertFiles(Sender.CheckedFiles(), false, &Sender); }, &Sender);
+    };
+    review->AskSaveName = [this](std::string& FileName) { return Form.DialogList.Execute(2, FileName); };
+    review->OnSaveLog = [this, review](const TLogger& Log) { Guarded([&] { SaveLog(Log); }, review); };
+    review->EncodingNames = [this]() -> const TStringList& { return Converter.NameList(); };
+    return review;
 }
 
 void TMainFormRun::ConvertThreadTerminate(TConvertThread*)

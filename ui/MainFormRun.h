@@ -4,6 +4,7 @@
 #include "util/StringList.h"
 
 #include <QList>
+#include <QPointer>
 #include <QUrl>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 class TLumiva;
 class TMainForm;
 class TProgressDialog;
+class TReviewWindow;
 class TRunQuestions;
 
 // The main window's side of a run: gathers the files (file dialog, list file, drop), checks the
@@ -29,7 +31,9 @@ public:
     // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
     bool SelectFolder(TStringList& Files);
     void ConvertDroppedFiles(const QList<QUrl>& Urls);
-    void ConvertFiles(const TStringList& Files, bool CheckOnly = false);
+    // A check opens the Review window; FromReview converts that window's ticked rows, each from
+    // its own encoding, and shows their outcomes there.
+    void ConvertFiles(const TStringList& Files, bool CheckOnly = false, TReviewWindow* FromReview = nullptr);
 
     // The worker's and the progress dialog's events.
     void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);
@@ -48,4 +52,8 @@ private:
     TProgressDialog& ProgressDialog;
     TRunQuestions& Questions;
     bool ConvertThreadStarted = false;
+    // The Review window of the check that runs, shown when it ends.
+    QPointer<TReviewWindow> Reviewing;
+
+    TReviewWindow* NewReview(const TStringList& Files);
 };

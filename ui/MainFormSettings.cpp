@@ -1,13 +1,17 @@
 #include "ui/MainFormSettings.h"
 
 #include "settings/FolderSettings.h"
+#include "settings/OptionRules.h"
+#include "settings/ReviewLayout.h"
 #include "settings/Settings.h"
+#include "ui/LocalText.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 
 namespace {
@@ -53,12 +57,24 @@ void TMainFormSettings::Read()
     // A file that cannot be read fails here, before any record is replaced.
     const TSettings settings(Form.SettingsFileName);
     settings.ReadOpenDialogList(Form.DialogList);
-    Form.ConvertOptions = settings.ReadConvertOptions(Form.ConvertOptions);
+    // A value the window could not show as valid falls back to the current one, as a malformed
+    // number does.
+    const QComboBox* names = Form.ComboBox2;
+    Form.ConvertOptions =
+        UsableOptions(settings.ReadConvertOptions(Form.ConvertOptions), Form.ConvertOptions,
+                      [names](const std::string& Name) {
+                          for (int i = 0; i < names->count(); ++i)
+                              if (SameText(ToLocalString(names->itemText(i)), Name))
+                                  return true;
+                          return names->count() == 0;
+                      });
     Form.SetControls(false);
-    Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
+    Form.OptionsDialog->ConvertSpecs =
+        UsableSpecs(settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs), Form.OptionsDialog->ConvertSpecs);
     Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
     Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
     Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
+    Form.ReviewLayout = ReadReviewLayout(settings);
     if (Form.ViewOptions.LastPosition) {
         int left = Form.pos().x();
         int top = Form.pos().y();
@@ -97,5 +113,6 @@ void TMainFormSettings::Write()
     settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
     // After every section above, so a first save stays the start of what was saved before.
     WriteFolderOptions(settings, Form.OptionsDialog->FolderOptions);
+    WriteReviewLayout(settings, Form.ReviewLayout);
     settings.UpdateFile();
 }
