@@ -110,6 +110,20 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
     }
 }
 
+bool TEightBitReadings::OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer,
+                                           const std::vector<unsigned>& HighBytes)
+{
+    bool foreign = false;
+    for (const unsigned b : HighBytes) {
+        if (Encoding.Signs[b])
+            continue;
+        if (Writer.Symbols[b] >= LanguageTables::FirstLetter)
+            return false;
+        foreign = foreign || Writer.Symbols[b] == LanguageTables::Other;
+    }
+    return foreign;
+}
+
 std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_view Sample)
 {
     Sample = Sample.substr(0, StatisticsLimit);
@@ -245,9 +259,7 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
         if (group.Best != nullptr)
             readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
                                 static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
-                                std::any_of(highBytes.begin(), highBytes.end(), [&](unsigned b) {
-                                    return group.Best->Symbols[b] == LanguageTables::Other;
-                                })});
+                                OnlyForeignLetters(*group.Named, *group.Best, highBytes)});
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;

@@ -24,7 +24,9 @@ public:
         double Cost = 0;     // of the whole sample, in nats: less is likelier
         double HighCost = 0; // of the pairs of characters with one past ASCII, in nats
         double Typical = 0;  // what a character costs on average in the language's own texts
-        bool ForeignLetters = false; // reads a byte past ASCII as a letter the language does not have
+        // Letters past ASCII read: only ones the language does not have (a foreign letter or two
+        // among signs says nothing of the language).
+        bool OnlyForeignLetters = false;
     };
 
     explicit TEightBitReadings(TLumiva& Engine);
@@ -57,6 +59,8 @@ private:
         std::array<bool, 256> Signs; // byte -> whether it decodes to a sign
         std::vector<TWriter> Writers;
     };
+
+    static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
 
     std::vector<TEncoding> Encodings;
     // Per sample: how often each byte and each pair of bytes with one past 0x7F occurs.

@@ -196,9 +196,9 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
     for (TEncodingGuess& guess : LastGuesses)
         guess.Score /= total;
     // A text whose bytes past ASCII may all be signs (× and ½ in a DOS code page) is not told by a
-    // reading that makes a foreign letter of one of them (ž in WINDOWS-1252): the letter's cost
-    // weighs a single character against a sign's, which says nothing about the language.
-    if (Readings.front().ForeignLetters && this->Readings->SignsOnlyReading())
+    // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252): the
+    // letter's cost weighs a single character against a sign's, which says nothing of the language.
+    if (Readings.front().OnlyForeignLetters && this->Readings->SignsOnlyReading())
         return {};
     return LastGuesses.front().Score >= LeastScore ? LastGuesses.front().Name : std::string();
 }
