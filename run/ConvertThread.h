@@ -21,7 +21,6 @@
 #include <string>
 #include <utility>
 
-class QObject;
 class TFileConverter;
 class TMainThread;
 class TLumiva;
@@ -33,15 +32,15 @@ enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted =
 const char* StateName(std::int32_t State);
 
 // The worker of one conversion run. Created idle on the main thread with new; Start runs it;
-// every event and question runs on the main thread (the thread of MainContext, which must run an
-// event loop, or MainThread) while the worker waits. After OnTerminate has returned the object
-// deletes itself; an object that was never started is deleted by its creator.
+// every event and question runs on the main thread (MainThread) while the worker waits. After
+// OnTerminate has returned the object deletes itself; an object that was never started is deleted by its creator.
 class TConvertThread {
 public:
     using EConvertError = ::EConvertError;
 
-    TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
-                   const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr,
+    // The run keeps MainThread until its end.
+    TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files, TLumiva* Converter,
+                   const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
                    const TFolderOptions& FolderOptions = DefaultFolderOptions());
     // MainThread must outlive the run.
     TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
@@ -72,9 +71,6 @@ public:
     void RequestAbort() noexcept;
 
 private:
-    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, const TStringList& Files, TLumiva* Converter,
-                   const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
-                   const TFolderOptions& FolderOptions);
     void Run() noexcept;
     void Execute();
     void DoTerminate();

@@ -16,6 +16,10 @@
 class TLogger;
 class TOutputPlacement;
 
+// The walk's rules for a run with these options: the masks (raises Exception for a bad one), the
+// output directory when it exists, the output or backup prefix of the mode.
+TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders);
+
 // The folder parts of one conversion run, on the worker: expanding given folders into files,
 // leaving out found files that are not text, mirroring found files under the output directory,
 // and keeping modification times. Owned by the run; it only logs and reports through the run's

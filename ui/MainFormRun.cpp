@@ -5,6 +5,7 @@
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtMainThread.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
@@ -84,8 +85,8 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
                        MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDYES)
         return;
 
-    Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
-                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form,
+    Form.ConvertThread = new TConvertThread(std::make_unique<TQtMainThread>(&Form), Files, &Converter,
+                                            Form.ConvertOptions, Form.OptionsDialog->ConvertSpecs, Questions,
                                             Form.OptionsDialog->FolderOptions);
     Form.ConvertThread->CheckOnly = CheckOnly;
     ConvertThreadStarted = false;

@@ -3,9 +3,9 @@
 #include "libiconv/FastTranscoder.h"
 #include "libiconv/UnicodeFormNames.h"
 #include "tests/common/BlockKinds.h"
+#include "tests/common/TestSupport.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
-#include "util/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ protected:
     static void SetUpTestSuite()
     {
         // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
-        Handle = dlopen(ProgramFolderFile("liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        Handle = dlopen((lmvtest::BinDir() + "/liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(Handle, nullptr) << dlerror();
         Library.Open = reinterpret_cast<decltype(Library.Open)>(dlsym(Handle, "libiconv_open"));
         Library.Convert = reinterpret_cast<decltype(Library.Convert)>(dlsym(Handle, "libiconv"));
