@@ -116,7 +116,7 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
     }
-    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    // Loaded only for detection; a missing library stops the program before the run, with the loader's text.
     if (IsAutoDetect(Batch.Options.FromEncoding)) {
         try {
             DetectionLibraries();
@@ -133,7 +133,7 @@ int main(int argc, char** argv)
         return ExitCannotStart;
     }
 
-    // Drawn only on a terminal: a pipe or a log gets exactly what it got before.
+    // Drawn only on a terminal: a pipe or a log gets the run's lines alone.
     TProgressLine Line(STDERR_FILENO, std::chrono::steady_clock::now());
     TBatchQuestions Questions(Batch.Answer, Line);
     int Status = ExitNotCompleted; // unless the run reports its outcome
