@@ -1,8 +1,9 @@
 #include "ui/MainFormRun.h"
 
 #include "ui/LocalText.h"
-#include "ui/MainForm.h"
+#include "ui/MainFormWidgets.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtMainThread.h"
@@ -11,12 +12,15 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QLabel>
 
 #include <climits>
 
-TMainFormRun::TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog,
-                           TRunQuestions& Questions)
-    : Form(Form), Converter(Converter), ProgressDialog(ProgressDialog), Questions(Questions)
+TMainFormRun::TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList,
+                           TOptionControls& Controls, TConvertOptions& Options, TLumiva& Converter,
+                           TProgressDialog& ProgressDialog, TRunQuestions& Questions)
+    : Window(Window), Form(Form), DialogList(DialogList), Controls(Controls), Options(Options), Converter(Converter),
+      ProgressDialog(ProgressDialog), Questions(Questions)
 {
 }
 
@@ -24,7 +28,7 @@ void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
 {
     TStringList files;
     std::string fileName;
-    if (!Form.DialogList.Execute(0, fileName, &files))
+    if (!DialogList.Execute(0, fileName, &files))
         return;
     ConvertFiles(files, CheckOnly);
 }
@@ -32,7 +36,7 @@ void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
 void TMainFormRun::ConvertListedFiles(bool CheckOnly)
 {
     std::string fileName;
-    if (!Form.DialogList.Execute(1, fileName))
+    if (!DialogList.Execute(1, fileName))
         return;
     TStringList lines;
     lines.LoadFromFile(fileName);
@@ -47,7 +51,7 @@ void TMainFormRun::ConvertListedFiles(bool CheckOnly)
 bool TMainFormRun::SelectFolder(TStringList& Files)
 {
     std::string folder;
-    if (!Form.DialogList.ExecuteFolder(Form.FolderDialog1, folder))
+    if (!DialogList.ExecuteFolder(Form.FolderDialog1, folder))
         return false;
     Files.Clear();
     Files.Add(folder);
@@ -63,8 +67,8 @@ void TMainFormRun::ConvertSelectedFolder(bool CheckOnly)
 
 void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
 {
-    Form.raise();
-    Form.activateWindow();
+    Window.raise();
+    Window.activateWindow();
     TStringList files;
     for (const QUrl& url : Urls) {
         if (!url.isLocalFile())
@@ -79,31 +83,30 @@ void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
 
 void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
 {
-    Form.GetControls();
-    if (!CheckOnly && Form.ConvertOptions.Output == omOverwrite &&
+    Options = Controls.Read();
+    if (!CheckOnly && Options.Output == omOverwrite &&
         ShowMessageBox("The program overwrites source files.\r\n\r\nContinue?",
-                       MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDYES)
+                       MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Window) != IDYES)
         return;
 
-    Form.ConvertThread = new TConvertThread(std::make_unique<TQtMainThread>(&Form), Files, &Converter,
-                                            Form.ConvertOptions, Form.OptionsDialog->ConvertSpecs, Questions,
-                                            Form.OptionsDialog->FolderOptions);
-    Form.ConvertThread->CheckOnly = CheckOnly;
+    ConvertThread = new TConvertThread(std::make_unique<TQtMainThread>(&Window), Files, &Converter, Options,
+                                       Form.OptionsDialog->ConvertSpecs, Questions, Form.OptionsDialog->FolderOptions);
+    ConvertThread->CheckOnly = CheckOnly;
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
-    Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
+    ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
         Guarded([&] { ConvertThreadDone(Sender, State, Logger); });
     };
-    Form.ConvertThread->OnTerminate = [this](TConvertThread* Sender) {
+    ConvertThread->OnTerminate = [this](TConvertThread* Sender) {
         Guarded([&] { ConvertThreadTerminate(Sender); });
     };
-    Form.ConvertThread->OnMessage = [this](TConvertThread* Sender, const std::string& Text) {
+    ConvertThread->OnMessage = [this](TConvertThread* Sender, const std::string& Text) {
         Guarded([&] { ConvertThreadMessage(Sender, Text); });
     };
-    Form.ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
+    ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
         Guarded([&] { ConvertThreadProgress(Sender, Position, Max); });
     };
-    Form.ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
+    ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
         Guarded([&] { ConvertThreadReadProgress(Sender, Progress); });
     };
 
@@ -117,9 +120,9 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
         ProgressDialog.ExecuteModal();
     } catch (...) {
         // A thread that never ran is its creator's to delete; a running one deletes itself.
-        if (Form.ConvertThread && !ConvertThreadStarted) {
-            delete Form.ConvertThread;
-            Form.ConvertThread = nullptr;
+        if (ConvertThread && !ConvertThreadStarted) {
+            delete ConvertThread;
+            ConvertThread = nullptr;
         }
         throw;
     }
@@ -127,16 +130,16 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
 
 void TMainFormRun::ProgressDialogExecute()
 {
-    if (Form.ConvertThread) {
+    if (ConvertThread) {
         ConvertThreadStarted = true;
-        Form.ConvertThread->Start();
+        ConvertThread->Start();
     }
 }
 
 void TMainFormRun::ProgressDialogCommand()
 {
-    if (Form.ConvertThread)
-        Form.ConvertThread->RequestAbort();
+    if (ConvertThread)
+        ConvertThread->RequestAbort();
 }
 
 void TMainFormRun::ConvertThreadMessage(TConvertThread*, const std::string& Text)
@@ -176,16 +179,16 @@ void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogg
                 SaveLog(Logger);
         }
     } catch (...) {
-        Form.SetStatusText("Done");
+        Form.StatusLabel->setText(QStringLiteral("Done"));
         throw;
     }
-    Form.SetStatusText("Done");
+    Form.StatusLabel->setText(QStringLiteral("Done"));
 }
 
 void TMainFormRun::ConvertThreadTerminate(TConvertThread*)
 {
     ProgressDialog.Finish();
-    Form.ConvertThread = nullptr;
+    ConvertThread = nullptr;
 }
 
 void TMainFormRun::SaveLog(const TLogger& Logger)
@@ -194,7 +197,7 @@ void TMainFormRun::SaveLog(const TLogger& Logger)
         "LMV Log " + ToLocalString(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"))) + ".txt";
     for (;;) {
         try {
-            if (!Form.DialogList.Execute(2, fileName))
+            if (!DialogList.Execute(2, fileName))
                 return;
             Logger.Lines.SaveToFile(fileName);
             return;

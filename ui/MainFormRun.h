@@ -9,18 +9,27 @@
 #include <cstdint>
 #include <string>
 
+class QWidget;
 class TLumiva;
-class TMainForm;
+class TOpenDialogList;
+class TOptionControls;
 class TProgressDialog;
 class TRunQuestions;
+struct TMainFormWidgets;
 
-// The main window's side of a run: gathers the files (file dialog, list file, drop), checks the
-// options, creates the worker, shows the progress dialog while it runs and reports the end with
-// the offer to save the log. The window creates it once its engine exists and owns it; the form's
-// ConvertThread is the running worker, null between runs.
+// The main window's side of a run: gathers the files (file dialog, list file, drop), reads the
+// options from the controls into Options, creates the worker, shows the progress dialog while it
+// runs and reports the end with the offer to save the log and "Done" in the status line. The
+// window creates it once its engine exists and owns it; it owns the running worker.
 class TMainFormRun {
 public:
-    TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog, TRunQuestions& Questions);
+    // Window parents the questions and is the worker's main thread; Form gives the dialogs.
+    TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList, TOptionControls& Controls,
+                 TConvertOptions& Options, TLumiva& Converter, TProgressDialog& ProgressDialog,
+                 TRunQuestions& Questions);
+
+    // The running worker, null between runs.
+    TConvertThread* ConvertThread = nullptr;
 
     // CheckOnly: the same run, writing nothing and asking nothing before it starts.
     void ConvertSelectedFiles(bool CheckOnly = false);
@@ -43,7 +52,11 @@ public:
     void SaveLog(const TLogger& Logger);
 
 private:
-    TMainForm& Form;
+    QWidget& Window;
+    TMainFormWidgets& Form;
+    TOpenDialogList& DialogList;
+    TOptionControls& Controls;
+    TConvertOptions& Options;
     TLumiva& Converter;
     TProgressDialog& ProgressDialog;
     TRunQuestions& Questions;

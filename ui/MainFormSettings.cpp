@@ -2,13 +2,14 @@
 
 #include "settings/FolderSettings.h"
 #include "settings/Settings.h"
-#include "ui/MainForm.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
 #include <QGuiApplication>
+#include <QWidget>
 
 namespace {
 
@@ -20,7 +21,14 @@ bool CanPlaceWindows()
 
 } // namespace
 
-TMainFormSettings::TMainFormSettings(TMainForm& Form) : Form(Form) {}
+TMainFormSettings::TMainFormSettings(QWidget& Window, const std::string& FileName, TOptionsDialog& OptionsDialog,
+                                     TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
+                                     const TViewOptions& ViewOptions,
+                                     std::function<void(const TViewOptions&)> SetViewOptions)
+    : Window(Window), FileName(FileName), OptionsDialog(OptionsDialog), DialogList(DialogList), Controls(Controls),
+      Options(Options), ViewOptions(ViewOptions), SetViewOptions(std::move(SetViewOptions))
+{
+}
 
 void TMainFormSettings::Load()
 {
@@ -34,15 +42,15 @@ void TMainFormSettings::Save()
 
 void TMainFormSettings::RetryOnError(const std::string& Problem, const std::function<void()>& Step)
 {
-    if (Form.SettingsFileName.empty())
+    if (FileName.empty())
         return;
     for (;;) {
         try {
             Step();
             return;
         } catch (...) {
-            if (ShowMessageBox(Problem + "\r\n\r\n" + Form.SettingsFileName + "\r\n\r\nRetry?",
-                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Form) != IDYES)
+            if (ShowMessageBox(Problem + "\r\n\r\n" + FileName + "\r\n\r\nRetry?",
+                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Window) != IDYES)
                 return;
         }
     }
@@ -51,29 +59,29 @@ void TMainFormSettings::RetryOnError(const std::string& Problem, const std::func
 void TMainFormSettings::Read()
 {
     // A file that cannot be read fails here, before any record is replaced.
-    const TSettings settings(Form.SettingsFileName);
-    settings.ReadOpenDialogList(Form.DialogList);
-    Form.ConvertOptions = settings.ReadConvertOptions(Form.ConvertOptions);
-    Form.SetControls(false);
-    Form.OptionsDialog->ConvertSpecs = settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs);
-    Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
-    Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
-    Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
-    if (Form.ViewOptions.LastPosition) {
-        int left = Form.pos().x();
-        int top = Form.pos().y();
+    const TSettings settings(FileName);
+    settings.ReadOpenDialogList(DialogList);
+    Options = settings.ReadConvertOptions(Options);
+    Controls.Show(Options);
+    OptionsDialog.ConvertSpecs = settings.ReadConvertSpecs(OptionsDialog.ConvertSpecs);
+    OptionsDialog.AssistOptions = settings.ReadAssistOptions(OptionsDialog.AssistOptions);
+    OptionsDialog.FolderOptions = ReadFolderOptions(settings, OptionsDialog.FolderOptions);
+    SetViewOptions(settings.ReadViewOptions(ViewOptions));
+    if (ViewOptions.LastPosition) {
+        int left = Window.pos().x();
+        int top = Window.pos().y();
         settings.ReadLastPosition(left, top);
         if (CanPlaceWindows())
-            Form.move(left, top);
+            Window.move(left, top);
     }
 }
 
 bool TMainFormSettings::SaveAtSessionEnd()
 {
-    if (Form.SettingsFileName.empty())
+    if (FileName.empty())
         return true;
     try {
-        Form.GetControls();
+        Options = Controls.Read();
     } catch (const Exception&) {
         // A control that does not pass: the options read last are saved.
     }
@@ -88,14 +96,14 @@ bool TMainFormSettings::SaveAtSessionEnd()
 void TMainFormSettings::Write()
 {
     // Reads the file first, so that what the program does not know survives the save.
-    TSettings settings(Form.SettingsFileName);
-    settings.WriteOpenDialogList(Form.DialogList);
-    settings.WriteConvertOptions(Form.ConvertOptions);
-    settings.WriteConvertSpecs(Form.OptionsDialog->ConvertSpecs);
-    settings.WriteAssistOptions(Form.OptionsDialog->AssistOptions);
-    settings.WriteViewOptions(Form.ViewOptions);
-    settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
+    TSettings settings(FileName);
+    settings.WriteOpenDialogList(DialogList);
+    settings.WriteConvertOptions(Options);
+    settings.WriteConvertSpecs(OptionsDialog.ConvertSpecs);
+    settings.WriteAssistOptions(OptionsDialog.AssistOptions);
+    settings.WriteViewOptions(ViewOptions);
+    settings.WriteLastPosition(Window.pos().x(), Window.pos().y());
     // After every section above, so a first save stays the start of what was saved before.
-    WriteFolderOptions(settings, Form.OptionsDialog->FolderOptions);
+    WriteFolderOptions(settings, OptionsDialog.FolderOptions);
     settings.UpdateFile();
 }

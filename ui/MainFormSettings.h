@@ -3,14 +3,23 @@
 #include <functional>
 #include <string>
 
-class TMainForm;
+class QWidget;
+class TOpenDialogList;
+class TOptionControls;
+class TOptionsDialog;
+struct TConvertOptions;
+struct TViewOptions;
 
 // The main window's settings round trip: loads its records (dialog folders, options, view, last
-// position) from its settings file and saves them back, asking whether to retry when the file
-// cannot be read or written. Holds nothing of its own; a window without a file name keeps none.
+// position of Window) from FileName and saves them back, asking whether to retry when the file
+// cannot be read or written. A window without a file name keeps none. The window creates it with
+// the records it keeps, and owns it.
 class TMainFormSettings {
 public:
-    explicit TMainFormSettings(TMainForm& Form);
+    // SetViewOptions shows loaded view options in the window.
+    TMainFormSettings(QWidget& Window, const std::string& FileName, TOptionsDialog& OptionsDialog,
+                      TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
+                      const TViewOptions& ViewOptions, std::function<void(const TViewOptions&)> SetViewOptions);
 
     void Load();
     // Asks whether to retry while the file cannot be written.
@@ -26,5 +35,12 @@ private:
     void Read();
     void Write();
 
-    TMainForm& Form;
+    QWidget& Window;
+    const std::string& FileName;
+    TOptionsDialog& OptionsDialog;
+    TOpenDialogList& DialogList;
+    TOptionControls& Controls;
+    TConvertOptions& Options;
+    const TViewOptions& ViewOptions;
+    std::function<void(const TViewOptions&)> SetViewOptions;
 };

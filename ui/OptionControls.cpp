@@ -2,7 +2,7 @@
 
 #include "settings/OptionRules.h"
 #include "ui/LocalText.h"
-#include "ui/MainForm.h"
+#include "ui/MainFormWidgets.h"
 #include "ui/MessageBox.h"
 #include "util/Exception.h"
 #include "util/IntegerText.h"
@@ -29,6 +29,12 @@ std::string TextOf(const QComboBox* Box)
     return ToLocalString(Box->currentText());
 }
 
+bool IsLineBreakKey(int Key, const QString& Text)
+{
+    return Key == Qt::Key_Return || Key == Qt::Key_Enter || Text == QStringLiteral("\r") ||
+           Text == QStringLiteral("\n");
+}
+
 // Counts up while alive: the focus moves the program makes itself start no leave checks.
 class TSuppress {
 public:
@@ -43,7 +49,7 @@ private:
 
 } // namespace
 
-TOptionControls::TOptionControls(TMainForm& Form) : Form(Form) {}
+TOptionControls::TOptionControls(QWidget& Window, TMainFormWidgets& Form) : Window(Window), Form(Form) {}
 
 void TOptionControls::SetRadioButtons(std::int32_t Output)
 {
@@ -146,7 +152,7 @@ void TOptionControls::Validate(QWidget* Control)
 
 void TOptionControls::Error(QWidget* Control, const std::string& Message)
 {
-    if (Control && Control->isEnabled() && Control->isVisibleTo(&Form) &&
+    if (Control && Control->isEnabled() && Control->isVisibleTo(&Window) &&
         Control->focusPolicy() != Qt::NoFocus)
         FocusQuietly(Control);
     throw Exception(Message);
@@ -176,8 +182,8 @@ bool TOptionControls::IsOptionControl(QWidget* Widget) const
 
 QWidget* TOptionControls::ActiveControl() const
 {
-    QWidget* widget = Form.focusWidget();
-    while (widget && widget != &Form && !IsOptionControl(widget))
+    QWidget* widget = Window.focusWidget();
+    while (widget && widget != &Window && !IsOptionControl(widget))
         widget = widget->parentWidget();
     return IsOptionControl(widget) ? widget : nullptr;
 }
@@ -187,7 +193,7 @@ void TOptionControls::FocusQuietly(QWidget* Control)
     TSuppress suppress(ExitChecksSuppressed);
     if (Control) {
         Control->setFocus(Qt::OtherFocusReason);
-    } else if (QWidget* focused = Form.focusWidget()) {
+    } else if (QWidget* focused = Window.focusWidget()) {
         focused->clearFocus();
     }
 }
@@ -203,7 +209,7 @@ void TOptionControls::QueueExitCheck(QWidget* Control)
     QTimer::singleShot(0, this, [this] {
         ExitChecksQueued = false;
         TSuppress suppress(ExitChecksSuppressed);
-        Guarded([this] { RunExitChecks(); }, &Form);
+        Guarded([this] { RunExitChecks(); }, &Window);
     });
 }
 
@@ -216,17 +222,13 @@ void TOptionControls::RunExitChecks()
     PendingExits.clear();
     for (const QPointer<QWidget>& control : pending)
         if (control)
-            RunExitHandler(control);
+            Validate(control);
 }
 
-void TOptionControls::RunExitHandler(QWidget* Control)
+void TOptionControls::ComboBoxKeyPress(QWidget* Sender)
 {
-    if (qobject_cast<QComboBox*>(Control))
-        Form.ComboBoxExit(Control);
-    else if (qobject_cast<QLineEdit*>(Control))
-        Form.EditExit(Control);
-    else if (qobject_cast<QRadioButton*>(Control))
-        Form.RadioButtonExit(Control);
+    RunExitChecks();
+    Validate(Sender);
 }
 
 bool TOptionControls::eventFilter(QObject* Watched, QEvent* Event)
@@ -242,8 +244,8 @@ bool TOptionControls::eventFilter(QObject* Watched, QEvent* Event)
                 QueueExitCheck(control);
         } else if (Event->type() == QEvent::KeyPress && (control == Form.ComboBox1 || control == Form.ComboBox2)) {
             auto* key = static_cast<QKeyEvent*>(Event);
-            if (TMainForm::IsLineBreakKey(key->key(), key->text())) {
-                Guarded([&] { Form.ComboBoxKeyPress(control, key->key(), key->text()); }, &Form);
+            if (IsLineBreakKey(key->key(), key->text())) {
+                Guarded([&] { ComboBoxKeyPress(control); }, &Window);
                 return true;
             }
         }

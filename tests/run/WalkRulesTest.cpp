@@ -35,7 +35,8 @@ protected:
     // "relative" for a found file, "=name" for a named one.
     Names Expand(const Names& Given)
     {
-        TFolderWalker walker(RunWalkRules(Options, Folders), [](const std::string&) {}, [](std::size_t) { return true; });
+        TFolderWalker walker(
+            RunWalkRules(Options, Folders), [](const std::string&) {}, [](std::size_t) { return true; });
         TStringList list;
         for (const std::string& name : Given)
             list.Add(name);

@@ -66,7 +66,7 @@ protected:
     {
         EXPECT_EQ(Progress.Label1->text(), QStringLiteral("untouched"));
         EXPECT_FALSE(Progress.isVisible());
-        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->Run->ConvertThread, nullptr);
         EXPECT_EQ(Form->StatusText(), "Ready");
     }
 
@@ -76,7 +76,7 @@ protected:
         EXPECT_FALSE(Progress.Running);
         EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Convert"));
         EXPECT_EQ(Progress.Label1->text(), QString::fromLatin1(State));
-        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->Run->ConvertThread, nullptr);
         EXPECT_EQ(Form->StatusText(), "Done");
     }
 
@@ -209,7 +209,7 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("There are 1 errors and 0 warnings.\n\nSave the log?")});
     EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Check"));
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
-    EXPECT_EQ(Form->ConvertThread, nullptr);
+    EXPECT_EQ(Form->Run->ConvertThread, nullptr);
     EXPECT_EQ(Form->StatusText(), "Done");
     EXPECT_EQ(lmvtest::TreeSnapshot(Src), Before);
     EXPECT_EQ(lmvtest::ReadFile(Dir / "check.log"),
