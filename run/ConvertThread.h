@@ -5,6 +5,7 @@
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "progress/ReadProgress.h"
+#include "run/RunChannel.h"
 #include "run/RunQuestions.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
@@ -71,6 +72,9 @@ public:
     void RequestAbort() noexcept;
 
 private:
+    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread, const TStringList& Files,
+                   TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
+                   TRunQuestions& Questions, const TFolderOptions& FolderOptions);
     void Run() noexcept;
     void Execute();
     void DoTerminate();
@@ -81,21 +85,15 @@ private:
     void LogFailure(const EConvertError& E);
     TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
-    bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();
     std::string SourceFileName(std::size_t Index) const;
     static std::pair<std::uint64_t, std::uint64_t> FileIdentity(const std::string& Name);
 
-    // Cross-thread calls: run Step on the main thread and wait; a failure there is raised here.
-    void Synchronize(const std::function<void()>& Step);
-    void ReportStatus(const std::string& Text);
+    // Events on the main thread, through the channel.
     void ReportProgress(std::int32_t Position, std::int32_t Max);
     void TrackRead(std::uint64_t Done, std::uint64_t Size);
-    std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags);
-    std::int32_t AskMessageDialog(const TMessageDialogParams& Params);
-    void ShowError(const std::exception* E);
-    // ShowError for the last resort: a failure to show the error is dropped.
+    // The run-level error for the last resort: a failure to show it is dropped.
     void ShowErrorQuietly(const std::exception* E) noexcept;
 
     TStringList Files;
@@ -108,17 +106,14 @@ private:
     std::string TargetEncoding;
     TConvertState State = csCanceled;
     std::unique_ptr<TLogger> Logger;
+    std::unique_ptr<TMainThread> OwnMainThread;
+    TRunChannel Channel;
     TOutputPlacement Placement;
     TFolderRun FolderRun;
     // Set for the run when From is "Auto-detect".
     std::unique_ptr<TSourceDetection> Detection;
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
-    std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
     std::atomic<bool> Started{false};
-    bool Terminated = false;
-    TRunQuestions& Questions;
-    std::unique_ptr<TMainThread> OwnMainThread;
-    TMainThread* MainThread;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

@@ -5,6 +5,7 @@
 #include "run/ConvertError.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "run/RunChannel.h"
 
 #include <cerrno>
 #include <vector>
@@ -52,12 +53,8 @@ TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Fo
 }
 
 TFolderRun::TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger,
-                       std::function<void(const std::string&)> ReportStatus, std::function<bool()> CheckAbort)
-    : Options(Options),
-      Folders(Folders),
-      Logger(Logger),
-      ReportStatus(std::move(ReportStatus)),
-      CheckAbort(std::move(CheckAbort))
+                       TRunChannel& Channel)
+    : Options(Options), Folders(Folders), Logger(Logger), Channel(Channel)
 {
 }
 
@@ -65,7 +62,7 @@ bool TFolderRun::Expand(TStringList& Files)
 {
     if (!NamesFolder(Files))
         return true;
-    ReportStatus(SearchingStatus);
+    Channel.ReportStatus(SearchingStatus);
     LastReport = std::chrono::steady_clock::now();
     TFolderWalker walker(
         RunWalkRules(Options, Folders),
@@ -78,7 +75,7 @@ bool TFolderRun::Expand(TStringList& Files)
     for (TInputFile& input : Inputs)
         names.Add(std::move(input.Name));
     Files = std::move(names);
-    return finished && !CheckAbort();
+    return finished && !Channel.CheckAbort();
 }
 
 bool TFolderRun::FolderWalked(std::size_t Found)
@@ -86,9 +83,9 @@ bool TFolderRun::FolderWalked(std::size_t Found)
     const auto now = std::chrono::steady_clock::now();
     if (now - LastReport >= ReportInterval) {
         LastReport = now;
-        ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
+        Channel.ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
     }
-    return !CheckAbort();
+    return !Channel.CheckAbort();
 }
 
 bool TFolderRun::Mirrored(std::size_t Index) const
