@@ -27,8 +27,8 @@ constexpr std::size_t NonAsciiPerOddSign = 8;
 
 } // namespace
 
-TEncodingDetector::TEncodingDetector(TLumiva& Engine, std::string LocaleName)
-    : Engine(Engine), Preferred(CandidateNames::LocalePreferences(LocaleName)),
+TEncodingDetector::TEncodingDetector(TLumiva& Converter, std::string LocaleName)
+    : Converter(Converter), Preferred(CandidateNames::LocalePreferences(LocaleName)),
       Buffer(std::make_unique<char[]>(SampleLimit + 1))
 {
 }
@@ -111,7 +111,7 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
 {
     Text.assign(Sample.size() + 1, U'\0');
     try {
-        Engine.Start(Name, "UTF-32LE", 0);
+        Converter.Start(Name, "UTF-32LE", 0);
     } catch (const TLumiva::EStartError&) {
         return false;
     }
@@ -120,10 +120,10 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
     char* out = reinterpret_cast<char*>(Text.data());
     std::size_t outLeft = Text.size() * sizeof(char32_t);
     // Every byte gives at most one character; a stalling decoder is caught by the checks below.
-    Engine.Convert(&in, &inLeft, &out, &outLeft);
+    Converter.Convert(&in, &inLeft, &out, &outLeft);
     if (inLeft == 0)
-        Engine.Convert(nullptr, nullptr, &out, &outLeft);
-    Engine.Close();
+        Converter.Convert(nullptr, nullptr, &out, &outLeft);
+    Converter.Close();
     if (inLeft > 0 && (Complete || inLeft > LongestSequence))
         return false;
     Text.resize((Text.size() * sizeof(char32_t) - outLeft) / sizeof(char32_t));
@@ -140,7 +140,7 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
 std::string TEncodingDetector::ListName(const std::string& Name) const
 {
     std::size_t index = 0;
-    const TStringList& names = Engine.NameList();
+    const TStringList& names = Converter.NameList();
     return names.Find(Name, &index) ? names[index] : std::string();
 }
 

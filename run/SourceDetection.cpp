@@ -57,8 +57,8 @@ bool SameContent(const std::string& Source, int Converted)
 
 } // namespace
 
-TSourceDetection::TSourceDetection(TLumiva& Engine, std::string LocaleName)
-    : Engine(Engine), Detector(Engine, std::move(LocaleName))
+TSourceDetection::TSourceDetection(TLumiva& Converter, std::string LocaleName)
+    : Converter(Converter), Detector(Converter, std::move(LocaleName))
 {
     // A detection library that cannot be loaded stops the run before its first file.
     DetectionLibraries();
@@ -84,7 +84,7 @@ bool TSourceDetection::AlreadyInTarget(const std::string& Detected, const std::s
                                        int Converted) const
 {
     TStringList groups;
-    Engine.GetGroups(groups);
+    Converter.GetGroups(groups);
     if (!SameEncodingGroup(groups, Detected, ToEncoding) && !SameEncodingGroup(groups, Detected, TargetEncoding))
         return false;
     return SameContent(Source, Converted);
