@@ -34,7 +34,7 @@ const char* StateName(std::int32_t State);
 
 // The worker of one conversion run. Created idle on the main thread with new; Start runs it;
 // every event and question runs on the main thread (MainThread) while the worker waits. After
-// OnTerminate has returned the object deletes itself; an object that was never started is deleted by its creator.
+// OnTerminate has returned the object deletes itself; one never started is its creator's to delete.
 class TConvertThread {
 public:
     using EConvertError = ::EConvertError;
