@@ -97,8 +97,8 @@ void TMainForm::ConnectHandlers()
         return [this, Body] { Guarded(Body, this); };
     };
     for (QRadioButton* button : {RadioButton11, RadioButton12, RadioButton13})
-        connect(button, &QRadioButton::toggled, this, guarded([this] { Controls->UpdateStates(); }));
-    connect(CheckBox11, &QCheckBox::toggled, this, guarded([this] { Controls->UpdateStates(); }));
+        connect(button, &QRadioButton::toggled, this, guarded([this] { Controls->UpdateControlStates(); }));
+    connect(CheckBox11, &QCheckBox::toggled, this, guarded([this] { Controls->UpdateControlStates(); }));
     connect(Button11, &QPushButton::clicked, this, guarded([this] { ButtonClick(); }));
     connect(SwapFromAndToT1->defaultAction(), &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
@@ -123,22 +123,22 @@ void TMainForm::ConnectCommands()
     };
     TMainFormRun& run = *Run;
     for (QAction* item : {FilesM1, FilesT1->defaultAction()})
-        connect(item, &QAction::triggered, this, guarded([&run] { run.ConvertSelectedFiles(); }));
-    connect(ListM1, &QAction::triggered, this, guarded([&run] { run.ConvertListedFiles(); }));
+        connect(item, &QAction::triggered, this, guarded([&run] { run.FilesM1Click(); }));
+    connect(ListM1, &QAction::triggered, this, guarded([&run] { run.ListM1Click(); }));
     for (QAction* item : {FolderM1, FolderT1->defaultAction()})
-        connect(item, &QAction::triggered, this, guarded([&run] { run.ConvertSelectedFolder(); }));
-    connect(FilesM2, &QAction::triggered, this, guarded([&run] { run.ConvertSelectedFiles(true); }));
-    connect(ListM2, &QAction::triggered, this, guarded([&run] { run.ConvertListedFiles(true); }));
-    connect(FolderM2, &QAction::triggered, this, guarded([&run] { run.ConvertSelectedFolder(true); }));
+        connect(item, &QAction::triggered, this, guarded([&run] { run.FolderM1Click(); }));
+    connect(FilesM2, &QAction::triggered, this, guarded([&run] { run.FilesM1Click(true); }));
+    connect(ListM2, &QAction::triggered, this, guarded([&run] { run.ListM1Click(true); }));
+    connect(FolderM2, &QAction::triggered, this, guarded([&run] { run.FolderM1Click(true); }));
 
     TToolsCommands& tools = *Tools;
-    connect(GroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNames(true); }));
-    connect(UngroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNames(false); }));
-    connect(SystemInformationM1, &QAction::triggered, this, guarded([&tools] { tools.SystemInformation(); }));
+    connect(GroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNamesM1Click(true); }));
+    connect(UngroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNamesM1Click(false); }));
+    connect(SystemInformationM1, &QAction::triggered, this, guarded([&tools] { tools.SystemInformationM1Click(); }));
     for (QAction* item : {OptionsM1, OptionsT1->defaultAction()})
-        connect(item, &QAction::triggered, this, guarded([&tools] { tools.Options(); }));
-    connect(HelpM2, &QAction::triggered, this, guarded([&tools] { tools.Help(); }));
-    connect(AboutM1, &QAction::triggered, this, guarded([&tools] { tools.About(); }));
+        connect(item, &QAction::triggered, this, guarded([&tools] { tools.OptionsM1Click(); }));
+    connect(HelpM2, &QAction::triggered, this, guarded([&tools] { tools.HelpM2Click(); }));
+    connect(AboutM1, &QAction::triggered, this, guarded([&tools] { tools.AboutM1Click(); }));
 }
 
 void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> NewConverter)
@@ -156,7 +156,7 @@ void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> NewConverter)
     ConnectCommands();
     SetControls(true);
     ApplyViewOptions();
-    Settings->Load();
+    Settings->LoadSettings();
     SetStatusText("Ready");
 }
 
@@ -267,7 +267,7 @@ void TMainForm::SwapFromAndToM1Click()
     Controls->RunExitChecks();
     QWidget* focused = Controls->ActiveControl();
     if (focused)
-        Controls->Validate(focused);
+        Controls->ValidateControl(focused);
     const QString from = ComboBox1->currentText();
     if (IsAutoDetect(ToLocalString(from)))
         return;
@@ -327,14 +327,14 @@ void TMainForm::FormCloseQuery()
     if (Run->ConvertThread)
         throw Exception("A conversion is in progress");
     GetControls();
-    Settings->Save();
+    Settings->SaveSettings();
 }
 
 void TMainForm::CommitDataRequest(QSessionManager& Manager)
 {
     // Asking is for when the file cannot be written, and needs the session manager's leave.
     if (!Settings->SaveAtSessionEnd() && Manager.allowsInteraction()) {
-        Settings->Save();
+        Settings->SaveSettings();
         Manager.release();
     }
 }
@@ -397,7 +397,7 @@ void TMainForm::dropEvent(QDropEvent* Event)
     const QList<QUrl> urls = Event->mimeData()->urls();
     Event->acceptProposedAction();
     // The drop ends first: the source program waits for it, and a run is a modal loop.
-    QTimer::singleShot(0, this, [this, urls] { Guarded([&] { Run->ConvertDroppedFiles(urls); }, this); });
+    QTimer::singleShot(0, this, [this, urls] { Guarded([&] { Run->WMDropFiles(urls); }, this); });
 }
 
 QMenu* TMainForm::createPopupMenu()

@@ -24,7 +24,7 @@ TMainFormRun::TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogL
 {
 }
 
-void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
+void TMainFormRun::FilesM1Click(bool CheckOnly)
 {
     TStringList files;
     std::string fileName;
@@ -33,7 +33,7 @@ void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
     ConvertFiles(files, CheckOnly);
 }
 
-void TMainFormRun::ConvertListedFiles(bool CheckOnly)
+void TMainFormRun::ListM1Click(bool CheckOnly)
 {
     std::string fileName;
     if (!DialogList.Execute(1, fileName))
@@ -58,14 +58,14 @@ bool TMainFormRun::SelectFolder(TStringList& Files)
     return true;
 }
 
-void TMainFormRun::ConvertSelectedFolder(bool CheckOnly)
+void TMainFormRun::FolderM1Click(bool CheckOnly)
 {
     TStringList files;
     if (SelectFolder(files))
         ConvertFiles(files, CheckOnly);
 }
 
-void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
+void TMainFormRun::WMDropFiles(const QList<QUrl>& Urls)
 {
     Window.raise();
     Window.activateWindow();

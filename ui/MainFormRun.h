@@ -31,13 +31,14 @@ public:
     // The running worker, null between runs.
     TConvertThread* ConvertThread = nullptr;
 
-    // CheckOnly: the same run, writing nothing and asking nothing before it starts.
-    void ConvertSelectedFiles(bool CheckOnly = false);
-    void ConvertListedFiles(bool CheckOnly = false);
-    void ConvertSelectedFolder(bool CheckOnly = false);
+    // The File > Convert items and their tool buttons; with CheckOnly the File > Check items
+    // (FilesM2, ListM2, FolderM2): the same run, writing nothing and asking nothing before it starts.
+    void FilesM1Click(bool CheckOnly = false);
+    void ListM1Click(bool CheckOnly = false);
+    void FolderM1Click(bool CheckOnly = false);
     // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
     bool SelectFolder(TStringList& Files);
-    void ConvertDroppedFiles(const QList<QUrl>& Urls);
+    void WMDropFiles(const QList<QUrl>& Urls);
     void ConvertFiles(const TStringList& Files, bool CheckOnly = false);
 
     // The worker's and the progress dialog's events.

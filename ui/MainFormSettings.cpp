@@ -30,12 +30,12 @@ TMainFormSettings::TMainFormSettings(QWidget& Window, const std::string& FileNam
 {
 }
 
-void TMainFormSettings::Load()
+void TMainFormSettings::LoadSettings()
 {
     RetryOnError("The program cannot load settings from the following file:", [this] { Read(); });
 }
 
-void TMainFormSettings::Save()
+void TMainFormSettings::SaveSettings()
 {
     RetryOnError("The program cannot save settings to the following file:", [this] { Write(); });
 }

@@ -21,9 +21,9 @@ public:
                       TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
                       const TViewOptions& ViewOptions, std::function<void(const TViewOptions&)> SetViewOptions);
 
-    void Load();
+    void LoadSettings();
     // Asks whether to retry while the file cannot be written.
-    void Save();
+    void SaveSettings();
     // The desktop session ends: the options in the controls (those read last when a control does
     // not pass) and the other records, in one try without a question. Returns whether the file
     // was written.

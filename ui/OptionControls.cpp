@@ -80,7 +80,7 @@ void TOptionControls::Show(const TConvertOptions& Options)
     Form.Edit12->setText(ToQString(source.OutputPrefix));
     Form.CheckBox11->setChecked(source.BackupSrcFiles);
     Form.Edit13->setText(ToQString(source.BackupPrefix));
-    UpdateStates();
+    UpdateControlStates();
     FocusQuietly(nullptr);
     FocusQuietly(Form.ComboBox1);
 }
@@ -89,7 +89,7 @@ TConvertOptions TOptionControls::Read()
 {
     RunExitChecks();
     if (QWidget* control = ActiveControl())
-        Validate(control);
+        ValidateControl(control);
 
     TConvertOptions options;
     options.FromEncoding = TextOf(Form.ComboBox1);
@@ -98,7 +98,7 @@ TConvertOptions TOptionControls::Read()
     if (translation >= 0 && translation <= 2)
         options.Translation = translation;
     else
-        Validate(Form.ComboBox3);
+        ValidateControl(Form.ComboBox3);
     options.BufferSize = StrToInt(TextOf(Form.Edit1));
     if (Form.RadioButton11->isChecked())
         options.Output = omDirectory;
@@ -107,7 +107,7 @@ TConvertOptions TOptionControls::Read()
     else if (Form.RadioButton13->isChecked())
         options.Output = omOverwrite;
     else
-        Validate(Form.RadioButton11);
+        ValidateControl(Form.RadioButton11);
     options.OutputDirectory = TextOf(Form.Edit11);
     options.OutputPrefix = TextOf(Form.Edit12);
     options.BackupSrcFiles = Form.CheckBox11->isChecked();
@@ -115,7 +115,7 @@ TConvertOptions TOptionControls::Read()
     return options;
 }
 
-void TOptionControls::Validate(QWidget* Control)
+void TOptionControls::ValidateControl(QWidget* Control)
 {
     if (Control == Form.ComboBox1 || Control == Form.ComboBox2) {
         auto* box = static_cast<QComboBox*>(Control);
@@ -127,7 +127,7 @@ void TOptionControls::Validate(QWidget* Control)
             if (SameText(ToLocalString(box->itemText(i)), text))
                 found = i;
         if (found < 0)
-            Error(box, SelectAnItemInTheListMessage);
+            ControlError(box, SelectAnItemInTheListMessage);
         if (ToLocalString(box->itemText(found)) != text) {
             // Cleared first: selecting the item that is already current would keep the typed text.
             box->setCurrentIndex(-1);
@@ -135,7 +135,7 @@ void TOptionControls::Validate(QWidget* Control)
         }
     } else if (Control == Form.ComboBox3) {
         if (Form.ComboBox3->count() > 0 && Form.ComboBox3->currentIndex() < 0)
-            Error(Form.ComboBox3, SelectAnItemMessage);
+            ControlError(Form.ComboBox3, SelectAnItemMessage);
     } else if (Control == Form.Edit1 || Control == Form.Edit11 || Control == Form.Edit12 || Control == Form.Edit13) {
         auto* edit = static_cast<QLineEdit*>(Control);
         const std::string text = TextOf(edit);
@@ -143,14 +143,14 @@ void TOptionControls::Validate(QWidget* Control)
                                     : edit == Form.Edit11 ? CheckOutputDirectory(text)
                                                      : CheckPrefix(text);
         if (!message.empty())
-            Error(edit, message);
+            ControlError(edit, message);
     } else if (Control == Form.RadioButton11 || Control == Form.RadioButton12 || Control == Form.RadioButton13) {
         if (!Form.RadioButton11->isChecked() && !Form.RadioButton12->isChecked() && !Form.RadioButton13->isChecked())
-            Error(Form.RadioButton11, SelectAnItemMessage);
+            ControlError(Form.RadioButton11, SelectAnItemMessage);
     }
 }
 
-void TOptionControls::Error(QWidget* Control, const std::string& Message)
+void TOptionControls::ControlError(QWidget* Control, const std::string& Message)
 {
     if (Control && Control->isEnabled() && Control->isVisibleTo(&Window) &&
         Control->focusPolicy() != Qt::NoFocus)
@@ -158,7 +158,7 @@ void TOptionControls::Error(QWidget* Control, const std::string& Message)
     throw Exception(Message);
 }
 
-void TOptionControls::UpdateStates()
+void TOptionControls::UpdateControlStates()
 {
     Form.Edit11->setEnabled(Form.RadioButton11->isChecked());
     Form.Button11->setEnabled(Form.RadioButton11->isChecked());
@@ -222,13 +222,13 @@ void TOptionControls::RunExitChecks()
     PendingExits.clear();
     for (const QPointer<QWidget>& control : pending)
         if (control)
-            Validate(control);
+            ValidateControl(control);
 }
 
 void TOptionControls::ComboBoxKeyPress(QWidget* Sender)
 {
     RunExitChecks();
-    Validate(Sender);
+    ValidateControl(Sender);
 }
 
 bool TOptionControls::eventFilter(QObject* Watched, QEvent* Event)

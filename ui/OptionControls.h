@@ -23,11 +23,11 @@ public:
     void Show(const TConvertOptions& Options);
     // Checks the controls first; raises the first error with the faulty control focused.
     TConvertOptions Read();
-    void Validate(QWidget* Control);
+    void ValidateControl(QWidget* Control);
     // Focuses Control where it can take the focus, then raises Message.
-    [[noreturn]] void Error(QWidget* Control, const std::string& Message);
+    [[noreturn]] void ControlError(QWidget* Control, const std::string& Message);
     // Enables the fields that belong to the chosen output.
-    void UpdateStates();
+    void UpdateControlStates();
 
     // Watches Control's focus and keys.
     void Watch(QWidget* Control);

@@ -27,7 +27,7 @@ TToolsCommands::TToolsCommands(QWidget& Window, TOptionsDialog& OptionsDialog, T
 {
 }
 
-void TToolsCommands::CopyEncodingNames(bool Grouped)
+void TToolsCommands::CopyEncodingNamesM1Click(bool Grouped)
 {
     TStringList names;
     if (Grouped)
@@ -37,7 +37,7 @@ void TToolsCommands::CopyEncodingNames(bool Grouped)
     QGuiApplication::clipboard()->setText(ToQString(names.Text()));
 }
 
-void TToolsCommands::SystemInformation()
+void TToolsCommands::SystemInformationM1Click()
 {
     // The terminal uses the locale's character set too, so both numbers are the same.
     const std::string codePage = std::to_string(CodePageOfLocale());
@@ -45,12 +45,12 @@ void TToolsCommands::SystemInformation()
                    MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND, QStringLiteral("System Information"), &Window);
 }
 
-void TToolsCommands::Options()
+void TToolsCommands::OptionsM1Click()
 {
     OptionsDialog.Execute();
 }
 
-void TToolsCommands::Help()
+void TToolsCommands::HelpM2Click()
 {
     const std::string& fileName = HelpFileName;
     if (ShowMessageBox("The program opens the following document:\r\n\r\n" + fileName + "\r\n\r\nContinue?",
@@ -63,7 +63,7 @@ void TToolsCommands::Help()
         throw Exception("Cannot open \"" + fileName + "\"");
 }
 
-void TToolsCommands::About()
+void TToolsCommands::AboutM1Click()
 {
     TMessageDialog dialog;
     dialog.Title = "About";

@@ -18,11 +18,11 @@ public:
                    const std::string& HelpFileName, const std::function<bool(const QUrl&)>& OpenDocument);
 
     // Grouped (GroupedM1) or one name a line (UngroupedM1).
-    void CopyEncodingNames(bool Grouped);
-    void SystemInformation();
-    void Options();
-    void Help();
-    void About();
+    void CopyEncodingNamesM1Click(bool Grouped);
+    void SystemInformationM1Click();
+    void OptionsM1Click();
+    void HelpM2Click();
+    void AboutM1Click();
 
 private:
     QWidget& Window;

@@ -15,7 +15,7 @@ protected:
     std::string CheckMessage(QWidget* Control)
     {
         try {
-            Form->Controls->Validate(Control);
+            Form->Controls->ValidateControl(Control);
         } catch (const std::exception& E) {
             return E.what();
         }

@@ -250,7 +250,7 @@ TEST(FolderWindowSettings, TheWindowLoadsAndSavesTheFolderSections)
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
         EXPECT_EQ(form.OptionsDialog->FolderOptions, stored);
         form.OptionsDialog->FolderOptions.SkipNonText = false;
-        form.Settings->Save();
+        form.Settings->SaveSettings();
     }
     stored.SkipNonText = false;
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), stored);
