@@ -3,10 +3,15 @@
 #include "detect/DetectionLibraries.h"
 #include "engine/Lumiva.h"
 #include "progress/ProgressLine.h"
+#include "run/BatchOptionTable.h"
 #include "run/BatchOptions.h"
 #include "run/ConvertThread.h"
+#include "run/ParallelRun.h"
+#include "run/QuietLog.h"
+#include "run/RunReport.h"
 #include "run/RunQuestions.h"
 #include "run/StepLoop.h"
+#include "run/StreamRun.h"
 #include "settings/AutoDetect.h"
 #include "util/MessageBoxFlags.h"
 
@@ -15,7 +20,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <future>
 #include <memory>
 #include <pthread.h>
 #include <string>
@@ -28,13 +32,13 @@ constexpr const char* ProgramName = "lumiva-batch";
 
 // The run that Ctrl+C asks to stop; null outside the run. SIGINT is delivered to the main thread
 // only, the thread that clears this before the run object goes away.
-std::atomic<TConvertThread*> InterruptTarget{nullptr};
-static_assert(std::atomic<TConvertThread*>::is_always_lock_free);
+std::atomic<TParallelRun*> InterruptTarget{nullptr};
+static_assert(std::atomic<TParallelRun*>::is_always_lock_free);
 
 extern "C" void InterruptHandler(int)
 {
-    if (TConvertThread* Thread = InterruptTarget.load())
-        Thread->RequestAbort();
+    if (TParallelRun* Run = InterruptTarget.load())
+        Run->RequestAbort();
 }
 
 void PrintError(const std::string& Message)
@@ -96,14 +100,27 @@ int main(int argc, char** argv)
         return WriteOut(TBatchOptions::HelpText()) ? ExitCompleted : ExitWithProblems;
     if (Batch.Version)
         return WriteOut(TBatchOptions::VersionText()) ? ExitCompleted : ExitWithProblems;
-
-    std::unique_ptr<TLumiva> Engine;
-    try {
-        Engine = std::make_unique<TLumiva>();
-    } catch (const std::exception& E) {
-        PrintError(TBatchOptions::ReportText(E.what()));
-        return ExitCannotStart;
+    if (Batch.CompletionScript)
+        return WriteOut(BatchCompletionScript()) ? ExitCompleted : ExitWithProblems;
+    // A filter with nothing piped in would wait for typing no one means to do.
+    if (Batch.ReadsStandardInput() && Batch.Sources.empty() && !Batch.ListEncodings && ::isatty(STDIN_FILENO)) {
+        const std::string Usage = TBatchOptions::UsageText();
+        std::fwrite(Usage.data(), 1, Usage.size(), stderr);
+        return ExitUsage;
     }
+
+    // Null when the conversion library cannot be loaded, which is then reported.
+    const auto LoadEngine = []() -> std::unique_ptr<TLumiva> {
+        try {
+            return std::make_unique<TLumiva>();
+        } catch (const std::exception& E) {
+            PrintError(TBatchOptions::ReportText(E.what()));
+            return nullptr;
+        }
+    };
+    const std::unique_ptr<TLumiva> Engine = LoadEngine();
+    if (!Engine)
+        return ExitCannotStart;
     if (Batch.ListEncodings) {
         std::string Lines;
         for (const std::string& Name : Engine->NameList())
@@ -112,6 +129,8 @@ int main(int argc, char** argv)
     }
     try {
         Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
+        if (Batch.Streams() && IsAutoDetect(Batch.Options.FromEncoding))
+            throw TBatchOptions::EUsageError("--from: auto detects files of a run into files, not a stream");
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
@@ -127,40 +146,74 @@ int main(int argc, char** argv)
     }
     TStringList Files;
     try {
-        Files = Batch.FileList();
+        if (Batch.ReadsStandardInput())
+            Files.Add("-");
+        else
+            Files = Batch.FileList(STDIN_FILENO);
     } catch (const std::exception& E) {
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
+    }
+
+    if (Batch.Streams()) {
+        // As iconv: Ctrl+C ends the program (a result for -o is never put in place half made), and
+        // so does a reader that has read enough, as at the head of "| head".
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
+        pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
+        const std::unique_ptr<TLumiva> Counter = LoadEngine();
+        if (!Counter)
+            return ExitCannotStart;
+        TStreamRun Run(*Engine, *Counter, Batch.Options, Batch.Specs, PrintError);
+        return Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile) ? ExitCompleted : ExitWithProblems;
+    }
+
+    std::unique_ptr<TRunReport> Report;
+    if (!Batch.ReportFile.empty()) {
+        Report = std::make_unique<TRunReport>(Batch.ReportFile);
+        if (!Report->Ok()) {
+            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
+            return ExitCannotStart;
+        }
     }
 
     // Drawn only on a terminal: a pipe or a log gets the run's lines alone.
     TProgressLine Line(STDERR_FILENO, std::chrono::steady_clock::now());
     TBatchQuestions Questions(Batch.Answer, Line);
     int Status = ExitNotCompleted; // unless the run reports its outcome
-    auto Freed = std::make_shared<std::promise<void>>();
-    std::future<void> Gone = Freed->get_future();
 
     // The run's events and questions come back to this thread, which waits for them in Loop.
     TStepLoop Loop;
-    auto* Thread = new TConvertThread(Files, Engine.get(), Batch.Options, Batch.Specs, Questions, Loop,
-                                      Batch.Folders);
-    Thread->CheckOnly = Batch.CheckOnly;
+    TParallelRun Run(Files, Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
+                     Batch.Specs, Batch.Folders, Batch.CheckOnly, Questions, Loop);
     if (Line.Enabled())
-        Thread->OnReadProgress = [&Line](TConvertThread*, const TRunProgress& Progress) {
+        Run.OnReadProgress = [&Line](const TRunProgress& Progress) {
             Line.Show(Progress, std::chrono::steady_clock::now());
         };
-    Thread->OnDone = [&Status, &Line](TConvertThread*, TConvertState State, TLogger& Logger) {
+    if (Report)
+        Run.OnFileDone = [&Report](const TFileOutcome& Outcome) { Report->Add(Outcome); };
+    Run.OnDone = [&](TConvertState State, TLogger& Logger) {
         Line.Clear();
-        if (!WriteOut(Logger.Lines.Text()))
-            PrintError("Cannot write the log to standard output.");
         Status = BatchExitStatus(State, Logger.ErrorCount, Logger.WarningCount);
+        // A log or a report that did not arrive is a problem of the run, not a clean end.
+        const auto Problem = [&Status] {
+            if (Status == ExitCompleted)
+                Status = ExitWithProblems;
+        };
+        if (!WriteOut((Batch.Quiet ? QuietLog(Logger.Lines) : Logger.Lines).Text())) {
+            PrintError("Cannot write the log to standard output.");
+            Problem();
+        }
+        if (Report && !Report->Close()) {
+            PrintError("Cannot write the report file \"" + Batch.ReportFile + "\".");
+            Problem();
+        }
     };
-    Thread->OnTerminate = [&Loop](TConvertThread*) {
+    Run.OnTerminate = [&Loop] {
         InterruptTarget.store(nullptr);
         Loop.Quit();
     };
-    Thread->OnFreed = [Freed] { Freed->set_value(); };
-    InterruptTarget.store(Thread);
+    InterruptTarget.store(&Run);
     struct sigaction Action {};
     Action.sa_handler = InterruptHandler;
     sigemptyset(&Action.sa_mask);
@@ -170,17 +223,16 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
     pthread_sigmask(SIG_BLOCK, &Interrupt, nullptr);
     try {
-        Thread->Start(); // the worker keeps SIGINT blocked
+        Run.Start(); // the workers keep SIGINT blocked
     } catch (const std::exception& E) {
         InterruptTarget.store(nullptr);
-        delete Thread;
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
     pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
 
     Loop.Exec();
-    // The worker still releases the run; the engine must outlive it.
-    Gone.wait();
+    // The workers still release their runs; the engines must outlive them.
+    Run.WaitFreed();
     return Status;
 }

@@ -29,12 +29,18 @@ foreach(page ${man_pages})
   add_custom_command(OUTPUT ${page}.gz COMMAND gzip -9nkf ${page} DEPENDS ${page} VERBATIM)
   list(APPEND compressed ${page}.gz)
 endforeach()
-add_custom_target(lumiva_man ALL DEPENDS ${compressed})
+# The completion is printed by the program from the table its --help comes from.
+set(completion ${generated}/lumiva-batch.bash-completion)
+add_custom_command(OUTPUT ${completion}
+  COMMAND sh -c "\"$1\" --bash-completion > \"$2\"" sh $<TARGET_FILE:lumiva-batch> ${completion}
+  DEPENDS lumiva-batch
+  VERBATIM)
+add_custom_target(lumiva_man ALL DEPENDS ${compressed} ${completion})
 
 install(FILES ${CMAKE_SOURCE_DIR}/data/${LUMIVA_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/ui/images/lumiva.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${LUMIVA_APP_ID}.svg)
 install(FILES ${generated}/${LUMIVA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/data/lumiva-batch.bash-completion
+install(FILES ${completion}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumiva-batch)

@@ -1,13 +1,21 @@
 #include "run/BatchOptions.h"
 
 #include "folders/FileMasks.h"
+#include "run/BatchOptionTable.h"
 #include "settings/AutoDetect.h"
 #include "settings/OptionRules.h"
 #include "util/IntegerText.h"
 #include "util/Mysysutils.h"
 #include "util/Version.h"
 
+#include "util/FileDescriptor.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <cstdio>
+#include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -64,6 +72,71 @@ std::int32_t Choice(const std::string& Option, const std::string& Text, std::ini
     NotAllowed(Option, Text, std::vector<std::string>(Words.begin(), Words.end()));
 }
 
+// Decimal digits only, as the window's box takes them.
+std::int32_t Count(const std::string& Option, const std::string& Text, std::int32_t Least, std::int32_t Most)
+{
+    std::int64_t Value = 0;
+    bool Digits = !Text.empty() && Text.size() <= 12;
+    for (const char C : Text) {
+        Digits = Digits && C >= '0' && C <= '9';
+        if (Digits)
+            Value = Value * 10 + (C - '0');
+    }
+    if (!Digits || Value < Least || Value > Most)
+        UsageError(Option, "Set a number from " + std::to_string(Least) + " to " + std::to_string(Most));
+    return static_cast<std::int32_t>(Value);
+}
+
+// Short flags run together ("-c0") as if written apart; other arguments as they are.
+std::vector<std::string> SplitFlags(const std::vector<std::string>& Args)
+{
+    std::vector<std::string> Split;
+    bool OptionsEnded = false;
+    for (const std::string& Arg : Args) {
+        OptionsEnded = OptionsEnded || Arg == "--";
+        const auto IsFlag = [](char Letter) {
+            const TBatchOption* Option = FindBatchOption(std::string("-") + Letter);
+            return Option && !Option->Value;
+        };
+        if (OptionsEnded || Arg.size() < 3 || Arg[0] != '-' || Arg[1] == '-' || !IsFlag(Arg[1]) ||
+            !std::all_of(Arg.begin() + 1, Arg.end(), IsFlag)) {
+            Split.push_back(Arg);
+            continue;
+        }
+        for (std::size_t k = 1; k < Arg.size(); ++k)
+            Split.push_back(std::string("-") + Arg[k]);
+    }
+    return Split;
+}
+
+// The names in the file Name (or in Fd when not negative), each ended by Separator; empty ones
+// are left out. Raises Exception when it cannot be read.
+void ReadNames(int Fd, const std::string& Name, char Separator, TStringList& Files)
+{
+    const TFd Own(Fd < 0 ? ::open(Name.c_str(), O_RDONLY | O_CLOEXEC) : Fd, Fd < 0);
+    if (Own.Get() < 0)
+        throw Exception("Cannot open file \"" + Name + "\"");
+    std::string Pending;
+    char Buffer[65536];
+    for (;;) {
+        const ssize_t Got = ::read(Own.Get(), Buffer, sizeof Buffer);
+        if (Got < 0 && errno == EINTR)
+            continue;
+        if (Got < 0)
+            throw Exception("Cannot read file \"" + Name + "\"");
+        if (Got == 0)
+            break;
+        Pending.append(Buffer, static_cast<std::size_t>(Got));
+        std::size_t Start = 0;
+        for (std::size_t End; (End = Pending.find(Separator, Start)) != std::string::npos; Start = End + 1)
+            if (End > Start)
+                Files.Add(Pending.substr(Start, End - Start));
+        Pending.erase(0, Start);
+    }
+    if (!Pending.empty())
+        Files.Add(Pending);
+}
+
 void CheckEncoding(const std::string& Option, const std::string& Name,
                    const std::function<bool(const std::string&)>& IsValid)
 {
@@ -86,8 +159,9 @@ TBatchOptions::TBatchOptions()
 {
 }
 
-void TBatchOptions::Parse(const std::vector<std::string>& Args)
+void TBatchOptions::Parse(const std::vector<std::string>& Given)
 {
+    const std::vector<std::string> Args = SplitFlags(Given);
     bool OptionsEnded = false;
     for (std::size_t i = 0; i < Args.size(); ++i) {
         const std::string& Arg = Args[i];
@@ -106,7 +180,15 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             Option = Arg.substr(0, Equal);
             Value = Arg.substr(Equal + 1);
             HasValue = true;
+        } else if (Arg[1] != '-' && Arg.size() > 2) {
+            // "-fNAME" as iconv takes it.
+            Option = Arg.substr(0, 2);
+            Value = Arg.substr(2);
+            HasValue = true;
         }
+        const TBatchOption* Known = FindBatchOption(Option);
+        if (!Known)
+            throw EUsageError("unknown option " + Option);
         const auto Flag = [&] {
             if (HasValue)
                 throw EUsageError(Option + ": takes no value");
@@ -120,79 +202,154 @@ void TBatchOptions::Parse(const std::vector<std::string>& Args)
             }
             return Value;
         };
+        if (Known->Value)
+            TakeValue();
+        else
+            Flag();
+        const std::string Name = OptionName(*Known);
 
-        if (Option == "--help") {
-            Flag();
+        if (Name == "--help") {
             Help = true;
-        } else if (Option == "--version") {
-            Flag();
+        } else if (Name == "--version") {
             Version = true;
-        } else if (Option == "--list-encodings") {
-            Flag();
+        } else if (Name == "--list-encodings") {
             ListEncodings = true;
-        } else if (Option == "--from") {
-            Options.FromEncoding = TakeValue();
-        } else if (Option == "--to") {
-            Options.ToEncoding = TakeValue();
-        } else if (Option == "--translation") {
-            Options.Translation = Choice(Option, TakeValue(), {"none", "ignore", "transliterate"});
-        } else if (Option == "--buffer-size") {
-            Check(Option, CheckBufferSize(TakeValue()));
-            Options.BufferSize = StrToInt(Value);
-        } else if (Option == "--output-dir") {
-            Check(Option, CheckOutputDirectory(TakeValue()));
+        } else if (Name == "--bash-completion") {
+            CompletionScript = true;
+        } else if (Name == "--from") {
+            Options.FromEncoding = Value;
+        } else if (Name == "--to") {
+            SetTarget(Option, Value);
+        } else if (Name == "--translation") {
+            Options.Translation = Choice(Option, Value, {"none", "ignore", "transliterate"});
+        } else if (Name == "-c") {
+            Options.Translation = trIgnore;
+        } else if (Name == "--buffer-size") {
+            Options.BufferSize = Count(Option, Value, 1, std::numeric_limits<std::int32_t>::max());
+        } else if (Name == "--output-dir") {
+            // The window needs an absolute path; a shell user means the current directory.
+            const std::string Folder = Value.empty() || HasDrive(Value) ? Value : ExpandFileName(Value);
+            Check(Option, CheckOutputDirectory(Folder));
             Options.Output = omDirectory;
-            Options.OutputDirectory = Value;
-        } else if (Option == "--prefix") {
-            Check(Option, CheckPrefix(TakeValue()));
+            Options.OutputDirectory = Folder;
+        } else if (Name == "--prefix") {
+            Check(Option, CheckPrefix(Value));
             Options.Output = omPrefix;
             Options.OutputPrefix = Value;
-        } else if (Option == "--overwrite") {
-            Flag();
+        } else if (Name == "--overwrite") {
             Options.Output = omOverwrite;
-        } else if (Option == "--backup-prefix") {
-            Check(Option, CheckPrefix(TakeValue()));
+        } else if (Name == "--backup-prefix") {
+            Check(Option, CheckPrefix(Value));
             Options.BackupSrcFiles = true;
             Options.BackupPrefix = Value;
-        } else if (Option == "--no-backup") {
-            Flag();
+        } else if (Name == "--no-backup") {
             Options.BackupSrcFiles = false;
-        } else if (Option == "--utf8") {
-            Specs.Utf8 = UtfChoice(Option, TakeValue(), true);
-        } else if (Option == "--utf16") {
-            Specs.Utf16 = UtfChoice(Option, TakeValue(), false);
-        } else if (Option == "--utf32") {
-            Specs.Utf32 = UtfChoice(Option, TakeValue(), false);
-        } else if (Option == "--answer") {
-            Answer = Choice(Option, TakeValue(), {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
-        } else if (Option == "--no-subfolders") {
-            Flag();
+        } else if (Name == "--utf8") {
+            Specs.Utf8 = UtfChoice(Option, Value, true);
+        } else if (Name == "--utf16") {
+            Specs.Utf16 = UtfChoice(Option, Value, false);
+        } else if (Name == "--utf32") {
+            Specs.Utf32 = UtfChoice(Option, Value, false);
+        } else if (Name == "--answer") {
+            Answer = Choice(Option, Value, {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
+        } else if (Name == "--no-subfolders") {
             Folders.IncludeSubfolders = false;
-        } else if (Option == "--include") {
-            Check(Option, TFileMasks::Check(TakeValue(), false));
+        } else if (Name == "--include") {
+            Check(Option, TFileMasks::Check(Value, false));
             Folders.FileNames = Value;
-        } else if (Option == "--exclude") {
-            Check(Option, TFileMasks::Check(TakeValue(), true));
+        } else if (Name == "--exclude") {
+            Check(Option, TFileMasks::Check(Value, true));
             Folders.SkipNames = Value;
-        } else if (Option == "--all-files") {
-            Flag();
+        } else if (Name == "--all-files") {
             Folders.SkipNonText = false;
-        } else if (Option == "--keep-time") {
-            Flag();
+        } else if (Name == "--keep-time") {
             Folders.KeepTime = true;
-        } else if (Option == "--check") {
-            Flag();
+        } else if (Name == "--check") {
             CheckOnly = true;
-        } else if (Option == "--list") {
-            if (TakeValue().empty())
+        } else if (Name == "--list") {
+            if (Value.empty())
                 UsageError(Option, "Set text");
             Sources.push_back({true, Value});
+        } else if (Name == "--files-from") {
+            if (Value.empty())
+                UsageError(Option, "Set text");
+            if (!FilesFrom.empty())
+                UsageError(Option, "given twice");
+            FilesFrom = Value;
+        } else if (Name == "--null") {
+            NullSeparated = true;
+        } else if (Name == "--output") {
+            if (Value.empty() || Value == "-")
+                UsageError(Option, "Set a file name (standard output is the default)");
+            OutputFile = Value;
+        } else if (Name == "--stdout") {
+            ToStdout = true;
+        } else if (Name == "--report") {
+            if (Value.empty())
+                UsageError(Option, "Set text");
+            ReportFile = Value;
+        } else if (Name == "--quiet") {
+            Quiet = true;
+        } else if (Name == "--jobs") {
+            Jobs = Count(Option, Value, 0, MaxJobs);
+            if (Jobs == 0)
+                Jobs = static_cast<std::int32_t>(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, MaxJobs));
         } else {
             throw EUsageError("unknown option " + Option);
         }
     }
-    if (!Help && !Version && !ListEncodings && Sources.empty())
-        throw EUsageError("no file given");
+    CheckCombinations();
+}
+
+void TBatchOptions::SetTarget(const std::string& Option, const std::string& Value)
+{
+    // iconv's suffixes: NAME//TRANSLIT, NAME//IGNORE (also both, the last one deciding).
+    const std::size_t Slashes = Value.find("//");
+    Options.ToEncoding = Value.substr(0, Slashes);
+    if (Slashes == std::string::npos)
+        return;
+    std::string Rest = Value.substr(Slashes + 2);
+    std::size_t Start = 0;
+    while (Start <= Rest.size()) {
+        std::size_t End = Rest.find_first_of("/,", Start);
+        if (End == std::string::npos)
+            End = Rest.size();
+        const std::string Suffix = Rest.substr(Start, End - Start);
+        if (SameText(Suffix, "TRANSLIT"))
+            Options.Translation = trTransliterate;
+        else if (SameText(Suffix, "IGNORE"))
+            Options.Translation = trIgnore;
+        else if (!Suffix.empty())
+            UsageError(Option, "\"//" + Suffix + "\" is not one of the suffixes allowed: //TRANSLIT, //IGNORE");
+        Start = End + 1;
+    }
+}
+
+void TBatchOptions::CheckCombinations() const
+{
+    const bool Stdin = std::any_of(Sources.begin(), Sources.end(),
+                                   [](const TSource& Source) { return !Source.IsList && Source.Name == "-"; });
+    if (Stdin && (Sources.size() > 1 || !FilesFrom.empty()))
+        throw EUsageError("-: standard input can only be the one FILE");
+    if (NullSeparated && FilesFrom.empty())
+        throw EUsageError("--null: only with --files-from");
+    if (!OutputFile.empty()) {
+        if (ToStdout)
+            throw EUsageError("--output: not with --stdout");
+        if (!FilesFrom.empty() || Sources.size() > 1 || (Sources.size() == 1 && Sources[0].IsList))
+            throw EUsageError("--output: takes the result of one FILE or of standard input");
+    }
+    if (Streams() && CheckOnly)
+        throw EUsageError("--check: not with standard input, --output or --stdout");
+    if (Streams() && !ReportFile.empty())
+        throw EUsageError("--report: not with standard input, --output or --stdout");
+}
+
+bool TBatchOptions::ReadsStandardInput() const
+{
+    if (!FilesFrom.empty())
+        return false;
+    return Sources.empty() || (Sources.size() == 1 && !Sources[0].IsList && Sources[0].Name == "-");
 }
 
 void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>& IsValid)
@@ -204,7 +361,7 @@ void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>
     CheckEncoding("--to", Options.ToEncoding, IsValid);
 }
 
-TStringList TBatchOptions::FileList() const
+TStringList TBatchOptions::FileList(int Input) const
 {
     TStringList Files;
     for (const TSource& Source : Sources) {
@@ -218,6 +375,8 @@ TStringList TBatchOptions::FileList() const
             if (!Entry.empty())
                 Files.Add(Entry);
     }
+    if (!FilesFrom.empty())
+        ReadNames(FilesFrom == "-" ? Input : -1, FilesFrom, NullSeparated ? '\0' : '\n', Files);
     return Files;
 }
 
@@ -233,64 +392,54 @@ std::string TBatchOptions::VersionText()
     return std::string("lumiva-batch (Lumiva) ") + LumivaVersion() + "\n";
 }
 
+std::string TBatchOptions::UsageText()
+{
+    return "Usage: lumiva-batch [OPTIONS] FILE...\n"
+           "   or: lumiva-batch [OPTIONS] < INPUT > OUTPUT\n"
+           "Try 'lumiva-batch --help' for more information.\n";
+}
+
 std::string TBatchOptions::HelpText()
 {
     return "Usage: lumiva-batch [OPTIONS] FILE...\n"
+           "   or: lumiva-batch [OPTIONS] [-] [-o OUTPUT]\n"
            "Converts text files between character encodings, one after another, as one run of\n"
            "Lumiva, and prints the run's log to standard output (lines end in CR LF).\n"
+           "With no FILE (and no --list or --files-from), or with FILE -, converts standard\n"
+           "input to standard output, as iconv does; errors then go to standard error.\n"
            "\n"
-           "Options:\n"
-           "  --from NAME             source encoding (default UTF-8); auto (or Auto-detect)\n"
-           "                          detects each file's encoding, and a file it cannot\n"
-           "                          tell fails with \"Cannot detect character encoding\"\n"
-           "  --to NAME               target encoding (default UTF-16)\n"
-           "  --translation MODE      none | ignore | transliterate (default none)\n"
-           "  --buffer-size N         bytes (default 65536)\n"
-           "  --output-dir DIR        output to this directory (the default mode; default\n"
-           "                          directory: \"LMV Output\" on the desktop)\n"
-           "  --prefix TEXT           output beside each source, named TEXT + its name\n"
-           "  --overwrite             overwrite the sources\n"
-           "  --backup-prefix TEXT    with --overwrite: back up each source first, named\n"
-           "                          TEXT + its name (default \"Backup - \")\n"
-           "  --no-backup             with --overwrite: no backup\n"
-           "  --utf8 N, --utf16 N, --utf32 N\n"
-           "                          signature choices (default 0): UTF-8 0 default,\n"
-           "                          1 without BOM, 2 with BOM; UTF-16 and UTF-32 0 default,\n"
-           "                          1 without BOM (big-endian), 3 LE with BOM, 4 BE with BOM\n"
-           "  --answer A              answer to every overwrite question: yes | yes-to-all |\n"
-           "                          no | no-to-all | cancel (default no)\n"
-           "  --list FILE             take the file names from a list file, one per line\n"
-           "  --no-subfolders         a FILE that is a folder gives only its own files\n"
-           "  --include MASKS         take only the files of a folder whose names match one of\n"
-           "                          MASKS, separated by \";\" (* and ?, any letter case;\n"
-           "                          default *)\n"
-           "  --exclude MASKS         leave out the files and folders of a folder whose names\n"
-           "                          match one of MASKS (default .*; \"\" leaves out nothing)\n"
-           "  --all-files             also take files of a folder that are not text (by default\n"
-           "                          one with a NUL byte in its first 8 KiB is skipped)\n"
-           "  --keep-time             give each result its source's modification time\n"
-           "  --check                 check only: read every file through the same conversion\n"
-           "                          with the same options and log \"... OK\" or where it\n"
-           "                          fails; nothing is written, nothing is asked\n"
-           "  --list-encodings        print every encoding name, one per line, and stop\n"
-           "  --version               print the version and stop\n"
-           "  --help                  this text\n"
+           "Options:\n" +
+           BatchOptionHelp() +
            "\n"
-           "Options may also be written --option=VALUE; \"--\" ends the options. Of --output-dir,\n"
-           "--prefix and --overwrite the last one given decides; so do --backup-prefix and\n"
-           "--no-backup. FILE operands and --list files are taken in the order given; relative\n"
-           "names, also those in a list file, are taken from the current directory. A FILE or\n"
-           "list entry that is a folder stands for the files in it and in its subfolders, in\n"
-           "name order; with --output-dir their results keep their paths from the folder's\n"
-           "parent. Files named directly are always taken.\n"
+           "Options may also be written --option=VALUE, and short ones -fVALUE; \"--\" ends the\n"
+           "options. Of --output-dir, --prefix and --overwrite the last one given decides; so\n"
+           "do --backup-prefix and --no-backup. FILE operands, --list files and --files-from\n"
+           "names are taken in that order; relative names, also those in a list file, are\n"
+           "taken from the current directory. A FILE or list entry that is a folder stands for\n"
+           "the files in it and in its subfolders, in name order; with --output-dir their\n"
+           "results keep their paths from the folder's parent. Files named directly are always\n"
+           "taken.\n"
+           "Unlike iconv, several FILEs are converted into the output folder, not to standard\n"
+           "output, unless --stdout is given.\n"
            "Ctrl+C stops the run after the file in progress. When standard error is a terminal,\n"
            "one line there shows the files done, the bytes read and the rate while the run\n"
            "takes time; it is erased before the log is printed.\n"
            "\n"
+           "Report:\n"
+           "  Each line of the --report FILE is one JSON object: source, destination,\n"
+           "  encoding (given or detected), guesses (when detecting: the readings weighed,\n"
+           "  best first, each with name and score), result (ok, failed, skipped, already or\n"
+           "  refused), error, line, column and offset (for a failure, where known), bytes_read\n"
+           "  and bytes_written. A byte of a file name that is not part of valid UTF-8 is\n"
+           "  written as the lone surrogate \\udc80 to \\udcff (0xDC00 + the byte), as Python's\n"
+           "  \"surrogateescape\" reads it: os.fsencode() gives the name back byte for byte.\n"
+           "\n"
            "Exit status:\n"
            "  0   completed with no error and no warning\n"
-           "  1   completed with errors or warnings\n"
+           "  1   completed with errors or warnings, a conversion error on standard input, or\n"
+           "      the log or the report could not be written\n"
            "  2   stopped or canceled\n"
-           "  3   the conversion library cannot be loaded, or a list file cannot be read\n"
-           "  64  bad usage\n";
+           "  3   the conversion library cannot be loaded, a list file cannot be read, or the\n"
+           "      report file cannot be made\n"
+           "  64  bad usage, or no FILE and standard input is a terminal\n";
 }

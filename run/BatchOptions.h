@@ -18,6 +18,7 @@ inline constexpr int ExitWithProblems = 1; // completed with errors or warnings
 inline constexpr int ExitNotCompleted = 2; // stopped or canceled
 inline constexpr int ExitCannotStart = 3;  // the conversion library or a list file could not be read
 inline constexpr int ExitUsage = 64;       // bad usage
+inline constexpr std::int32_t MaxJobs = 256;
 
 int BatchExitStatus(TConvertState State, std::int32_t ErrorCount, std::int32_t WarningCount);
 
@@ -39,15 +40,17 @@ public:
 
     // Args without the program name. Raises EUsageError with "<option>: <message>" or a
     // plain description; later options overrule earlier ones.
-    void Parse(const std::vector<std::string>& Args);
+    void Parse(const std::vector<std::string>& Given);
     // Refuses an encoding name that IsValid (the engine's check) does not accept, with the
     // encoding boxes' message.
     void CheckEncodings(const std::function<bool(const std::string&)>& IsValid);
     // The names and the entries of the list files, in order; raises Exception when a list file
-    // cannot be read.
-    TStringList FileList() const;
+    // cannot be read. Names from --files-from come after them, read from Input when it is "-".
+    TStringList FileList(int Input = 0) const;
 
     static std::string HelpText();
+    // The usage line and where to read more, for standard error.
+    static std::string UsageText();
     // "lumiva-batch (Lumiva) <version>" on a line.
     static std::string VersionText();
     // A message as the standard error report shows it: a full stop added after a last
@@ -63,4 +66,22 @@ public:
     bool Version = false;
     bool ListEncodings = false; // print the encoding names, one per line
     std::vector<TSource> Sources;
+
+    // Reads standard input: no FILE operand and no --list or --files-from, or the one operand "-".
+    bool ReadsStandardInput() const;
+    // The results go to a stream (standard output or -o) instead of files placed by the run.
+    bool Streams() const { return ReadsStandardInput() || ToStdout || !OutputFile.empty(); }
+
+    std::string OutputFile;    // -o: the one result goes there
+    bool ToStdout = false;     // every result to standard output, one after another
+    std::string FilesFrom;     // names one per line (or NUL-separated); "-" is standard input
+    bool NullSeparated = false;
+    std::string ReportFile;    // JSON Lines, one object per file
+    bool Quiet = false;        // the log shows only failed files and the summary
+    std::int32_t Jobs = 1;     // files converted at once (--jobs 0 is taken as the processors)
+    bool CompletionScript = false;
+
+private:
+    void SetTarget(const std::string& Option, const std::string& Value);
+    void CheckCombinations() const;
 };

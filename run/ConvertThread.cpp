@@ -18,6 +18,23 @@
 #include <thread>
 #include <utility>
 
+namespace {
+
+// A file left alone on purpose is no failure of its content: a No to the overwrite question
+// skips it; a file whose encoding cannot be told, or that this run has already replaced, is
+// refused.
+std::string FailureResult(const std::string& Error)
+{
+    if (Error.starts_with("Not allowed to overwrite"))
+        return "skipped";
+    if (Error.starts_with("Cannot detect character encoding") ||
+        Error.starts_with("Source file already converted in this run"))
+        return "refused";
+    return "failed";
+}
+
+} // namespace
+
 const char* StateName(std::int32_t State)
 {
     switch (State) {
@@ -203,7 +220,13 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    TFileOutcome Outcome;
+    std::string Detected;
+    FileBytesRead = 0;
     if (FolderRun.SkipsFile(Index, SourceFileName(Index))) {
+        Outcome.Source = SourceFileName(Index);
+        Outcome.Result = "skipped";
+        ReportFile(Outcome, Detected);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
@@ -214,6 +237,8 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     try {
         const std::string Source = SourceFileName(Index);
         const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
+        Outcome.Source = Source;
+        Outcome.Destination = Destination;
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
         Logger->Add("\t- Destination file: " + Destination);
@@ -221,7 +246,6 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         // backup would then hold that text instead of the original.
         if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
             throw EConvertError("Source file already converted in this run: " + Source);
-        std::string Detected;
         std::optional<TFileConverter> DetectedConverter;
         TFileConverter& Pipeline = SourcePipeline(Source, FileConverter, Detected, DetectedConverter);
         const auto SourceTime = FolderRun.SourceTime(Source);
@@ -250,26 +274,47 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (Options.Output == omOverwrite && !Unchanged)
             Replaced.insert(FileIdentity(Destination));
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
+        Outcome.Result = Unchanged ? "already" : "ok";
     } catch (const EConvertError& E) {
-        LogFailure(E);
+        LogFailure(E, Outcome);
     }
+    ReportFile(Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    TFileOutcome Outcome;
+    std::string Detected;
     try {
         const std::string Source = SourceFileName(Index);
+        Outcome.Source = Source;
         Logger->Add("Check character encoding:");
         Logger->Add("\t- Source file: " + Source);
-        std::string Detected;
         std::optional<TFileConverter> DetectedConverter;
         SourcePipeline(Source, FileConverter, Detected, DetectedConverter).CheckFile(Source);
         Logger->Add("... OK");
+        Outcome.Result = "ok";
     } catch (const EConvertError& E) {
-        LogFailure(E);
+        LogFailure(E, Outcome);
     }
+    ReportFile(Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+}
+
+// Hands the outcome of one file to OnFileDone, with what only the run knows.
+void TConvertThread::ReportFile(TFileOutcome& Outcome, const std::string& Detected)
+{
+    if (!OnFileDone)
+        return;
+    Outcome.Encoding = Detection ? Detected : Options.FromEncoding;
+    if (Detection)
+        Outcome.Guesses = Detection->Guesses();
+    Outcome.BytesRead = FileBytesRead;
+    struct stat Written;
+    if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &Written) == 0)
+        Outcome.BytesWritten = static_cast<std::uint64_t>(Written.st_size);
+    Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
 }
 
 // The run's pipeline, or with "Auto-detect" one for the encoding detected in Source (logged,
@@ -287,11 +332,15 @@ TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileC
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.
-void TConvertThread::LogFailure(const EConvertError& E)
+void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
 {
     Logger->AddError(E.what());
-    if (const auto* Content = dynamic_cast<const EContentError*>(&E))
+    Outcome.Error = E.what();
+    Outcome.Result = FailureResult(Outcome.Error);
+    if (const auto* Content = dynamic_cast<const EContentError*>(&E)) {
         Logger->Add("\t- " + Content->Where);
+        Outcome.Where = Content->Where;
+    }
     Logger->Add("... Failed");
 }
 
@@ -329,6 +378,7 @@ void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
 
 void TConvertThread::TrackRead(std::uint64_t Done, std::uint64_t Size)
 {
+    FileBytesRead = Done;
     if (ReadTracker.Read(Done, Size, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
         Channel.Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }

@@ -2,6 +2,7 @@
 
 #include "run/ConvertError.h"
 #include "run/FolderRun.h"
+#include "run/FileOutcome.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "progress/ReadProgress.h"
@@ -56,6 +57,8 @@ public:
     std::function<void(TConvertThread* Sender, std::int32_t Position, std::int32_t Max)> OnProgress;
     std::function<void(TConvertThread* Sender, TConvertState State, TLogger& Logger)> OnDone;
     std::function<void(TConvertThread* Sender)> OnTerminate;
+    // After each file, when set: what became of it.
+    std::function<void(TConvertThread* Sender, const TFileOutcome& Outcome)> OnFileDone;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
     // Set before Start: every file is read through the same conversion, and nothing is written
@@ -82,7 +85,8 @@ private:
     bool Process();
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
     void CheckFile(std::size_t Index, TFileConverter& FileConverter);
-    void LogFailure(const EConvertError& E);
+    void LogFailure(const EConvertError& E, TFileOutcome& Outcome);
+    void ReportFile(TFileOutcome& Outcome, const std::string& Detected);
     TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
     void ReportSummary();
@@ -115,5 +119,6 @@ private:
     // The files this run has replaced (overwrite mode), by device and inode.
     std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
     std::atomic<bool> Started{false};
+    std::uint64_t FileBytesRead = 0;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

@@ -53,11 +53,22 @@ TFailureLocator::TFailureLocator(TLumiva& Converter, std::string FromEncoding, s
 
 std::string TFailureLocator::Describe(int Fd, std::uint64_t Offset)
 {
+    return DescribeAt(Fd, Offset, {}, 0);
+}
+
+std::string TFailureLocator::DescribeFrom(int Fd, const TTextPosition& Start, std::uint64_t Offset)
+{
+    return DescribeAt(Fd, 0, Start, Offset);
+}
+
+std::string TFailureLocator::DescribeAt(int Fd, std::uint64_t Offset, const TTextPosition& Start, std::uint64_t Base)
+{
     In.assign(ChunkSize, '\0');
     Held = 0;
     HeldOffset = 0;
+    BaseOffset = Base;
     AtEnd = false;
-    Position = {};
+    Position = Start;
     Candidates.clear();
     try {
         // Invalid input that the run skips must not stop the count either.
@@ -119,7 +130,7 @@ std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
         const std::size_t Produced = Room - OutLeft;
         for (std::size_t i = 0; i + 4 <= Produced; i += 4) {
             const char32_t Code = CodeAt(Out + i);
-            Candidates.push_back({Code, Position, HeldOffset});
+            Candidates.push_back({Code, Position, BaseOffset + HeldOffset});
             Position.Advance(Code);
         }
         if (InLeft != Given || Produced > 0) {
@@ -131,13 +142,14 @@ std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
             continue;
         }
         if (Error == EILSEQ)
-            return "Invalid byte sequence at " + PlaceText(Position, HeldOffset);
+            return "Invalid byte sequence at " + PlaceText(Position, BaseOffset + HeldOffset);
         if (Error == EINVAL && Given < Held) {
             ++Feed;
             continue;
         }
         if (Error == EINVAL && AtEnd)
-            return "Incomplete character at the end of the file (offset " + std::to_string(HeldOffset) + ")";
+            return "Incomplete character at the end of the file (offset " + std::to_string(BaseOffset + HeldOffset) +
+                   ")";
         if (Error == E2BIG && Room == 4) {
             Room = 8;
             continue;

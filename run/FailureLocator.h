@@ -23,6 +23,9 @@ public:
     // not take. Empty when the content is not to blame (a buffer too small for one character) or
     // when the file no longer reads as it did.
     std::string Describe(int Fd, std::uint64_t Offset);
+    // The same for a source that cannot be read again from its start (a pipe): Fd holds the
+    // source's bytes from the stop on, and the stop stands at Offset, at Start in the text.
+    std::string DescribeFrom(int Fd, const TTextPosition& Start, std::uint64_t Offset);
 
 private:
     // A character found at the stop, with where it stands.
@@ -32,6 +35,7 @@ private:
         std::uint64_t Offset;
     };
 
+    std::string DescribeAt(int Fd, std::uint64_t Offset, const TTextPosition& Start, std::uint64_t Base);
     bool DecodeUpTo(int Fd, std::uint64_t Offset);
     // From the stop on: the characters there, then what stops the decoder (empty when nothing
     // does); nothing when the file cannot be read.
@@ -47,7 +51,8 @@ private:
     std::int32_t Translation;
     std::vector<char> In;
     std::size_t Held = 0;
-    std::uint64_t HeldOffset = 0; // file offset of In[0]
+    std::uint64_t HeldOffset = 0; // offset of In[0] in Fd
+    std::uint64_t BaseOffset = 0; // offset in the source of Fd's first byte
     bool AtEnd = false;
     TTextPosition Position;
     std::vector<TCandidate> Candidates;

@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "run/ChunkStreams.h"
+#include "run/CloseGuard.h"
 #include "run/ContentError.h"
 #include "run/FailureLocator.h"
 #include "util/FileDescriptor.h"
@@ -13,21 +14,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-class TCloseGuard {
-public:
-    explicit TCloseGuard(TLumiva& Converter) noexcept : Converter(Converter) {}
-    ~TCloseGuard() { Converter.Close(); }
-    TCloseGuard(const TCloseGuard&) = delete;
-    TCloseGuard& operator=(const TCloseGuard&) = delete;
-
-private:
-    TLumiva& Converter;
-};
-
-} // namespace
 
 TFileConverter::TFileConverter(TLumiva& Converter, std::string FromEncoding, std::string TargetEncoding,
                                std::int32_t Translation, std::int32_t BufferSize, std::string Signature)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,13 +99,13 @@ TEST(BatchOptions, AnswersAndTranslationsByName)
 
 TEST(BatchOptions, BrokenRulesGiveTheWindowsMessages)
 {
-    EXPECT_EQ(UsageMessage({"--buffer-size", "0", "a"}), "--buffer-size: Set a number greater than 0");
-    EXPECT_EQ(UsageMessage({"--buffer-size", "-5", "a"}), "--buffer-size: Set a number greater than 0");
-    EXPECT_EQ(UsageMessage({"--buffer-size", "12k", "a"}), "--buffer-size: Set a number greater than 0");
-    EXPECT_EQ(UsageMessage({"--buffer-size", "", "a"}), "--buffer-size: Set a number greater than 0");
-    EXPECT_EQ(UsageMessage({"--buffer-size", "4294967296", "a"}), "--buffer-size: Set a number greater than 0");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "0", "a"}), "--buffer-size: Set a number from 1 to 2147483647");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "-5", "a"}), "--buffer-size: Set a number from 1 to 2147483647");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "12k", "a"}), "--buffer-size: Set a number from 1 to 2147483647");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "", "a"}), "--buffer-size: Set a number from 1 to 2147483647");
+    EXPECT_EQ(UsageMessage({"--buffer-size", "4294967296", "a"}), "--buffer-size: Set a number from 1 to 2147483647");
     EXPECT_EQ(UsageMessage({"--output-dir", "", "a"}), "--output-dir: Set text");
-    EXPECT_EQ(UsageMessage({"--output-dir", "out/dir", "a"}), "--output-dir: Set an absolute path");
+    EXPECT_EQ(Parsed({"--output-dir", "out/dir", "a"}).Options.OutputDirectory, (std::filesystem::current_path() / "out/dir").string());
     EXPECT_EQ(UsageMessage({"--prefix", "", "a"}), "--prefix: Set text");
     EXPECT_EQ(UsageMessage({"--prefix", "a;b", "a"}), "--prefix: Delete invalid file characters");
     EXPECT_EQ(UsageMessage({"--prefix", "a/b", "a"}), "--prefix: Delete invalid file characters");
@@ -125,10 +127,38 @@ TEST(BatchOptions, AChoiceNamesTheValueGivenAndTheValuesAllowed)
     EXPECT_EQ(UsageMessage({"--utf32", "", "a"}), "--utf32: \"\" is not one of the values allowed: 0, 1, 3, 4");
 }
 
+// iconv's spellings: short options with the value apart or joined, flags run together, and
+// the target's suffixes setting the translation.
+TEST(BatchOptions, IconvSpellings)
+{
+    const TBatchOptions Batch = Parsed({"-fISO-8859-1", "-t", "UTF-8//TRANSLIT", "-o", "out.txt", "in.txt"});
+    EXPECT_EQ(Batch.Options.FromEncoding, "ISO-8859-1");
+    EXPECT_EQ(Batch.Options.ToEncoding, "UTF-8");
+    EXPECT_EQ(Batch.Options.Translation, trTransliterate);
+    EXPECT_EQ(Batch.OutputFile, "out.txt");
+    EXPECT_EQ(Parsed({"-t", "latin1//translit//ignore"}).Options.Translation, trIgnore);
+    EXPECT_EQ(Parsed({"-t", "latin1//"}).Options.ToEncoding, "latin1");
+    EXPECT_EQ(Parsed({"-c"}).Options.Translation, trIgnore);
+    const TBatchOptions Flags = Parsed({"-c0", "--files-from", "-"});
+    EXPECT_EQ(Flags.Options.Translation, trIgnore);
+    EXPECT_TRUE(Flags.NullSeparated);
+    EXPECT_TRUE(Parsed({"-l"}).ListEncodings);
+    EXPECT_TRUE(Parsed({"-V"}).Version);
+    EXPECT_TRUE(Parsed({"-h"}).Help);
+    EXPECT_EQ(Parsed({"--", "-c"}).Sources.at(0).Name, "-c") << "an operand after --";
+    EXPECT_EQ(UsageMessage({"-cx"}), "-c: takes no value") << "a letter that is no flag keeps the word whole";
+    EXPECT_EQ(Parsed({"--jobs", "3", "a"}).Jobs, 3);
+    EXPECT_GE(Parsed({"--jobs", "0", "a"}).Jobs, 1);
+}
+
 TEST(BatchOptions, MalformedCommandLines)
 {
-    EXPECT_EQ(UsageMessage({}), "no file given");
-    EXPECT_EQ(UsageMessage({"--to", "UTF-8"}), "no file given");
+    // No FILE: standard input, as iconv; so is "-" alone, and only alone.
+    EXPECT_TRUE(Parsed({}).ReadsStandardInput());
+    EXPECT_TRUE(Parsed({"--to", "UTF-8", "-"}).ReadsStandardInput());
+    EXPECT_FALSE(Parsed({"--files-from", "-"}).ReadsStandardInput());
+    EXPECT_FALSE(Parsed({"--list", "l.txt"}).ReadsStandardInput());
+    EXPECT_EQ(UsageMessage({"-", "-"}), "-: standard input can only be the one FILE");
     EXPECT_EQ(UsageMessage({"--from"}), "--from: missing value");
     EXPECT_EQ(UsageMessage({"--fast", "a"}), "unknown option --fast");
     EXPECT_EQ(UsageMessage({"-x", "a"}), "unknown option -x");

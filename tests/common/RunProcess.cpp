@@ -88,9 +88,16 @@ TProcessOutcome RunProcess(const std::vector<std::string>& Argv, const std::vect
         ::close(out[1]);
         return outcome;
     }
+    int terminal[2] = {-1, -1};
+    if (Options.InputOnTerminal && !OpenTerminal(terminal))
+        ADD_FAILURE() << "standard input: " << std::strerror(errno);
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only async-signal-safe calls from here on.
+        const int in = Options.InputOnTerminal ? terminal[1] : ::open(Options.Input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0)
+            ::_exit(126);
+        ::dup2(in, 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         ::signal(SIGINT, SIG_DFL);
@@ -110,6 +117,9 @@ TProcessOutcome RunProcess(const std::vector<std::string>& Argv, const std::vect
     }
     ::close(out[1]);
     ::close(err[1]);
+    // The terminal's own side stays open while the program runs: closing it hangs the terminal up.
+    if (terminal[1] >= 0)
+        ::close(terminal[1]);
     if (pid < 0) {
         ADD_FAILURE() << "fork: " << std::strerror(errno);
         ::close(out[0]);
@@ -157,6 +167,8 @@ TProcessOutcome RunProcess(const std::vector<std::string>& Argv, const std::vect
     pid_t reaped;
     while ((reaped = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    if (terminal[0] >= 0)
+        ::close(terminal[0]);
     if (reaped != pid) {
         ADD_FAILURE() << "waitpid: " << std::strerror(errno);
         return outcome;

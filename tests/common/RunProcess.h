@@ -21,6 +21,9 @@ struct TProcessOptions {
     // Standard error is a terminal (a new pseudo-terminal that passes bytes unchanged); Err holds
     // what the program wrote there.
     bool ErrorOnTerminal = false;
+    // Standard input: this file, or a new pseudo-terminal with InputOnTerminal.
+    std::string Input = "/dev/null";
+    bool InputOnTerminal = false;
 };
 
 // The environment of this process without the variables named in Drop, then the "NAME=value"

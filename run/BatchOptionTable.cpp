@@ -1,0 +1,232 @@
+#include "run/BatchOptionTable.h"
+
+#include <algorithm>
+
+namespace {
+
+using K = TValueKind;
+
+// The column where descriptions start in --help.
+constexpr std::size_t HelpColumn = 26;
+
+const std::vector<TBatchOption> Table{
+    {"--from", 'f', "NAME", K::Encoding, nullptr,
+     "source encoding (default UTF-8); auto (or Auto-detect)\n"
+     "detects each file's encoding, and a file it cannot\n"
+     "tell fails with \"Cannot detect character encoding\""},
+    {"--to", 't', "NAME", K::Encoding, nullptr,
+     "target encoding (default UTF-16); NAME//TRANSLIT and\n"
+     "NAME//IGNORE also set --translation"},
+    {"--translation", 0, "MODE", K::Words, "none ignore transliterate",
+     "none | ignore | transliterate (default none)"},
+    {"", 'c', nullptr, K::None, nullptr, "the same as --translation ignore"},
+    {"--buffer-size", 0, "N", K::Text, nullptr, "bytes, from 1 to 2147483647 (default 65536)"},
+    {"--output-dir", 0, "DIR", K::Folder, nullptr,
+     "output to this directory (the default mode; default\n"
+     "directory: \"LMV Output\" on the desktop); a relative\n"
+     "DIR is taken from the current directory"},
+    {"--prefix", 0, "TEXT", K::Text, nullptr, "output beside each source, named TEXT + its name"},
+    {"--overwrite", 0, nullptr, K::None, nullptr, "overwrite the sources"},
+    {"--backup-prefix", 0, "TEXT", K::Text, nullptr,
+     "with --overwrite: back up each source first, named\n"
+     "TEXT + its name (default \"Backup - \")"},
+    {"--no-backup", 0, nullptr, K::None, nullptr, "with --overwrite: no backup"},
+    {"--utf8", 0, "N", K::Words, "0 1 2",
+     "UTF-8 signature: 0 default, 1 without BOM, 2 with BOM"},
+    {"--utf16", 0, "N", K::Words, "0 1 3 4",
+     "UTF-16 signature: 0 default, 1 without BOM\n"
+     "(big-endian), 3 LE with BOM, 4 BE with BOM"},
+    {"--utf32", 0, "N", K::Words, "0 1 3 4", "UTF-32 signature: as --utf16"},
+    {"--answer", 0, "A", K::Words, "yes yes-to-all no no-to-all cancel",
+     "answer to every overwrite question: yes | yes-to-all |\n"
+     "no | no-to-all | cancel (default no)"},
+    {"--list", 0, "FILE", K::File, nullptr, "take the file names from a list file, one per line"},
+    {"--files-from", 0, "FILE", K::File, nullptr,
+     "take the file names from FILE, one per line, or from\n"
+     "standard input when FILE is -"},
+    {"--null", '0', nullptr, K::None, nullptr,
+     "with --files-from: the names end in NUL bytes, as\n"
+     "find -print0 writes them"},
+    {"--no-subfolders", 0, nullptr, K::None, nullptr, "a FILE that is a folder gives only its own files"},
+    {"--include", 0, "MASKS", K::Text, nullptr,
+     "take only the files of a folder whose names match one of\n"
+     "MASKS, separated by \";\" (* and ?, any letter case;\n"
+     "default *)"},
+    {"--exclude", 0, "MASKS", K::Text, nullptr,
+     "leave out the files and folders of a folder whose names\n"
+     "match one of MASKS (default .*; \"\" leaves out nothing)"},
+    {"--all-files", 0, nullptr, K::None, nullptr,
+     "also take files of a folder that are not text (by default\n"
+     "one with a NUL byte in its first 8 KiB is skipped)"},
+    {"--keep-time", 0, nullptr, K::None, nullptr, "give each result its source's modification time"},
+    {"--check", 0, nullptr, K::None, nullptr,
+     "check only: read every file through the same conversion\n"
+     "with the same options and log \"... OK\" or where it\n"
+     "fails; nothing is written, nothing is asked"},
+    {"--output", 'o', "FILE", K::File, nullptr,
+     "write the one result (of standard input or of one FILE)\n"
+     "to FILE, through a temporary file: FILE is left as it\n"
+     "was when the conversion fails"},
+    {"--stdout", 0, nullptr, K::None, nullptr,
+     "write the results of the FILEs one after another to\n"
+     "standard output instead of an output folder"},
+    {"--report", 0, "FILE", K::File, nullptr,
+     "write one JSON object per file, in run order, to FILE\n"
+     "(JSON Lines; see Report below)"},
+    {"--quiet", 0, nullptr, K::None, nullptr, "log only the files that failed, and the summary line"},
+    {"--jobs", 0, "N", K::Text, nullptr,
+     "convert up to N files at once (default 1; 0: one per\n"
+     "processor); the log and the report keep the files'\n"
+     "order; the files found in one folder FILE go to one job"},
+    {"--list-encodings", 'l', nullptr, K::None, nullptr, "print every encoding name, one per line, and stop"},
+    {"--bash-completion", 0, nullptr, K::None, nullptr, "print the bash completion script and stop"},
+    {"--version", 'V', nullptr, K::None, nullptr, "print the version and stop"},
+    {"--help", 'h', nullptr, K::None, nullptr, "this text"},
+};
+
+std::string Head(const TBatchOption& Option)
+{
+    std::string Text = "  ";
+    if (Option.Short != 0)
+        Text += std::string("-") + Option.Short + (*Option.Long != '\0' ? ", " : "");
+    else
+        Text += "    ";
+    Text += Option.Long;
+    if (Option.Value)
+        Text += std::string(" ") + Option.Value;
+    return Text;
+}
+
+// Shell words: '-f' and '--from' for an option that has both.
+std::string Names(const TBatchOption& Option)
+{
+    std::string Text;
+    if (Option.Short != 0)
+        Text += std::string("-") + Option.Short;
+    if (*Option.Long != '\0')
+        Text += (Text.empty() ? "" : " ") + std::string(Option.Long);
+    return Text;
+}
+
+std::string Alternatives(const TBatchOption& Option)
+{
+    std::string Text = Names(Option);
+    std::replace(Text.begin(), Text.end(), ' ', '|');
+    return Text;
+}
+
+} // namespace
+
+const std::vector<TBatchOption>& BatchOptionTable()
+{
+    return Table;
+}
+
+const TBatchOption* FindBatchOption(std::string_view Name)
+{
+    for (const TBatchOption& Option : Table) {
+        if (Name.size() == 2 && Name[0] == '-' && Option.Short != 0 && Name[1] == Option.Short)
+            return &Option;
+        if (Name.size() > 2 && Name == Option.Long)
+            return &Option;
+    }
+    return nullptr;
+}
+
+std::string OptionName(const TBatchOption& Option)
+{
+    return *Option.Long != '\0' ? std::string(Option.Long) : std::string("-") + Option.Short;
+}
+
+std::string BatchOptionHelp()
+{
+    std::string Text;
+    for (const TBatchOption& Option : Table) {
+        std::string Line = Head(Option);
+        const std::string_view Help = Option.Help;
+        std::size_t Start = 0;
+        if (Line.size() + 2 > HelpColumn) {
+            Text += Line + "\n";
+            Line.clear();
+        }
+        while (Start <= Help.size()) {
+            const std::size_t End = std::min(Help.find('\n', Start), Help.size());
+            Line.resize(HelpColumn, ' ');
+            Text += Line;
+            Text += Help.substr(Start, End - Start);
+            Text += "\n";
+            Line.clear();
+            Start = End + 1;
+        }
+    }
+    return Text;
+}
+
+std::string BatchCompletionScript()
+{
+    std::string Cases;
+    std::string Plain;
+    std::string Every;
+    for (const TBatchOption& Option : Table) {
+        Every += (Every.empty() ? "" : " ") + Names(Option);
+        if (!Option.Value)
+            continue;
+        const std::string Pattern = "        " + Alternatives(Option) + ")\n";
+        switch (Option.Kind) {
+        case TValueKind::Encoding:
+            Cases += Pattern + "            _lumiva_batch_encodings \"$1\"\n            return\n            ;;\n";
+            break;
+        case TValueKind::Words:
+            Cases += Pattern + "            COMPREPLY=($(compgen -W '" + Option.Words +
+                     "' -- \"$cur\"))\n            return\n            ;;\n";
+            break;
+        case TValueKind::File:
+            Cases += Pattern + "            _filedir\n            return\n            ;;\n";
+            break;
+        case TValueKind::Folder:
+            Cases += Pattern + "            _filedir -d\n            return\n            ;;\n";
+            break;
+        default:
+            Plain += (Plain.empty() ? "" : "|") + Alternatives(Option);
+        }
+    }
+    if (!Plain.empty())
+        Cases += "        " + Plain + ")\n            return\n            ;;\n";
+    return "# bash completion for lumiva-batch                                  -*- shell-script -*-\n"
+           "# Printed by lumiva-batch --bash-completion from the table its --help comes from.\n"
+           "\n"
+           "_lumiva_batch_encodings()\n"
+           "{\n"
+           "    # The names come from the program itself, so they are the ones it accepts.\n"
+           "    local IFS=$'\\n' names\n"
+           "    names=$(\"$1\" --list-encodings 2>/dev/null)\n"
+           "    COMPREPLY=($(compgen -W \"$names\" -- \"$cur\"))\n"
+           "    # Names are accepted in any letter case; most are written in capitals.\n"
+           "    ((${#COMPREPLY[@]})) || COMPREPLY=($(compgen -W \"$names\" -- \"${cur^^}\"))\n"
+           "    __ltrim_colon_completions \"$cur\"\n"
+           "}\n"
+           "\n"
+           "_lumiva_batch()\n"
+           "{\n"
+           "    local cur prev words cword split\n"
+           "    _init_completion -s || return\n"
+           "\n"
+           "    case $prev in\n" +
+           Cases +
+           "    esac\n"
+           "\n"
+           "    $split && return\n"
+           "\n"
+           "    if [[ $cur == -* ]]; then\n"
+           "        COMPREPLY=($(compgen -W '" +
+           Every +
+           "' -- \"$cur\"))\n"
+           "        return\n"
+           "    fi\n"
+           "\n"
+           "    _filedir\n"
+           "} &&\n"
+           "    complete -F _lumiva_batch lumiva-batch\n"
+           "\n"
+           "# ex: filetype=sh\n";
+}

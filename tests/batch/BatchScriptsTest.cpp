@@ -1,0 +1,223 @@
+// lumiva-batch in scripts: names from find -print0, a report a script reads, a quiet log,
+// several jobs, a relative output folder, and the xargs form of a very large tree.
+
+#include "tests/common/BatchTestBase.h"
+#include "tests/common/RunProcess.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lmvtest::Exists;
+using lmvtest::ReadFile;
+using lmvtest::TProcessOutcome;
+using lmvtest::WriteFile;
+
+class BatchScriptsTest : public lmvtest::TBatchTest {
+protected:
+    // Runs Script with sh in Dir, "$P" being lumiva-batch.
+    TProcessOutcome Shell(const std::string& Script) const
+    {
+        return lmvtest::RunProcess({"/bin/sh", "-c", "cd \"$1\" && P=\"$2\" && " + Script, "sh", Dir.Path(), Program},
+                                   Env());
+    }
+    // Files src/f000.txt ... with a line naming each.
+    std::vector<std::string> Tree(int Count) const
+    {
+        std::vector<std::string> Names;
+        for (int i = 0; i < Count; ++i) {
+            char Name[32];
+            std::snprintf(Name, sizeof Name, "src/d%d/f%03d.txt", i % 3, i);
+            Names.push_back(Source(Name, std::string("caf\xC3\xA9 ") + Name + "\n"));
+        }
+        return Names;
+    }
+};
+
+// Names that hold a new line or a space arrive whole with -0, from a file or standard input.
+TEST_F(BatchScriptsTest, FilesFromTakesLinesOrNulSeparatedNamesAlsoFromStandardInput)
+{
+    const std::string A = Source("a b.txt"), B = Source("new\nline.txt");
+    WriteFile(Dir / "names0", A + std::string(1, '\0') + B + std::string(1, '\0'));
+    WriteFile(Dir / "names", A + "\n\n");
+    TProcessOutcome R = Run({"--files-from", Dir / "names0", "-0", "--output-dir", Dir / "out", "-t", "UTF-8"});
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    EXPECT_TRUE(Exists(Dir / "out/a b.txt"));
+    EXPECT_TRUE(Exists(Dir / "out/new\nline.txt"));
+    R = Run({"--files-from", "-", "--null", "--output-dir", Dir / "out2", "-t", "UTF-8"}, {.Input = Dir / "names0"});
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    EXPECT_TRUE(Exists(Dir / "out2/new\nline.txt"));
+    R = Run({"--files-from", Dir / "names", "--output-dir", Dir / "out3", "-t", "UTF-8"});
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    EXPECT_EQ(lmvtest::ListDir(Dir / "out3"), std::vector<std::string>{"a b.txt"});
+    R = Run({"--files-from", Dir / "missing"});
+    EXPECT_EQ(R.Status, 3);
+    EXPECT_EQ(R.Err, "lumiva-batch: Cannot open file \"" + Dir / "missing" + "\"\n");
+}
+
+// The window needs an absolute folder; on the command line a relative one counts from here.
+TEST_F(BatchScriptsTest, RelativeOutputDirIsTakenFromTheCurrentDirectory)
+{
+    Source("a.txt");
+    const TProcessOutcome R = Shell("\"$P\" --output-dir out/x -t UTF-8 a.txt");
+    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    EXPECT_EQ(ReadFile(Dir / "out/x/a.txt"), lmvtest::HelloUtf8);
+    EXPECT_NE(R.Out.find("Created output directory: " + Dir / "out/x\r\n"), std::string::npos) << R.Out;
+}
+
+// Python's json module reads every line; a name that is not UTF-8 comes back byte for byte.
+TEST_F(BatchScriptsTest, ReportIsJsonLinesThatGiveEveryNameBackByteForByte)
+{
+    Source("ok.txt", "caf\xC3\xA9\n");
+    Source("bad\xE9name.txt", "ab\ncd\xFF\n");
+    Source("same.txt", "d\xC3\xA9j\xC3\xA0 vu\n");
+    Source("unsure.txt", "\x01\x02");
+    const std::string Script = R"PY(
+import json, os, sys
+for line in open(sys.argv[1], encoding='utf-8'):
+    r = json.loads(line)
+    name = os.fsencode(r['source'])
+    assert os.path.exists(name), name
+    guesses = r.get('guesses', [])
+    assert all(isinstance(g['name'], str) and 0 <= g['score'] <= 1 for g in guesses), guesses
+    assert [g['score'] for g in guesses] == sorted((g['score'] for g in guesses), reverse=True), guesses
+    print(os.path.basename(name).decode('latin-1'), r['result'], r.get('line'), r.get('column'), r.get('offset'),
+          r['bytes_read'], r['bytes_written'], r['encoding'])
+)PY";
+    TProcessOutcome R = lmvtest::RunProcess({"/bin/sh", "-c",
+                             "cd \"$1\" && \"$2\" -t UTF-16LE --output-dir out --report r.jsonl ok.txt "
+                             "\"$(printf 'bad\\351name.txt')\"; echo \"status $?\"; python3 -c \"$3\" r.jsonl",
+                             "sh", Dir.Path(), Program, Script},
+                            Env());
+    EXPECT_EQ(R.Out.substr(R.Out.find("status")), "status 1\n"
+                                                  "ok.txt ok None None None 6 10 UTF-8\n"
+                                                  "bad\xC3\xA9name.txt failed 2 3 5 7 0 UTF-8\n")
+        << R.Out << R.Err;
+    // Detecting: the encoding found and the readings weighed; a file over itself that would not
+    // change is "already"; one that cannot be told is "refused".
+    R = lmvtest::RunProcess({"/bin/sh", "-c",
+                             "cd \"$1\" && \"$2\" --from auto -t UTF-8 --overwrite --no-backup --report r.jsonl "
+                             "same.txt unsure.txt > /dev/null; python3 -c \"$3\" r.jsonl",
+                             "sh", Dir.Path(), Program, Script},
+                            Env());
+    EXPECT_EQ(R.Out, "same.txt already None None None 10 0 UTF-8\n"
+                     "unsure.txt refused None None None 0 0 None\n")
+        << R.Out << R.Err;
+}
+
+// A report that does not arrive makes the run's status say so, as a lost log does.
+TEST_F(BatchScriptsTest, AReportThatCannotBeWrittenIsNoCleanRun)
+{
+    const std::string A = Source("a.txt");
+    TProcessOutcome R = Run({"--report", "/dev/full", "--output-dir", Dir / "out", A});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Err, "lumiva-batch: Cannot write the report file \"/dev/full\".\n");
+    EXPECT_TRUE(Exists(Dir / "out/a.txt"));
+    R = Run({"--report", Dir / "no/such/folder/r.jsonl", "--output-dir", Dir / "out2", A});
+    EXPECT_EQ(R.Status, 3);
+    EXPECT_FALSE(Exists(Dir / "out2"));
+}
+
+TEST_F(BatchScriptsTest, QuietLogsOnlyTheFailedFilesAndTheSummary)
+{
+    const std::string A = Source("a.txt"), B = Source("b.txt", "x\xFF"), C = Source("c.txt");
+    const TProcessOutcome R = Run({"--quiet", "-t", "UTF-8", "--output-dir", Dir / "out", A, B, C});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Out, Entry(B, Dir / "out/b.txt",
+                           "[Error] Cannot convert character encoding\r\n"
+                           "\t- Invalid byte sequence at line 1, column 2 (offset 1)\r\n... Failed\r\n") +
+                         "Completed - 1 errors, 0 warnings\r\n");
+}
+
+// More jobs give the same log, the same report and the same results, in the files' order.
+TEST_F(BatchScriptsTest, JobsKeepTheLogAndTheReportInFileOrder)
+{
+    std::vector<std::string> Names = Tree(40);
+    Names[17] = Source("src/bad.txt", "x\xFF");
+    Names[33] = Source("src/exists.txt", "y\n");
+    WriteFile(Dir / "list", "");
+    std::string List;
+    for (const std::string& Name : Names)
+        List += Name + "\n";
+    WriteFile(Dir / "list", List);
+    std::vector<TProcessOutcome> Runs;
+    std::vector<std::string> Reports;
+    for (const char* Jobs : {"1", "3", "0"}) {
+        const std::string Out = Dir / (std::string("out") + Jobs);
+        std::filesystem::create_directories(Out);
+        WriteFile(Out + "/exists.txt", "old");
+        Runs.push_back(Run({"--jobs", Jobs, "-t", "UTF-16LE", "--output-dir", Out, "--answer", "no", "--files-from",
+                            Dir / "list", "--report", Dir / "report"}));
+        Reports.push_back(ReadFile(Dir / "report"));
+        std::string Log = Runs.back().Out;
+        for (std::size_t At; (At = Log.find(Out)) != std::string::npos;)
+            Log.replace(At, Out.size(), "OUT");
+        Runs.back().Out = Log;
+        for (std::size_t At; (At = Reports.back().find(Out)) != std::string::npos;)
+            Reports.back().replace(At, Out.size(), "OUT");
+        EXPECT_EQ(ReadFile(Out + "/f039.txt").size(), 2 * std::string("caf\xC3\xA9 src/d0/f039.txt\n").size() - 2);
+    }
+    EXPECT_EQ(Runs[0].Status, 1);
+    EXPECT_NE(Runs[0].Out.find("Completed - 2 errors, 0 warnings\r\n"), std::string::npos) << Runs[0].Out;
+    for (std::size_t i = 1; i < Runs.size(); ++i) {
+        EXPECT_EQ(Runs[i].Status, Runs[0].Status);
+        EXPECT_EQ(Runs[i].Out, Runs[0].Out);
+        EXPECT_EQ(Reports[i], Reports[0]);
+    }
+    EXPECT_EQ(std::count(Reports[0].begin(), Reports[0].end(), '\n'), 40);
+}
+
+// The progress line counts the files and bytes of every job, not those of one.
+TEST_F(BatchScriptsTest, TheProgressLineSumsTheJobs)
+{
+    const std::string A = Source("a.txt", std::string(5 << 20, 'a')), B = Source("b.txt", std::string(5 << 20, 'b'));
+    const TProcessOutcome R = Run({"--jobs", "2", "--output-dir", Dir / "out", A, B}, {.ErrorOnTerminal = true});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_TRUE(R.Err.starts_with("\r0 of 2 files, 32.0 KiB read")) << R.Err;
+}
+
+// A Ctrl+C stops every job: the run is stopped before any file, and says so.
+TEST_F(BatchScriptsTest, ACtrlCBeforeTheStartStopsEveryJob)
+{
+    const std::vector<std::string> Names = Tree(6);
+    std::vector<std::string> Args{"--jobs", "3", "--output-dir", Dir / "out"};
+    Args.insert(Args.end(), Names.begin(), Names.end());
+    const TProcessOutcome R = Run(Args, {.PendingInterrupt = true});
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_EQ(R.Out, "Created output directory: " + Dir / "out" + "\r\nCanceled - 0 errors, 0 warnings\r\n");
+    EXPECT_TRUE(lmvtest::ListDir(Dir / "out").empty());
+}
+
+// The README's form for very large trees, run here: every file converted exactly once (a file
+// converted twice would hold UTF-16 of its UTF-16), and the merged report names each once.
+TEST_F(BatchScriptsTest, TheXargsFormConvertsEveryFileExactlyOnce)
+{
+    const std::vector<std::string> Names = Tree(95);
+    const TProcessOutcome R = Shell(
+        "mkdir reports && find src -type f -print0 | xargs -0 -n 20 -P 3 sh -c "
+        "'exec \"$0\" --to UTF-16LE --overwrite --no-backup --quiet --report \"reports/$$.jsonl\" \"$@\"' \"$P\" "
+        "> log; echo \"status $?\"; cat reports/*.jsonl > all.jsonl");
+    EXPECT_EQ(R.Out, "status 0\n") << R.Err;
+    const std::string All = ReadFile(Dir / "all.jsonl");
+    EXPECT_EQ(std::count(All.begin(), All.end(), '\n'), 95);
+    for (const std::string& Name : Names) {
+        const std::string Needle = "{\"source\":\"" + Name + "\",";
+        const std::size_t First = All.find(Needle);
+        EXPECT_NE(First, std::string::npos) << Name;
+        EXPECT_EQ(All.find(Needle, First + 1), std::string::npos) << Name;
+        const std::string Text = ReadFile(Name);
+        ASSERT_GE(Text.size(), 2u);
+        EXPECT_EQ(Text.substr(0, 8), std::string("c\0a\0f\0\xE9\0", 8)) << Name;
+    }
+    EXPECT_EQ(All.find("\"result\":\"failed\""), std::string::npos);
+    EXPECT_EQ(ReadFile(Dir / "log").find("[Error]"), std::string::npos);
+}
+
+} // namespace
