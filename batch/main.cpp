@@ -135,24 +135,30 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
     }
-    // Loaded only for detection; a missing library stops the program before the run, with the loader's text.
-    if (IsAutoDetect(Batch.Options.FromEncoding)) {
-        try {
-            DetectionLibraries();
-        } catch (const std::exception& E) {
-            PrintError(E.what());
-            return ExitCannotStart;
-        }
-    }
     TStringList Files;
     try {
         if (Batch.ReadsStandardInput())
             Files.Add("-");
         else
             Files = Batch.FileList(STDIN_FILENO);
+    } catch (const TBatchOptions::EUsageError& E) {
+        PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
+        return ExitUsage;
     } catch (const std::exception& E) {
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
+    }
+    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
+    for (const TSourceEntry& Entry : Batch.SourceEncodings)
+        Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
+    if (Detects) {
+        try {
+            DetectionLibraries();
+        } catch (const std::exception& E) {
+            PrintError(E.what());
+            return ExitCannotStart;
+        }
     }
 
     if (Batch.Streams()) {
@@ -186,6 +192,7 @@ int main(int argc, char** argv)
     TStepLoop Loop;
     TParallelRun Run(Files, Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
                      Batch.Specs, Batch.Folders, Batch.CheckOnly, Questions, Loop);
+    Run.SourceEncodings = Batch.SourceEncodings;
     if (Line.Enabled())
         Run.OnReadProgress = [&Line](const TRunProgress& Progress) {
             Line.Show(Progress, std::chrono::steady_clock::now());

@@ -9,6 +9,7 @@ result, on the same disk, in the same rounds."""
 
 import argparse
 import filecmp
+import gzip
 import json
 import os
 import random
@@ -84,6 +85,32 @@ def make_cyrillic_text(path, size):
     words = ["Съешь", "же", "ещё", "этих", "мягких", "французских", "булок", "—", "«чаю»", "€5", "№1", "Zürich"]
     block = (" ".join(rng.choice(words) for _ in range(20000)) + "\n").encode("utf-8")
     write_repeated(path, block, size)
+
+
+def man_pages(language):
+    """The man pages Debian installed in one language (bench deps: manpages-ru, -ja, -zh and the
+    pages other packages bring), as their UTF-8 roff source, in a fixed order."""
+    pages = []
+    for root, _, files in sorted(os.walk(os.path.join("/usr/share/man", language))):
+        for name in sorted(files):
+            if not name.endswith(".gz"):
+                continue
+            with gzip.open(os.path.join(root, name)) as page:
+                data = page.read()
+            try:
+                data.decode("utf-8")
+            except UnicodeDecodeError:
+                continue
+            pages.append(data)
+    return b"".join(pages)
+
+
+def make_legacy_text(path, size, language, encoding):
+    """Man pages of a language in a legacy encoding, what it lacks dropped by iconv -c, repeated."""
+    done = subprocess.run(["iconv", "-c", "-f", "UTF-8", "-t", encoding], input=man_pages(language), capture_output=True)
+    if len(done.stdout) < 256 * 1024:
+        raise RuntimeError(f"too little {language} man page text for {encoding}: install the bench's packages")
+    write_repeated(path, done.stdout, size)
 
 
 def run(cmd, stdout=None):
@@ -176,6 +203,7 @@ class Bench:
         self.report = []
         self.cases = []  # for the chart and the targets: title, results, floor label
         self.targets = []
+        self.legacy_peak = 0.0  # MiB, the largest of lumiva-batch's in the legacy cases
 
     def clean_out(self):
         for name in os.listdir(self.out):
@@ -243,10 +271,49 @@ class Bench:
 
         cyr = os.path.join(self.work, "cyr.txt")
         make_cyrillic_text(cyr, mib * MIB)
-        r = self.large_case(f"{mib} MiB Cyrillic UTF-8 to ISO-8859-5, Transliterate (no fast path)", cyr, "UTF-8",
-                            "ISO-8859-5",
+        r = self.large_case(f"{mib} MiB Cyrillic UTF-8 to ISO-8859-5, Transliterate", cyr, "UTF-8", "ISO-8859-5",
                             [("uconv", ["uconv", "-f", "UTF-8", "-t", "ISO-8859-5", "--callback", "substitute", cyr],
                               "uconv.out")], translation="transliterate")
+        if self.baseline:
+            self.target("transliteration: time / main's build", r["lumiva-batch"]["seconds"] / r["lumiva-batch (main)"]["seconds"], 1.1)
+        os.unlink(cyr)
+
+    def legacy_cases(self):
+        """Real man-page text in legacy encodings, to UTF-8 and back (the UTF-8 that iconv made)."""
+        mib = self.args.large_mib
+        cases = [("Russian", "ru", "WINDOWS-1251", "windows-1251", False),
+                 ("Chinese", "zh_CN", "GBK", "GBK", True),
+                 ("Japanese", "ja", "CP932", "cp932", True),
+                 ("Korean", "ko", "CP949", "windows-949", True)]
+        for language, folder, encoding, icu_name, double in cases:
+            if self.args.case and not any(word.lower() in f"{language} {encoding}".lower() for word in self.args.case):
+                continue
+            legacy = os.path.join(self.work, "legacy.txt")
+            utf8 = os.path.join(self.work, "legacy-utf8.txt")
+            make_legacy_text(legacy, mib * MIB, folder, encoding)
+            run(["iconv", "-f", encoding, "-t", "UTF-8", legacy], utf8)
+            for source, from_code, to_code, from_icu, to_icu in ((legacy, encoding, "UTF-8", icu_name, "UTF-8"),
+                                                                 (utf8, "UTF-8", encoding, "UTF-8", icu_name)):
+                title = f"{mib} MiB {language} man pages {from_code} to {to_code}"
+                r = self.large_case(title, source, from_code, to_code,
+                                    [("uconv", ["uconv", "-f", from_icu, "-t", to_icu, source], "uconv.out")])
+                lumiva = r["lumiva-batch"]["seconds"]
+                self.legacy_peak = max(self.legacy_peak, r["lumiva-batch"]["rss_mib"])
+                self.target(f"{title}: time / copy floor", lumiva / r["cp"]["seconds"], 3 if double else 1.5)
+                if double:
+                    best = min(r["iconv"]["seconds"], r["uconv"]["seconds"])
+                    self.target(f"{title}: time / best of iconv and uconv", lumiva / best, 0.3)
+            os.unlink(legacy)
+            os.unlink(utf8)
+        if self.legacy_peak:
+            self.target("peak memory of the legacy cases (MiB)", self.legacy_peak, 64)
+        if self.args.case and not any(word.lower() in "no fast path utf-7" for word in self.args.case):
+            return
+        # UTF-7 keeps a state: the C library converts it, as before.
+        cyr = os.path.join(self.work, "cyr.txt")
+        make_cyrillic_text(cyr, mib * MIB)
+        r = self.large_case(f"{mib} MiB Cyrillic UTF-8 to UTF-7 (no fast path)", cyr, "UTF-8", "UTF-7",
+                            [("uconv", ["uconv", "-f", "UTF-8", "-t", "UTF-7", cyr], "uconv.out")])
         if self.baseline:
             self.target("no fast path: time / main's build", r["lumiva-batch"]["seconds"] / r["lumiva-batch (main)"]["seconds"], 1.1)
         os.unlink(cyr)
@@ -379,7 +446,7 @@ def cpu_flags():
             for line in info:
                 if line.startswith("flags"):
                     flags = set(line.split(":", 1)[1].split())
-                    return " ".join(f for f in ("sse2", "ssse3", "sse4_1", "sse4_2", "avx", "avx2", "bmi2", "avx512f", "avx512bw", "avx512_vbmi2") if f in flags)
+                    return " ".join(f for f in ("sse2", "ssse3", "sse4_1", "sse4_2", "avx", "avx2", "bmi2", "avx512f", "avx512bw", "avx512vbmi", "avx512_vbmi2") if f in flags)
     except OSError:
         pass
     return "unknown"
@@ -396,7 +463,9 @@ def main():
     parser.add_argument("--startup", help="start-up probe executable")
     parser.add_argument("--blocks", help="which block code the fast path runs here (avx512, avx2, sse2)")
     parser.add_argument("--json", help="also write the results here, for bench/chart.py")
-    parser.add_argument("--only", choices=["large", "small"], help="run one group of cases")
+    parser.add_argument("--only", choices=["large", "legacy", "small"], help="run one group of cases")
+    parser.add_argument("--case", action="append",
+                        help="with --only legacy: only the languages or encodings named (Russian, GBK...); repeatable")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="lmvbench-")
@@ -406,14 +475,20 @@ def main():
     try:
         if args.only in (None, "large"):
             bench.large_cases()
+        if args.only in (None, "legacy"):
+            bench.legacy_cases()
         if args.only in (None, "small"):
             bench.small_files()
         if args.startup and args.only is None:
             bench.startup()
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    load_after = os.getloadavg()
+        # What was measured before a failure still counts.
+        report(args, bench, load_before)
 
+
+def report(args, bench, load_before):
+    load_after = os.getloadavg()
     print(f"Date: {time.strftime('%Y-%m-%d %H:%M %Z')}, cores: {os.cpu_count()}, repetitions: {args.repetitions}, "
           f"load average before {load_before[0]:.2f}, after {load_after[0]:.2f}\n")
     print(f"CPU flags: {cpu_flags()}; fast path blocks: {args.blocks or 'unknown'}\n")

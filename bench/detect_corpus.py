@@ -1,20 +1,23 @@
 #!/usr/bin/python3
-"""Scores encoding detection on real prose: Lumiva's detector beside uchardet, enca, ICU,
-chardet and charset_normalizer.
+"""Scores encoding detection on text it was not tuned on: Lumiva's detector beside jschardet and
+npm's chardet (installed with npm into a temporary folder), uchardet, enca, ICU, Python's chardet
+and charset_normalizer.
 
-The corpus is made here, in a temporary folder, from the translated man pages of Debian's
-manpages-* packages: paragraphs of prose in each language, encoded into the legacy encodings
-that people meet for it and into the Unicode forms, cut at about 200 bytes, 1 KiB and 8 KiB,
-plus a few binary files. An answer is right when decoding the file by it gives the original
-text (a leading U+FEFF is ignored), wrong when it gives anything else or cannot decode, refused
-when there is none.
+The corpus is made here, in a temporary folder, from texts of Debian's packages
+(scripts/language_texts.py): the held-out half of the translated message catalogs and manual
+pages, all the desktop help pages (a genre the tables never saw), and subtitles and table rows
+made from held-out catalogs; in 39 languages, encoded into the legacy encodings people meet for
+each and into the Unicode forms, cut at about 200 bytes, 1 KiB and 8 KiB; plus binary files. An
+answer is right when decoding the file by it gives the original text (a leading U+FEFF is
+ignored), wrong when it gives anything else or cannot decode, refused when there is none.
 
-    bench/detect_corpus.py --probe build/release/bin/lumiva-detect-probe [--markdown]
+    bench/detect_corpus.py --probe build/test/bin/lumiva-detect-probe [--misses]
+    bench/detect_corpus.py --probe ... --fit          # the tuning half: where to draw the line
+    bench/detect_corpus.py --probe ... --speed build/test/bin/lumiva-batch
 """
-
 import argparse
 import collections
-import gzip
+import json
 import os
 import random
 import re
@@ -26,141 +29,136 @@ import sys
 import tempfile
 import time
 
-MAN = "/usr/share/man"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import language_texts  # noqa: E402
 
-# Language folder, enca's language (None: enca knows no 8-bit encodings for it), encodings.
-LANGUAGES = [
-    ("fr", None, ["cp1252", "latin-1", "cp850"]),
-    ("de", None, ["cp1252", "iso8859-15", "cp850"]),
-    ("es", None, ["cp1252", "cp850"]),
-    ("it", None, ["cp1252", "latin-1"]),
-    ("pt_BR", None, ["cp1252", "cp850"]),
-    ("pl", "pl", ["cp1250", "iso8859-2", "cp852"]),
-    ("cs", "cs", ["cp1250", "iso8859-2", "cp852"]),
-    ("hu", "hu", ["cp1250", "iso8859-2", "cp852"]),
-    ("ru", "ru", ["cp1251", "koi8-r", "cp866"]),
-    ("uk", "uk", ["cp1251", "koi8-u", "cp866"]),
-    ("el", None, ["cp1253", "iso8859-7"]),
-    ("tr", None, ["cp1254"]),
-    ("ja", None, ["cp932", "euc-jp"]),
-    ("zh_CN", "zh", ["gb18030", "gb2312"]),
-    ("zh_TW", "zh", ["big5"]),
-    ("ko", None, ["cp949", "euc-kr"]),
-]
+SIZES = [200, 1024, 8192]
+SAMPLES = 3  # excerpts per language, encoding and size
 UNICODE_LANGUAGES = ["fr", "pl", "ru", "el", "ja", "zh_CN", "ko"]
 UNICODE_FORMS = [
     ("utf-8", b""), ("utf-8", b"\xef\xbb\xbf"),
     ("utf-16-le", b"\xff\xfe"), ("utf-16-be", b"\xfe\xff"), ("utf-16-le", b""), ("utf-16-be", b""),
     ("utf-32-le", b"\xff\xfe\x00\x00"), ("utf-32-be", b"\x00\x00\xfe\xff"), ("utf-32-le", b""), ("utf-32-be", b""),
 ]
-SIZES = [200, 1024, 8192]
-SAMPLES = 4  # excerpts per language, encoding and size
+FAMILIES = {
+    "Western": ["en", "fr", "de", "es", "it", "pt", "pt_BR", "nl", "ca", "sv", "da", "nb", "fi", "is"],
+    "Central European": ["pl", "cs", "sk", "hu", "sl", "hr", "ro"],
+    "Cyrillic": ["ru", "uk", "be", "bg", "sr"],
+    "Greek": ["el"], "Turkish": ["tr"], "Hebrew": ["he"], "Arabic": ["ar"], "Baltic": ["lt", "lv", "et"],
+    "Vietnamese": ["vi"], "Thai": ["th"], "East Asian": ["ja", "zh_CN", "zh_TW", "ko"],
+}
+FAMILY_OF = {l: f for f, ls in FAMILIES.items() for l in ls}
+# enca's language where it knows 8-bit encodings for it ("none" otherwise).
+ENCA_LANGUAGES = {"pl": "pl", "cs": "cs", "sk": "sk", "hu": "hu", "sl": "sl", "hr": "hr", "ru": "ru", "uk": "uk",
+                  "be": "be", "bg": "bg", "lt": "lt", "lv": "lv", "et": "et", "zh_CN": "zh", "zh_TW": "zh"}
 
-# Typographic signs that the legacy encodings of the time did not have: a writer of such a file
-# typed the plain ones.
-PLAIN = {"\u2019": "'", "\u2018": "'", "\u201c": '"', "\u201d": '"', "\u2013": "-", "\u2014": "-",
-         "\u2026": "...", "\u00a0": " ", "\u2010": "-", "\u2011": "-", "\u202f": " ", "\u2212": "-"}
 
-
-def man_prose(folder):
-    """Paragraphs of prose from a language's man pages, markup removed."""
-    paragraphs = []
-    root = os.path.join(MAN, folder)
-    for dirpath, _, files in sorted(os.walk(root)):
-        for f in sorted(files):
-            # Character set tables are lists of signs, not prose.
-            if not f.endswith(".gz") or re.match(r"(iso_8859|iso-8859|koi8|cp125|ascii|armscii|charsets|unicode|utf-?8|latin)", f):
-                continue
-            try:
-                text = gzip.open(os.path.join(dirpath, f)).read().decode("utf-8")
-            except (OSError, UnicodeDecodeError):
-                continue
-            current = []
-            for line in text.splitlines():
-                if line.startswith((".", "'")):
-                    if current:
-                        paragraphs.append(" ".join(current))
-                        current = []
-                    continue
-                line = re.sub(r"\\f[BIRP]|\\f\(..|\\f\[[^]]*\]|\\[&/,:%]|\\s[-+]?\d", "", line)
-                line = re.sub(r"\\\(..|\\\[[^]]*\]", "", line)
-                line = line.replace("\\-", "-").replace("\\ ", " ").replace("\\e", "\\").replace("\\~", " ")
-                line = line.strip()
-                if line:
-                    current.append(line)
-            if current:
-                paragraphs.append(" ".join(current))
-    prose = []
+def subtitles(paragraphs, rng):
+    """Paragraphs as numbered subtitles with their times, one sentence a title."""
+    out, n, t = [], 0, rng.randrange(1000)
     for p in paragraphs:
-        letters = sum(c.isalpha() for c in p)
-        if len(p) >= 60 and letters >= 0.6 * len(p) and sum(ord(c) > 127 for c in p) >= 2:
-            prose.append("".join(PLAIN.get(c, c) for c in p))
-    return prose
+        for sentence in re.split(r"(?<=[.!?])\s+", p):
+            n += 1
+            out.append("%d\n%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d\n%s\n" % (
+                n, t // 3600, t // 60 % 60, t % 60, 0, (t + 3) // 3600, (t + 3) // 60 % 60, (t + 3) % 60, 500, sentence))
+            t += 4
+    return ["\n".join(out)]
+
+
+def csv_rows(paragraphs, rng):
+    """Paragraphs as rows of a table: a number, the text in quotes, an amount."""
+    return ["\n".join('%d;"%s";%d,%02d' % (i + 1, p.replace('"', '""'), rng.randrange(1000), rng.randrange(100))
+                      for i, p in enumerate(paragraphs))]
+
+
+def texts_by_language(half):
+    """{language: {genre: [paragraphs of one document, ...]}} of the half asked for: "tuning" (the
+    tuning half of the catalogs and manual pages) or "held-out" (the other half, all the help
+    pages, and subtitles and table rows made from the other half's catalogs)."""
+    languages = dict(language_texts.LANGUAGES, **language_texts.EAST_ASIAN)
+    out = {}
+    for language, (folder, _) in languages.items():
+        genres = collections.defaultdict(list)
+        for genre, source, paragraphs in language_texts.documents(language, folder):
+            tuning = genre != language_texts.HELD_OUT_GENRE and language_texts.tuning_half(source)
+            if (half == "tuning") == tuning:
+                genres[genre].append(paragraphs)
+        if half == "held-out" and genres.get("catalog"):
+            rng = random.Random(language)
+            genres["subtitles"] = [subtitles(d, rng)[0].split("\n\n") for d in genres["catalog"][::2]]
+            genres["csv"] = [csv_rows(d, rng)[0].split("\n") for d in genres["catalog"][1::2]]
+        out[language] = dict(genres)
+    return out
 
 
 def excerpt(paragraphs, start, codec, size):
-    """Whole paragraphs from start, then cut at a character so the encoding is about size bytes."""
+    """Whole paragraphs from start, then cut at a word so the encoding is about size bytes."""
     text = ""
     i = start
-    while len(text.encode(codec)) < size and i < len(paragraphs):
+    while len(text.encode("utf-8")) < size * 2 and i < len(paragraphs):
         text += ("\n" if text else "") + paragraphs[i]
         i += 1
-    while text and len(text.encode(codec)) > size:
-        # Cut whole words where possible, as a short file ends.
-        cut = text.rfind(" ", 0, max(1, len(text) - max(1, (len(text.encode(codec)) - size) // 4)))
-        text = text[:cut] if cut > 0 else text[:-1]
+    try:
+        while text and len(language_texts.encode(text, codec)) > size:
+            over = len(language_texts.encode(text, codec)) - size
+            cut = text.rfind(" ", 0, max(1, len(text) - max(1, over // 4)))
+            text = text[:cut] if cut > 0 else text[:-1]
+    except UnicodeEncodeError:
+        return None
     return text + "\n"
 
 
-def build_corpus(folder, seed):
+def build_corpus(folder, seed, half):
     rng = random.Random(seed)
-    items = []  # (path, original text or None for binary, family, size)
+    items = []  # (path, original text or None for binary, encoding, size, language, genre)
     counter = 0
 
-    def add(data, text, family, size, language):
+    def add(data, text, family, size, language, genre):
         nonlocal counter
         counter += 1
-        path = os.path.join(folder, "%04d" % counter)
+        path = os.path.join(folder, "%05d" % counter)
         with open(path, "wb") as f:
             f.write(data)
-        items.append((path, text, family, size, language))
+        items.append((path, text, family, size, language, genre))
 
-    prose = {}
-    for folder_name, _, codecs in LANGUAGES:
-        prose[folder_name] = man_prose(folder_name)
-        paragraphs = prose[folder_name]
-        if not paragraphs:
-            sys.exit("no prose for %s: install manpages-* (scripts/deps.sh bench)" % folder_name)
+    texts = texts_by_language(half)
+    languages = dict(language_texts.LANGUAGES, **language_texts.EAST_ASIAN)
+    for language, (_, codecs) in languages.items():
+        genres = sorted(g for g, docs in texts[language].items() if docs)
+        if not genres:
+            sys.exit("no text for %s: scripts/deps.sh bench installs the packages" % language)
+        turn = 0
         for codec in codecs:
             for size in SIZES:
                 made = tries = 0
-                while made < SAMPLES and tries < 400:
+                while made < SAMPLES and tries < 300:
                     tries += 1
-                    text = excerpt(paragraphs, rng.randrange(len(paragraphs)), "utf-8", size * 3)
-                    try:
-                        text.encode(codec)
-                    except UnicodeEncodeError:
+                    genre = genres[turn % len(genres)]
+                    docs = texts[language][genre]
+                    doc = docs[rng.randrange(len(docs))]
+                    text = excerpt(doc, rng.randrange(len(doc)), codec, size)
+                    if text is None or sum(ord(c) > 127 for c in text) < 2:
                         continue
-                    text = excerpt(text.split("\n"), 0, codec, size)
-                    if sum(ord(c) > 127 for c in text) < 2:
-                        continue
+                    data = language_texts.encode(text, codec)
                     # Python's EUC-KR writes syllables outside KS X 1001 as jamo sequences,
                     # which no other program reads back.
-                    if codec == "euc-kr" and b"\xa4\xd4" in text.encode(codec):
+                    if codec == "euc-kr" and b"\xa4\xd4" in data:
                         continue
-                    # A text the codec does not give back unchanged was not written in it.
-                    if text.encode(codec).decode(codec) != text:
+                    if decode(data, language_texts.ENGINE_NAMES.get(codec, codec)) != text:
                         continue
-                    add(text.encode(codec), text, codec, size, folder_name)
+                    add(data, text, codec, size, language, genre)
                     made += 1
+                    turn += 1
     for language in UNICODE_LANGUAGES:
-        paragraphs = prose[language]
-        for codec, mark in UNICODE_FORMS:
+        genres = sorted(g for g, docs in texts[language].items() if docs)
+        for i, (codec, mark) in enumerate(UNICODE_FORMS):
             family = codec + (" BOM" if mark else "")
             for size in SIZES:
-                text = excerpt(paragraphs, rng.randrange(len(paragraphs)), "utf-8", size)
-                add(mark + text.encode(codec), text, family, size, language)
-    # Binary files: executable code, compressed data, an image, random bytes, a message catalog.
+                genre = genres[(i + size) % len(genres)]
+                doc = texts[language][genre][rng.randrange(len(texts[language][genre]))]
+                text = excerpt(doc, rng.randrange(len(doc)), "utf-8", size) or ""
+                add(mark + text.encode(codec), text, family, size, language, genre)
+    # Binary files: executable code, compressed data, an image, random bytes, message catalogs.
     binaries = []
     for path in ["/bin/ls", "/usr/share/man/fr/man1/ls.1.gz", "/usr/lib/x86_64-linux-gnu/libc.so.6"]:
         if os.path.exists(path):
@@ -171,43 +169,60 @@ def build_corpus(folder, seed):
     binaries.append(random.Random(3).randbytes(65536))
     high = random.Random(4)
     binaries.append(bytes(high.randrange(128, 256) for _ in range(65536)))
-    for mo in ["/usr/share/locale/fr/LC_MESSAGES/coreutils.mo", "/usr/share/locale/de/LC_MESSAGES/libc.mo"]:
+    for mo in ["/usr/share/locale/fr/LC_MESSAGES/coreutils.mo", "/usr/share/locale/de/LC_MESSAGES/libc.mo",
+               "/usr/share/locale/ru/LC_MESSAGES/coreutils.mo"]:
         if os.path.exists(mo):
             binaries.append(open(mo, "rb").read())
     for data in binaries:
         for size in SIZES:
-            add(data[:size], None, "binary", size, "-")
+            add(data[:size], None, "binary", size, "-", "binary")
     return items
 
 
 def decode(data, name):
-    """Text for a detector's answer, or None when the answer cannot decode the file."""
-    try:
-        text = data.decode(name)
-    except LookupError:
-        r = subprocess.run(["iconv", "-f", name, "-t", "UTF-8"], input=data, capture_output=True)
-        if r.returncode != 0:
-            return None
+    """Text for a detector's answer, or None when the answer cannot decode the file. The legacy
+    encodings are decoded by iconv, as the conversion does (Python's codecs differ here and there)."""
+    if re.match(r"(?i)^(utf|ascii|us-ascii)", name):
         try:
-            text = r.stdout.decode("utf-8")
-        except UnicodeDecodeError:
+            text = data.decode(name)
+        except (LookupError, UnicodeDecodeError, ValueError):
             return None
-    except (UnicodeDecodeError, ValueError):
-        return None
+    else:
+        r = subprocess.run(["iconv", "-f", name, "-t", "UTF-8"], input=data, capture_output=True)
+        if r.returncode == 0:
+            try:
+                text = r.stdout.decode("utf-8")
+            except UnicodeDecodeError:
+                return None
+        else:
+            # A name iconv does not know (MacRoman, mac_latin2, koi8_r...): Python's codec of
+            # that name, so that a reference is not counted wrong for its spelling.
+            try:
+                text = data.decode(name)
+            except (LookupError, UnicodeDecodeError, ValueError):
+                return None
     return text[1:] if text.startswith("\ufeff") else text
 
 
-def run_ours(probe, items, env_locale):
-    env = dict(os.environ, LC_ALL=env_locale)
-    names = "\n".join(path for path, *_ in items) + "\n"
+def run_ours(probe, items, env_locale, scores=False):
+    """Our answers; with scores, (answer, best reading's score) pairs, the reading given even for
+    a refusal."""
+    env = dict(os.environ, LC_ALL=env_locale, LUMIVA_PROBE_SCORES="1" if scores else "")
+    names = "\n".join(item[0] for item in items) + "\n"
     r = subprocess.run([probe], input=names.encode(), capture_output=True, env=env, check=True)
-    answers = r.stdout.decode().split("\n")
-    return [None if a == "-" else a for a in answers[:len(items)]]
+    answers = r.stdout.decode().split("\n")[:len(items)]
+    if not scores:
+        return [None if a == "-" else a for a in answers]
+    out = []
+    for line in answers:
+        answer, best, score = line.split("\t")
+        out.append((None if answer == "-" else answer, None if best == "-" else best, float(score)))
+    return out
 
 
 def run_program(items, command):
     out = []
-    for path, _, _, _, language in items:
+    for path, _, _, _, language, _ in items:
         r = subprocess.run(command(path, language), capture_output=True)
         answer = r.stdout.decode(errors="replace").strip()
         if ":" in answer:
@@ -217,8 +232,7 @@ def run_program(items, command):
 
 
 def enca_command(path, language):
-    enca_language = dict((l, e) for l, e, _ in LANGUAGES).get(language)
-    return ["enca", "-L", enca_language or "none", "-i", path]
+    return ["enca", "-L", ENCA_LANGUAGES.get(language, "none"), "-i", path]
 
 
 def run_icu(items):
@@ -245,47 +259,89 @@ def run_charset_normalizer(items):
     return out
 
 
-def score(items, answers):
-    """Per size: [right, wrong, refused]; binaries: [refused, total]; wrong answers by family."""
-    table = collections.defaultdict(lambda: [0, 0, 0])
-    binary = [0, 0]
-    misses = collections.Counter()
-    refusals = collections.Counter()
-    for (path, text, family, size, _), answer in zip(items, answers):
-        if text is None:
-            binary[1] += 1
-            binary[0] += answer is None
-            continue
-        if answer is None:
-            table[size][2] += 1
-            refusals[family] += 1
-            continue
-        result = decode(open(path, "rb").read(), answer)
-        if result == text:
-            table[size][0] += 1
-        else:
-            table[size][1] += 1
-            misses[(family, answer)] += 1
-            if os.environ.get("DETECT_CORPUS_PATHS"):
-                print("wrong:", path, family, answer, file=sys.stderr)
-    return table, binary, misses, refusals
+NODE_RUNNER = r"""
+const fs = require("fs");
+const which = process.argv[2];
+const lib = require(which);
+const names = fs.readFileSync(0, "utf8").split("\n").filter(Boolean);
+const out = [];
+for (const name of names) {
+  const data = fs.readFileSync(name);
+  let answer = null;
+  try {
+    if (which === "jschardet") answer = lib.detect(data.toString("binary")).encoding;
+    else answer = lib.detect(data);
+  } catch (e) { answer = null; }
+  out.push(answer || "-");
+}
+process.stdout.write(out.join("\n") + "\n");
+"""
+
+
+def node_detectors(scratch, items):
+    """jschardet 4 and npm's chardet 2, installed with npm into scratch (measured, never shipped);
+    None when npm cannot install them."""
+    folder = os.path.join(scratch, "node")
+    os.makedirs(folder, exist_ok=True)
+    r = subprocess.run(["npm", "install", "--silent", "--no-audit", "--no-fund", "--prefix", folder,
+                        "jschardet@4", "chardet@2"], capture_output=True)
+    if r.returncode != 0:
+        print("npm could not install jschardet and chardet: %s" % r.stderr.decode(errors="replace")[-300:],
+              file=sys.stderr)
+        return []
+    runner = os.path.join(folder, "runner.js")
+    with open(runner, "w") as f:
+        f.write(NODE_RUNNER)
+    versions = {}
+    for package in ("jschardet", "chardet"):
+        with open(os.path.join(folder, "node_modules", package, "package.json")) as f:
+            versions[package] = json.load(f)["version"]
+
+    def run(package):
+        def go():
+            names = "\n".join(item[0] for item in items) + "\n"
+            r = subprocess.run(["node", runner, package], input=names.encode(), capture_output=True,
+                               cwd=folder, env=dict(os.environ, NODE_PATH=os.path.join(folder, "node_modules")),
+                               check=True)
+            return [None if a == "-" else a for a in r.stdout.decode().split("\n")[:len(items)]]
+        return go
+    return [("jschardet %s (npm)" % versions["jschardet"], run("jschardet")),
+            ("chardet %s (npm)" % versions["chardet"], run("chardet"))]
+
+
+def outcome(item, answer):
+    """"right", "wrong" or "refused" for a text; for a binary file, "refused" or "wrong"."""
+    path, text = item[0], item[1]
+    if answer is None:
+        return "refused"
+    if text is None:
+        return "wrong"
+    return "right" if decode(open(path, "rb").read(), answer) == text else "wrong"
+
+
+def percent(counts):
+    n = max(1, sum(counts.values()))
+    return "%.1f / %.1f / %.1f" % tuple(100 * counts[k] / n for k in ("right", "wrong", "refused"))
 
 
 def speed(batch, repetitions, count=2000):
-    """Wall time of one lumiva-batch run over count files of about 4 KiB, the encoding named
-    and detected: UTF-8 (the bench's 2,000-file run) and WINDOWS-1251 prose (libraries asked)."""
+    """One lumiva-batch run over count small files, the encoding named and detected, in
+    alternating rounds: wall time, CPU time and peak memory (medians)."""
     rows = []
-    with tempfile.TemporaryDirectory(prefix="lumiva-detect-speed-") as work:
-        russian = "\n".join(man_prose("ru"))
-        mixed = "".join(random.Random(42).choice(["héllo wörld ", "привет мир ", "γειά σου ", "日本語のテキスト ", "plain ascii text "])
-                        for _ in range(2000))
-        for label, codec, text in (("UTF-8, mixed scripts", "utf-8", mixed), ("WINDOWS-1251, Russian prose", "cp1251", russian)):
+    held_out = texts_by_language("held-out")
+    russian = "\n".join(p for doc in held_out["ru"].get("catalog", []) + held_out["ru"].get("man", []) for p in doc)
+    mixed = "".join(random.Random(42).choice(["héllo wörld ", "привет мир ", "γειά σου ", "日本語のテキスト ", "plain ascii text "])
+                    for _ in range(2000))
+    work_root = "/dev/shm" if os.path.isdir("/dev/shm") else None
+    with tempfile.TemporaryDirectory(prefix="lumiva-detect-speed-", dir=work_root) as work:
+        for label, codec, named, text in (("UTF-8, mixed scripts", "utf-8", "UTF-8", mixed),
+                                          ("WINDOWS-1251, Russian", "cp1251", "WINDOWS-1251", russian)):
             folder = os.path.join(work, codec)
             os.makedirs(folder)
             names = []
             for i in range(count):
-                start = (i * 977) % max(1, len(text) - 4096)
-                data = text[start:start + 4000].encode(codec, errors="ignore")
+                start = (i * 977) % max(1, len(text) - 3200)
+                data = text[start:start + 3000].encode(codec, errors="ignore")
                 name = os.path.join(folder, "f%05d.txt" % i)
                 with open(name, "wb") as f:
                     f.write(data)
@@ -294,38 +350,152 @@ def speed(batch, repetitions, count=2000):
             with open(listfile, "w") as f:
                 f.write("\n".join(names) + "\n")
             out = os.path.join(work, "out")
-            times = {"named": [], "auto": []}
-            refused = {"named": 0, "auto": 0}
-            cpu = {"named": [], "auto": []}
+            wall, cpu, peak = collections.defaultdict(list), collections.defaultdict(list), collections.defaultdict(list)
+            refused = 0
+            usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+            cpu_before = usage.ru_utime + usage.ru_stime
             for _ in range(repetitions):
-                for how, source in (("named", "WINDOWS-1251" if codec == "cp1251" else "UTF-8"), ("auto", "auto")):
+                for how, source in (("named", named), ("auto", "auto")):
                     shutil.rmtree(out, ignore_errors=True)
                     start = time.monotonic()
-                    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-                    r = subprocess.run([batch, "--from", source, "--to", "UTF-16", "--output-dir", out, "--list", listfile],
-                                       capture_output=True)
-                    times[how].append(time.monotonic() - start)
-                    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-                    cpu[how].append(after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime)
-                    if r.returncode not in (0, 1):
-                        sys.exit(r.stderr.decode(errors="replace"))
-                    refused[how] = r.stdout.count(b"Cannot detect character encoding")
-            named, auto = (statistics.median(times[k]) for k in ("named", "auto"))
-            named_cpu, auto_cpu = (statistics.median(cpu[k]) for k in ("named", "auto"))
-            rows.append("| %s | %.3f | %.3f | %+.1f %% | %.3f | %.3f | %+.1f %% | %d |" % (
-                label, named, auto, 100 * (auto - named) / named, named_cpu, auto_cpu,
-                100 * (auto_cpu - named_cpu) / named_cpu, refused["auto"]))
-    print("| %d files of about 4 KiB, to UTF-16 | wall, From named (s) | wall, From auto (s) | detection adds "
-          "| CPU, named (s) | CPU, auto (s) | detection adds | refused |" % count)
-    print("|---|---|---|---|---|---|---|---|")
+                    # GNU time reports the peak memory of lumiva-batch itself (a forked child's
+                    # counter would start from this script's).
+                    child = subprocess.Popen(["/usr/bin/time", "-f", "%M", batch, "--from", source, "--to", "UTF-16",
+                                              "--output-dir", out, "--list", listfile],
+                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                    output, errors = child.communicate()
+                    wall[how].append(time.monotonic() - start)
+                    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+                    cpu[how].append(usage.ru_utime + usage.ru_stime - cpu_before)
+                    cpu_before = usage.ru_utime + usage.ru_stime
+                    peak[how].append(int(errors.decode().split()[-1]) / 1024)
+                    if child.returncode not in (0, 1):
+                        sys.exit("lumiva-batch failed with %d" % child.returncode)
+                    if how == "auto":
+                        refused = output.count(b"Cannot detect character encoding")
+            m = {k: {how: statistics.median(v[how]) for how in ("named", "auto")}
+                 for k, v in (("wall", wall), ("cpu", cpu), ("peak", peak))}
+            rows.append("| %s | %.3f | %.3f | %+.0f %% | %.3f | %.3f | %+.0f %% | %.1f / %.1f | %d |" % (
+                label, m["wall"]["named"], m["wall"]["auto"], 100 * (m["wall"]["auto"] / m["wall"]["named"] - 1),
+                m["cpu"]["named"], m["cpu"]["auto"], 100 * (m["cpu"]["auto"] / m["cpu"]["named"] - 1),
+                m["peak"]["named"], m["peak"]["auto"], refused))
+    print("| %d files of about 3 KB, to UTF-16, RAM disk | wall, named (s) | wall, auto (s) | detection adds "
+          "| CPU, named (s) | CPU, auto (s) | detection adds | peak memory, named / auto (MiB) | refused |" % count)
+    print("|---|---|---|---|---|---|---|---|---|")
     print("\n".join(rows))
+
+
+def fit(probe, items):
+    """How right, wrong and refused trade off against the least score an answer needs."""
+    results = run_ours(probe, items, "C.UTF-8", scores=True)
+    texts = [(item, r) for item, r in zip(items, results) if item[1] is not None]
+    graded = []
+    for item, (answer, best, score) in texts:
+        graded.append((score, "refused" if best is None else outcome(item, best), answer is not None))
+    print("Tuning half: %d texts. Answers given as built: %s" % (len(graded), percent(collections.Counter(
+        outcome(item, answer) for item, (answer, _, _) in texts))))
+    print("| least score | right / wrong / refused % |")
+    print("|---|---|")
+    for least in (0.5, 0.6, 0.7, 0.8, 0.85, 0.9, 0.95, 0.98, 0.99, 0.995, 0.999):
+        counts = collections.Counter(result if score >= least else "refused" for score, result, _ in graded)
+        print("| %.3f | %s |" % (least, percent(counts)))
+    print("\nCalibration (the best reading's score against how often it is right):")
+    bins = collections.defaultdict(collections.Counter)
+    for score, result, _ in graded:
+        if result != "refused":
+            bins[min(9, int(score * 10))][result] += 1
+    for b in sorted(bins):
+        n = sum(bins[b].values())
+        print("  score %.1f-%.1f: %d readings, %.1f %% right" % (b / 10, (b + 1) / 10, n, 100 * bins[b]["right"] / n))
+
+
+def report(items, detectors, misses_wanted):
+    texts = [i for i in items if i[1] is not None]
+    print("Corpus: %d text files (%d languages, %d encodings, genres %s) and %d binary files" % (
+        len(texts), len({i[4] for i in texts}), len({i[2] for i in texts}),
+        ", ".join("%s %d" % gc for gc in sorted(collections.Counter(i[5] for i in texts).items())),
+        len(items) - len(texts)))
+    print()
+    results = {}
+    seconds = {}
+    for name, run in detectors:
+        start = time.monotonic()
+        answers = run()
+        seconds[name] = time.monotonic() - start
+        results[name] = [(item, answer, outcome(item, answer)) for item, answer in zip(items, answers)]
+
+    def counts(name, keep):
+        return collections.Counter(o for item, _, o in results[name] if item[1] is not None and keep(item))
+
+    print("| Detector | 200 B right / wrong / refused % | 1 KiB | 8 KiB | all | binary refused | seconds |")
+    print("|---|---|---|---|---|---|---|")
+    for name in results:
+        cells = [percent(counts(name, lambda i, s=size: i[3] == s)) for size in SIZES]
+        binary = [o for item, _, o in results[name] if item[1] is None]
+        print("| %s | %s | %s | %d / %d | %.1f |" % (name, " | ".join(cells), percent(counts(name, lambda i: True)),
+                                                     binary.count("refused"), len(binary), seconds[name]))
+    print()
+    print("Right answers by family, all sizes (%):")
+    print()
+    print("| Family | " + " | ".join(results) + " |")
+    print("|---|" + "---|" * len(results))
+    for family in list(FAMILIES) + ["Unicode"]:
+        def keep(i, f=family):
+            return (FAMILY_OF.get(i[4]) == f and not i[2].startswith("utf")) or (f == "Unicode" and i[2].startswith("utf"))
+        cells = []
+        for name in results:
+            c = counts(name, keep)
+            cells.append("%.1f" % (100 * c["right"] / max(1, sum(c.values()))))
+        print("| %s | %s |" % (family, " | ".join(cells)))
+    ours = next(iter(results))
+    print()
+    print("%s by family and size, right / wrong / refused %%:" % ours)
+    print()
+    print("| Family | files | 200 B | 1 KiB | 8 KiB |")
+    print("|---|---|---|---|---|")
+    for family in list(FAMILIES) + ["Unicode"]:
+        def keep(i, f=family):
+            return (FAMILY_OF.get(i[4]) == f and not i[2].startswith("utf")) or (f == "Unicode" and i[2].startswith("utf"))
+        print("| %s | %d | %s |" % (family, sum(counts(ours, keep).values()),
+                                    " | ".join(percent(counts(ours, lambda i, s=size: keep(i) and i[3] == s)) for size in SIZES)))
+    print()
+    print("%s by genre, right / wrong / refused %%: %s" % (ours, "; ".join(
+        "%s %s" % (g, percent(counts(ours, lambda i, g=g: i[5] == g)))
+        for g in sorted({i[5] for i in texts}))))
+    print()
+    print("By encoding written, right %% (%s: right / wrong / refused):" % ours)
+    print()
+    print("| Encoding | files | %s | %s |" % (ours, " | ".join(list(results)[1:])))
+    print("|---|---|---|" + "---|" * (len(results) - 1))
+    for encoding in sorted({i[2] for i in texts}):
+        c = counts(ours, lambda i, e=encoding: i[2] == e)
+        others = []
+        for name in list(results)[1:]:
+            o = counts(name, lambda i, e=encoding: i[2] == e)
+            others.append("%.0f" % (100 * o["right"] / max(1, sum(o.values()))))
+        print("| %s | %d | %s | %s |" % (encoding, sum(c.values()), percent(c), " | ".join(others)))
+    if misses_wanted:
+        for name in results:
+            wrong = collections.Counter((i[2], a) for i, a, o in results[name] if o == "wrong" and i[1] is not None)
+            refused = collections.Counter(i[2] for i, a, o in results[name] if o == "refused" and i[1] is not None)
+            print("\n%s wrong answers (encoding written -> answer: count): %s" % (name, ", ".join(
+                "%s -> %s: %d" % (e, a, n) for (e, a), n in wrong.most_common(25))))
+            print("%s refusals by encoding written: %s" % (name, ", ".join("%s %d" % fc for fc in refused.most_common())))
+            if os.environ.get("DETECT_CORPUS_PATHS"):
+                for i, a, o in results[name]:
+                    if o == "wrong":
+                        print("wrong:", i[0], i[2], i[4], i[5], a, file=sys.stderr)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--probe", required=True, help="lumiva-detect-probe")
-    parser.add_argument("--speed", help="lumiva-batch: time the 2,000-file run with and without detection")
+    parser.add_argument("--speed", help="lumiva-batch: time the 2,000-file runs with and without detection")
     parser.add_argument("--repetitions", type=int, default=7)
+    parser.add_argument("--half", choices=["held-out", "tuning"], default="held-out",
+                        help="which half of the texts to measure (default: the held-out half)")
+    parser.add_argument("--fit", action="store_true",
+                        help="on the tuning half: right, wrong and refused against the least score")
     parser.add_argument("--only-ours", action="store_true", help="skip the reference detectors")
     parser.add_argument("--misses", action="store_true", help="list the wrong answers of each detector")
     parser.add_argument("--keep", help="build the corpus in this folder and keep it")
@@ -336,49 +506,23 @@ def main():
         return
 
     with tempfile.TemporaryDirectory(prefix="lumiva-detect-") as scratch:
-        folder = args.keep or scratch
+        folder = args.keep or os.path.join(scratch, "corpus")
         os.makedirs(folder, exist_ok=True)
-        items = build_corpus(folder, args.seed)
+        items = build_corpus(folder, args.seed, "tuning" if args.fit else args.half)
+        if args.fit:
+            fit(args.probe, items)
+            return
         detectors = [("Lumiva", lambda: run_ours(args.probe, items, "C.UTF-8"))]
         if not args.only_ours:
+            detectors += node_detectors(scratch, items)
             detectors += [
                 ("uchardet 0.0.7 (program)", lambda: run_program(items, lambda p, l: ["uchardet", p])),
                 ("enca 1.19 (language given)", lambda: run_program(items, enca_command)),
                 ("ICU 72 CharsetDetector", lambda: run_icu(items)),
-                ("chardet 5.1", lambda: run_chardet(items)),
+                ("chardet 5.1 (Python)", lambda: run_chardet(items)),
                 ("charset_normalizer 3.0", lambda: run_charset_normalizer(items)),
             ]
-        texts = [i for i in items if i[1] is not None]
-        languages = sorted({i[4] for i in texts})
-        print("Corpus: %d text files (%d languages, %d encodings) and %d binary files" % (
-            len(texts), len(languages), len({i[2] for i in texts}), len(items) - len(texts)))
-        print()
-        print("| Detector | 200 B right / wrong / refused | 1 KiB | 8 KiB | all | binary refused | seconds |")
-        print("|---|---|---|---|---|---|---|")
-        all_misses = {}
-        for name, run in detectors:
-            start = time.monotonic()
-            answers = run()
-            seconds = time.monotonic() - start
-            table, binary, misses, refusals = score(items, answers)
-            all_misses[name] = (misses, refusals)
-            cells = []
-            total = [0, 0, 0]
-            for size in SIZES:
-                r, w, f = table[size]
-                n = max(1, r + w + f)
-                total = [a + b for a, b in zip(total, table[size])]
-                cells.append("%.1f / %.1f / %.1f %%" % (100 * r / n, 100 * w / n, 100 * f / n))
-            n = max(1, sum(total))
-            cells.append("%.1f / %.1f / %.1f %%" % tuple(100 * x / n for x in total))
-            print("| %s | %s | %d / %d | %.1f |" % (name, " | ".join(cells), binary[0], binary[1], seconds))
-        if args.misses:
-            for name, (misses, refusals) in all_misses.items():
-                print("\n%s wrong answers (encoding written -> answer: count):" % name)
-                for (family, answer), count in misses.most_common(25):
-                    print("  %s -> %s: %d" % (family, answer, count))
-                print("%s refusals by encoding written: %s" % (name, ", ".join(
-                    "%s %d" % fc for fc in refusals.most_common())))
+        report(items, detectors, args.misses)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,10 @@ with --startup the time the window takes to show with every encoding name.
 
     bench/one_file.py [--runs N] [--batch build/release/bin/lumiva-batch]
                       [--startup build/release/bin/lumiva-startup-probe]
+                      [--legacy WINDOWS-1251 --legacy GBK ...] [--baseline build/bench-main/build/bin/lumiva-batch]
+
+--legacy adds, for each encoding, one small file in it to UTF-8 and back: the first open of a
+legacy encoding reads its tables from the C library, which --baseline (main's build) does not.
 """
 
 import argparse
@@ -37,6 +41,8 @@ def main():
     parser.add_argument("--runs", type=int, default=101)
     parser.add_argument("--batch", default="build/release/bin/lumiva-batch")
     parser.add_argument("--startup", help="start-up probe executable (bench/startup_probe.cpp)")
+    parser.add_argument("--legacy", action="append", default=[], help="also a small file in this encoding, both ways")
+    parser.add_argument("--baseline", help="another lumiva-batch (main's build) beside the legacy cases")
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory(prefix="lmv-one-") as work:
@@ -52,6 +58,10 @@ def main():
             if os.path.exists(target):
                 os.remove(target)
 
+        def empty_output():
+            shutil.rmtree(out_dir)
+            os.makedirs(out_dir)
+
         def fresh_copy():
             shutil.copyfile(source, copy)
 
@@ -62,6 +72,24 @@ def main():
         ]
         if shutil.which("recode"):
             cases.append(("recode", ["recode", "UTF-8..UTF-16", copy], fresh_copy))
+
+        samples = ("Съешь же ещё этих мягких французских булок, да выпей чаю. 敏捷的棕色狐狸跳过了懒狗。"
+                   "いろはにほへと ちりぬるを。 다람쥐 헌 쳇바퀴에 타고파.\n") * 40
+        for encoding in args.legacy:
+            legacy = os.path.join(work, f"small-{encoding}.txt")
+            utf8 = os.path.join(work, f"small-{encoding}-utf8.txt")
+            with open(legacy, "wb") as out:
+                out.write(subprocess.run(["iconv", "-c", "-f", "UTF-8", "-t", encoding], input=samples.encode(),
+                                         capture_output=True).stdout)
+            with open(utf8, "wb") as out:
+                out.write(subprocess.run(["iconv", "-f", encoding, "-t", "UTF-8", legacy], capture_output=True,
+                                         check=True).stdout)
+            builds = [("lumiva-batch", args.batch)] + ([("lumiva-batch (main)", args.baseline)] if args.baseline else [])
+            for label, batch in builds:
+                cases.append((f"{label}, {encoding} to UTF-8",
+                              [batch, "--from", encoding, "--to", "UTF-8", "--output-dir", out_dir, legacy], empty_output))
+                cases.append((f"{label}, UTF-8 to {encoding}",
+                              [batch, "--from", "UTF-8", "--to", encoding, "--output-dir", out_dir, utf8], empty_output))
 
         print(f"{args.runs} runs each, load average {os.getloadavg()[0]:.2f} at the start")
         print("| tool | median wall (ms) | p10 | p90 | median CPU (ms) |")

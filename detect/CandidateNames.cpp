@@ -90,6 +90,15 @@ std::string WindowsName(std::string_view LibraryName)
     return name;
 }
 
+bool IsMultibyte(std::string_view Name)
+{
+    static constexpr std::array<std::string_view, 12> prefixes{"CP932", "EUC-", "GB18030", "CP950", "BIG5", "CP949",
+                                                               "ISO-2022", "HZ", "UTF-", "UCS-", "SHIFT_JIS", "UHC"};
+    const std::string name = WindowsName(Name);
+    return std::any_of(prefixes.begin(), prefixes.end(),
+                       [&](std::string_view p) { return std::string_view(name).substr(0, p.size()) == p; });
+}
+
 std::vector<std::string> WithLookAlikes(const std::string& Name)
 {
     // Look-alikes of look-alikes too: a text in CP852 may be proposed as WINDOWS-1252.

@@ -13,6 +13,10 @@ namespace CandidateNames {
 // EUC-KR, WINDOWS-1252 for ISO-8859-1), glibc's spelling otherwise.
 std::string WindowsName(std::string_view LibraryName);
 
+// True for the multibyte encodings a detection library names (East Asian double-byte and
+// ISO-2022 forms, the Unicode forms), in its spelling or in WindowsName's.
+bool IsMultibyte(std::string_view Name);
+
 // Name itself and the encodings that decode most of its bytes alike (KOI8-R and KOI8-U, CP850
 // and WINDOWS-1252, CP852 and WINDOWS-1250, ISO-8859-2 and ISO-8859-1, ...), and theirs in
 // turn; Name first.

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "detect/EightBitReadings.h"
+
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +18,8 @@ struct TEncodingGuess {
 };
 
 // Tells the encoding of a text from its first bytes: signatures, the zero bytes of UTF-16 and
-// UTF-32, strict UTF-8, then what uchardet and ICU propose, each proposal decoded by the engine.
+// UTF-32, strict UTF-8, then the 8-bit readings weighed by the language tables; a text that reads
+// as no language there goes to what uchardet and ICU propose, each proposal decoded by the engine.
 // Answers a name from the engine's list, or nothing when it cannot tell with confidence: a wrong
 // answer damages a file silently, a refusal is one line in the log.
 class TEncodingDetector {
@@ -27,6 +31,7 @@ public:
     // name list must outlive the detector. LocaleName ("ru_RU.UTF-8") breaks ties between
     // equally good candidates.
     TEncodingDetector(TLumiva& Converter, std::string LocaleName);
+    ~TEncodingDetector();
 
     // Complete: Sample is the whole text, not a prefix cut at SampleLimit.
     std::string Detect(std::string_view Sample, bool Complete);
@@ -47,7 +52,11 @@ private:
     bool Decode(const std::string& Name, std::string_view Sample, bool Complete, std::u32string& Text);
     // A Unicode form found by its bytes, taken only when it decodes to text.
     std::string AcceptUnicode(const std::string& Name, std::string_view Sample, bool Complete);
+    // Name as the one reading, with no runner-up.
+    std::string Certain(const std::string& Name);
     std::string DetectLegacy(std::string_view Sample, bool Complete);
+    std::string ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings);
+    std::string AskLibraries(std::string_view Sample, bool Complete, std::optional<std::string> Proposal);
     // Decodes the proposals and their look-alikes and picks the most plausible reading; Clear
     // tells that no other reading was left at all.
     std::string Weigh(const std::vector<std::string>& Proposals, std::string_view Sample, bool Complete, bool& Clear);
@@ -59,4 +68,6 @@ private:
     // The sample of DetectFile, allocated once: memory stays flat over a run.
     std::unique_ptr<char[]> Buffer;
     std::vector<TEncodingGuess> LastGuesses;
+    // Made at the first 8-bit sample: a run of UTF-8 files never needs it.
+    std::unique_ptr<TEightBitReadings> Readings;
 };

@@ -107,6 +107,20 @@ TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
     return ascii ? TUtf8::Ascii : TUtf8::Utf8;
 }
 
+bool DoubleByteLayout(std::string_view Sample, bool Complete)
+{
+    for (std::size_t i = 0; i < Sample.size(); ++i) {
+        if (static_cast<std::uint8_t>(Sample[i]) <= 0x80)
+            continue;
+        if (i + 1 == Sample.size())
+            return !Complete;
+        const auto trail = static_cast<std::uint8_t>(Sample[++i]);
+        if (trail < 0x40 || trail == 0x7F || trail == 0xFF)
+            return false;
+    }
+    return true;
+}
+
 bool HasBinaryControls(std::string_view Sample)
 {
     for (const char c : Sample) {

@@ -20,6 +20,11 @@ enum class TUtf8 { Ascii, Utf8, Invalid };
 // a sequence cut by the end of the sample.
 TUtf8 CheckUtf8(std::string_view Sample, bool Complete);
 
+// True when every byte past 0x80 leads a pair whose second byte is 0x40 to 0xFE but 0x7F, as in
+// the double-byte encodings of East Asia (Shift_JIS, GBK, Big5, UHC, EUC); false for nearly every
+// 8-bit text, whose words end in a space or a sign. Complete false allows a pair cut by the end.
+bool DoubleByteLayout(std::string_view Sample, bool Complete);
+
 // True when the sample holds control bytes that no 8-bit or multibyte text holds (NUL and the
 // like); tab, line breaks, form feed, the escape and shift bytes of ISO-2022 and the DOS end of
 // file mark are text.

@@ -1,7 +1,11 @@
 #include "folders/FolderWalker.h"
 
+#include "util/FileDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <memory>
 
 #include <strings.h>
 
@@ -14,7 +18,26 @@ namespace {
 struct TPending {
     std::string Path;
     std::string Relative;
+    // The open folder it lies in (null for the walked folder) and its name there: every folder
+    // below the walked one is opened relative to its parent, never through a link.
+    std::shared_ptr<const TFd> Parent;
+    std::string Name;
 };
+
+// Opens a folder of the walk for reading; the walked folder itself by its path (a link the
+// user named is followed), the others by name in their parent, refusing a link.
+TFd OpenFolder(const TPending& Folder)
+{
+    constexpr int Flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    // Below the system's path limit no found file could be opened by its name.
+    if (Folder.Path.size() >= PATH_MAX) {
+        errno = ENAMETOOLONG;
+        return TFd();
+    }
+    if (!Folder.Parent)
+        return TFd(::open(Folder.Path.empty() ? "/" : Folder.Path.c_str(), Flags));
+    return TFd(::openat(Folder.Parent->Get(), Folder.Name.c_str(), Flags | O_NOFOLLOW));
+}
 
 // Closes the folder on every way out.
 class TDirHolder {
@@ -90,7 +113,7 @@ TFolderWalker::TFolderWalker(TWalkRules Rules, std::function<void(const std::str
 bool TFolderWalker::Walk(const std::string& Folder, std::vector<TInputFile>& Found)
 {
     const std::size_t slash = Folder.rfind('/');
-    std::vector<TPending> pending{{Folder, slash == std::string::npos ? Folder : Folder.substr(slash + 1)}};
+    std::vector<TPending> pending{{Folder, slash == std::string::npos ? Folder : Folder.substr(slash + 1), {}, {}}};
     std::vector<std::string> files;
     std::vector<std::string> folders;
     while (!pending.empty()) {
@@ -98,8 +121,13 @@ bool TFolderWalker::Walk(const std::string& Folder, std::vector<TInputFile>& Fou
         pending.pop_back();
         files.clear();
         folders.clear();
+        auto folder = std::make_shared<const TFd>(OpenFolder(current));
         {
-            TDirHolder dir(::opendir(current.Path.empty() ? "/" : current.Path.c_str()));
+            // The listing reads through a descriptor of its own; the folder's stays for its subfolders.
+            const int listed = folder->Get() < 0 ? -1 : ::fcntl(folder->Get(), F_DUPFD_CLOEXEC, 0);
+            TDirHolder dir(listed < 0 ? nullptr : ::fdopendir(listed));
+            if (listed >= 0 && !dir.Get())
+                ::close(listed);
             if (!dir.Get()) {
                 if (OnUnreadable)
                     OnUnreadable(current.Path.empty() ? std::string("/") : current.Path);
@@ -146,7 +174,7 @@ bool TFolderWalker::Walk(const std::string& Folder, std::vector<TInputFile>& Fou
         for (const std::string& name : files)
             Found.push_back({current.Path + "/" + name, JoinRelative(current.Relative, name)});
         for (auto name = folders.rbegin(); name != folders.rend(); ++name)
-            pending.push_back({current.Path + "/" + *name, JoinRelative(current.Relative, *name)});
+            pending.push_back({current.Path + "/" + *name, JoinRelative(current.Relative, *name), folder, *name});
         if (OnFolder && !OnFolder(Found.size()))
             return false;
     }

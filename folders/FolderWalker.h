@@ -33,8 +33,10 @@ struct TInputFile {
 
 // Lists the files of one folder tree: names sorted within each folder (ASCII letters case-blind,
 // then by bytes), a folder's files before its subfolders. Regular files and links to them are
-// taken; links to folders are not followed, so a tree with a loop ends. One object may walk
-// several folders.
+// taken; links to folders are not followed, so a tree with a loop ends. Each folder below the
+// walked one is opened by name in its open parent and never through a link, so a folder swapped
+// for a link during the walk is reported unreadable instead of leading outside the tree. One
+// object may walk several folders.
 class TFolderWalker {
 public:
     // OnUnreadable: a folder that could not be listed; the walk goes on with the rest.

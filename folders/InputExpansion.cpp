@@ -10,8 +10,9 @@ namespace {
 
 bool IsFolder(const std::string& Name)
 {
+    // A name holding a NUL names nothing; cut there it would name another.
     struct stat info;
-    return ::stat(Name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return Name.find('\0') == std::string::npos && ::stat(Name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "folders/TextCheck.h"
 
+#include "util/FileDescriptor.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -39,21 +37,13 @@ bool IsWideEncoding(const std::string& Name)
 
 bool LooksBinary(const std::string& FileName, const std::string& FromEncoding)
 {
-    // Non-blocking only so that a named pipe cannot hang the open.
-    const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    struct stat info;
+    const TFd fd = OpenRegularFile(FileName, info);
+    if (fd.Get() < 0)
         return false;
     std::array<unsigned char, SampleSize> sample;
-    std::size_t size = 0;
-    while (size < sample.size()) {
-        const ssize_t got = ::read(fd, sample.data() + size, sample.size() - size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        size += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
+    const ssize_t got = ReadUpTo(fd.Get(), sample.data(), sample.size());
+    const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
     if (std::memchr(sample.data(), 0, size) == nullptr)
         return false;
     return !HasWideSignature(sample.data(), size) && !IsWideEncoding(FromEncoding);

@@ -1,5 +1,7 @@
 #include "libiconv/FastPath.h"
 
+#include "libiconv/LegacyTables.h"
+
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -53,15 +55,27 @@ std::unique_ptr<TFastPath> TFastPath::Open(const char* ToCode, const char* FromC
     try {
         const std::optional<TUnicodeForm> to = UnicodeFormOf(ToCode);
         const std::optional<TUnicodeForm> from = UnicodeFormOf(FromCode);
-        if (!to || !from)
-            return nullptr;
-        return std::make_unique<TFastPath>(*from, *to);
+        if (to && from)
+            return std::make_unique<TFastPath>(*from, *to);
+        // A legacy encoding meets UTF-8, UTF-16 or UTF-32 (not Latin-1 or ASCII).
+        const auto pairs = [](std::optional<TUnicodeForm> Form) {
+            return Form && *Form != TUnicodeForm::Latin1 && *Form != TUnicodeForm::Ascii;
+        };
+        if (pairs(to) && !from) {
+            if (const TLegacyTables* tables = LegacyTablesFor(FromCode))
+                return std::make_unique<TFastPath>(TUnicodeForm::Legacy, *to, tables);
+        } else if (pairs(from) && !to) {
+            if (const TLegacyTables* tables = LegacyTablesFor(ToCode))
+                return std::make_unique<TFastPath>(*from, TUnicodeForm::Legacy, tables);
+        }
+        return nullptr;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-TFastPath::TFastPath(TUnicodeForm From, TUnicodeForm To) : From(From), To(To)
+TFastPath::TFastPath(TUnicodeForm From, TUnicodeForm To, const TLegacyTables* Legacy)
+    : From(From), To(To), Legacy(Legacy)
 {
     TrySettle();
 }
@@ -81,14 +95,18 @@ bool TFastPath::TrySettle()
         return false;
     if (IsPlain(To) && !Produced)
         return false;
-    Transcode = FindTranscoder(IsPlain(From) ? SourceOrder(Head, HeadLength) : From, HostOrder(To));
-    return Transcode != nullptr;
+    const TUnicodeForm from = IsPlain(From) ? SourceOrder(Head, HeadLength) : From;
+    if (Legacy != nullptr)
+        LegacyTranscode = FindLegacyTranscoder(From == TUnicodeForm::Legacy, From == TUnicodeForm::Legacy ? HostOrder(To) : from);
+    else
+        Transcode = FindTranscoder(from, HostOrder(To));
+    return Settled();
 }
 
 std::size_t TFastPath::Delegate(char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft,
                                 TCLibraryPath CLibrary, void* Context)
 {
-    if (Transcode != nullptr)
+    if (Settled())
         return CLibrary(Context, InBuf, InBytesLeft, OutBuf, OutBytesLeft);
     // The C library settles a plain source's byte order on the first call that has a whole unit.
     // When that call fails before writing a character, whether the decision sticks depends on
@@ -125,6 +143,7 @@ std::size_t TFastPath::Convert(char** InBuf, std::size_t* InBytesLeft, char** Ou
         // A reset: the C library reads and writes a mark again (but keeps a swapped order).
         if (IsPlain(From) || IsPlain(To)) {
             Transcode = nullptr;
+            LegacyTranscode = nullptr;
             HeadLength = 0;
             Produced = false;
         }
@@ -138,12 +157,14 @@ std::size_t TFastPath::Convert(char** InBuf, std::size_t* InBytesLeft, char** Ou
     // The whole first call goes to the C library: with a plain target, what it writes in that call
     // can depend on where the call ends (it writes a second mark when it transliterates in the
     // call that wrote the first one).
-    if (Transcode == nullptr)
+    if (!Settled())
         return Delegate(InBuf, InBytesLeft, OutBuf, OutBytesLeft, CLibrary, Context);
 
     const unsigned char* in = reinterpret_cast<const unsigned char*>(*InBuf);
     unsigned char* out = reinterpret_cast<unsigned char*>(*OutBuf);
-    const TTranscodeStop stop = Transcode(in, in + *InBytesLeft, out, out + *OutBytesLeft);
+    const TTranscodeStop stop = LegacyTranscode != nullptr
+                                    ? LegacyTranscode(*Legacy, in, in + *InBytesLeft, out, out + *OutBytesLeft)
+                                    : Transcode(in, in + *InBytesLeft, out, out + *OutBytesLeft);
     *InBytesLeft -= static_cast<std::size_t>(in - reinterpret_cast<const unsigned char*>(*InBuf));
     *OutBytesLeft -= static_cast<std::size_t>(out - reinterpret_cast<unsigned char*>(*OutBuf));
     *InBuf = const_cast<char*>(reinterpret_cast<const char*>(in));

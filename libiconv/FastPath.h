@@ -8,7 +8,8 @@
 
 namespace lmviconv {
 
-// The fast path of one conversion descriptor between two Unicode forms, ISO-8859-1 or ASCII.
+// The fast path of one conversion descriptor between two Unicode forms, ISO-8859-1 or ASCII, or
+// between a legacy encoding with tables and UTF-8, UTF-16 or UTF-32.
 // It converts what the C library would convert without question and hands everything else
 // (invalid or incomplete input, characters the target cannot hold, flushes) to the C library's
 // path over the same descriptor, which then reports exactly what it always does. The plain
@@ -24,7 +25,8 @@ public:
     // Nothing when either code names an encoding without a fast path.
     static std::unique_ptr<TFastPath> Open(const char* ToCode, const char* FromCode);
 
-    TFastPath(TUnicodeForm From, TUnicodeForm To);
+    // Legacy: the tables of the side that is TUnicodeForm::Legacy, if any.
+    TFastPath(TUnicodeForm From, TUnicodeForm To, const TLegacyTables* Legacy = nullptr);
 
     // libiconv's contract.
     std::size_t Convert(char** InBuf, std::size_t* InBytesLeft, char** OutBuf, std::size_t* OutBytesLeft,
@@ -36,10 +38,14 @@ private:
     TUnicodeForm SourceOrder(const unsigned char* Start, std::size_t Length) const;
     bool TrySettle();
 
+    bool Settled() const { return Transcode != nullptr || LegacyTranscode != nullptr; }
+
     TUnicodeForm From;
     TUnicodeForm To;
+    const TLegacyTables* Legacy;
     // Set once the C library's state is known; the plain forms lose it on a reset.
     TTranscodeProc Transcode = nullptr;
+    TLegacyProc LegacyTranscode = nullptr;
     // Since the last reset: the first unit the C library saw of a plain source, whether it wrote.
     unsigned char Head[4] = {};
     std::size_t HeadLength = 0;

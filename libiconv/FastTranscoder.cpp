@@ -1,6 +1,6 @@
 #include "libiconv/FastTranscoder.h"
 
-#include "libiconv/TranscodeLoop.h"
+#include "libiconv/LegacyLoop.h"
 
 #include <cstring>
 #include <emmintrin.h>
@@ -188,7 +188,8 @@ struct TSse2Blocks {
 // check, whose constructor reads every feature again whenever the library is loaded.
 const char* BestBlocks()
 {
-    if (CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512_VBMI2) && CPU_FEATURE_ACTIVE(BMI2))
+    if (CPU_FEATURE_ACTIVE(AVX512BW) && CPU_FEATURE_ACTIVE(AVX512_VBMI) && CPU_FEATURE_ACTIVE(AVX512_VBMI2) &&
+        CPU_FEATURE_ACTIVE(BMI2))
         return "avx512";
     return CPU_FEATURE_ACTIVE(AVX2) ? "avx2" : "sse2";
 }
@@ -207,6 +208,20 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Bl
     if (std::strcmp(Blocks, "avx2") == 0)
         return FindAvx2Transcoder(From, To);
     return TranscoderFor<TSse2Blocks>(From, To);
+}
+
+TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode)
+{
+    return FindLegacyTranscoder(LegacySource, Unicode, TranscoderBlocks());
+}
+
+TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode, const char* Blocks)
+{
+    if (std::strcmp(Blocks, "avx512") == 0)
+        return FindAvx512LegacyTranscoder(LegacySource, Unicode);
+    if (std::strcmp(Blocks, "avx2") == 0)
+        return FindAvx2LegacyTranscoder(LegacySource, Unicode);
+    return LegacyTranscoderFor<TSse2Blocks>(LegacySource, Unicode);
 }
 
 const char* TranscoderBlocks()

@@ -4,6 +4,8 @@
 
 namespace lmviconv {
 
+struct TLegacyTables;
+
 enum class TTranscodeStop {
     Done,       // all input converted
     OutputFull, // the next character is sound but its bytes do not fit
@@ -19,9 +21,16 @@ using TTranscodeProc = TTranscodeStop (*)(const unsigned char*& In, const unsign
 // with the widest blocks the processor has.
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To);
 
-// The same with the block code named: "avx512" (AVX-512 BW and VBMI2) or "avx2", each only
+// The same with the block code named: "avx512" (AVX-512 BW, VBMI and VBMI2) or "avx2", each only
 // where the processor has it, or "sse2".
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks);
+
+// The same between a legacy encoding with these tables and a Unicode form whose byte order is
+// known; LegacySource: the legacy encoding is the source.
+using TLegacyProc = TTranscodeStop (*)(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                                       unsigned char*& Out, unsigned char* OutEnd);
+TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode);
+TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode, const char* Blocks);
 
 // Which block code the first FindTranscoder hands out on this processor: "avx512", "avx2" or
 // "sse2".

@@ -1,13 +1,40 @@
-// The AVX-512 blocks: the AVX2 ones, with Latin-1 to and from UTF-8 done by the byte compress
-// of AVX-512 VBMI2, which packs 64 bytes by a mask in one step where AVX2 needs a table shuffle
-// for every eight. FindTranscoder calls into this unit only when the processor has it.
+// The AVX-512 blocks: the AVX2 ones, with Latin-1 and the single-byte encodings to and from
+// UTF-8 done by the byte compress of AVX-512 VBMI2, which packs 64 bytes by a mask in one step
+// where AVX2 needs a table shuffle for every eight, and the single-byte tables read by the
+// 128-byte permutes of VBMI. FindTranscoder calls into this unit only when the processor has it.
 #include "libiconv/Avx2Blocks.h"
+#include "libiconv/LegacyLoop.h"
 
-#define LUMIVA_AVX512 __attribute__((target("avx2,bmi2,avx512f,avx512bw,avx512vbmi2")))
+#define LUMIVA_AVX512 __attribute__((target("avx2,bmi2,avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
 
 namespace lmviconv {
 
 namespace {
+
+// Byte orders that lay two or three tables' bytes for the same positions side by side: a
+// position's bytes from the first and second table (the second's indices from 64) in each
+// 16-bit lane, for the lower and the upper 32 positions, or the first, second and third (the
+// third read with the first's indices) in each 32-bit lane, for each 16 positions.
+struct TLaneOrders {
+    alignas(64) std::uint8_t Pairs[2][64];
+    alignas(64) std::uint8_t Quads[4][64];
+    constexpr TLaneOrders() : Pairs{}, Quads{}
+    {
+        for (int half = 0; half < 2; ++half)
+            for (int i = 0; i < 32; ++i) {
+                Pairs[half][2 * i] = static_cast<std::uint8_t>(32 * half + i);
+                Pairs[half][2 * i + 1] = static_cast<std::uint8_t>(64 + 32 * half + i);
+            }
+        for (int quarter = 0; quarter < 4; ++quarter)
+            for (int i = 0; i < 16; ++i) {
+                Quads[quarter][4 * i] = static_cast<std::uint8_t>(16 * quarter + i);
+                Quads[quarter][4 * i + 1] = static_cast<std::uint8_t>(64 + 16 * quarter + i);
+                Quads[quarter][4 * i + 2] = static_cast<std::uint8_t>(16 * quarter + i);
+                Quads[quarter][4 * i + 3] = 0;
+            }
+    }
+};
+constexpr TLaneOrders Lanes;
 
 struct TAvx512Blocks : TAvx2Blocks {
     // Thirty-two bytes at a time, copied when they are all ASCII; else each widened to a 16-bit
@@ -42,12 +69,91 @@ struct TAvx512Blocks : TAvx2Blocks {
         TAvx2Blocks::Latin1ToUtf8(In, InEnd, Out, OutEnd);
     }
 
-    // Sixty-four positions at a time, copied when they are all ASCII: ASCII stays, C2 or C3 and
-    // a continuation byte become one byte, and the continuation bytes are dropped. Any other byte
-    // above 0x7F, or a lead byte without its continuation, stops it. The AVX2 blocks take what
-    // is too short for a block.
+    // Sixty-four positions at a time (PairBlocks): C2 or C3 and a continuation byte become one
+    // byte. The AVX2 blocks take what is too short for a block.
     LUMIVA_AVX512 static void Utf8ToLatin1(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
                                            unsigned char* OutEnd)
+    {
+        PairBlocks(TLatin1Pairs{}, In, InEnd, Out, OutEnd);
+        TAvx2Blocks::Utf8ToLatin1(In, InEnd, Out, OutEnd);
+    }
+
+    // Sixty-four bytes of a single-byte encoding at a time, copied when they are all ASCII; else
+    // each high byte's UTF-8 bytes looked up in the 128-entry tables, laid in 16-bit lanes (or
+    // 32-bit ones when a character takes three bytes), and the unused bytes compressed away. An
+    // invalid byte stops it.
+    LUMIVA_AVX512 static void SingleToUtf8(const TLegacyTables& Tables, const unsigned char*& In,
+                                           const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd)
+    {
+        __m512i low[3];
+        __m512i high[3];
+        for (int i = 0; i < 3; ++i) {
+            low[i] = _mm512_loadu_si512(Tables.Utf8Bytes[i]);
+            high[i] = _mm512_loadu_si512(Tables.Utf8Bytes[i] + 64);
+        }
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        // Each of the four compressed stores writes 64 bytes.
+        while (InEnd - in >= 64 && OutEnd - out >= 3 * 64 + 64) {
+            const __m512i bytes = _mm512_loadu_si512(in);
+            const std::uint64_t above = _mm512_movepi8_mask(bytes);
+            if (above == 0) {
+                _mm512_storeu_si512(out, bytes);
+                in += 64;
+                out += 64;
+                continue;
+            }
+            const __m512i first = _mm512_mask_blend_epi8(above, bytes, _mm512_permutex2var_epi8(low[0], bytes, high[0]));
+            if (_mm512_mask_cmpeq_epi8_mask(above, first, _mm512_setzero_si512()) != 0)
+                break;
+            const __m512i second = _mm512_maskz_permutex2var_epi8(above, low[1], bytes, high[1]);
+            const __m512i third = _mm512_maskz_permutex2var_epi8(above, low[2], bytes, high[2]);
+            const std::uint64_t two = _mm512_test_epi8_mask(second, second);
+            const std::uint64_t three = _mm512_test_epi8_mask(third, third);
+            if (three == 0) {
+                for (int half = 0; half < 2; ++half) {
+                    const __m512i units = _mm512_permutex2var_epi8(first, _mm512_load_si512(Lanes.Pairs[half]), second);
+                    const auto more = static_cast<std::uint32_t>(two >> (32 * half));
+                    const std::uint64_t keep = 0x5555555555555555u | _pdep_u64(more, 0xAAAAAAAAAAAAAAAAu);
+                    _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, units));
+                    out += 32 + __builtin_popcount(more);
+                }
+            } else {
+                for (int quarter = 0; quarter < 4; ++quarter) {
+                    const __m512i order = _mm512_load_si512(Lanes.Quads[quarter]);
+                    const __m512i units =
+                        _mm512_or_si512(_mm512_maskz_permutex2var_epi8(0x3333333333333333u, first, order, second),
+                                        _mm512_maskz_permutexvar_epi8(0x4444444444444444u, order, third));
+                    const std::uint64_t more = two >> (16 * quarter) & 0xFFFF;
+                    const std::uint64_t most = three >> (16 * quarter) & 0xFFFF;
+                    const std::uint64_t keep =
+                        0x1111111111111111u | _pdep_u64(more, 0x2222222222222222u) | _pdep_u64(most, 0x4444444444444444u);
+                    _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, units));
+                    out += __builtin_popcountll(keep);
+                }
+            }
+            in += 64;
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Sixty-four positions at a time (PairBlocks): a two-byte character whose lead has a row is
+    // looked up in that row by its continuation byte (64 entries, one permute a lead).
+    LUMIVA_AVX512 static void Utf8ToSingle(const TLegacyTables& Tables, const unsigned char*& In,
+                                           const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd)
+    {
+        PairBlocks(TSinglePairs{Tables}, In, InEnd, Out, OutEnd);
+    }
+
+private:
+    // UTF-8 of ASCII and two-byte characters to one byte each, sixty-four positions at a time,
+    // copied when they are all ASCII: Pairs names the leads it takes and gives each lead position
+    // its byte, and the continuation bytes are dropped. Any other byte above 0x7F, a lead without
+    // its continuation, or a character Pairs refuses stops it.
+    template <class TPairs>
+    LUMIVA_AVX512 static void PairBlocks(const TPairs& Pairs, const unsigned char*& In, const unsigned char* InEnd,
+                                         unsigned char*& Out, unsigned char* OutEnd)
     {
         const unsigned char* in = In;
         unsigned char* out = Out;
@@ -64,25 +170,61 @@ struct TAvx512Blocks : TAvx2Blocks {
                 continue;
             }
             const __m512i next = _mm512_loadu_si512(in + 1);
-            // C2 and C3 are the two bytes that match C2 without their lowest bit.
-            const std::uint64_t leads = _mm512_cmpeq_epi8_mask(_mm512_and_si512(bytes, _mm512_set1_epi8(static_cast<char>(0xFE))),
-                                                               _mm512_set1_epi8(static_cast<char>(0xC2)));
+            const std::uint64_t leads = Pairs.Leads(bytes);
             // Bit i: position i + 1 holds a continuation byte (0x80 to 0xBF, below -64 signed).
             const std::uint64_t following = _mm512_cmplt_epi8_mask(next, _mm512_set1_epi8(-64));
-            if (!OnlyLatin1Pairs(high, leads, following, taken))
+            __m512i values;
+            if (!OnlyLatin1Pairs(high, leads, following, taken) || !Pairs.Values(bytes, next, leads, values))
                 break;
-            const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(bytes, _mm512_set1_epi8(3)), 6),
-                                                   _mm512_and_si512(next, _mm512_set1_epi8(0x3F)));
             const std::uint64_t keep = ~(following << 1 | taken);
-            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, _mm512_mask_blend_epi8(leads, bytes, joined)));
+            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, values));
             out += __builtin_popcountll(keep);
             in += 64;
             taken = leads >> 63;
         }
         In = in + taken;
         Out = out;
-        TAvx2Blocks::Utf8ToLatin1(In, InEnd, Out, OutEnd);
     }
+
+    struct TLatin1Pairs {
+        // C2 and C3 are the two bytes that match C2 without their lowest bit.
+        LUMIVA_AVX512 std::uint64_t Leads(__m512i Bytes) const
+        {
+            return _mm512_cmpeq_epi8_mask(_mm512_and_si512(Bytes, _mm512_set1_epi8(static_cast<char>(0xFE))),
+                                          _mm512_set1_epi8(static_cast<char>(0xC2)));
+        }
+        LUMIVA_AVX512 bool Values(__m512i Bytes, __m512i Next, std::uint64_t Leads, __m512i& Result) const
+        {
+            const __m512i joined = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(Bytes, _mm512_set1_epi8(3)), 6),
+                                                   _mm512_and_si512(Next, _mm512_set1_epi8(0x3F)));
+            Result = _mm512_mask_blend_epi8(Leads, Bytes, joined);
+            return true;
+        }
+    };
+
+    struct TSinglePairs {
+        const TLegacyTables& Tables;
+        // Every lead of a two-byte character, C2 to DF.
+        LUMIVA_AVX512 std::uint64_t Leads(__m512i Bytes) const
+        {
+            return _mm512_cmple_epu8_mask(_mm512_sub_epi8(Bytes, _mm512_set1_epi8(static_cast<char>(0xC2))),
+                                          _mm512_set1_epi8(0xDF - 0xC2));
+        }
+        // False for a lead without a row, or a character the row lacks.
+        LUMIVA_AVX512 bool Values(__m512i Bytes, __m512i Next, std::uint64_t Leads, __m512i& Result) const
+        {
+            Result = Bytes;
+            std::uint64_t covered = 0;
+            for (const TLegacyTables::TLeadRow& row : Tables.LeadRows) {
+                const std::uint64_t these = _mm512_mask_cmpeq_epi8_mask(Leads, Bytes, _mm512_set1_epi8(static_cast<char>(row.Lead)));
+                if (these == 0)
+                    continue;
+                Result = _mm512_mask_permutexvar_epi8(Result, these, Next, _mm512_loadu_si512(row.Bytes));
+                covered |= these;
+            }
+            return covered == Leads && _mm512_mask_cmpeq_epi8_mask(Leads, Result, _mm512_setzero_si512()) == 0;
+        }
+    };
 };
 
 } // namespace
@@ -90,6 +232,11 @@ struct TAvx512Blocks : TAvx2Blocks {
 TTranscodeProc FindAvx512Transcoder(TUnicodeForm From, TUnicodeForm To)
 {
     return TranscoderFor<TAvx512Blocks>(From, To);
+}
+
+TLegacyProc FindAvx512LegacyTranscoder(bool LegacySource, TUnicodeForm Unicode)
+{
+    return LegacyTranscoderFor<TAvx512Blocks>(LegacySource, Unicode);
 }
 
 } // namespace lmviconv

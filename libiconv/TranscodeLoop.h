@@ -220,6 +220,28 @@ inline bool OnlyLatin1Pairs(TMask High, TMask Leads, TMask Following, TMask Take
     return ((High & ~(Leads | Following << 1 | Taken)) | (Following ^ Leads)) == 0;
 }
 
+// One character at a time from In while it is before StretchEnd; Full: what to report when the
+// next character's bytes do not fit.
+template <class Decoder, class Encoder>
+inline TTranscodeStop CharacterStretch(const Decoder& Decode, const Encoder& Encode, const unsigned char*& In,
+                                       const unsigned char* StretchEnd, const unsigned char* InEnd, unsigned char*& Out,
+                                       unsigned char* OutEnd, TTranscodeStop Full)
+{
+    while (In < StretchEnd) {
+        std::uint32_t cp = 0;
+        const std::size_t inLength = Decode.Decode(In, InEnd, cp);
+        const std::size_t outLength = inLength == 0 ? 0 : Encode.Length(cp);
+        if (outLength == 0)
+            return TTranscodeStop::Unusual;
+        if (static_cast<std::size_t>(OutEnd - Out) < outLength)
+            return Full;
+        Encode.Write(Out, cp, outLength);
+        In += inLength;
+        Out += outLength;
+    }
+    return TTranscodeStop::Done;
+}
+
 // Blocks: a policy with Run<Src, Dst, Limit>(In, InEnd, Out, OutEnd), which converts whole
 // blocks of code units that are all at most Limit and stops at the first block that is not, and
 // Utf8ToUtf16<Big>, Utf16ToUtf8<Big>, Latin1ToUtf8 and Utf8ToLatin1, which may convert stretches
@@ -247,23 +269,8 @@ TTranscodeStop Transcode(const unsigned char*& In, const unsigned char* InEnd, u
         if constexpr (std::is_same_v<Decoder, TDecodeUtf8> && std::is_same_v<Encoder, TEncodeLatin1>)
             Blocks::Utf8ToLatin1(in, InEnd, out, OutEnd);
         // One character at a time over a block's length before the blocks try again.
-        const unsigned char* const stretchEnd = InEnd - in > 32 ? in + 32 : InEnd;
-        while (in < stretchEnd) {
-            std::uint32_t cp = 0;
-            const std::size_t inLength = Decoder::Decode(in, InEnd, cp);
-            const std::size_t outLength = inLength == 0 ? 0 : Encoder::Length(cp);
-            if (outLength == 0) {
-                stop = TTranscodeStop::Unusual;
-                break;
-            }
-            if (static_cast<std::size_t>(OutEnd - out) < outLength) {
-                stop = TTranscodeStop::OutputFull;
-                break;
-            }
-            Encoder::Write(out, cp, outLength);
-            in += inLength;
-            out += outLength;
-        }
+        stop = CharacterStretch(Decoder{}, Encoder{}, in, InEnd - in > 32 ? in + 32 : InEnd, InEnd, out, OutEnd,
+                                TTranscodeStop::OutputFull);
         if (stop != TTranscodeStop::Done)
             break;
     }

@@ -68,28 +68,58 @@ std::optional<TUnicodeForm> Lookup(std::string_view Name)
 
 } // namespace
 
-std::optional<TUnicodeForm> UnicodeFormOf(const char* Code)
+namespace {
+
+// The code in capitals, its name (before the first slash) and the part after that slash. The
+// views point into Upper: not to be copied.
+struct TCodeParts {
+    std::string Upper;
+    std::string_view Name;
+    std::string_view Part;
+    bool HasSecondSlash = false;
+};
+
+bool SplitCode(const char* Code, TCodeParts& Parts)
 {
-    std::string upper(Code);
-    for (char& c : upper)
+    Parts.Upper = Code;
+    for (char& c : Parts.Upper)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    const std::string_view code(upper);
+    const std::string_view code(Parts.Upper);
     const std::size_t slash = code.find('/');
-    const std::string_view name = code.substr(0, slash);
-    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.:") != std::string_view::npos)
+    Parts.Name = code.substr(0, slash);
+    if (Parts.Name.empty() || Parts.Name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.:") != std::string_view::npos)
+        return false;
+    if (slash != std::string_view::npos) {
+        const std::string_view rest = code.substr(slash + 1);
+        const std::size_t second = rest.find('/');
+        Parts.Part = rest.substr(0, second);
+        Parts.HasSecondSlash = second != std::string_view::npos;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<TUnicodeForm> UnicodeFormOf(const char* Code)
+{
+    TCodeParts parts;
+    if (!SplitCode(Code, parts))
         return std::nullopt;
-    if (slash == std::string_view::npos)
-        return Lookup(name);
-    // "NAME/" or "NAME//suffixes"; the long form "ISO-10646/UTF8/" also names UTF-8.
-    const std::string_view rest = code.substr(slash + 1);
-    const std::size_t second = rest.find('/');
-    const std::string_view part = rest.substr(0, second);
-    if (part.empty())
-        return Lookup(name);
-    if (second != std::string_view::npos && name == "ISO-10646" && (part == "UTF8" || part == "UTF-8"))
+    // "NAME", "NAME/" or "NAME//suffixes"; the long form "ISO-10646/UTF8/" also names UTF-8.
+    if (parts.Part.empty())
+        return Lookup(parts.Name);
+    if (parts.HasSecondSlash && parts.Name == "ISO-10646" && (parts.Part == "UTF8" || parts.Part == "UTF-8"))
         return TUnicodeForm::Utf8;
     return std::nullopt;
+}
+
+std::optional<std::string> CharsetNameOf(const char* Code)
+{
+    TCodeParts parts;
+    if (!SplitCode(Code, parts) || !parts.Part.empty())
+        return std::nullopt;
+    return std::string(parts.Name);
 }
 
 } // namespace lmviconv

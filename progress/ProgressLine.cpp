@@ -1,5 +1,7 @@
 #include "progress/ProgressLine.h"
 
+#include "util/FileDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -57,15 +59,5 @@ void TProgressLine::Clear()
 // A line that cannot be drawn is no reason to disturb the run.
 void TProgressLine::Write(const std::string& Bytes) noexcept
 {
-    const char* data = Bytes.data();
-    std::size_t left = Bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(Fd, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    WriteAll(Fd, Bytes.data(), Bytes.size());
 }

@@ -41,6 +41,10 @@ const std::vector<TBatchOption> Table{
      "answer to every overwrite question: yes | yes-to-all |\n"
      "no | no-to-all | cancel (default no)"},
     {"--list", 0, "FILE", K::File, nullptr, "take the file names from a list file, one per line"},
+    {"--sources", 0, "FILE", K::File, nullptr,
+     "take the files from FILE, one \"ENCODING<TAB>PATH\" line\n"
+     "each (UTF-8): each file is read from its own encoding;\n"
+     "an empty ENCODING or auto detects it"},
     {"--files-from", 0, "FILE", K::File, nullptr,
      "take the file names from FILE, one per line, or from\n"
      "standard input when FILE is -"},

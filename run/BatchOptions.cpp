@@ -294,6 +294,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Given)
             Jobs = Count(Option, Value, 0, MaxJobs);
             if (Jobs == 0)
                 Jobs = static_cast<std::int32_t>(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, MaxJobs));
+        } else if (Name == "--sources") {
+            if (Value.empty())
+                UsageError(Option, "Set text");
+            Sources.push_back({false, Value, true});
         } else {
             throw EUsageError("unknown option " + Option);
         }
@@ -328,7 +332,7 @@ void TBatchOptions::SetTarget(const std::string& Option, const std::string& Valu
 void TBatchOptions::CheckCombinations() const
 {
     const bool Stdin = std::any_of(Sources.begin(), Sources.end(),
-                                   [](const TSource& Source) { return !Source.IsList && Source.Name == "-"; });
+                                   [](const TSource& Source) { return !Source.IsList && !Source.IsSources && Source.Name == "-"; });
     if (Stdin && (Sources.size() > 1 || !FilesFrom.empty()))
         throw EUsageError("-: standard input can only be the one FILE");
     if (NullSeparated && FilesFrom.empty())
@@ -336,7 +340,7 @@ void TBatchOptions::CheckCombinations() const
     if (!OutputFile.empty()) {
         if (ToStdout)
             throw EUsageError("--output: not with --stdout");
-        if (!FilesFrom.empty() || Sources.size() > 1 || (Sources.size() == 1 && Sources[0].IsList))
+        if (!FilesFrom.empty() || Sources.size() > 1 || (Sources.size() == 1 && (Sources[0].IsList || Sources[0].IsSources)))
             throw EUsageError("--output: takes the result of one FILE or of standard input");
     }
     if (Streams() && CheckOnly)
@@ -349,11 +353,13 @@ bool TBatchOptions::ReadsStandardInput() const
 {
     if (!FilesFrom.empty())
         return false;
-    return Sources.empty() || (Sources.size() == 1 && !Sources[0].IsList && Sources[0].Name == "-");
+    return Sources.empty() ||
+           (Sources.size() == 1 && !Sources[0].IsList && !Sources[0].IsSources && Sources[0].Name == "-");
 }
 
 void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>& IsValid)
 {
+    EncodingValid = IsValid;
     if (SameText(Options.FromEncoding, "auto") || IsAutoDetect(Options.FromEncoding))
         Options.FromEncoding = AutoDetectEncoding;
     else
@@ -361,10 +367,22 @@ void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>
     CheckEncoding("--to", Options.ToEncoding, IsValid);
 }
 
-TStringList TBatchOptions::FileList(int Input) const
+TStringList TBatchOptions::FileList(int Input)
 {
     TStringList Files;
+    SourceEncodings.clear();
     for (const TSource& Source : Sources) {
+        if (Source.IsSources) {
+            try {
+                for (TSourceEntry& Entry : TSourcesFile::Read(Source.Name, EncodingValid)) {
+                    Files.Add(Entry.Path);
+                    SourceEncodings.push_back(std::move(Entry));
+                }
+            } catch (const TSourcesFile::EBadLine& E) {
+                UsageError("--sources " + Source.Name, E.what());
+            }
+            continue;
+        }
         if (!Source.IsList) {
             Files.Add(Source.Name);
             continue;
@@ -413,12 +431,12 @@ std::string TBatchOptions::HelpText()
            "\n"
            "Options may also be written --option=VALUE, and short ones -fVALUE; \"--\" ends the\n"
            "options. Of --output-dir, --prefix and --overwrite the last one given decides; so\n"
-           "do --backup-prefix and --no-backup. FILE operands, --list files and --files-from\n"
-           "names are taken in that order; relative names, also those in a list file, are\n"
-           "taken from the current directory. A FILE or list entry that is a folder stands for\n"
-           "the files in it and in its subfolders, in name order; with --output-dir their\n"
-           "results keep their paths from the folder's parent. Files named directly are always\n"
-           "taken.\n"
+           "do --backup-prefix and --no-backup. FILE operands, --list and --sources files and\n"
+           "--files-from names are taken in that order; relative names, also those in a list\n"
+           "file, are taken from the current directory. A FILE or list entry that is a folder\n"
+           "stands for the files in it and in its subfolders, in name order; with --output-dir\n"
+           "their results keep their paths from the folder's parent. Files named directly are\n"
+           "always taken.\n"
            "Unlike iconv, several FILEs are converted into the output folder, not to standard\n"
            "output, unless --stdout is given.\n"
            "Ctrl+C stops the run after the file in progress. When standard error is a terminal,\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/ConvertThread.h"
+#include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
 #include "settings/FolderOptions.h"
@@ -34,6 +35,7 @@ public:
     struct TSource {
         bool IsList = false; // a list file read by the List command's rules
         std::string Name;
+        bool IsSources = false; // a sources file: an encoding and a path a line
     };
 
     TBatchOptions();
@@ -44,9 +46,11 @@ public:
     // Refuses an encoding name that IsValid (the engine's check) does not accept, with the
     // encoding boxes' message.
     void CheckEncodings(const std::function<bool(const std::string&)>& IsValid);
-    // The names and the entries of the list files, in order; raises Exception when a list file
-    // cannot be read. Names from --files-from come after them, read from Input when it is "-".
-    TStringList FileList(int Input = 0) const;
+    // The names and the entries of the list and sources files, in order, the encodings of the
+    // sources files' entries kept in SourceEncodings; raises Exception when a list file cannot
+    // be read, EUsageError for a line of a sources file that cannot be taken. Names from
+    // --files-from come after them, read from Input when it is "-".
+    TStringList FileList(int Input = 0);
 
     static std::string HelpText();
     // The usage line and where to read more, for standard error.
@@ -66,6 +70,7 @@ public:
     bool Version = false;
     bool ListEncodings = false; // print the encoding names, one per line
     std::vector<TSource> Sources;
+    std::vector<TSourceEntry> SourceEncodings;
 
     // Reads standard input: no FILE operand and no --list or --files-from, or the one operand "-".
     bool ReadsStandardInput() const;
@@ -82,6 +87,8 @@ public:
     bool CompletionScript = false;
 
 private:
+    // The engine's check of encoding names, once CheckEncodings has run.
+    std::function<bool(const std::string&)> EncodingValid;
     void SetTarget(const std::string& Option, const std::string& Value);
     void CheckCombinations() const;
 };

@@ -1,10 +1,12 @@
 #include "run/ConvertThread.h"
 
+#include "engine/Lumiva.h"
 #include "engine/UnicodeForms.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
 #include "run/MainThread.h"
 #include "run/SourceDetection.h"
+#include "run/SourcesFile.h"
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
@@ -14,11 +16,14 @@
 #include <filesystem>
 #include <new>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
 namespace {
+
+// Outcomes go to the main thread in batches small enough to take in at once.
+constexpr std::size_t MaxOutcomeBatch = 1024;
+constexpr std::chrono::milliseconds OutcomeInterval{50};
 
 // A file left alone on purpose is no failure of its content: a No to the overwrite question
 // skips it; a file whose encoding cannot be told, or that this run has already replaced, is
@@ -189,12 +194,19 @@ bool TConvertThread::Prepare()
 {
     Channel.ReportStatus("Preparing...");
     WorkingFolder = CurrentFolder();
+    for (const TSourceEntry& Entry : SourceEncodings)
+        FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
+    if (!FolderRun.Expand(Files))
+        return false;
+    // Folders that hold nothing to convert: said, and nothing is made for them.
+    if (Files.Count() == 0 && FolderRun.FolderGiven()) {
+        Logger->AddWarning("No files to convert");
+        return !Channel.CheckAbort();
+    }
     std::error_code Error;
     if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
         Placement.CreateOutputDirectory();
-    if (!FolderRun.Expand(Files))
-        return false;
     return !Channel.CheckAbort();
 }
 
@@ -205,10 +217,12 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
-    if (IsAutoDetect(Options.FromEncoding)) {
-        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
-        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
-    }
+    // Detection libraries that cannot be loaded stop the run before its first file.
+    bool Detects = IsAutoDetect(Options.FromEncoding);
+    for (const auto& [Name, Encoding] : FileEncodings)
+        Detects = Detects || TSourcesFile::Detects(Encoding);
+    if (Detects)
+        SourceDetection();
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     for (std::size_t i = 0; i < Files.Count(); ++i) {
         if (Channel.CheckAbort())
@@ -220,13 +234,19 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    const std::string Source = SourceFileName(Index);
+    // Rows left unticked in a review are no part of its run.
+    if (OnlyListedSources && FileEncodings.count(Source) == 0) {
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        return;
+    }
     TFileOutcome Outcome;
+    Outcome.Source = Source;
     std::string Detected;
     FileBytesRead = 0;
-    if (FolderRun.SkipsFile(Index, SourceFileName(Index))) {
-        Outcome.Source = SourceFileName(Index);
+    if (FolderRun.SkipsFile(Index, Source)) {
         Outcome.Result = "skipped";
-        ReportFile(Outcome, Detected);
+        ReportFile(Index, Outcome, Detected);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
@@ -235,16 +255,14 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         return;
     }
     try {
-        const std::string Source = SourceFileName(Index);
         const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
-        Outcome.Source = Source;
         Outcome.Destination = Destination;
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + Source);
         Logger->Add("\t- Destination file: " + Destination);
         // A file named twice would be converted again from its converted text, and a second
         // backup would then hold that text instead of the original.
-        if (Options.Output == omOverwrite && Replaced.count(FileIdentity(Source)) > 0)
+        if (Options.Output == omOverwrite && Replaced.Contains(Source))
             throw EConvertError("Source file already converted in this run: " + Source);
         std::optional<TFileConverter> DetectedConverter;
         TFileConverter& Pipeline = SourcePipeline(Source, FileConverter, Detected, DetectedConverter);
@@ -257,8 +275,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             // Over the source, a file that would come out the same is left alone: no backup, and
             // its time stays.
             Unchanged = Detection && Options.Output == omOverwrite &&
-                        Detection->AlreadyInTarget(Detected, Options.ToEncoding, TargetEncoding, Source,
-                                                   Temporary.Handle());
+                        TSourceDetection::AlreadyInTarget(Source, Temporary.Handle());
             if (!Unchanged) {
                 if (Options.Output == omOverwrite && Options.BackupSrcFiles)
                     Placement.BackupSourceFile(Source);
@@ -272,23 +289,23 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (!Unchanged)
             FolderRun.KeepTime(SourceTime, Destination);
         if (Options.Output == omOverwrite && !Unchanged)
-            Replaced.insert(FileIdentity(Destination));
+            Replaced.Add(Destination);
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
         Outcome.Result = Unchanged ? "already" : "ok";
     } catch (const EConvertError& E) {
         LogFailure(E, Outcome);
     }
-    ReportFile(Outcome, Detected);
+    ReportFile(Index, Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
 {
+    const std::string Source = SourceFileName(Index);
     TFileOutcome Outcome;
+    Outcome.Source = Source;
     std::string Detected;
     try {
-        const std::string Source = SourceFileName(Index);
-        Outcome.Source = Source;
         Logger->Add("Check character encoding:");
         Logger->Add("\t- Source file: " + Source);
         std::optional<TFileConverter> DetectedConverter;
@@ -298,37 +315,108 @@ void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
     } catch (const EConvertError& E) {
         LogFailure(E, Outcome);
     }
-    ReportFile(Outcome, Detected);
+    ReportFile(Index, Outcome, Detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
-// Hands the outcome of one file to OnFileDone, with what only the run knows.
-void TConvertThread::ReportFile(TFileOutcome& Outcome, const std::string& Detected)
+// Hands the outcome of one file to OnFileDone and OnOutcomes, with what only the run knows.
+void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected)
 {
-    if (!OnFileDone)
+    if (!OnFileDone && !OnOutcomes)
         return;
-    Outcome.Encoding = Detection ? Detected : Options.FromEncoding;
-    if (Detection)
+    const bool Detects = DetectsFile(Outcome.Source);
+    Outcome.Encoding = Detects || !Detected.empty() ? Detected : Options.FromEncoding;
+    if (Detection && Detects)
         Outcome.Guesses = Detection->Guesses();
     Outcome.BytesRead = FileBytesRead;
     struct stat Written;
     if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &Written) == 0)
         Outcome.BytesWritten = static_cast<std::uint64_t>(Written.st_size);
-    Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
+    if (OnFileDone)
+        Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
+    if (OnOutcomes)
+        RecordOutcome(Index, Outcome);
 }
 
-// The run's pipeline, or with "Auto-detect" one for the encoding detected in Source (logged,
-// returned in Detected and kept in Holder); raises EConvertError when it cannot be told.
+// The run's pipeline, or one for the file's own encoding (given, or with "Auto-detect" detected in
+// Source; logged, returned in Detected and kept in Holder); raises EConvertError when it cannot
+// be told.
 TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileConverter& FileConverter,
                                               std::string& Detected, std::optional<TFileConverter>& Holder)
 {
-    if (!Detection)
+    const auto Own = FileEncodings.find(Source);
+    if (DetectsFile(Source)) {
+        Detected = SourceDetection().Detect(Source, *Logger);
+    } else if (Own != FileEncodings.end()) {
+        Detected = Own->second;
+        Logger->Add("\t- Source encoding: " + Detected);
+    } else {
         return FileConverter;
-    Detected = Detection->Detect(Source, *Logger);
+    }
     TFileConverter& Pipeline =
         Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
     Pipeline.OnRead = FileConverter.OnRead;
     return Pipeline;
+}
+
+bool TConvertThread::DetectsFile(const std::string& Source) const
+{
+    const auto Own = FileEncodings.find(Source);
+    return Own != FileEncodings.end() ? TSourcesFile::Detects(Own->second) : IsAutoDetect(Options.FromEncoding);
+}
+
+TSourceDetection& TConvertThread::SourceDetection()
+{
+    if (!Detection) {
+        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
+        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
+    }
+    return *Detection;
+}
+
+void TConvertThread::RecordOutcome(std::size_t Index, TFileOutcome Outcome)
+{
+    Outcome.Name = FolderRun.FoundPath(Index);
+    if (Outcome.Name.empty())
+        Outcome.Name = Outcome.Source;
+    Outcome.Size = FileSizeOf(Outcome.Source);
+    if (!Outcome.Error.empty()) {
+        DescribeFailure(Outcome);
+    } else if (Outcome.Result == "skipped") {
+        Outcome.Kind = TOutcomeKind::Skipped;
+        Outcome.Encoding.clear();
+    } else if (Outcome.Result == "already") {
+        Outcome.Kind = TOutcomeKind::AlreadyInTarget;
+    } else if (CheckOnly) {
+        if (!EncodingGroups) {
+            EncodingGroups.emplace();
+            Converter->GetGroups(*EncodingGroups);
+        }
+        Outcome.Kind = ReadsAsTarget(*EncodingGroups, Outcome.Encoding, Options.ToEncoding, TargetEncoding, Signature,
+                                     Outcome.Source)
+                           ? TOutcomeKind::AlreadyInTarget
+                           : TOutcomeKind::Ok;
+    } else {
+        Outcome.Kind = TOutcomeKind::Converted;
+    }
+    if (Outcome.Text.empty())
+        Outcome.Text = OutcomeText(Outcome.Kind);
+    // A file the detector refused still has what it weighed; one it could not read has nothing.
+    if (Outcome.Encoding.empty() && Outcome.Kind != TOutcomeKind::Undetected)
+        Outcome.Guesses.clear();
+    Outcomes.push_back(std::move(Outcome));
+    const auto Now = std::chrono::steady_clock::now();
+    if (Outcomes.size() >= MaxOutcomeBatch || Now - OutcomesSent >= OutcomeInterval)
+        FlushOutcomes();
+}
+
+void TConvertThread::FlushOutcomes()
+{
+    if (!OnOutcomes || Outcomes.empty())
+        return;
+    Channel.Synchronize([this] { OnOutcomes(this, Outcomes); });
+    Outcomes.clear();
+    OutcomesSent = std::chrono::steady_clock::now();
 }
 
 // The error line, what in the content stopped the file and where when that is known, the outcome.
@@ -344,15 +432,6 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
     Logger->Add("... Failed");
 }
 
-// Device and inode, whatever name leads to the file; zeros when it cannot be found.
-std::pair<std::uint64_t, std::uint64_t> TConvertThread::FileIdentity(const std::string& Name)
-{
-    struct stat st;
-    if (::stat(Name.c_str(), &st) != 0)
-        return {0, 0};
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 std::string TConvertThread::SourceFileName(std::size_t Index) const
 {
     return TidyFileName(GetLongFileName(ExpandFileName(Files[Index], WorkingFolder)));
@@ -362,6 +441,7 @@ void TConvertThread::ReportSummary()
 {
     const char* Name = StateName(State);
     Channel.ReportStatus(Name);
+    FlushOutcomes();
     Logger->Add(std::string(Name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
                 std::to_string(Logger->WarningCount) + " warnings");
     if (OnDone)

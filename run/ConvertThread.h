@@ -1,13 +1,15 @@
 #pragma once
 
 #include "run/ConvertError.h"
-#include "run/FolderRun.h"
 #include "run/FileOutcome.h"
+#include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "run/ReplacedFiles.h"
 #include "progress/ReadProgress.h"
 #include "run/RunChannel.h"
 #include "run/RunQuestions.h"
+#include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
 #include "settings/FolderOptions.h"
@@ -19,7 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
+#include <unordered_map>
 #include <string>
 #include <utility>
 
@@ -68,6 +70,13 @@ public:
     // per ReadReportInterval.
     std::function<void(TConvertThread* Sender, const TRunProgress& Progress)> OnReadProgress;
     std::chrono::nanoseconds ReadReportInterval = TReadProgress::DefaultInterval;
+    // Set before Start: files read each with its own encoding ("" or "auto" detects it), the
+    // others with the run's From. With OnlyListedSources the others are left out unlogged.
+    std::vector<TSourceEntry> SourceEncodings;
+    bool OnlyListedSources = false;
+    // The outcome of every file, in run order, handed over in batches while the run goes on and
+    // the last of them before OnDone. The handler may move the outcomes out.
+    std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
 
     // Starts the worker; later calls do nothing.
     void Start();
@@ -86,13 +95,17 @@ private:
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
     void CheckFile(std::size_t Index, TFileConverter& FileConverter);
     void LogFailure(const EConvertError& E, TFileOutcome& Outcome);
-    void ReportFile(TFileOutcome& Outcome, const std::string& Detected);
+    void ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected);
     TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
+    bool DetectsFile(const std::string& Source) const;
+    TSourceDetection& SourceDetection();
+    // With OnOutcomes: file Index's outcome, told as the window shows it, into the next batch.
+    void RecordOutcome(std::size_t Index, TFileOutcome Outcome);
+    void FlushOutcomes();
     void ReportSummary();
     void ResolveTargetEncoding();
     std::string SourceFileName(std::size_t Index) const;
-    static std::pair<std::uint64_t, std::uint64_t> FileIdentity(const std::string& Name);
 
     // Events on the main thread, through the channel.
     void ReportProgress(std::int32_t Position, std::int32_t Max);
@@ -116,8 +129,13 @@ private:
     TFolderRun FolderRun;
     // Set for the run when From is "Auto-detect".
     std::unique_ptr<TSourceDetection> Detection;
-    // The files this run has replaced (overwrite mode), by device and inode.
-    std::set<std::pair<std::uint64_t, std::uint64_t>> Replaced;
+    // The files this run has replaced (overwrite mode).
+    TReplacedFiles Replaced;
+    // SourceEncodings by full source name.
+    std::unordered_map<std::string, std::string> FileEncodings;
+    std::vector<TFileOutcome> Outcomes;
+    std::chrono::steady_clock::time_point OutcomesSent;
+    std::optional<TStringList> EncodingGroups;
     std::atomic<bool> Started{false};
     std::uint64_t FileBytesRead = 0;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};

@@ -1,6 +1,7 @@
 #include "run/FailureLocator.h"
 
 #include "engine/Lumiva.h"
+#include "util/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -190,19 +191,12 @@ bool TFailureLocator::Fill(int Fd, std::uint64_t Limit)
     std::size_t Want = In.size() - Held;
     if (Limit - Next < Want)
         Want = static_cast<std::size_t>(Limit - Next);
-    while (Want > 0) {
-        const ssize_t Got = ::pread(Fd, In.data() + Held, Want, static_cast<off_t>(HeldOffset + Held));
-        if (Got < 0 && errno == EINTR)
-            continue;
-        if (Got < 0)
-            return false;
-        if (Got == 0) {
-            AtEnd = true;
-            break;
-        }
-        Held += static_cast<std::size_t>(Got);
-        Want -= static_cast<std::size_t>(Got);
-    }
+    const ssize_t Got = ReadUpTo(Fd, In.data() + Held, Want, HeldOffset + Held);
+    if (Got < 0)
+        return false;
+    if (static_cast<std::size_t>(Got) < Want)
+        AtEnd = true;
+    Held += static_cast<std::size_t>(Got);
     return true;
 }
 

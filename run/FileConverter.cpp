@@ -48,12 +48,11 @@ void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
     const std::size_t inSize = total / 2;
     const std::size_t outSize = total - inSize;
 
-    // Non-blocking only so that a named pipe cannot hang the open; it is refused just below.
-    const TFd in(::open(SourceName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat source;
-    if (in.Get() < 0 || ::fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode))
+    const TFd in = OpenRegularFile(SourceName, source);
+    if (in.Get() < 0)
         throw EConvertError("Cannot open source file");
-    // O_NONBLOCK stays: reads of a plain file ignore it. A file read in one go needs no advice.
+    // A file read in one go needs no advice.
     if (static_cast<std::uint64_t>(source.st_size) > inSize)
         ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 

@@ -6,6 +6,7 @@
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "run/RunChannel.h"
+#include "util/FileDescriptor.h"
 
 #include <cerrno>
 #include <vector>
@@ -60,7 +61,8 @@ TFolderRun::TFolderRun(const TConvertOptions& Options, const TFolderOptions& Fol
 
 bool TFolderRun::Expand(TStringList& Files)
 {
-    if (!NamesFolder(Files))
+    Walked = NamesFolder(Files);
+    if (!Walked)
         return true;
     Channel.ReportStatus(SearchingStatus);
     LastReport = std::chrono::steady_clock::now();
@@ -91,6 +93,15 @@ bool TFolderRun::FolderWalked(std::size_t Found)
 bool TFolderRun::Mirrored(std::size_t Index) const
 {
     return Options.Output == omDirectory && Index < Inputs.size() && Inputs[Index].Found();
+}
+
+std::string TFolderRun::FoundPath(std::size_t Index) const
+{
+    if (Index >= Inputs.size() || !Inputs[Index].Found())
+        return {};
+    const std::string& Relative = Inputs[Index].Relative;
+    const std::size_t Slash = Relative.find('/');
+    return Slash == std::string::npos ? Relative : Relative.substr(Slash + 1);
 }
 
 bool TFolderRun::SkipsFile(std::size_t Index, const std::string& Source)
@@ -149,7 +160,6 @@ void TFolderRun::KeepTime(const std::optional<std::timespec>& Time, const std::s
 {
     if (!Folders.KeepTime)
         return;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, Time ? *Time : std::timespec{0, UTIME_OMIT}};
-    if (!Time || ::utimensat(AT_FDCWD, Destination.c_str(), times, 0) != 0)
+    if (!Time || !SetModificationTime(AT_FDCWD, Destination, *Time))
         Logger.AddWarning("Cannot keep modification time: " + Destination);
 }

@@ -32,9 +32,13 @@ public:
     // Replaces the folders among Files by the files found in them. Runs no walk, and changes
     // nothing, when no name is a folder. False when aborted. Raises Exception for a bad mask.
     bool Expand(TStringList& Files);
+    // Whether the last Expand walked a folder.
+    bool FolderGiven() const noexcept { return Walked; }
 
     // A found file that is not text: logged and to be left out.
     bool SkipsFile(std::size_t Index, const std::string& Source);
+    // The path of a found file below the folder given; empty for a file named directly.
+    std::string FoundPath(std::size_t Index) const;
     std::string DestinationFileName(std::size_t Index, const std::string& Source,
                                     const TOutputPlacement& Placement) const;
     // Creates the missing folders above a mirrored destination, each logged once; raises
@@ -59,6 +63,7 @@ private:
     // Output folders known to exist.
     std::set<std::string> OutputFolders;
     std::chrono::steady_clock::time_point LastReport;
+    bool Walked = false;
 };
 
 inline constexpr const char* SearchingStatus = "Searching...";

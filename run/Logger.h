@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// The log of one run: lines in order, error and warning lines prefixed and counted.
+// The log of one run: lines in order, error and warning lines prefixed and counted. Control
+// characters in a line after its leading tabs are shown as \n, \r, \t or \xHH.
 class TLogger {
 public:
     TStringList Lines;

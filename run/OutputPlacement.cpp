@@ -2,18 +2,20 @@
 
 #include "run/Logger.h"
 #include "util/FileCopy.h"
+#include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Anything but a directory counts as an existing file.
+// Anything but a directory counts as an existing file, a link that leads nowhere included.
 bool FileExists(const TLanding& Target)
 {
     return Target.Exists && !S_ISDIR(Target.Old.st_mode);
@@ -125,12 +127,16 @@ void TOutputPlacement::BackupSourceFile(const std::string& Source)
 {
     const std::string backup = ExtractFilePath(Source) + Options.BackupPrefix + ExtractFileName(Source);
     TLanding target;
-    const bool located = Folders.Locate(backup, target);
+    // Never through a link: whatever has the backup's name is replaced by the backup itself.
+    const bool located = Folders.Locate(backup, target, false);
     if (located && FileExists(target) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
         throw EConvertError("Not allowed to overwrite existing file with backup file: " + backup);
-    if (!located || !CopyFileReplace(Source, target))
+    bool kept = true;
+    if (!located || !CopyFileReplace(Source, target, &kept))
         throw EConvertError("Cannot backup source file");
     Logger.Add("Created backup file: " + backup);
+    if (!kept)
+        Logger.AddWarning(std::string(CannotKeepPermissions) + backup);
 }
 
 void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination)
@@ -142,11 +148,20 @@ void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::s
         !MayOverwrite(AskOverwrite, RequestAbort, Destination, "destination", DestinationAnswer))
         throw EConvertError("Not allowed to overwrite existing file with destination file: " + Destination);
     TNewFile* file = Temporary.File.get();
-    const bool placed = file && MayPlaceAt(target) &&
-                        (target.Exists ? file->TakeOver(target.Old, false) && file->Replace(target.Name)
-                                       : file->Link(target.Name));
+    // A link that leads nowhere is replaced by the result itself, which keeps its own mode.
+    const bool takeOver = target.Exists && S_ISREG(target.Old.st_mode);
+    bool kept = true;
+    if (takeOver && file && MayPlaceAt(target)) {
+        if (!file->TakeOver(target.Old, false))
+            throw EConvertError("Cannot copy temporary file to destination file");
+        const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        kept = old.Get() >= 0 && file->KeepAttributes(old.Get());
+    }
+    const bool placed = file && MayPlaceAt(target) && (target.Exists ? file->Replace(target.Name) : file->Link(target.Name));
     if (!placed)
         throw EConvertError("Cannot copy temporary file to destination file");
+    if (!kept)
+        Logger.AddWarning(std::string(CannotKeepPermissions) + Destination);
 }
 
 void TOutputPlacement::DeleteTemporaryFile(TTemporaryFile& Temporary)

@@ -65,5 +65,8 @@ private:
     TFolderCache Folders;
 };
 
+// The warning when a replaced file's or a backup's ACL or extended attributes could not be kept.
+inline constexpr const char* CannotKeepPermissions = "Cannot keep permissions: ";
+
 // The button-list text of the overwrite question.
 inline constexpr const char* OverwriteButtons = "&Yes,\"Yes to &All\",&No,\"No &to All\",Cancel";

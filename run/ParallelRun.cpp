@@ -46,6 +46,7 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
     }
     auto* Thread = new TConvertThread(Share.Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
     Thread->CheckOnly = CheckOnly;
+    Thread->SourceEncodings = SourceEncodings;
     // Only when asked for: each outcome is one more call to the main thread per file.
     if (OnFileDone)
         Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {

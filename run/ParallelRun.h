@@ -4,6 +4,7 @@
 #include "run/ConvertThread.h"
 #include "run/FileOutcome.h"
 #include "run/Logger.h"
+#include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/ConvertSpecs.h"
 #include "settings/FolderOptions.h"
@@ -41,6 +42,8 @@ public:
 
     // After every file, in file order.
     std::function<void(const TFileOutcome& Outcome)> OnFileDone;
+    // Set before Start: files read each with its own encoding (see TConvertThread).
+    std::vector<TSourceEntry> SourceEncodings;
     // Files handled and bytes read, summed over the shares.
     std::function<void(const TRunProgress& Progress)> OnReadProgress;
     // Once every share has ended: the joined log with its summary line, and the state of the whole.

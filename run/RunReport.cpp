@@ -112,7 +112,7 @@ void TRunReport::Add(const TFileOutcome& Outcome)
     if (Fd < 0 || Failed)
         return;
     const std::string Text = Line(Outcome) + "\n";
-    Failed = !TransferAll(::write, Fd, Text.data(), Text.size());
+    Failed = !WriteAll(Fd, Text.data(), Text.size());
 }
 
 std::string TRunReport::Line(const TFileOutcome& Outcome)

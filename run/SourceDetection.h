@@ -20,13 +20,11 @@ public:
     // The readings weighed for the last file, best first (see TEncodingDetector::Guesses).
     const std::vector<TEncodingGuess>& Guesses() const { return Detector.Guesses(); }
 
-    // True when Detected is in the alias group of TargetEncoding or of ToEncoding and the
-    // converted file (the readable descriptor Converted) holds exactly the bytes of Source:
-    // rewriting it would change nothing.
-    bool AlreadyInTarget(const std::string& Detected, const std::string& ToEncoding,
-                         const std::string& TargetEncoding, const std::string& Source, int Converted) const;
+    // True when the converted file (the readable descriptor Converted) holds exactly the bytes
+    // of Source, whatever the names of the two encodings: rewriting it would change nothing
+    // (plain ASCII into UTF-8, an empty file into a target without a signature).
+    static bool AlreadyInTarget(const std::string& Source, int Converted);
 
 private:
-    TLumiva& Converter;
     TEncodingDetector Detector;
 };

@@ -88,7 +88,7 @@ TStreamConverter::TStreamConverter(TLumiva& Converter, TLumiva& Counter, std::st
 
 void TStreamConverter::Write(int Out, const char* Data, std::size_t Size)
 {
-    if (!TransferAll(::write, Out, Data, Size))
+    if (!WriteAll(Out, Data, Size))
         throw EConvertError("Cannot write the output");
     BytesWritten += Size;
 }
@@ -190,8 +190,8 @@ void TStreamConverter::FailOnContent(int In, bool Seekable, const char* Held, st
             const TFd Copy(::memfd_create("lumiva-stop", MFD_CLOEXEC));
             std::vector<char> More(LookAhead);
             const ssize_t Got = ReadSome(In, More.data(), More.size());
-            if (Copy.Get() >= 0 && TransferAll(::write, Copy.Get(), Held, HeldSize) &&
-                (Got <= 0 || TransferAll(::write, Copy.Get(), More.data(), static_cast<std::size_t>(Got))))
+            if (Copy.Get() >= 0 && WriteAll(Copy.Get(), Held, HeldSize) &&
+                (Got <= 0 || WriteAll(Copy.Get(), More.data(), static_cast<std::size_t>(Got))))
                 Where = Locator.DescribeFrom(Copy.Get(), CountedPosition, Offset);
         }
     } catch (const std::exception&) {

@@ -2,17 +2,21 @@
 # Installs the Debian packages that are missing for the given purpose: build, test, bench, package...
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev)
+packages=(cmake make g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core help2man libuchardet-dev libicu-dev libacl1-dev)
 case "${1:-build}" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev locales xvfb xauth x11-utils strace python3 desktop-file-utils appstream man-db bash-completion) ;;
   package) packages+=(dpkg-dev file lintian) ;;
   bench) packages+=(libbenchmark-dev icu-devtools recode time locales)
-    # Encoding detection: the reference detectors and the translated man pages of the corpus.
-    packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer
+    # Encoding detection: the reference detectors (npm brings two more into a temporary folder),
+    # and the texts of the corpus and of the language tables: translated manual pages and desktop
+    # help (message catalogs come with the packages themselves).
+    packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer nodejs npm
       manpages-fr manpages-de manpages-es manpages-it manpages-pt-br manpages-pl manpages-cs manpages-hu
-      manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh man-db psmisc python3-matplotlib) ;;
-  screenshot) packages+=(xvfb xauth x11-utils imagemagick) ;;
+      manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh manpages-da manpages-fi
+      manpages-nb manpages-nl manpages-ro manpages-sr manpages-sv manpages-vi gnome-user-docs
+      man-db psmisc python3-matplotlib) ;;
+  screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
   *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
 esac

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs one of them for a bounded time:
-#   scripts/fuzz.sh fuzz_ini|fuzz_buttons|fuzz_pipeline|fuzz_detect|fuzz_fastpath SECONDS [libFuzzer options...]
+#   scripts/fuzz.sh fuzz_ini|fuzz_buttons|fuzz_pipeline|fuzz_detect|fuzz_fastpath|fuzz_legacy_single|fuzz_legacy_double SECONDS [libFuzzer options...]
 # One job at a time (the machine is shared). The committed corpus tests/fuzz/corpus/<target>
 # seeds the run and stays as it is; new inputs go to <build>/corpus/<target>, a crashing input
 # and the job's log to <build>/fuzz-out/<target>/. LUMIVA_FUZZ_BUILD_DIR chooses the build
 # folder (default build/fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-usage() { echo "usage: $0 fuzz_ini|fuzz_buttons|fuzz_pipeline|fuzz_detect|fuzz_fastpath SECONDS [libFuzzer options...]" >&2; exit 64; }
+usage() { echo "usage: $0 fuzz_ini|fuzz_buttons|fuzz_pipeline|fuzz_detect|fuzz_fastpath|fuzz_legacy_single|fuzz_legacy_double SECONDS [libFuzzer options...]" >&2; exit 64; }
 [ $# -ge 2 ] || usage
 target=$1 seconds=$2
 shift 2
-case "$target" in fuzz_ini | fuzz_buttons | fuzz_pipeline | fuzz_detect | fuzz_fastpath) ;; *) usage ;; esac
+case "$target" in fuzz_ini | fuzz_buttons | fuzz_pipeline | fuzz_detect | fuzz_fastpath | fuzz_legacy_single | fuzz_legacy_double) ;; *) usage ;; esac
 case "$seconds" in '' | *[!0-9]*) usage ;; esac
 
 root=$(pwd)

@@ -5,11 +5,11 @@
 #include "util/Exception.h"
 #include "util/FileAccess.h"
 #include "util/FileDescriptor.h"
+#include "util/FolderCache.h"
+#include "util/NewFile.h"
 #include "util/StringList.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -50,72 +50,29 @@ Exception CreateError(const std::string& fileName, int error)
 // The whole content of a regular file. A missing file reads as empty.
 std::string ReadWholeFile(const std::string& fileName)
 {
-    // Non-blocking, so that a FIFO at the path cannot hang the program; it is refused below.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    struct stat info {};
+    const TFd fd = OpenRegularFile(fileName, info);
+    if (fd.Get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return {};
         throw OpenError(fileName, errno);
     }
     std::string content;
     try {
-        struct stat info {};
-        if (::fstat(fd, &info) != 0)
-            throw OpenError(fileName, errno);
-        if (S_ISDIR(info.st_mode))
-            throw OpenError(fileName, EISDIR);
-        if (!S_ISREG(info.st_mode))
-            throw OpenError(fileName, EINVAL);
-        content.reserve(static_cast<std::size_t>(info.st_size));
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
+        // One byte more than the size: a file that grew meanwhile is read on to its end.
+        for (std::size_t room = static_cast<std::size_t>(info.st_size) + 1;; room = content.size() + 65536) {
+            const std::size_t held = content.size();
+            content.resize(room);
+            const ssize_t n = ReadUpTo(fd.Get(), content.data() + held, room - held);
+            if (n < 0)
                 throw Exception("Cannot read file \"" + fileName + "\". " + std::strerror(errno));
-            }
-            if (n == 0)
-                break;
-            content.append(buffer, static_cast<std::size_t>(n));
+            content.resize(held + static_cast<std::size_t>(n));
+            if (content.size() < room)
+                return content;
         }
     } catch (const std::bad_alloc&) {
-        ::close(fd);
         throw Exception("Cannot read file \"" + fileName + "\". " + std::strerror(ENOMEM));
-    } catch (...) {
-        ::close(fd);
-        throw;
     }
-    ::close(fd);
-    return content;
-}
-
-// A new file "<folder>/.<name>.XXXXXX" for writing, created with mode 0666 less the umask.
-int CreateSiblingFile(const std::filesystem::path& target, std::string& tempName)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::string base = (target.parent_path() / ("." + target.filename().string() + ".")).string();
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::uint64_t seed = static_cast<std::uint64_t>(
-                                 std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                             (static_cast<std::uint64_t>(::getpid()) << 32) ^
-                             (static_cast<std::uint64_t>(counter.fetch_add(1)) * 0x9E3779B97F4A7C15ull);
-        std::string name = base;
-        for (int i = 0; i < 6; ++i) {
-            name += letters[seed % 36];
-            seed /= 36;
-        }
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            tempName = name;
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    errno = EEXIST;
-    return -1;
 }
 
 bool HasLineBreakOrNul(std::string_view text) noexcept
@@ -285,57 +242,44 @@ std::string TMemIniFile::Text() const
 
 void TMemIniFile::UpdateFile()
 {
-    namespace fs = std::filesystem;
     if (FFileName.empty())
         throw CreateError(FFileName, ENOENT);
     const std::string text = Text();
 
-    // Through a symbolic link, the file it names is replaced, not the link.
-    fs::path target(FFileName);
+    const std::filesystem::path folder = std::filesystem::path(FFileName).parent_path();
     std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(target, error))) {
-        const fs::path resolved = fs::canonical(target, error);
-        if (!error)
-            target = resolved;
-    }
-    const fs::path folder = target.parent_path();
     if (!folder.empty()) {
-        fs::create_directories(folder, error);
+        std::filesystem::create_directories(folder, error);
         if (error)
             throw CreateError(FFileName, error.value());
     }
-
+    // Through a symbolic link, the file it names is replaced, not the link.
+    TFolderCache folders;
+    TLanding target;
+    if (!folders.Locate(FFileName, target))
+        throw CreateError(FFileName, ELOOP);
+    if (!target.Folder)
+        throw CreateError(FFileName, errno);
     // A file made read-only is left alone, also by root, whom the rename would let past it.
-    struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    if (replacing && IsReadOnlyFile(old))
+    const bool replacing = target.Exists && S_ISREG(target.Old.st_mode);
+    if (replacing && IsReadOnlyFile(target.Old))
         throw CreateError(FFileName, EACCES);
 
-    std::string tempName;
-    const int fd = CreateSiblingFile(target, tempName);
-    if (fd < 0)
+    TNewFile file(target.Folder);
+    if (file.Handle() < 0)
         throw CreateError(FFileName, errno);
-    if (replacing)
-        ::fchmod(fd, old.st_mode & 07777);
-
-    bool written = WriteAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
-    int failure = written ? 0 : errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        failure = errno;
+    if (!WriteAll(file.Handle(), text.data(), text.size()))
+        throw CreateError(FFileName, errno);
+    if (replacing && file.TakeOver(target.Old, false)) {
+        const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (old.Get() >= 0)
+            file.KeepAttributes(old.Get());
     }
-    if (written && ::rename(tempName.c_str(), target.c_str()) != 0) {
-        written = false;
-        failure = errno;
-    }
-    if (!written) {
-        ::unlink(tempName.c_str());
-        throw CreateError(FFileName, failure);
-    }
+    const bool placed = target.Exists ? file.Replace(target.Name) : ::fsync(file.Handle()) == 0 && file.Link(target.Name);
+    if (!placed)
+        throw CreateError(FFileName, errno);
     // Make the rename itself durable; the new content is in place either way.
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    const TFd dir(::openat(target.Folder->Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        ::fsync(dir.Get());
 }

@@ -44,8 +44,9 @@ public:
     // Replaces the whole content by the given file text (loading rules).
     void SetText(std::string_view Text);
 
-    // Writes everything back. The text goes into a new file beside the old one, which is then
-    // renamed over it: a failed save leaves the old file as it was. Creates the folder first.
+    // Writes everything back. The text goes into a new unnamed file beside the old one, which
+    // then takes its place in one step: a failed or killed save leaves the old file as it was,
+    // and nothing else. Creates the folder first.
     // Throws Exception on any failure.
     virtual void UpdateFile();
 

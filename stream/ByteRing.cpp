@@ -1,5 +1,7 @@
 #include "stream/ByteRing.h"
 
+#include "util/FileDescriptor.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -29,23 +31,6 @@ private:
     std::size_t Length;
 };
 
-class TMemFd {
-public:
-    TMemFd() noexcept : Fd(::memfd_create("lumiva-ring", MFD_CLOEXEC)) {}
-    ~TMemFd()
-    {
-        if (Fd >= 0)
-            ::close(Fd);
-    }
-    TMemFd(const TMemFd&) = delete;
-    TMemFd& operator=(const TMemFd&) = delete;
-
-    int Get() const noexcept { return Fd; }
-
-private:
-    int Fd;
-};
-
 } // namespace
 
 std::unique_ptr<TByteRing> TByteRing::Create(std::size_t MinCapacity)
@@ -56,7 +41,7 @@ std::unique_ptr<TByteRing> TByteRing::Create(std::size_t MinCapacity)
     const std::size_t pageSize = static_cast<std::size_t>(page);
     const std::size_t size = (std::max<std::size_t>(MinCapacity, 1) + pageSize - 1) / pageSize * pageSize;
 
-    const TMemFd memory;
+    const TFd memory(::memfd_create("lumiva-ring", MFD_CLOEXEC));
     if (memory.Get() < 0 || ::ftruncate(memory.Get(), static_cast<off_t>(size)) != 0)
         return nullptr;
     // Reserve both halves at once, then lay the same pages over each.

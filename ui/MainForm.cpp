@@ -148,10 +148,10 @@ void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> NewConverter)
     setAcceptDrops(true);
     CreateConverter(std::move(NewConverter));
     Run = std::make_unique<TMainFormRun>(*this, *this, DialogList, *Controls, ConvertOptions, *Converter,
-                                         ProgressDialog, Questions);
+                                         ProgressDialog, Questions, ReviewLayout);
     Tools = std::make_unique<TToolsCommands>(*this, *OptionsDialog, *Converter, HelpFileName, OpenDocument);
     Settings = std::make_unique<TMainFormSettings>(*this, SettingsFileName, *OptionsDialog, DialogList, *Controls,
-                                                   ConvertOptions, ViewOptions,
+                                                   ConvertOptions, *ComboBox2, ViewOptions, ReviewLayout,
                                                    [this](const TViewOptions& Options) { SetViewOptions(Options); });
     ConnectCommands();
     SetControls(true);

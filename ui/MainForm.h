@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "run/RunQuestions.h"
+#include "settings/ReviewLayout.h"
 #include "settings/ConvertOptions.h"
 #include "settings/OpenDialogList.h"
 #include "settings/ViewOptions.h"
@@ -76,6 +77,8 @@ public:
 
     TConvertOptions ConvertOptions;
     TViewOptions ViewOptions;
+    // The Review window's size and column widths.
+    TReviewLayout ReviewLayout;
     TOpenDialogList DialogList;
 
     // The helpers, made once the engine exists.

@@ -5,8 +5,10 @@
 #include "ui/MessageBox.h"
 #include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
+#include "engine/Lumiva.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtMainThread.h"
+#include "ui/ReviewWindow.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
@@ -18,9 +20,9 @@
 
 TMainFormRun::TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList,
                            TOptionControls& Controls, TConvertOptions& Options, TLumiva& Converter,
-                           TProgressDialog& ProgressDialog, TRunQuestions& Questions)
+                           TProgressDialog& ProgressDialog, TRunQuestions& Questions, TReviewLayout& ReviewLayout)
     : Window(Window), Form(Form), DialogList(DialogList), Controls(Controls), Options(Options), Converter(Converter),
-      ProgressDialog(ProgressDialog), Questions(Questions)
+      ProgressDialog(ProgressDialog), Questions(Questions), ReviewLayout(ReviewLayout)
 {
 }
 
@@ -81,7 +83,7 @@ void TMainFormRun::WMDropFiles(const QList<QUrl>& Urls)
     ConvertFiles(files);
 }
 
-void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
+void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TReviewWindow* FromReview)
 {
     Options = Controls.Read();
     if (!CheckOnly && Options.Output == omOverwrite &&
@@ -92,6 +94,21 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
     ConvertThread = new TConvertThread(std::make_unique<TQtMainThread>(&Window), Files, &Converter, Options,
                                        Form.OptionsDialog->ConvertSpecs, Questions, Form.OptionsDialog->FolderOptions);
     ConvertThread->CheckOnly = CheckOnly;
+    QPointer<TReviewWindow> review = CheckOnly ? NewReview(Files) : FromReview;
+    Reviewing = CheckOnly ? review : nullptr;
+    if (FromReview) {
+        ConvertThread->SourceEncodings = FromReview->TickedSources();
+        ConvertThread->OnlyListedSources = true;
+    }
+    if (review)
+        ConvertThread->OnOutcomes = [review, CheckOnly](TConvertThread*, std::vector<TFileOutcome>& Outcomes) {
+            Guarded([&] {
+                if (review && CheckOnly)
+                    review->AddOutcomes(Outcomes);
+                else if (review)
+                    review->ApplyConverted(Outcomes);
+            });
+        };
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
     ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
@@ -123,6 +140,8 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly)
         if (ConvertThread && !ConvertThreadStarted) {
             delete ConvertThread;
             ConvertThread = nullptr;
+            if (Reviewing)
+                Reviewing->deleteLater();
         }
         throw;
     }
@@ -161,6 +180,16 @@ void TMainFormRun::ConvertThreadReadProgress(TConvertThread*, const TRunProgress
 
 void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogger& Logger)
 {
+    // A check ends in its Review window instead of the summary.
+    if (TReviewWindow* review = Reviewing.data()) {
+        Reviewing = nullptr;
+        review->SetLog(Logger);
+        review->show();
+        review->raise();
+        review->activateWindow();
+        Form.StatusLabel->setText(QStringLiteral("Done"));
+        return;
+    }
     try {
         std::string report;
         bool ask = Form.OptionsDialog->AssistOptions.AlwaysSaveLog;
@@ -183,6 +212,19 @@ void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogg
         throw;
     }
     Form.StatusLabel->setText(QStringLiteral("Done"));
+}
+
+TReviewWindow* TMainFormRun::NewReview(const TStringList& Files)
+{
+    auto* review = new TReviewWindow(ReviewLayout, &Window);
+    review->SetCheck(Files, Options, Form.OptionsDialog->ConvertSpecs);
+    review->OnConvert = [this](TReviewWindow& Sender) {
+        Guarded([&] { ConvertFiles(Sender.CheckedFiles(), false, &Sender); }, &Sender);
+    };
+    review->AskSaveName = [this](std::string& FileName) { return DialogList.Execute(2, FileName); };
+    review->OnSaveLog = [this, review](const TLogger& Log) { Guarded([&] { SaveLog(Log); }, review); };
+    review->EncodingNames = [this]() -> const TStringList& { return Converter.NameList(); };
+    return review;
 }
 
 void TMainFormRun::ConvertThreadTerminate(TConvertThread*)

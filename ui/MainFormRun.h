@@ -4,6 +4,7 @@
 #include "util/StringList.h"
 
 #include <QList>
+#include <QPointer>
 #include <QUrl>
 
 #include <cstdint>
@@ -14,6 +15,8 @@ class TLumiva;
 class TOpenDialogList;
 class TOptionControls;
 class TProgressDialog;
+class TReviewWindow;
+struct TReviewLayout;
 class TRunQuestions;
 struct TMainFormWidgets;
 
@@ -23,10 +26,11 @@ struct TMainFormWidgets;
 // window creates it once its engine exists and owns it; it owns the running worker.
 class TMainFormRun {
 public:
-    // Window parents the questions and is the worker's main thread; Form gives the dialogs.
+    // Window parents the questions and the Review window and is the worker's main thread; Form
+    // gives the dialogs; ReviewLayout is the Review window's size and column widths.
     TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList, TOptionControls& Controls,
                  TConvertOptions& Options, TLumiva& Converter, TProgressDialog& ProgressDialog,
-                 TRunQuestions& Questions);
+                 TRunQuestions& Questions, TReviewLayout& ReviewLayout);
 
     // The running worker, null between runs.
     TConvertThread* ConvertThread = nullptr;
@@ -39,7 +43,9 @@ public:
     // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
     bool SelectFolder(TStringList& Files);
     void WMDropFiles(const QList<QUrl>& Urls);
-    void ConvertFiles(const TStringList& Files, bool CheckOnly = false);
+    // A check opens the Review window; FromReview converts that window's ticked rows, each from
+    // its own encoding, and shows their outcomes there.
+    void ConvertFiles(const TStringList& Files, bool CheckOnly = false, TReviewWindow* FromReview = nullptr);
 
     // The worker's and the progress dialog's events.
     void ConvertThreadDone(TConvertThread* Sender, TConvertState State, TLogger& Logger);
@@ -61,5 +67,10 @@ private:
     TLumiva& Converter;
     TProgressDialog& ProgressDialog;
     TRunQuestions& Questions;
+    TReviewLayout& ReviewLayout;
     bool ConvertThreadStarted = false;
+    // The Review window of the check that runs, shown when it ends.
+    QPointer<TReviewWindow> Reviewing;
+
+    TReviewWindow* NewReview(const TStringList& Files);
 };

@@ -1,13 +1,18 @@
 #include "ui/MainFormSettings.h"
 
 #include "settings/FolderSettings.h"
+#include "settings/OptionRules.h"
+#include "settings/ReviewLayout.h"
 #include "settings/Settings.h"
+#include "ui/LocalText.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
+#include "util/StringList.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QWidget>
 
@@ -23,10 +28,12 @@ bool CanPlaceWindows()
 
 TMainFormSettings::TMainFormSettings(QWidget& Window, const std::string& FileName, TOptionsDialog& OptionsDialog,
                                      TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
-                                     const TViewOptions& ViewOptions,
+                                     const QComboBox& EncodingNames, const TViewOptions& ViewOptions,
+                                     TReviewLayout& ReviewLayout,
                                      std::function<void(const TViewOptions&)> SetViewOptions)
     : Window(Window), FileName(FileName), OptionsDialog(OptionsDialog), DialogList(DialogList), Controls(Controls),
-      Options(Options), ViewOptions(ViewOptions), SetViewOptions(std::move(SetViewOptions))
+      Options(Options), EncodingNames(EncodingNames), ViewOptions(ViewOptions), ReviewLayout(ReviewLayout),
+      SetViewOptions(std::move(SetViewOptions))
 {
 }
 
@@ -61,12 +68,22 @@ void TMainFormSettings::Read()
     // A file that cannot be read fails here, before any record is replaced.
     const TSettings settings(FileName);
     settings.ReadOpenDialogList(DialogList);
-    Options = settings.ReadConvertOptions(Options);
+    // A value the window could not show as valid falls back to the current one, as a malformed
+    // number does.
+    const QComboBox* names = &EncodingNames;
+    Options = UsableOptions(settings.ReadConvertOptions(Options), Options, [names](const std::string& Name) {
+        for (int i = 0; i < names->count(); ++i)
+            if (SameText(ToLocalString(names->itemText(i)), Name))
+                return true;
+        return names->count() == 0;
+    });
     Controls.Show(Options);
-    OptionsDialog.ConvertSpecs = settings.ReadConvertSpecs(OptionsDialog.ConvertSpecs);
+    OptionsDialog.ConvertSpecs =
+        UsableSpecs(settings.ReadConvertSpecs(OptionsDialog.ConvertSpecs), OptionsDialog.ConvertSpecs);
     OptionsDialog.AssistOptions = settings.ReadAssistOptions(OptionsDialog.AssistOptions);
     OptionsDialog.FolderOptions = ReadFolderOptions(settings, OptionsDialog.FolderOptions);
     SetViewOptions(settings.ReadViewOptions(ViewOptions));
+    ReviewLayout = ReadReviewLayout(settings);
     if (ViewOptions.LastPosition) {
         int left = Window.pos().x();
         int top = Window.pos().y();
@@ -105,5 +122,6 @@ void TMainFormSettings::Write()
     settings.WriteLastPosition(Window.pos().x(), Window.pos().y());
     // After every section above, so a first save stays the start of what was saved before.
     WriteFolderOptions(settings, OptionsDialog.FolderOptions);
+    WriteReviewLayout(settings, ReviewLayout);
     settings.UpdateFile();
 }

@@ -3,23 +3,27 @@
 #include <functional>
 #include <string>
 
+class QComboBox;
 class QWidget;
 class TOpenDialogList;
 class TOptionControls;
 class TOptionsDialog;
 struct TConvertOptions;
+struct TReviewLayout;
 struct TViewOptions;
 
 // The main window's settings round trip: loads its records (dialog folders, options, view, last
-// position of Window) from FileName and saves them back, asking whether to retry when the file
+// position of Window, the Review window's layout) from FileName and saves them back, asking whether to retry when the file
 // cannot be read or written. A window without a file name keeps none. The window creates it with
 // the records it keeps, and owns it.
 class TMainFormSettings {
 public:
-    // SetViewOptions shows loaded view options in the window.
+    // SetViewOptions shows loaded view options in the window; a loaded encoding that EncodingNames
+    // (the window's list of names) does not hold leaves the current one.
     TMainFormSettings(QWidget& Window, const std::string& FileName, TOptionsDialog& OptionsDialog,
                       TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
-                      const TViewOptions& ViewOptions, std::function<void(const TViewOptions&)> SetViewOptions);
+                      const QComboBox& EncodingNames, const TViewOptions& ViewOptions, TReviewLayout& ReviewLayout,
+                      std::function<void(const TViewOptions&)> SetViewOptions);
 
     void LoadSettings();
     // Asks whether to retry while the file cannot be written.
@@ -41,6 +45,8 @@ private:
     TOpenDialogList& DialogList;
     TOptionControls& Controls;
     TConvertOptions& Options;
+    const QComboBox& EncodingNames;
     const TViewOptions& ViewOptions;
+    TReviewLayout& ReviewLayout;
     std::function<void(const TViewOptions&)> SetViewOptions;
 };

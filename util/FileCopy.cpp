@@ -21,15 +21,13 @@ bool ReadWriteCopy(int In, int Out)
     constexpr std::size_t ChunkSize = 256 * 1024;
     const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
     for (;;) {
-        const ssize_t n = ::read(In, buffer.get(), ChunkSize);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = ReadUpTo(In, buffer.get(), ChunkSize);
         if (n < 0)
             return false;
-        if (n == 0)
-            return true;
-        if (!WriteAll(Out, buffer.get(), static_cast<std::size_t>(n)))
+        if (n > 0 && !WriteAll(Out, buffer.get(), static_cast<std::size_t>(n)))
             return false;
+        if (static_cast<std::size_t>(n) < ChunkSize)
+            return true;
     }
 }
 
@@ -74,36 +72,20 @@ bool CopyContent(int In, int Out)
     return result == TPump::Done;
 }
 
-namespace {
-
-int OpenRegularSource(const std::string& Source, struct stat& Info)
-{
-    const int fd = ::open(Source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    // Non-blocking only so that opening a pipe could not hang; plain reads from here on.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
-} // namespace
-
 bool MayPlaceAt(const TLanding& Target)
 {
     if (!Target.Folder || !Target.LookedUp)
         return false;
-    // Only a plain file is replaced; a directory, device or pipe stays as it is.
-    return !Target.Exists || (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
+    // Only a plain file, or a link that leads nowhere, is replaced; a directory, device or pipe
+    // stays as it is.
+    return !Target.Exists || S_ISLNK(Target.Old.st_mode) ||
+           (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
 }
 
-bool CopyFileReplace(const std::string& Source, const TLanding& Target)
+bool CopyFileReplace(const std::string& Source, const TLanding& Target, bool* AttributesKept)
 {
     struct stat source;
-    TFd in(OpenRegularSource(Source, source));
+    const TFd in = OpenRegularFile(Source, source);
     if (in.Get() < 0 || !MayPlaceAt(Target))
         return false;
     if (static_cast<std::uint64_t>(source.st_size) > (1u << 20))
@@ -111,6 +93,9 @@ bool CopyFileReplace(const std::string& Source, const TLanding& Target)
     TNewFile out(Target.Folder);
     if (out.Handle() < 0 || !CopyContent(in.Get(), out.Handle()) || !out.TakeOver(source, true))
         return false;
+    const bool kept = out.KeepAttributes(in.Get());
+    if (AttributesKept)
+        *AttributesKept = kept;
     return Target.Exists ? out.Replace(Target.Name) : out.Link(Target.Name);
 }
 

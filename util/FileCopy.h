@@ -13,13 +13,14 @@ struct TLanding;
 // is not read-only (IsReadOnlyFile); its bytes reach the disk before the replacement. Returns
 // false on any failure.
 bool CopyFileReplace(const std::string& Source, const std::string& Target);
-// The same, into a target already located in the run's folders.
-bool CopyFileReplace(const std::string& Source, const TLanding& Target);
+// The same, into a target already located in the run's folders, with Source's ACL and extended
+// attributes (CopyAttributes); AttributesKept tells whether they all could be kept.
+bool CopyFileReplace(const std::string& Source, const TLanding& Target, bool* AttributesKept = nullptr);
 
 // Copies from the current offsets to the end of In: copy_file_range, else sendfile, else read
 // and write. False on any failure.
 bool CopyContent(int In, int Out);
 
-// Whether a located target may be replaced or newly made: nothing there, or a plain file that is
-// not read-only, in a folder that is open.
+// Whether a located target may be replaced or newly made: nothing there, a plain file that is
+// not read-only, or a link (which the new file replaces), in a folder that is open.
 bool MayPlaceAt(const TLanding& Target);

@@ -19,33 +19,42 @@ std::shared_ptr<TFolderHandle> TFolderCache::Folder(const std::string& FolderPat
     return Last;
 }
 
-bool TFolderCache::Locate(const std::string& Path, TLanding& Landing)
+bool TFolderCache::Locate(const std::string& Path, TLanding& Landing, bool FollowLinks)
 {
     std::string path = Path;
+    TLanding link;
     for (int hops = 0; hops < 40; ++hops) {
         Landing = TLanding{};
         Landing.Path = path;
         Landing.Name = ExtractFileName(path);
         Landing.Folder = Folder(ExtractFilePath(path));
-        if (!Landing.Folder || Landing.Name.empty())
-            return true;
+        const bool missingFolder = !Landing.Folder && (errno == ENOENT || errno == ENOTDIR);
         struct stat& st = Landing.Old;
-        if (::fstatat(Landing.Folder->Fd(), Landing.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (!Landing.Folder || Landing.Name.empty() ||
+            ::fstatat(Landing.Folder->Fd(), Landing.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (hops > 0 && (missingFolder || (Landing.Folder && !Landing.Name.empty() && errno == ENOENT))) {
+                Landing = std::move(link);
+                return true;
+            }
+            if (!Landing.Folder || Landing.Name.empty())
+                return true;
             Landing.LookedUp = errno == ENOENT;
             return true;
         }
         Landing.LookedUp = true;
         Landing.Exists = true;
-        if (!S_ISLNK(st.st_mode))
+        if (!S_ISLNK(st.st_mode) || !FollowLinks)
             return true;
         // The file behind the link is replaced, not the link; a relative link counts from the
         // link's own folder.
-        char link[PATH_MAX];
-        const ssize_t n = ::readlinkat(Landing.Folder->Fd(), Landing.Name.c_str(), link, sizeof link);
-        if (n <= 0 || n >= static_cast<ssize_t>(sizeof link))
+        char target[PATH_MAX];
+        const ssize_t n = ::readlinkat(Landing.Folder->Fd(), Landing.Name.c_str(), target, sizeof target);
+        if (n <= 0 || n >= static_cast<ssize_t>(sizeof target))
             return false;
-        std::string next(link, static_cast<std::size_t>(n));
+        std::string next(target, static_cast<std::size_t>(n));
         path = next.front() == '/' ? next : Landing.Folder->Path() + next;
+        if (hops == 0)
+            link = Landing;
     }
     return false;
 }

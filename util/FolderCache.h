@@ -7,8 +7,8 @@
 
 #include <sys/stat.h>
 
-// Where a file name lands: symbolic links followed to the file they finally name, in its open
-// folder.
+// Where a file name lands, in its open folder: symbolic links followed to the file they finally
+// name, or the name itself.
 struct TLanding {
     std::shared_ptr<TFolderHandle> Folder; // null: the folder cannot be opened
     std::string Name;                // the name inside Folder
@@ -25,10 +25,12 @@ public:
     // The folder of a folder part (ExtractFilePath), open; null when it cannot be opened.
     std::shared_ptr<TFolderHandle> Folder(const std::string& FolderPath);
 
-    // Finds where Path lands. False only when a link cannot be followed (a loop, an unreadable
-    // or empty link); a folder that cannot be opened or a name that cannot be looked up shows
-    // in the landing.
-    bool Locate(const std::string& Path, TLanding& Landing);
+    // Finds where Path lands. Links are followed to what they name; a link to nothing (a missing
+    // name, or one in a folder that cannot be opened) lands on the link itself, so that nothing
+    // is ever made through it. FollowLinks false: the name itself, whatever it is. False only
+    // when a link cannot be followed (a loop, an unreadable or empty link); a folder that cannot
+    // be opened or a name that cannot be looked up shows in the landing.
+    bool Locate(const std::string& Path, TLanding& Landing, bool FollowLinks = true);
 
 private:
     std::shared_ptr<TFolderHandle> Last;

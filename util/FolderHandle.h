@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/FileDescriptor.h"
+
 #include <string>
 
 // An open folder. Files are made, looked up, linked and removed relative to its descriptor, so
@@ -7,18 +9,11 @@
 // on destruction. Move-only.
 class TFolderHandle {
 public:
-    TFolderHandle() = default;
-    ~TFolderHandle();
-    TFolderHandle(TFolderHandle&& Other) noexcept;
-    TFolderHandle& operator=(TFolderHandle&& Other) noexcept;
-    TFolderHandle(const TFolderHandle&) = delete;
-    TFolderHandle& operator=(const TFolderHandle&) = delete;
-
     // Path is a folder part as ExtractFilePath gives it: ends with '/', or is empty for the
     // current folder. Not open (Fd() < 0) on failure, errno set.
     static TFolderHandle Open(const std::string& Path);
 
-    int Fd() const noexcept { return Descriptor; }
+    int Fd() const noexcept { return Descriptor.Get(); }
     const std::string& Path() const noexcept { return FolderPath; }
 
     // Set once the file system has refused an unnamed file here: later files go the named way
@@ -26,6 +21,6 @@ public:
     bool UnnamedRefused = false;
 
 private:
-    int Descriptor = -1;
+    TFd Descriptor;
     std::string FolderPath;
 };

@@ -1,5 +1,7 @@
 #include "util/NewFile.h"
 
+#include "util/FileAttributes.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -46,8 +48,8 @@ TNewFile::TNewFile(std::shared_ptr<TFolderHandle> FolderHandle, bool Unnamed) : 
     if (!Folder || Folder->Fd() < 0)
         return;
     if (Unnamed && !Folder->UnnamedRefused) {
-        Fd = ::openat(Folder->Fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-        if (Fd >= 0)
+        Fd = TFd(::openat(Folder->Fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+        if (Fd.Get() >= 0)
             return;
         // Kernels without O_TMPFILE see a directory open (EISDIR); file systems without it
         // say EOPNOTSUPP.
@@ -56,10 +58,10 @@ TNewFile::TNewFile(std::shared_ptr<TFolderHandle> FolderHandle, bool Unnamed) : 
         Folder->UnnamedRefused = true;
     }
     const int dir = Folder->Fd();
-    Fd = WithHiddenName(Hidden, [dir](const std::string& Name) {
+    Fd = TFd(WithHiddenName(Hidden, [dir](const std::string& Name) {
         return ::openat(dir, Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    });
-    if (Fd < 0)
+    }));
+    if (Fd.Get() < 0)
         Hidden.clear();
 }
 
@@ -76,27 +78,25 @@ std::string TNewFile::Name() const
 bool TNewFile::TakeOver(const struct stat& From, bool Times)
 {
     struct stat now;
-    if (::fstat(Fd, &now) != 0)
+    if (::fstat(Fd.Get(), &now) != 0)
         return false;
     if (now.st_uid != From.st_uid || now.st_gid != From.st_gid) {
         // Only root may give a file away, and only a member may give it a group: try the owner
         // and group, then the group alone; the new file keeps whatever could not be set.
-        if (::fchown(Fd, From.st_uid, From.st_gid) != 0)
-            if (::fchown(Fd, static_cast<uid_t>(-1), From.st_gid) != 0) {
+        if (::fchown(Fd.Get(), From.st_uid, From.st_gid) != 0)
+            if (::fchown(Fd.Get(), static_cast<uid_t>(-1), From.st_gid) != 0) {
             }
     }
-    if (::fchmod(Fd, From.st_mode & 07777) != 0)
+    if (::fchmod(Fd.Get(), From.st_mode & 07777) != 0)
         return false;
     if (!Times)
         return true;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, From.st_mtim};
-    return ::futimens(Fd, times) == 0;
+    return SetModificationTime(Fd.Get(), {}, From.st_mtim);
 }
 
-bool TNewFile::CloseFile()
+bool TNewFile::KeepAttributes(int FromFd)
 {
-    const int fd = std::exchange(Fd, -1);
-    return fd < 0 || ::close(fd) == 0;
+    return CopyAttributes(FromFd, Fd.Get());
 }
 
 bool TNewFile::LinkUnnamed(const std::string& Name)
@@ -105,33 +105,33 @@ bool TNewFile::LinkUnnamed(const std::string& Name)
     // through /proc any user may link an unnamed file, at the cost of a longer look-up.
     static std::atomic<bool> emptyPathRefused{false};
     if (!emptyPathRefused.load(std::memory_order_relaxed)) {
-        if (::linkat(Fd, "", Folder->Fd(), Name.c_str(), AT_EMPTY_PATH) == 0)
+        if (::linkat(Fd.Get(), "", Folder->Fd(), Name.c_str(), AT_EMPTY_PATH) == 0)
             return true;
         if (errno != ENOENT)
             return false;
         emptyPathRefused.store(true, std::memory_order_relaxed);
     }
     char proc[40];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", Fd);
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", Fd.Get());
     return ::linkat(AT_FDCWD, proc, Folder->Fd(), Name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 bool TNewFile::Link(const std::string& Name)
 {
-    if (Fd < 0 || Placed)
+    if (Fd.Get() < 0 || Placed)
         return false;
     if (Hidden.empty()) {
         if (!LinkUnnamed(Name))
             return false;
         Placed = true;
         // A late write error shows at the close: the name goes again.
-        if (!CloseFile()) {
+        if (!Fd.Close()) {
             ::unlinkat(Folder->Fd(), Name.c_str(), 0);
             return false;
         }
         return true;
     }
-    if (!CloseFile())
+    if (!Fd.Close())
         return false;
     int moved = ::renameat2(Folder->Fd(), Hidden.c_str(), Folder->Fd(), Name.c_str(), RENAME_NOREPLACE);
     // File systems without the flag: a plain rename (the name was free a moment ago).
@@ -146,7 +146,7 @@ bool TNewFile::Link(const std::string& Name)
 
 bool TNewFile::Replace(const std::string& Name)
 {
-    if (Fd < 0 || Placed || ::fsync(Fd) != 0)
+    if (Fd.Get() < 0 || Placed || ::fsync(Fd.Get()) != 0)
         return false;
     // No call puts an unnamed file in place of a name: it gets a hidden name for the one rename,
     // which follows at once (a kill between the two leaves that whole file under the hidden name).
@@ -161,7 +161,7 @@ bool TNewFile::Replace(const std::string& Name)
     Hidden.clear();
     Placed = true;
     // The bytes are on the disk already: the close cannot lose them.
-    return CloseFile();
+    return Fd.Close();
 }
 
 bool TNewFile::Discard()
@@ -171,6 +171,6 @@ bool TNewFile::Discard()
         removed = ::unlinkat(Folder->Fd(), Hidden.c_str(), 0) == 0 || errno == ENOENT;
         Hidden.clear();
     }
-    CloseFile();
+    Fd.Close();
     return removed;
 }

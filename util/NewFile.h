@@ -1,5 +1,6 @@
 #pragma once
 
+#include "util/FileDescriptor.h"
 #include "util/FolderHandle.h"
 
 #include <memory>
@@ -23,13 +24,16 @@ public:
 
     // The descriptor, open for reading and writing (a result can be compared with its source);
     // negative when the file could not be made.
-    int Handle() const noexcept { return Fd; }
+    int Handle() const noexcept { return Fd.Get(); }
     // The full name of the hidden named file; empty for an unnamed file.
     std::string Name() const;
 
     // Gives the file From's owner and group (where allowed), permission bits and, with Times,
     // modification time. False when the bits or the time cannot be set.
     bool TakeOver(const struct stat& From, bool Times);
+    // After TakeOver: the ACL and extended attributes of the file open as FromFd (CopyAttributes).
+    // False when one could not be kept; the file is then never more open than FromFd's.
+    bool KeepAttributes(int FromFd);
     // Puts the complete file in its folder under Name, which must not exist yet.
     bool Link(const std::string& Name);
     // Puts the complete file in its folder in place of the file Name, in one step: the bytes
@@ -39,11 +43,10 @@ public:
     bool Discard();
 
 private:
-    bool CloseFile();
     bool LinkUnnamed(const std::string& Name);
 
     std::shared_ptr<TFolderHandle> Folder;
-    int Fd = -1;
+    TFd Fd;
     std::string Hidden; // the named file's name in Folder
     bool Placed = false;
 };

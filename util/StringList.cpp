@@ -82,10 +82,12 @@ std::string TStringList::Text() const
 
 void TStringList::SetText(std::string_view text)
 {
+    SplitLines(text.substr(0, text.find('\0')));
+}
+
+void TStringList::SplitLines(std::string_view text)
+{
     Items.clear();
-    const std::size_t nul = text.find('\0');
-    if (nul != std::string_view::npos)
-        text = text.substr(0, nul);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t stop = text.find_first_of("\r\n", start);
@@ -111,7 +113,12 @@ void TStringList::LoadFromFile(const std::string& fileName)
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw Exception("Cannot read file \"" + fileName + "\"");
-    SetText(content);
+    // A NUL still ends the text, but only after the line that holds it: cut at the NUL that
+    // line would name another file.
+    const std::size_t nul = content.find('\0');
+    if (nul != std::string::npos)
+        content.resize(std::min(content.size(), content.find_first_of("\r\n", nul)));
+    SplitLines(content);
 }
 
 void TStringList::SaveToFile(const std::string& fileName) const

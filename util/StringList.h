@@ -36,6 +36,8 @@ public:
     // Splits at CR, LF or CR LF; a NUL ends the text; a final line break adds no entry.
     void SetText(std::string_view text);
 
+    // Lines as SetText splits them, but the text ends after the line that holds a NUL, which
+    // keeps it (a name that holds one names no file, where a cut name would name another).
     // Throws Exception when the file cannot be read or written.
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName) const;
@@ -47,5 +49,7 @@ public:
     bool operator==(const TStringList&) const = default;
 
 private:
+    void SplitLines(std::string_view text);
+
     std::vector<std::string> Items;
 };

@@ -17,10 +17,8 @@ using lmvtest::ReadFile;
 using lmvtest::TProcessOutcome;
 using lmvtest::WriteFile;
 
-const std::string Russian1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEA\xE0\xEA \xE4\xE5\xEB\xE0? \xDD\xF2\xEE "
-                                "\xEF\xF0\xEE\xF1\xF2\xEE\xE9 \xF2\xE5\xEA\xF1\xF2 \xED\xE0 \xF0\xF3\xF1\xF1\xEA\xEE\xEC "
-                                "\xFF\xE7\xFB\xEA\xE5.\n";
-const std::string RussianUtf8 = "Привет, как дела? Это простой текст на русском языке.\n";
+using lmvtest::Russian1251;
+using lmvtest::RussianUtf8;
 const std::string FrenchUtf8 = "Le r\xC3\xA9pertoire est d\xC3\xA9j\xC3\xA0 l\xC3\xA0.\n";
 
 using AutoDetectBatchTest = lmvtest::TBatchTest;
@@ -100,6 +98,31 @@ TEST_F(AutoDetectBatchTest, AFileAlreadyInTheTargetIsLeftAloneOnlyOverTheSource)
     R = Run({"--from", "auto", "--to", "UTF-8", "--prefix", "New - ", C});
     EXPECT_NE(R.Out.find("\t- Source encoding: UTF-8\r\n... Succeeded\r\n"), std::string::npos) << R.Out;
     EXPECT_EQ(ReadFile(Dir / "New - c.txt"), FrenchUtf8);
+}
+
+// Plain ASCII reads the same in every target that writes ASCII as itself, and an empty file in
+// every target without a signature: neither is rewritten nor backed up.
+TEST_F(AutoDetectBatchTest, AsciiAndEmptyFilesAreAlreadyInTargetsThatWriteThemAlike)
+{
+    const std::string A = Source("a.txt", "abc\n"), E = Source("e.txt", "");
+    Age(A);
+    Age(E);
+    const long long Before = ModificationTime(A);
+    for (const char* Target : {"UTF-8", "ISO-8859-1", "WINDOWS-1252", "KOI8-R"}) {
+        const TProcessOutcome R =
+            Run({"--from", "auto", "--to", Target, "--overwrite", "--backup-prefix", "Backup - ", A, E});
+        EXPECT_EQ(R.Status, 0) << R.Out;
+        EXPECT_EQ(R.Out, Entry(A, A, "\t- Source encoding: ASCII\r\n... Already in target encoding\r\n") +
+                             Entry(E, E, "\t- Source encoding: ASCII\r\n... Already in target encoding\r\n") +
+                             "Completed - 0 errors, 0 warnings\r\n")
+            << Target;
+        EXPECT_EQ(ModificationTime(A), Before) << Target;
+        EXPECT_FALSE(lmvtest::Exists(Dir / "Backup - a.txt")) << Target;
+    }
+    // A target that writes them otherwise rewrites them.
+    const TProcessOutcome R = Run({"--from", "auto", "--to", "UTF-16", "--overwrite", "--no-backup", A});
+    EXPECT_EQ(R.Status, 0) << R.Out;
+    EXPECT_EQ(ReadFile(A), std::string("\xFF\xFE" "a\0b\0c\0\n\0", 10));
 }
 
 TEST(AutoDetectBatchOptions, AutoInAnyCaseAndAutoDetectSelectDetection)

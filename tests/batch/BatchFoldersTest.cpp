@@ -122,6 +122,20 @@ TEST_F(BatchFoldersTest, AnOutputFolderThatCannotBeMadeFailsOnlyItsFiles)
     EXPECT_EQ(ReadFile(Dir / "out/d/z.txt"), Utf16Le);
 }
 
+TEST_F(BatchFoldersTest, AFolderWithNothingToConvertIsSaidAndMakesNothing)
+{
+    std::filesystem::create_directories(Dir / "empty");
+    Source("flat/sub/a.txt");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--output-dir", Dir / "out", Dir / "empty"},
+          std::vector<std::string>{"--output-dir", Dir / "out", "--no-subfolders", Dir / "flat"}}) {
+        const TProcessOutcome r = Run(args);
+        EXPECT_EQ(r.Status, 1) << r.Err; // a warning, as every warning
+        EXPECT_EQ(r.Out, "[Warning] No files to convert\r\nCompleted - 0 errors, 1 warnings\r\n");
+        EXPECT_FALSE(Exists(Dir / "out"));
+    }
+}
+
 TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
 {
     Source("d/a.txt");
@@ -150,6 +164,23 @@ TEST_F(BatchFoldersTest, FolderOptionsAndListFiles)
               (Names{".h.txt", "a.txt", "b.srt", "sub/e.txt"}));
     EXPECT_EQ(outputs({"--exclude", "", "--include", "*.txt", Dir / "d"}),
               (Names{".h.txt", "a.txt", "skip/f.txt", "sub/e.txt"}));
+}
+
+// A list line holding a NUL names no file: cut at the NUL it would name another one. A name with
+// a line break is converted under its real name and logged escaped, on one line.
+TEST_F(BatchFoldersTest, ListLinesWithANulFailWholeAndNamesWithLineBreaksAreEscaped)
+{
+    const std::string a = Source("a.txt"), b = Source("b.txt"), forged = Source("c\n... Succeeded");
+    // The line that holds the NUL is the list's last.
+    WriteFile(Dir / "list", b + "\n" + a + std::string(1, '\0') + ".bak\n" + Dir / "never.txt\n");
+    const TProcessOutcome r = Run({"--overwrite", "--no-backup", "--list", Dir / "list", forged});
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    const std::string cut = a + "\\x00.bak", escaped = Dir / "c\\n... Succeeded";
+    EXPECT_EQ(r.Out, FileLog(b, b) + Entry(cut, cut, "[Error] Cannot open source file\r\n... Failed\r\n") +
+                         FileLog(escaped, escaped) + "Completed - 1 errors, 0 warnings\r\n");
+    EXPECT_EQ(ReadFile(a), Text);
+    EXPECT_EQ(ReadFile(b), Utf16Le);
+    EXPECT_EQ(ReadFile(forged), Utf16Le);
 }
 
 TEST_F(BatchFoldersTest, BadMasksAreUsageErrorsAndTheOptionsAreInTheHelp)

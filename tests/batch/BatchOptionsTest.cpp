@@ -201,8 +201,10 @@ TEST(BatchOptions, ListFilesFollowTheListCommandsRules)
     WriteFile(Dir / "list.txt", std::string("one\r\n\r\ntwo\rthree\n  \n four \n\n") + '\0' + "after zero\n");
     WriteFile(Dir / "second.txt", "last");
     TBatchOptions Batch = Parsed({"first", "--list", Dir / "list.txt", "middle", "--list", Dir / "second.txt"});
-    EXPECT_EQ(Batch.FileList().Strings(),
-              (std::vector<std::string>{"first", "one", "two", "three", "  ", " four ", "middle", "last"}));
+    // The line that holds the NUL is the list's last, whole.
+    EXPECT_EQ(Batch.FileList().Strings(), (std::vector<std::string>{"first", "one", "two", "three", "  ", " four ",
+                                                                    std::string("\0after zero", 11), "middle",
+                                                                    "last"}));
 
     Batch = Parsed({"--list", Dir / "missing.txt"});
     EXPECT_THROW(Batch.FileList(), Exception);

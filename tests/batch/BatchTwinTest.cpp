@@ -130,9 +130,10 @@ TEST_F(BatchTwinTest, PreparationFailureExitsTwo)
 TEST_F(BatchTwinTest, ListFileNamesTheSources)
 {
     const std::string A = Source("a.txt"), B = Source("b.txt"), C = Source("c.txt"), D = Source("d.txt");
-    WriteFile(Dir / "list.txt", A + "\r\n\r\n" + B + "\r" + C + "\n" + '\0' + D + "\n");
+    WriteFile(Dir / "list.txt", A + "\r\n\r\n" + B + "\r" + C + "\n" + '\0' + D + "\n" + D + "\n");
     const TProcessOutcome R = Run({"--utf16", "3", "--output-dir", Out(), "--list", Dir / "list.txt"});
-    EXPECT_EQ(R.Status, 0) << R.Out << R.Err;
+    // The line with the NUL names no file, and ends the list.
+    EXPECT_EQ(R.Status, 1) << R.Out << R.Err;
     EXPECT_EQ(lmvtest::ListDir(Out()), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
 
     const TProcessOutcome Missing = Run({"--output-dir", Out(), "--list", Dir / "nolist.txt"});

@@ -164,6 +164,34 @@ TEST_F(FolderWalkTest, AStoppedWalkKeepsWhatItFound)
     EXPECT_FALSE(finished);
 }
 
+// A subfolder swapped for a link to an outside folder after its parent was listed: the walk never
+// follows the link, reports that folder and goes on.
+TEST_F(FolderWalkTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed)
+{
+    File("tree/a.txt");
+    File("tree/sub/b.txt");
+    File("tree/zed/c.txt");
+    File("outside/secret.txt");
+    bool swapped = false;
+    TFolderWalker walker(
+        Rules, [this](const std::string& Folder) { Unreadable.push_back(Folder); },
+        [&](std::size_t) {
+            if (!swapped) {
+                swapped = true;
+                std::filesystem::rename(Dir / "tree/sub", Dir / "sub.moved");
+                std::filesystem::create_directory_symlink(Dir / "outside", Dir / "tree/sub");
+            }
+            return true;
+        });
+    std::vector<TInputFile> found;
+    ASSERT_TRUE(walker.Walk(Dir / "tree", found));
+    std::vector<std::string> relative;
+    for (const TInputFile& input : found)
+        relative.push_back(input.Relative);
+    EXPECT_EQ(relative, (std::vector<std::string>{"tree/a.txt", "tree/zed/c.txt"}));
+    EXPECT_EQ(Unreadable, std::vector<std::string>{Dir / "tree/sub"});
+}
+
 TEST(TextCheckTest, ANulByteInTheFirst8KiBMarksAFileThatIsNoUnicodeText)
 {
     TempDir dir;

@@ -7,43 +7,18 @@
 // C library, and whether those stay within Latin-1; bytes 3 to 10 seed the buffer sizes and
 // resets; the rest is the text.
 
-#include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
+#include "tests/fuzz/FuzzLibrary.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <string>
-#include <unistd.h>
-
-namespace {
-
-lmvtest::TLibiconvEntries LoadLibrary()
-{
-    // Beside the fuzzer, as the engine finds it beside the program.
-    char self[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string path = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
-    path = path.substr(0, path.rfind('/') + 1) + "liblumiva-iconv.so";
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "%s\n", dlerror());
-        std::abort();
-    }
-    lmvtest::TLibiconvEntries entries;
-    entries.Open = reinterpret_cast<decltype(entries.Open)>(dlsym(handle, "libiconv_open"));
-    entries.Convert = reinterpret_cast<decltype(entries.Convert)>(dlsym(handle, "libiconv"));
-    entries.Close = reinterpret_cast<decltype(entries.Close)>(dlsym(handle, "libiconv_close"));
-    return entries;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {
-    static const lmvtest::TLibiconvEntries library = LoadLibrary();
+    static const lmvtest::TLibiconvEntries library = lmvtest::LoadLibraryBesideFuzzer();
     if (Size < 11)
         return 0;
     const auto& names = lmvtest::FastPathNames();

@@ -6,10 +6,10 @@
 #include "tests/common/TestSupport.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
+#include "tests/common/LibiconvTest.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,27 +18,7 @@ namespace {
 
 using lmviconv::TUnicodeForm;
 
-class FastPath : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
-        Handle = dlopen((lmvtest::BinDir() + "/liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Handle, nullptr) << dlerror();
-        Library.Open = reinterpret_cast<decltype(Library.Open)>(dlsym(Handle, "libiconv_open"));
-        Library.Convert = reinterpret_cast<decltype(Library.Convert)>(dlsym(Handle, "libiconv"));
-        Library.Close = reinterpret_cast<decltype(Library.Close)>(dlsym(Handle, "libiconv_close"));
-    }
-    static void TearDownTestSuite()
-    {
-        if (Handle)
-            dlclose(Handle);
-        Handle = nullptr;
-    }
-
-    static inline void* Handle = nullptr;
-    static inline lmvtest::TLibiconvEntries Library;
-};
+class FastPath : public lmvtest::TLibiconvTest {};
 
 // Text of every kind of character the forms meet: long ASCII runs, Latin-1, Cyrillic, CJK,
 // characters beyond the BMP, the mark and the noncharacters, as UTF-32LE.
@@ -181,7 +161,8 @@ TEST(FastTranscoder, PicksTheWidestBlocksTheProcessorAndTheSystemHave)
 {
     __builtin_cpu_init();
     const char* expected = "sse2";
-    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2"))
+    if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+        __builtin_cpu_supports("bmi2"))
         expected = "avx512";
     else if (__builtin_cpu_supports("avx2"))
         expected = "avx2";

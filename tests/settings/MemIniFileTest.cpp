@@ -372,6 +372,37 @@ TEST(MemIniFile, FullDiskDuringSaveLeavesTheOldFileAsItWas)
     EXPECT_EQ(lmvtest::ListDir(dir.Path()), std::vector<std::string>{"Settings.ini"});
 }
 
+// Saves killed outright at random moments: the file is always one whole save, old or new, and
+// nothing else is left in its folder.
+TEST(MemIniFile, SavesKilledAtRandomMomentsLeaveOneWholeFileAndNothingElse)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    const std::string texts[2] = {"[S]\r\nk=" + std::string(1 << 20, 'a') + "\r\n\r\n",
+                                  "[S]\r\nk=" + std::string(3 << 18, 'b') + "\r\n\r\n"};
+    WriteFile(path, texts[0]);
+    unsigned seed = 20261207;
+    for (int trial = 0; trial < 30; ++trial) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int save = 1;; ++save) {
+                TMemIniFile ini(path);
+                ini.SetText(texts[save % 2]);
+                ini.UpdateFile();
+            }
+        }
+        seed = seed * 1103515245u + 12345u;
+        ::usleep(1000 + (seed >> 8) % 60000);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const std::string now = ReadFile(path);
+        EXPECT_TRUE(now == texts[0] || now == texts[1]) << "trial " << trial << ": " << now.size() << " bytes";
+        ASSERT_EQ(lmvtest::ListDir(dir.Path()), std::vector<std::string>{"Settings.ini"}) << "trial " << trial;
+    }
+}
+
 TEST(MemIniFile, HostileSizesLoadAndSaveSoundly)
 {
     TempDir dir;

@@ -4,6 +4,7 @@
 #include "ui/MainForm.h"
 #include "ui/OptionsDialog.h"
 #include "ui/QtFileDialogRunner.h"
+#include "ui/ReviewWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
@@ -186,7 +188,7 @@ TEST_F(RunFromWindowTest, OverwritingSourcesAsksFirst)
 }
 
 // File > Check: the same run with the same options; nothing is written and nothing is asked
-// before or during it, and its end is reported as a conversion's.
+// before, during or after it: it ends in the Review window, which saves the log.
 TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
 {
     const std::string Src = Dir / "src";
@@ -202,11 +204,16 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     Form->RadioButton13->setChecked(true);
     Dialogs.Answers = {{Src + "/a.txt", Src + "/b.txt"}, {Dir / "check.log"}};
     TModalScript driver;
-    driver.Box(QMessageBox::Yes);
     QTest::keyClick(Form->ComboBox1, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(driver.Done());
     EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("There are 1 errors and 0 warnings.\n\nSave the log?")});
+    auto* review = Form->findChild<TReviewWindow*>();
+    ASSERT_NE(review, nullptr);
+    EXPECT_TRUE(review->isVisible());
+    // Files given one by one are named in full.
+    EXPECT_EQ(review->Table->model()->index(0, 0).data().toString(), Q(Src + "/a.txt"));
+    review->SaveLogButton->click();
+    review->close();
     EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Check"));
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
     EXPECT_EQ(Form->Run->ConvertThread, nullptr);
@@ -222,7 +229,6 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     // List, into an output folder that does not exist: it is not created.
     Form->RadioButton11->setChecked(true);
     Dialogs.Answers = {{Src + "/list.txt"}};
-    driver.Box(QMessageBox::No);
     Form->ListM2->trigger();
     EXPECT_TRUE(driver.Done());
     EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();

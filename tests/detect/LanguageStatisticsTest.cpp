@@ -1,0 +1,188 @@
+// The pairs of 8-bit encodings that decide real files, each told apart by what the language's
+// words look like; the readings and scores the detector reports; and the table generator, which
+// must give the same file for the same texts.
+#include "detect/EncodingDetector.h"
+#include "engine/Lumiva.h"
+#include "tests/common/IconvOnce.h"
+#include "tests/common/RunProcess.h"
+#include "tests/common/TestSupport.h"
+#include "tests/detect/DetectorTestBase.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+class LanguageStatisticsTest : public DetectorTestBase {
+protected:
+    // The name detected for Utf8 written in Encoding.
+    std::string DetectIn(const std::string& Utf8, const std::string& Encoding)
+    {
+        return Detector.Detect(Encode(Utf8, Encoding), true);
+    }
+
+    // The answer gives back the text written (another encoding that decodes it alike is right too).
+    void ExpectReadsBack(const std::string& Utf8, const std::string& Encoding)
+    {
+        SCOPED_TRACE(Encoding + ": " + Utf8.substr(0, 30));
+        const std::string bytes = Encode(Utf8, Encoding);
+        const std::string answer = Detector.Detect(bytes, true);
+        ASSERT_FALSE(answer.empty()) << "refused";
+        EXPECT_EQ(lmvtest::IconvOnce(answer, "UTF-8", bytes).value_or("(cannot decode)"), Utf8) << answer;
+    }
+
+    // A refusal, or an answer that gives back the text written.
+    void ExpectNotMisread(const std::string& Utf8, const std::string& Encoding)
+    {
+        const std::string bytes = Encode(Utf8, Encoding);
+        const std::string answer = Detector.Detect(bytes, true);
+        if (!answer.empty()) {
+            EXPECT_EQ(lmvtest::IconvOnce(answer, "UTF-8", bytes).value_or("(cannot decode)"), Utf8)
+                << Encoding << " read as " << answer;
+        }
+    }
+
+    TEncodingDetector Detector{*Engine, "C.UTF-8"};
+};
+
+TEST_F(LanguageStatisticsTest, DosCodePage850IsNotWindows1252)
+{
+    const std::string german = "Die Größe der Datei wird überprüft, bevor sie geöffnet wird; Änderungen gehen "
+                               "dabei nicht verloren.\n";
+    const std::string french = "Le fichier a été déplacé vers le répertoire prévu ; vérifiez les accès à la fin.\n";
+    for (const std::string* text : {&german, &french}) {
+        EXPECT_EQ(DetectIn(*text, "CP850"), "CP850") << text->substr(0, 20);
+        EXPECT_EQ(DetectIn(*text, "WINDOWS-1252"), "WINDOWS-1252") << text->substr(0, 20);
+    }
+    // × is 0x9E in CP850 (ž in WINDOWS-1252), ½ is 0xAB (« there): two signs in English are too
+    // little to name CP850, but never enough to misread it.
+    const std::string english = "The shelf measures 40×60 cm and holds 2½ kg of books, so fix it to the wall "
+                                "before you put anything on it.\n";
+    ExpectNotMisread(english, "CP850");
+    ExpectNotMisread(english, "WINDOWS-1252");
+}
+
+TEST_F(LanguageStatisticsTest, Iso885915IsToldByTheEuroAndTheLigature)
+{
+    // In ISO-8859-15, € is 0xA4 and œ 0xBD, which WINDOWS-1252 reads as ¤ and ½.
+    const std::string french = "Le billet coûte 15 € ; le cœur de l'œuvre se trouve dans la deuxième salle du musée.\n";
+    EXPECT_EQ(DetectIn(french, "ISO-8859-15"), "ISO-8859-15");
+    EXPECT_EQ(DetectIn(french, "WINDOWS-1252"), "WINDOWS-1252");
+}
+
+TEST_F(LanguageStatisticsTest, CyrillicKoi8UKeepsUkrainianLetters)
+{
+    const std::string ukrainian = "Файл збережено в головній теці; його можна відкрити пізніше. Ґанок і подвір'я "
+                                  "її батьків єдині у селі.\n";
+    const std::string russian = "Файл сохранён в основной папке, и его можно будет открыть позже ещё раз.\n";
+    EXPECT_EQ(DetectIn(ukrainian, "KOI8-U"), "KOI8-U");
+    EXPECT_EQ(DetectIn(russian, "KOI8-R"), "KOI8-R");
+    ExpectReadsBack(russian, "CP866");
+    ExpectReadsBack(ukrainian, "WINDOWS-1251");
+}
+
+TEST_F(LanguageStatisticsTest, CentralEuropeanDosAndWindowsCodePages)
+{
+    const std::string hungarian = "A fájlt a fő mappába mentettük, és később újra megnyitható; a módosítások "
+                                  "elvesznek, ha nem erősíti meg őket.\n";
+    const std::string czech = "Soubor byl uložen do hlavní složky a později jej můžete znovu otevřít bez ztráty změn.\n";
+    EXPECT_EQ(DetectIn(hungarian, "CP852"), "CP852");
+    EXPECT_EQ(DetectIn(czech, "CP852"), "CP852");
+    EXPECT_EQ(DetectIn(hungarian, "WINDOWS-1250"), "WINDOWS-1250");
+    EXPECT_EQ(DetectIn(czech, "WINDOWS-1250"), "WINDOWS-1250");
+}
+
+TEST_F(LanguageStatisticsTest, TurkishLettersMakeWindows1254)
+{
+    const std::string turkish = "Bu dosyayı açmak için şifreyi girmeniz gerekiyor; değişiklikler henüz kaydedilmedi.\n";
+    EXPECT_EQ(DetectIn(turkish, "WINDOWS-1254"), "WINDOWS-1254");
+    ExpectReadsBack(turkish, "ISO-8859-9");
+}
+
+TEST_F(LanguageStatisticsTest, HebrewAndThaiReadBack)
+{
+    const std::string hebrew = "הקובץ נשמר בתיקייה הראשית ואפשר לפתוח אותו שוב מאוחר יותר, אחרי שהשינויים יאושרו.\n";
+    const std::string thai = "ไฟล์นี้ถูกบันทึกไว้ในโฟลเดอร์หลักและสามารถเปิดได้อีกครั้งในภายหลัง\n";
+    ExpectReadsBack(hebrew, "WINDOWS-1255");
+    ExpectReadsBack(hebrew, "ISO-8859-8");
+    ExpectReadsBack(thai, "TIS-620");
+    ExpectReadsBack(thai, "CP874");
+}
+
+TEST_F(LanguageStatisticsTest, MacRomanIsNeitherDosNorMacCentralEurope)
+{
+    const std::string finnish = "Tiedosto tallennettiin pääkansioon, ja sen voi avata myöhemmin uudelleen ilman "
+                                "että muutokset häviävät.\n";
+    const std::string dutch = "Het bestand is opgeslagen in de hoofdmap; daarna kan het één keer worden geopend "
+                              "zonder dat de wijzigingen verloren gaan.\n";
+    const std::string portuguese = "O arquivo foi salvo na pasta principal e não poderá ser aberto até amanhã, "
+                                   "quando as alterações forem concluídas.\n";
+    for (const std::string* text : {&finnish, &dutch, &portuguese})
+        EXPECT_EQ(DetectIn(*text, "MACINTOSH"), "MACINTOSH") << text->substr(0, 20);
+    EXPECT_EQ(DetectIn(portuguese, "CP850"), "CP850");
+}
+
+TEST_F(LanguageStatisticsTest, BalticAndRomanianAreNotCentralEuropean)
+{
+    const std::string lithuanian = "Failas išsaugotas pagrindiniame aplanke, jį galėsite atidaryti vėliau, kai "
+                                   "pakeitimai bus užbaigti ir patvirtinti.\n";
+    // ș and ț with the comma below are in ISO-8859-16 where ISO-8859-2 has ş and ţ with a cedilla.
+    const std::string romanian = "Fișierul a fost salvat în dosarul principal și poate fi deschis mâine după-amiază, "
+                                 "împreună cu toți colegii care țin evidența.\n";
+    EXPECT_EQ(DetectIn(lithuanian, "WINDOWS-1257"), "WINDOWS-1257");
+    ExpectReadsBack(lithuanian, "ISO-8859-13");
+    EXPECT_EQ(DetectIn(romanian, "ISO-8859-16"), "ISO-8859-16");
+}
+
+TEST_F(LanguageStatisticsTest, ShortAsciiWithOneAccentIsNeverMisread)
+{
+    // One letter in English says little: a refusal is fine, another reading is not.
+    for (const char* encoding : {"WINDOWS-1252", "CP850", "MACINTOSH"})
+        ExpectNotMisread("See you at the café tomorrow morning.\n", encoding);
+    // In the language's own words one accent is enough.
+    ExpectReadsBack("Ci vediamo domani, però non troppo presto.\n", "WINDOWS-1252");
+    ExpectReadsBack("Le café est ouvert.\n", "WINDOWS-1252");
+}
+
+TEST_F(LanguageStatisticsTest, ReadingsComeBestFirstWithScoresThatAddUpToOne)
+{
+    const std::string answer = DetectIn("Die Größe der Datei wird überprüft, bevor sie geöffnet wird.\n", "CP850");
+    ASSERT_EQ(answer, "CP850");
+    const auto& guesses = Detector.Guesses();
+    ASSERT_GE(guesses.size(), 2u);
+    EXPECT_EQ(guesses.front().Name, answer);
+    double total = 0;
+    for (std::size_t i = 0; i < guesses.size(); ++i) {
+        EXPECT_GE(guesses[i].Score, 0.0);
+        EXPECT_LE(guesses[i].Score, guesses.front().Score);
+        total += guesses[i].Score;
+    }
+    EXPECT_NEAR(total, 1.0, 1e-9);
+    // A refusal still tells what was weighed, and that nothing was sure enough.
+    EXPECT_EQ(Detector.Detect("\xE9\n", true), "");
+    ASSERT_FALSE(Detector.Guesses().empty());
+    EXPECT_LT(Detector.Guesses().front().Score, 0.9);
+    // A certain answer is the one reading.
+    EXPECT_EQ(Detector.Detect("plain text\n", true), "ASCII");
+    ASSERT_EQ(Detector.Guesses().size(), 1u);
+    EXPECT_EQ(Detector.Guesses().front().Score, 1.0);
+}
+
+TEST(LanguageTableGenerator, RebuildsTheSameTableByteForByte)
+{
+    lmvtest::TempDir dir;
+    const std::string data = lmvtest::SourceDir() + "/tests/detect/data/";
+    const auto outcome = lmvtest::RunProcess(
+        {"/usr/bin/python3", lmvtest::SourceDir() + "/scripts/language_tables.py", "--text", "fr=" + data + "french.txt",
+         "--text", "ru=" + data + "russian.txt", "--output", dir / "tables.inc"},
+        lmvtest::Environment({}, {}));
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const std::string made = lmvtest::ReadFile(dir / "tables.inc");
+    EXPECT_EQ(made, lmvtest::ReadFile(data + "small_tables.inc"));
+    // Letters seen in a text become its language's own symbols, both cases.
+    EXPECT_NE(made.find("0x42F"), std::string::npos) << "Я is one of Russian's own letters";
+}
+
+} // namespace
