@@ -183,7 +183,7 @@ int main(int argc, char** argv)
         }
     }
 
-    // Drawn only on a terminal: a pipe or a log gets exactly what it got before.
+    // Drawn only on a terminal: a pipe or a log gets the run's lines alone.
     TProgressLine Line(STDERR_FILENO, std::chrono::steady_clock::now());
     TBatchQuestions Questions(Batch.Answer, Line);
     int Status = ExitNotCompleted; // unless the run reports its outcome

@@ -37,8 +37,9 @@ struct TDetectionLibraryNames {
 };
 extern const TDetectionLibraryNames DetectionLibraryNames;
 
-// Loads the libraries (they stay loaded); raises Exception with the dynamic loader's text, as a
-// missing library gave it at start before: "error while loading shared libraries: <its text>".
+// Loads the libraries (they stay loaded); raises Exception with the dynamic loader's text in the
+// words a user knows from a program that cannot start: "error while loading shared libraries:
+// <its text>".
 TDetectionLibraries LoadDetectionLibraries(const TDetectionLibraryNames& Names);
 
 // The process's libraries, loaded on the first call from any thread; a failed load raises the

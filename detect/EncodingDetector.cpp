@@ -42,8 +42,8 @@ constexpr double LeastScore = 0.9;
 
 } // namespace
 
-TEncodingDetector::TEncodingDetector(TLumiva& Engine, std::string LocaleName)
-    : Engine(Engine), Preferred(CandidateNames::LocalePreferences(LocaleName)),
+TEncodingDetector::TEncodingDetector(TLumiva& Converter, std::string LocaleName)
+    : Converter(Converter), Preferred(CandidateNames::LocalePreferences(LocaleName)),
       Buffer(std::make_unique<char[]>(SampleLimit + 1))
 {
 }
@@ -125,7 +125,7 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
 {
     Text.assign(Sample.size() + 1, U'\0');
     try {
-        Engine.Start(Name, "UTF-32LE", 0);
+        Converter.Start(Name, "UTF-32LE", 0);
     } catch (const TLumiva::EStartError&) {
         return false;
     }
@@ -134,10 +134,10 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
     char* out = reinterpret_cast<char*>(Text.data());
     std::size_t outLeft = Text.size() * sizeof(char32_t);
     // Every byte gives at most one character; a stalling decoder is caught by the checks below.
-    Engine.Convert(&in, &inLeft, &out, &outLeft);
+    Converter.Convert(&in, &inLeft, &out, &outLeft);
     if (inLeft == 0)
-        Engine.Convert(nullptr, nullptr, &out, &outLeft);
-    Engine.Close();
+        Converter.Convert(nullptr, nullptr, &out, &outLeft);
+    Converter.Close();
     if (inLeft > 0 && (Complete || inLeft > LongestSequence))
         return false;
     Text.resize((Text.size() * sizeof(char32_t) - outLeft) / sizeof(char32_t));
@@ -156,7 +156,7 @@ bool TEncodingDetector::Decode(const std::string& Name, std::string_view Sample,
 // spelled as the listing spells them.
 std::string TEncodingDetector::ListName(const std::string& Name) const
 {
-    return Engine.IsValidEncoding(Name) ? Name : std::string();
+    return Converter.IsValidEncoding(Name) ? Name : std::string();
 }
 // The 8-bit readings by the language tables first. A sample whose bytes past 0x7F pair as in the
 // double-byte encodings of East Asia is shown to uchardet, which tells those apart; ISO-2022's
@@ -166,7 +166,7 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     if (Sample.find('\x1B') != std::string_view::npos)
         return AskLibraries(Sample, Complete, {});
     if (!Readings)
-        Readings = std::make_unique<TEightBitReadings>(Engine);
+        Readings = std::make_unique<TEightBitReadings>(Converter);
     const std::vector<TEightBitReadings::TReading> readings = Readings->Read(Sample);
     const bool language = !readings.empty() &&
                           readings.front().Cost <= (readings.front().Typical + MostExcessCost) *

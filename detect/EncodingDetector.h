@@ -27,10 +27,10 @@ public:
     // Detection looks at no more than this many bytes of a file.
     static constexpr std::size_t SampleLimit = 64 * 1024;
 
-    // Engine decodes the candidates (one conversion at a time, so not during another's); its
+    // Converter decodes the candidates (one conversion at a time, so not during another's); its
     // name list must outlive the detector. LocaleName ("ru_RU.UTF-8") breaks ties between
     // equally good candidates.
-    TEncodingDetector(TLumiva& Engine, std::string LocaleName);
+    TEncodingDetector(TLumiva& Converter, std::string LocaleName);
     ~TEncodingDetector();
 
     // Complete: Sample is the whole text, not a prefix cut at SampleLimit.
@@ -63,7 +63,7 @@ private:
     std::string ListName(const std::string& Name) const;
     std::string BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const;
 
-    TLumiva& Engine;
+    TLumiva& Converter;
     std::vector<std::string> Preferred;
     // The sample of DetectFile, allocated once: memory stays flat over a run.
     std::unique_ptr<char[]> Buffer;

@@ -25,25 +25,6 @@ bool NamesFolder(const TStringList& Names)
     return false;
 }
 
-TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders)
-{
-    TWalkRules rules;
-    rules.IncludeSubfolders = Folders.IncludeSubfolders;
-    rules.FileNames = TFileMasks(Folders.FileNames, false);
-    rules.SkipNames = TFileMasks(Folders.SkipNames, true);
-    if (Options.Output == omDirectory) {
-        struct stat info;
-        if (::stat(Options.OutputDirectory.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            rules.SkipFolder = std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino);
-    }
-    const std::string& prefix = Options.Output == omPrefix ? Options.OutputPrefix
-                              : Options.Output == omOverwrite && Options.BackupSrcFiles ? Options.BackupPrefix
-                                                                                        : std::string();
-    if (!prefix.empty())
-        rules.SkipPrefixes.push_back(prefix);
-    return rules;
-}
-
 std::string WalkFolderName(const std::string& Name)
 {
     std::string folder = std::filesystem::path(ExpandFileName(Name)).lexically_normal().string();

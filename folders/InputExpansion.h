@@ -1,8 +1,6 @@
 #pragma once
 
 #include "folders/FolderWalker.h"
-#include "settings/ConvertOptions.h"
-#include "settings/FolderOptions.h"
 #include "util/StringList.h"
 
 #include <string>
@@ -10,10 +8,6 @@
 
 // True when one of Names is a folder (a link to a folder counts: the user named it).
 bool NamesFolder(const TStringList& Names);
-
-// The walk's rules for a run with these options: the masks (raises Exception for a bad one), the
-// output directory when it exists, the output or backup prefix of the mode.
-TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders);
 
 // A given folder as the walk takes it: absolute, without "." and ".." parts or a trailing '/'
 // (the root is the empty text).

@@ -132,8 +132,7 @@ private:
 
 // Room for one call's worth beside sixteen blocks (4 MiB): at least two, so neither side waits on
 // a block the other cannot complete, and more so that a thread that falls behind for a moment (a
-// page-cache stall, a wake-up) does not stop the others. On two quiet cores, 256 MiB of Latin-1 to
-// UTF-8: 1.17 times cp with two blocks, 1.09 with eight, 1.06 with sixteen.
+// page-cache stall, a wake-up) does not stop the others (figures in bench/RESULTS.md).
 std::unique_ptr<TByteRing> MakeRing(std::size_t CallSize)
 {
     return TByteRing::Create(CallSize + 16 * StreamBlock);

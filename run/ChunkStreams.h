@@ -5,8 +5,9 @@
 #include <memory>
 
 // The source as the conversion loop takes it: Take(Held, Room) gives Held + Room bytes in one
-// span, the Held bytes not yet consumed first, then Room bytes more of the source; Consume(Count)
-// drops the first Count of them. Raises "Cannot read from source file" when the source gives fewer.
+// span, the Held bytes not yet consumed first, then Room bytes more of the source;
+// Consume(Count, Held) drops the first Count of the Held bytes the span now holds, keeping the
+// rest for the next Take. Raises "Cannot read from source file" when the source gives fewer.
 class TChunkInput {
 public:
     virtual ~TChunkInput() = default;

@@ -21,10 +21,6 @@
 
 namespace {
 
-// Values of AbortFlag, written only by exchange.
-constexpr std::int32_t NoAbortRequest = 1;
-constexpr std::int32_t AbortRequested = 0;
-
 // Outcomes go to the main thread in batches small enough to take in at once.
 constexpr std::size_t MaxOutcomeBatch = 1024;
 constexpr std::chrono::milliseconds OutcomeInterval{50};
@@ -61,38 +57,42 @@ const char* StateName(std::int32_t State)
 TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
                                const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                                const TFolderOptions& FolderOptions)
-    : TConvertThread(std::unique_ptr<TMainThread>(), Files, Converter, Options, Specs, Questions, FolderOptions)
+    : TConvertThread(nullptr, &MainThread, Files, Converter, Options, Specs, Questions, FolderOptions)
 {
-    this->MainThread = &MainThread;
 }
 
-TConvertThread::TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, const TStringList& Files,
+TConvertThread::TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files,
                                TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                                TRunQuestions& Questions, const TFolderOptions& FolderOptions)
+    : TConvertThread(std::move(MainThread), nullptr, Files, Converter, Options, Specs, Questions, FolderOptions)
+{
+}
+
+TConvertThread::TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread,
+                               const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                               const TConvertSpecs& Specs, TRunQuestions& Questions,
+                               const TFolderOptions& FolderOptions)
     : Files(Files),
       Converter(Converter),
       Options(Options),
       Specs(Specs),
       Logger(std::make_unique<TLogger>()),
+      OwnMainThread(std::move(OwnMainThread)),
+      Channel(this->OwnMainThread ? this->OwnMainThread.get() : MainThread, Questions),
       Placement(
           this->Options, *Logger,
           [this](const std::string& Text) {
-              TMessageDialogParams Params;
-              Params.Text = Text;
-              Params.Buttons = OverwriteButtons;
-              Params.DefaultButton = 0;
-              Params.CancelButton = 4;
-              Params.FocusButton = 0;
-              Params.DialogType = 0;
-              return AskMessageDialog(Params);
+              TMessageDialogParams params;
+              params.Text = Text;
+              params.Buttons = OverwriteButtons;
+              params.DefaultButton = 0;
+              params.CancelButton = 4;
+              params.FocusButton = 0;
+              params.DialogType = 0;
+              return Channel.AskMessageDialog(params);
           },
-          [this] { RequestAbort(); }),
-      FolderRun(
-          this->Options, FolderOptions, *Logger, [this](const std::string& Text) { ReportStatus(Text); },
-          [this] { return CheckAbort(); }),
-      Questions(Questions),
-      OwnMainThread(std::move(OwnMainThread)),
-      MainThread(this->OwnMainThread.get())
+          [this] { Channel.RequestAbort(); }),
+      FolderRun(this->Options, FolderOptions, *Logger, Channel)
 {
     Logger->ErrorPrefix = "[Error] ";
     Logger->WarningPrefix = "[Warning] ";
@@ -104,6 +104,9 @@ void TConvertThread::Start()
 {
     if (Started.exchange(true))
         return;
+    // Only a run with a listener goes to the main thread for its state texts.
+    if (OnMessage)
+        Channel.OnStatus = [this](const std::string& Text) { OnMessage(this, Text); };
     try {
         std::thread([this] { Run(); }).detach();
     } catch (...) {
@@ -115,7 +118,7 @@ void TConvertThread::Start()
 
 void TConvertThread::RequestAbort() noexcept
 {
-    AbortFlag.exchange(AbortRequested);
+    Channel.RequestAbort();
 }
 
 void TConvertThread::Run() noexcept
@@ -174,7 +177,7 @@ void TConvertThread::DoTerminate()
     }
     try {
         if (OnTerminate)
-            Synchronize([this] { OnTerminate(this); });
+            Channel.Synchronize([this] { OnTerminate(this); });
     } catch (const std::exception& E) {
         ShowErrorQuietly(&E);
     } catch (...) {
@@ -189,7 +192,7 @@ void TConvertThread::ResolveTargetEncoding()
 
 bool TConvertThread::Prepare()
 {
-    ReportStatus("Preparing...");
+    Channel.ReportStatus("Preparing...");
     WorkingFolder = CurrentFolder();
     for (const TSourceEntry& Entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
@@ -199,17 +202,17 @@ bool TConvertThread::Prepare()
     // Folders that hold nothing to convert: said, and nothing is made for them.
     if (Files.Count() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");
-        return !CheckAbort();
+        return !Channel.CheckAbort();
     }
     std::error_code Error;
     if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
         Placement.CreateOutputDirectory();
-    return !CheckAbort();
+    return !Channel.CheckAbort();
 }
 
 bool TConvertThread::Process()
 {
-    ReportStatus("Processing...");
+    Channel.ReportStatus("Processing...");
     if (!Converter)
         throw Exception("No conversion engine");
     TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
@@ -222,11 +225,11 @@ bool TConvertThread::Process()
         SourceDetection();
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     for (std::size_t i = 0; i < Files.Count(); ++i) {
-        if (CheckAbort())
+        if (Channel.CheckAbort())
             break;
         ProcessFile(i, FileConverter);
     }
-    return !CheckAbort();
+    return !Channel.CheckAbort();
 }
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
@@ -330,7 +333,7 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
     if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &Written) == 0)
         Outcome.BytesWritten = static_cast<std::uint64_t>(Written.st_size);
     if (OnFileDone)
-        Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
+        Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
     if (OnOutcomes)
         RecordOutcome(Index, Outcome);
 }
@@ -411,7 +414,7 @@ void TConvertThread::FlushOutcomes()
 {
     if (!OnOutcomes || Outcomes.empty())
         return;
-    Synchronize([this] { OnOutcomes(this, Outcomes); });
+    Channel.Synchronize([this] { OnOutcomes(this, Outcomes); });
     Outcomes.clear();
     OutcomesSent = std::chrono::steady_clock::now();
 }
@@ -434,78 +437,36 @@ std::string TConvertThread::SourceFileName(std::size_t Index) const
     return TidyFileName(GetLongFileName(ExpandFileName(Files[Index], WorkingFolder)));
 }
 
-// A check point: asks once for all requests made since the last one.
-bool TConvertThread::CheckAbort()
-{
-    if (!Terminated && AbortFlag.load(std::memory_order_relaxed) == AbortRequested) {
-        AbortFlag.exchange(NoAbortRequest);
-        if (AskMessageBox("Abort the operation?", MB_YESNO | MB_ICONEXCLAMATION | MB_SETFOREGROUND) == IDYES)
-            Terminated = true;
-    }
-    return Terminated;
-}
-
 void TConvertThread::ReportSummary()
 {
     const char* Name = StateName(State);
-    ReportStatus(Name);
+    Channel.ReportStatus(Name);
     FlushOutcomes();
     Logger->Add(std::string(Name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
                 std::to_string(Logger->WarningCount) + " warnings");
     if (OnDone)
-        Synchronize([this] { OnDone(this, State, *Logger); });
-}
-
-void TConvertThread::Synchronize(const std::function<void()>& Step)
-{
-    if (!MainThread || !MainThread->Run(Step))
-        throw Exception("Cannot reach the main thread");
-}
-
-void TConvertThread::ReportStatus(const std::string& Text)
-{
-    if (OnMessage)
-        Synchronize([this, &Text] { OnMessage(this, Text); });
+        Channel.Synchronize([this] { OnDone(this, State, *Logger); });
 }
 
 void TConvertThread::ReportProgress(std::int32_t Position, std::int32_t Max)
 {
     if (OnProgress)
-        Synchronize([this, Position, Max] { OnProgress(this, Position, Max); });
+        Channel.Synchronize([this, Position, Max] { OnProgress(this, Position, Max); });
     if (ReadTracker.FileEnded(Position, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
-        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
+        Channel.Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }
 
 void TConvertThread::TrackRead(std::uint64_t Done, std::uint64_t Size)
 {
     FileBytesRead = Done;
     if (ReadTracker.Read(Done, Size, std::chrono::steady_clock::now(), ReadReportInterval) && OnReadProgress)
-        Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
-}
-
-std::int32_t TConvertThread::AskMessageBox(const std::string& Text, std::uint32_t Flags)
-{
-    std::int32_t Result = 0;
-    Synchronize([this, &Text, Flags, &Result] { Result = Questions.AskMessageBox(Text, Flags); });
-    return Result;
-}
-
-std::int32_t TConvertThread::AskMessageDialog(const TMessageDialogParams& Params)
-{
-    std::int32_t Result = -1;
-    Synchronize([this, &Params, &Result] { Result = Questions.AskMessageDialog(Params); });
-    return Result;
-}
-
-void TConvertThread::ShowError(const std::exception* E)
-{
-    Synchronize([this, E] { Questions.ShowError(E); });
+        Channel.Synchronize([this] { OnReadProgress(this, ReadTracker.Current()); });
 }
 
 void TConvertThread::ShowErrorQuietly(const std::exception* E) noexcept
 {
     try {
-        ShowError(E);
+        Channel.ShowError(E);
     } catch (...) {
     }
 }

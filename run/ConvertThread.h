@@ -3,11 +3,11 @@
 #include "run/ConvertError.h"
 #include "run/FileOutcome.h"
 #include "run/FolderRun.h"
-#include "run/FileOutcome.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "run/ReplacedFiles.h"
 #include "progress/ReadProgress.h"
+#include "run/RunChannel.h"
 #include "run/RunQuestions.h"
 #include "run/SourcesFile.h"
 #include "settings/ConvertOptions.h"
@@ -25,7 +25,6 @@
 #include <string>
 #include <utility>
 
-class QObject;
 class TFileConverter;
 class TMainThread;
 class TLumiva;
@@ -37,15 +36,15 @@ enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted =
 const char* StateName(std::int32_t State);
 
 // The worker of one conversion run. Created idle on the main thread with new; Start runs it;
-// every event and question runs on the main thread (the thread of MainContext, which must run an
-// event loop, or MainThread) while the worker waits. After OnTerminate has returned the object
-// deletes itself; an object that was never started is deleted by its creator.
+// every event and question runs on the main thread (MainThread) while the worker waits. After
+// OnTerminate has returned the object deletes itself; one never started is its creator's to delete.
 class TConvertThread {
 public:
     using EConvertError = ::EConvertError;
 
-    TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
-                   const TConvertSpecs& Specs, TRunQuestions& Questions, QObject* MainContext = nullptr,
+    // The run keeps MainThread until its end.
+    TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files, TLumiva* Converter,
+                   const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
                    const TFolderOptions& FolderOptions = DefaultFolderOptions());
     // MainThread must outlive the run.
     TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
@@ -85,9 +84,9 @@ public:
     void RequestAbort() noexcept;
 
 private:
-    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, const TStringList& Files, TLumiva* Converter,
-                   const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
-                   const TFolderOptions& FolderOptions);
+    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread, const TStringList& Files,
+                   TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
+                   TRunQuestions& Questions, const TFolderOptions& FolderOptions);
     void Run() noexcept;
     void Execute();
     void DoTerminate();
@@ -104,20 +103,14 @@ private:
     // With OnOutcomes: file Index's outcome, told as the window shows it, into the next batch.
     void RecordOutcome(std::size_t Index, TFileOutcome Outcome);
     void FlushOutcomes();
-    bool CheckAbort();
     void ReportSummary();
     void ResolveTargetEncoding();
     std::string SourceFileName(std::size_t Index) const;
 
-    // Cross-thread calls: run Step on the main thread and wait; a failure there is raised here.
-    void Synchronize(const std::function<void()>& Step);
-    void ReportStatus(const std::string& Text);
+    // Events on the main thread, through the channel.
     void ReportProgress(std::int32_t Position, std::int32_t Max);
     void TrackRead(std::uint64_t Done, std::uint64_t Size);
-    std::int32_t AskMessageBox(const std::string& Text, std::uint32_t Flags);
-    std::int32_t AskMessageDialog(const TMessageDialogParams& Params);
-    void ShowError(const std::exception* E);
-    // ShowError for the last resort: a failure to show the error is dropped.
+    // The run-level error for the last resort: a failure to show it is dropped.
     void ShowErrorQuietly(const std::exception* E) noexcept;
 
     TStringList Files;
@@ -130,6 +123,8 @@ private:
     std::string TargetEncoding;
     TConvertState State = csCanceled;
     std::unique_ptr<TLogger> Logger;
+    std::unique_ptr<TMainThread> OwnMainThread;
+    TRunChannel Channel;
     TOutputPlacement Placement;
     TFolderRun FolderRun;
     // Set for the run when From is "Auto-detect".
@@ -141,12 +136,7 @@ private:
     std::vector<TFileOutcome> Outcomes;
     std::chrono::steady_clock::time_point OutcomesSent;
     std::optional<TStringList> EncodingGroups;
-    std::atomic<std::int32_t> AbortFlag{1}; // 0: an abort request is pending
     std::atomic<bool> Started{false};
-    bool Terminated = false;
-    TRunQuestions& Questions;
-    std::unique_ptr<TMainThread> OwnMainThread;
-    TMainThread* MainThread;
     std::uint64_t FileBytesRead = 0;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

@@ -22,17 +22,10 @@ TFileConverter::TFileConverter(TLumiva& Converter, std::string FromEncoding, std
 {
 }
 
-std::string TFileConverter::MakeTempFile()
-{
-    std::string name = CreateTempFile("", "LMV");
-    if (name.empty())
-        throw EConvertError("Cannot create temporary file");
-    return name;
-}
-
 void TFileConverter::CheckFile(const std::string& SourceName)
 {
-    ConvertFile(SourceName, "/dev/null");
+    const TFd discard(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    ConvertFile(SourceName, discard.Get());
 }
 
 void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
@@ -49,17 +42,7 @@ void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
     throw EContentError(Message, std::move(Where));
 }
 
-void TFileConverter::ConvertFile(const std::string& SourceName, const std::string& TempName)
-{
-    Convert(SourceName, &TempName, -1);
-}
-
 void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
-{
-    Convert(SourceName, nullptr, TempFile);
-}
-
-void TFileConverter::Convert(const std::string& SourceName, const std::string* TempName, int TempFile)
 {
     const std::size_t total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
     const std::size_t inSize = total / 2;
@@ -73,10 +56,10 @@ void TFileConverter::Convert(const std::string& SourceName, const std::string* T
     if (static_cast<std::uint64_t>(source.st_size) > inSize)
         ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    // The temporary file exists already and is empty: neither created nor truncated here.
-    TFd out(TempName ? ::open(TempName->c_str(), O_WRONLY | O_CLOEXEC) : TempFile, TempName != nullptr);
+    // The caller's file: written here, closed by the caller.
+    TFd out(TempFile, false);
     if (out.Get() < 0)
-        throw EConvertError(TempName ? "Cannot open temporary file" : "Cannot create temporary file");
+        throw EConvertError("Cannot create temporary file");
 
     try {
         Converter.Start(FromEncoding, TargetEncoding, Translation);

@@ -16,9 +16,6 @@ public:
     TFileConverter(TLumiva& Converter, std::string FromEncoding, std::string TargetEncoding,
                    std::int32_t Translation, std::int32_t BufferSize, std::string Signature);
 
-    // A new empty file in the system's temporary folder ("LMV" prefix).
-    static std::string MakeTempFile();
-    void ConvertFile(const std::string& SourceName, const std::string& TempName);
     // Into an open, empty file that stays open (the caller places and closes it). A negative
     // TempFile (no temporary file could be made) fails with "Cannot create temporary file" once
     // the source has opened, so that a missing source is still reported as such.
@@ -33,7 +30,6 @@ public:
     std::uint64_t StreamAbove = DefaultStreamAbove;
 
 private:
-    void Convert(const std::string& SourceName, const std::string* TempName, int TempFile);
     // Raises the failure of a conversion that stopped on the file's content at byte Offset,
     // telling what and where when that can be found (EContentError).
     // The conversion proper: chunks of InSize bytes at most into OutSize bytes of room.
@@ -42,9 +38,8 @@ private:
     [[noreturn]] void FailOnContent(int Fd, std::uint64_t Offset);
 
     // Output without input only drains what the converter holds, a character or two. A
-    // decoder that gives output forever without taking input (as the C library's JIS X 0213
-    // decoders did, before the conversion library worked around them) would otherwise grow
-    // the temporary file until the disk is full.
+    // decoder that gives output forever without taking input would otherwise grow the temporary
+    // file until the disk is full.
     static constexpr int MaxCallsWithoutInput = 8;
 
     TLumiva& Converter;

@@ -5,6 +5,7 @@
 #include "run/ConvertError.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
+#include "run/RunChannel.h"
 #include "util/FileDescriptor.h"
 
 #include <cerrno>
@@ -33,13 +34,28 @@ std::string WithoutTrailingSlash(std::string Name)
 
 } // namespace
 
+TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders)
+{
+    TWalkRules rules;
+    rules.IncludeSubfolders = Folders.IncludeSubfolders;
+    rules.FileNames = TFileMasks(Folders.FileNames, false);
+    rules.SkipNames = TFileMasks(Folders.SkipNames, true);
+    if (Options.Output == omDirectory) {
+        struct stat info;
+        if (::stat(Options.OutputDirectory.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            rules.SkipFolder = std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino);
+    }
+    const std::string& prefix = Options.Output == omPrefix ? Options.OutputPrefix
+                              : Options.Output == omOverwrite && Options.BackupSrcFiles ? Options.BackupPrefix
+                                                                                        : std::string();
+    if (!prefix.empty())
+        rules.SkipPrefixes.push_back(prefix);
+    return rules;
+}
+
 TFolderRun::TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger,
-                       std::function<void(const std::string&)> ReportStatus, std::function<bool()> CheckAbort)
-    : Options(Options),
-      Folders(Folders),
-      Logger(Logger),
-      ReportStatus(std::move(ReportStatus)),
-      CheckAbort(std::move(CheckAbort))
+                       TRunChannel& Channel)
+    : Options(Options), Folders(Folders), Logger(Logger), Channel(Channel)
 {
 }
 
@@ -48,7 +64,7 @@ bool TFolderRun::Expand(TStringList& Files)
     Walked = NamesFolder(Files);
     if (!Walked)
         return true;
-    ReportStatus(SearchingStatus);
+    Channel.ReportStatus(SearchingStatus);
     LastReport = std::chrono::steady_clock::now();
     TFolderWalker walker(
         RunWalkRules(Options, Folders),
@@ -61,7 +77,7 @@ bool TFolderRun::Expand(TStringList& Files)
     for (TInputFile& input : Inputs)
         names.Add(std::move(input.Name));
     Files = std::move(names);
-    return finished && !CheckAbort();
+    return finished && !Channel.CheckAbort();
 }
 
 bool TFolderRun::FolderWalked(std::size_t Found)
@@ -69,9 +85,9 @@ bool TFolderRun::FolderWalked(std::size_t Found)
     const auto now = std::chrono::steady_clock::now();
     if (now - LastReport >= ReportInterval) {
         LastReport = now;
-        ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
+        Channel.ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
     }
-    return !CheckAbort();
+    return !Channel.CheckAbort();
 }
 
 bool TFolderRun::Mirrored(std::size_t Index) const

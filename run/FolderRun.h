@@ -15,17 +15,19 @@
 
 class TLogger;
 class TOutputPlacement;
+class TRunChannel;
+
+// The walk's rules for a run with these options: the masks (raises Exception for a bad one), the
+// output directory when it exists, the output or backup prefix of the mode.
+TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders);
 
 // The folder parts of one conversion run, on the worker: expanding given folders into files,
 // leaving out found files that are not text, mirroring found files under the output directory,
-// and keeping modification times. Owned by the run; it only logs and reports through the run's
-// logger and the callbacks it was given.
+// and keeping modification times. Owned by the run; it logs to the run's logger, and shows the
+// search and asks the abort question through the run's channel.
 class TFolderRun {
 public:
-    // ReportStatus shows a state text; CheckAbort asks the abort question when one is pending
-    // and tells whether the run is to end.
-    TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger,
-               std::function<void(const std::string& Text)> ReportStatus, std::function<bool()> CheckAbort);
+    TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger, TRunChannel& Channel);
 
     // Replaces the folders among Files by the files found in them. Runs no walk, and changes
     // nothing, when no name is a folder. False when aborted. Raises Exception for a bad mask.
@@ -55,8 +57,7 @@ private:
     const TConvertOptions& Options;
     TFolderOptions Folders;
     TLogger& Logger;
-    std::function<void(const std::string&)> ReportStatus;
-    std::function<bool()> CheckAbort;
+    TRunChannel& Channel;
     // Files of the run after expansion, their names moved out; empty when no folder was given.
     std::vector<TInputFile> Inputs;
     // Output folders known to exist.

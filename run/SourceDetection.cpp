@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <memory>
 
-TSourceDetection::TSourceDetection(TLumiva& Engine, std::string LocaleName)
-    : Detector(Engine, std::move(LocaleName))
+TSourceDetection::TSourceDetection(TLumiva& Converter, std::string LocaleName)
+    : Detector(Converter, std::move(LocaleName))
 {
     // A detection library that cannot be loaded stops the run before its first file.
     DetectionLibraries();

@@ -12,7 +12,7 @@ class TLumiva;
 // between the conversions of the files (it borrows the engine for decoding).
 class TSourceDetection {
 public:
-    TSourceDetection(TLumiva& Engine, std::string LocaleName);
+    TSourceDetection(TLumiva& Converter, std::string LocaleName);
 
     // Logs "\t- Source encoding: " + the name and returns it; raises EConvertError with
     // "Cannot detect character encoding" when no name is certain enough.

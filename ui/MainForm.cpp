@@ -8,6 +8,7 @@
 #include "ui/MessageBox.h"
 #include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
+#include "ui/ProgressDialog.h"
 #include "ui/ToolsCommands.h"
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
@@ -52,11 +53,12 @@ std::string ProgramDir()
 
 } // namespace
 
-TMainForm::TMainForm(std::unique_ptr<TLumiva> Engine, TProgressDialog& ProgressDialog, TFileDialogRunner& FileDialogs,
-                     TRunQuestions& Questions, std::string SettingsFile, QWidget* Parent)
+TMainForm::TMainForm(std::unique_ptr<TLumiva> Converter, TProgressDialog& ProgressDialog,
+                     TFileDialogRunner& FileDialogs, TRunQuestions& Questions, std::string SettingsFile,
+                     QWidget* Parent)
     : QMainWindow(Parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      ConvertOptions(DefaultConvertOptions()), ViewOptions(DefaultViewOptions()), DialogList(FileDialogs),
+      ConvertOptions(::DefaultConvertOptions()), ViewOptions(::DefaultViewOptions()), DialogList(FileDialogs),
       ProgressDialog(ProgressDialog), Questions(Questions)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -66,31 +68,21 @@ TMainForm::TMainForm(std::unique_ptr<TLumiva> Engine, TProgressDialog& ProgressD
     SettingsFileName = std::move(SettingsFile);
     OpenDocument = [](const QUrl& Url) { return QDesktopServices::openUrl(Url); };
 
-    TMainFormBuilder builder(*this);
+    TMainFormBuilder builder(*this, *this);
     builder.CreateMenu();
     builder.CreateToolBar();
     builder.CreateControls();
-    StatusLabel = builder.CreateStatusBar();
-    builder.CreateDialogList();
-    Controls = std::make_unique<TOptionControls>(*this);
+    builder.CreateStatusBar();
+    builder.CreateDialogList(DialogList);
+    Controls = std::make_unique<TOptionControls>(*this, *this);
     ConnectHandlers();
     // Not resizable: the window always has the size of its contents, also when bars are hidden.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    InitializeWindow(std::move(Engine));
+    InitializeWindow(std::move(Converter));
 }
 
 TMainForm::~TMainForm() = default;
-
-TConvertOptions TMainForm::DefaultConvertOptions()
-{
-    return ::DefaultConvertOptions();
-}
-
-TViewOptions TMainForm::DefaultViewOptions()
-{
-    return ::DefaultViewOptions();
-}
 
 void TMainForm::ConnectHandlers()
 {
@@ -105,19 +97,10 @@ void TMainForm::ConnectHandlers()
         return [this, Body] { Guarded(Body, this); };
     };
     for (QRadioButton* button : {RadioButton11, RadioButton12, RadioButton13})
-        connect(button, &QRadioButton::toggled, this, guarded([this] { RadioButtonClick(); }));
-    connect(CheckBox11, &QCheckBox::toggled, this, guarded([this] { CheckBoxClick(); }));
+        connect(button, &QRadioButton::toggled, this, guarded([this] { Controls->UpdateControlStates(); }));
+    connect(CheckBox11, &QCheckBox::toggled, this, guarded([this] { Controls->UpdateControlStates(); }));
     connect(Button11, &QPushButton::clicked, this, guarded([this] { ButtonClick(); }));
-    for (QToolButton* button : {FilesT1, FolderT1, SwapFromAndToT1, OptionsT1})
-        connect(button->defaultAction(), &QAction::triggered, this,
-                guarded([this, button] { ToolButtonClick(button); }));
-
-    connect(FilesM1, &QAction::triggered, this, guarded([this] { FilesM1Click(); }));
-    connect(ListM1, &QAction::triggered, this, guarded([this] { ListM1Click(); }));
-    connect(FolderM1, &QAction::triggered, this, guarded([this] { FolderM1Click(); }));
-    connect(FilesM2, &QAction::triggered, this, guarded([this] { FilesM2Click(); }));
-    connect(ListM2, &QAction::triggered, this, guarded([this] { ListM2Click(); }));
-    connect(FolderM2, &QAction::triggered, this, guarded([this] { FolderM2Click(); }));
+    connect(SwapFromAndToT1->defaultAction(), &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(ExitM1, &QAction::triggered, this, guarded([this] { ExitM1Click(); }));
     connect(SwapFromAndToM1, &QAction::triggered, this, guarded([this] { SwapFromAndToM1Click(); }));
     connect(ComboBox1, &QComboBox::editTextChanged, this, guarded([this] { UpdateSwapState(); }));
@@ -128,35 +111,60 @@ void TMainForm::ConnectHandlers()
             // The check marks follow the options, whatever the command did.
             UpdateViewChecks();
         });
-    for (QAction* item : {GroupedM1, UngroupedM1})
-        connect(item, &QAction::triggered, this, guarded([this, item] { CopyEncodingNamesM1Click(item); }));
-    connect(SystemInformationM1, &QAction::triggered, this, guarded([this] { SystemInformationM1Click(); }));
-    connect(OptionsM1, &QAction::triggered, this, guarded([this] { OptionsM1Click(); }));
-    connect(HelpM2, &QAction::triggered, this, guarded([this] { HelpM2Click(); }));
-    connect(AboutM1, &QAction::triggered, this, guarded([this] { AboutM1Click(); }));
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager& Manager) { Guarded([&] { CommitDataRequest(Manager); }, this); });
 }
 
-void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> Engine)
+// The commands that go straight to the helpers: runs, Tools and Help, and their tool buttons.
+void TMainForm::ConnectCommands()
+{
+    auto guarded = [this](auto Body) {
+        return [this, Body] { Guarded(Body, this); };
+    };
+    TMainFormRun& run = *Run;
+    for (QAction* item : {FilesM1, FilesT1->defaultAction()})
+        connect(item, &QAction::triggered, this, guarded([&run] { run.FilesM1Click(); }));
+    connect(ListM1, &QAction::triggered, this, guarded([&run] { run.ListM1Click(); }));
+    for (QAction* item : {FolderM1, FolderT1->defaultAction()})
+        connect(item, &QAction::triggered, this, guarded([&run] { run.FolderM1Click(); }));
+    connect(FilesM2, &QAction::triggered, this, guarded([&run] { run.FilesM1Click(true); }));
+    connect(ListM2, &QAction::triggered, this, guarded([&run] { run.ListM1Click(true); }));
+    connect(FolderM2, &QAction::triggered, this, guarded([&run] { run.FolderM1Click(true); }));
+
+    TToolsCommands& tools = *Tools;
+    connect(GroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNamesM1Click(true); }));
+    connect(UngroupedM1, &QAction::triggered, this, guarded([&tools] { tools.CopyEncodingNamesM1Click(false); }));
+    connect(SystemInformationM1, &QAction::triggered, this, guarded([&tools] { tools.SystemInformationM1Click(); }));
+    for (QAction* item : {OptionsM1, OptionsT1->defaultAction()})
+        connect(item, &QAction::triggered, this, guarded([&tools] { tools.OptionsM1Click(); }));
+    connect(HelpM2, &QAction::triggered, this, guarded([&tools] { tools.HelpM2Click(); }));
+    connect(AboutM1, &QAction::triggered, this, guarded([&tools] { tools.AboutM1Click(); }));
+}
+
+void TMainForm::InitializeWindow(std::unique_ptr<TLumiva> NewConverter)
 {
     OptionsDialog = new TOptionsDialog(this);
     // The idle step is armed when the window is first shown (showEvent).
     setAcceptDrops(true);
-    CreateConverter(std::move(Engine));
-    Run = std::make_unique<TMainFormRun>(*this, *Converter, ProgressDialog, Questions);
-    Tools = std::make_unique<TToolsCommands>(*this, *Converter);
+    CreateConverter(std::move(NewConverter));
+    Run = std::make_unique<TMainFormRun>(*this, *this, DialogList, *Controls, ConvertOptions, *Converter,
+                                         ProgressDialog, Questions, ReviewLayout);
+    Tools = std::make_unique<TToolsCommands>(*this, *OptionsDialog, *Converter, HelpFileName, OpenDocument);
+    Settings = std::make_unique<TMainFormSettings>(*this, SettingsFileName, *OptionsDialog, DialogList, *Controls,
+                                                   ConvertOptions, *ComboBox2, ViewOptions, ReviewLayout,
+                                                   [this](const TViewOptions& Options) { SetViewOptions(Options); });
+    ConnectCommands();
     SetControls(true);
     ApplyViewOptions();
-    LoadSettings();
+    Settings->LoadSettings();
     SetStatusText("Ready");
 }
 
-void TMainForm::CreateConverter(std::unique_ptr<TLumiva> Engine)
+void TMainForm::CreateConverter(std::unique_ptr<TLumiva> NewConverter)
 {
-    if (!Engine)
+    if (!NewConverter)
         throw Exception("No conversion engine");
-    Converter = std::move(Engine);
+    Converter = std::move(NewConverter);
     TStringList names;
     Converter->GetNames(names);
     QStringList items;
@@ -183,27 +191,12 @@ void TMainForm::UpdateSwapState()
 
 void TMainForm::SetControls(bool Defaults)
 {
-    Controls->Show(Defaults ? DefaultConvertOptions() : ConvertOptions);
+    Controls->Show(Defaults ? ::DefaultConvertOptions() : ConvertOptions);
 }
 
 void TMainForm::GetControls()
 {
     ConvertOptions = Controls->Read();
-}
-
-void TMainForm::ValidateControl(QWidget* Control)
-{
-    Controls->Validate(Control);
-}
-
-void TMainForm::ControlError(QWidget* Control, const std::string& Message)
-{
-    Controls->Error(Control, Message);
-}
-
-void TMainForm::UpdateControlStates()
-{
-    Controls->UpdateStates();
 }
 
 void TMainForm::SetViewOptions(const TViewOptions& Options)
@@ -258,45 +251,6 @@ std::string TMainForm::StatusText() const
 // ---------------------------------------------------------------------------------------------
 // Control events and the Edit, View and File menus
 
-bool TMainForm::IsLineBreakKey(int Key, const QString& Text)
-{
-    return Key == Qt::Key_Return || Key == Qt::Key_Enter || Text == QStringLiteral("\r") ||
-           Text == QStringLiteral("\n");
-}
-
-void TMainForm::ComboBoxExit(QWidget* Sender)
-{
-    ValidateControl(Sender);
-}
-
-void TMainForm::ComboBoxKeyPress(QWidget* Sender, int Key, const QString& Text)
-{
-    if (IsLineBreakKey(Key, Text)) {
-        Controls->RunExitChecks();
-        ValidateControl(Sender);
-    }
-}
-
-void TMainForm::EditExit(QWidget* Sender)
-{
-    ValidateControl(Sender);
-}
-
-void TMainForm::RadioButtonExit(QWidget* Sender)
-{
-    ValidateControl(Sender);
-}
-
-void TMainForm::RadioButtonClick()
-{
-    UpdateControlStates();
-}
-
-void TMainForm::CheckBoxClick()
-{
-    UpdateControlStates();
-}
-
 void TMainForm::ButtonClick()
 {
     const QString current = Edit11->text();
@@ -308,24 +262,12 @@ void TMainForm::ButtonClick()
         Edit11->setText(QDir::toNativeSeparators(folder));
 }
 
-void TMainForm::ToolButtonClick(QToolButton* Sender)
-{
-    if (Sender == FilesT1)
-        FilesM1Click();
-    else if (Sender == FolderT1)
-        FolderM1Click();
-    else if (Sender == SwapFromAndToT1)
-        SwapFromAndToM1Click();
-    else if (Sender == OptionsT1)
-        OptionsM1Click();
-}
-
 void TMainForm::SwapFromAndToM1Click()
 {
     Controls->RunExitChecks();
     QWidget* focused = Controls->ActiveControl();
     if (focused)
-        ValidateControl(focused);
+        Controls->ValidateControl(focused);
     const QString from = ComboBox1->currentText();
     if (IsAutoDetect(ToLocalString(from)))
         return;
@@ -358,7 +300,7 @@ void TMainForm::ViewM1Click(QAction* Sender)
     } else if (Sender == DefaultM2) {
         if (ShowMessageBox("Set default values?", MB_OKCANCEL | MB_ICONWARNING | MB_SETFOREGROUND, {}, this) != IDOK)
             return;
-        options = DefaultViewOptions();
+        options = ::DefaultViewOptions();
     }
     SetViewOptions(options);
 }
@@ -369,83 +311,7 @@ void TMainForm::ExitM1Click()
 }
 
 // ---------------------------------------------------------------------------------------------
-// Starting and finishing a run
-
-void TMainForm::FilesM1Click()
-{
-    Run->ConvertSelectedFiles();
-}
-
-void TMainForm::ListM1Click()
-{
-    Run->ConvertListedFiles();
-}
-
-void TMainForm::FolderM1Click()
-{
-    Run->ConvertSelectedFolder();
-}
-
-void TMainForm::FilesM2Click()
-{
-    Run->ConvertSelectedFiles(true);
-}
-
-void TMainForm::ListM2Click()
-{
-    Run->ConvertListedFiles(true);
-}
-
-void TMainForm::FolderM2Click()
-{
-    Run->ConvertSelectedFolder(true);
-}
-
-void TMainForm::WMDropFiles(const QList<QUrl>& Urls)
-{
-    Run->ConvertDroppedFiles(Urls);
-}
-
-void TMainForm::ConvertFiles(const TStringList& Files)
-{
-    Run->ConvertFiles(Files);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Tools and Help
-
-void TMainForm::CopyEncodingNamesM1Click(QAction* Sender)
-{
-    Tools->CopyEncodingNames(Sender);
-}
-
-void TMainForm::SystemInformationM1Click()
-{
-    Tools->SystemInformation();
-}
-
-void TMainForm::OptionsM1Click()
-{
-    Tools->Options();
-}
-
-void TMainForm::HelpM2Click()
-{
-    Tools->Help();
-}
-
-void TMainForm::AboutM1Click()
-{
-    Tools->About();
-}
-
-// ---------------------------------------------------------------------------------------------
 // Start-up, shutdown and window events
-
-void TMainForm::ApplicationIdle()
-{
-    CheckCommandParameters();
-}
 
 void TMainForm::CheckCommandParameters()
 {
@@ -458,28 +324,17 @@ void TMainForm::FormCloseQuery()
 {
     // The worker reports to this window until its end; a close request then (the session ending)
     // must wait for it.
-    if (ConvertThread)
+    if (Run->ConvertThread)
         throw Exception("A conversion is in progress");
     GetControls();
-    SaveSettings();
-}
-
-void TMainForm::LoadSettings()
-{
-    TMainFormSettings(*this).Load();
-}
-
-void TMainForm::SaveSettings()
-{
-    TMainFormSettings(*this).Save();
+    Settings->SaveSettings();
 }
 
 void TMainForm::CommitDataRequest(QSessionManager& Manager)
 {
-    TMainFormSettings settings(*this);
     // Asking is for when the file cannot be written, and needs the session manager's leave.
-    if (!settings.SaveAtSessionEnd() && Manager.allowsInteraction()) {
-        settings.Save();
+    if (!Settings->SaveAtSessionEnd() && Manager.allowsInteraction()) {
+        Settings->SaveSettings();
         Manager.release();
     }
 }
@@ -490,7 +345,7 @@ void TMainForm::showEvent(QShowEvent* Event)
     if (!IdleArmed) {
         IdleArmed = true;
         QTimer::singleShot(0, this, [this] {
-            Guarded([this] { ApplicationIdle(); }, this);
+            Guarded([this] { CheckCommandParameters(); }, this);
             if (OnFirstIdle)
                 Guarded([this] { OnFirstIdle(); }, this);
         });
@@ -542,7 +397,7 @@ void TMainForm::dropEvent(QDropEvent* Event)
     const QList<QUrl> urls = Event->mimeData()->urls();
     Event->acceptProposedAction();
     // The drop ends first: the source program waits for it, and a run is a modal loop.
-    QTimer::singleShot(0, this, [this, urls] { Guarded([&] { WMDropFiles(urls); }, this); });
+    QTimer::singleShot(0, this, [this, urls] { Guarded([&] { Run->WMDropFiles(urls); }, this); });
 }
 
 QMenu* TMainForm::createPopupMenu()

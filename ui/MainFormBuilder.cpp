@@ -1,7 +1,7 @@
 #include "ui/MainFormBuilder.h"
 
 #include "ui/Icons.h"
-#include "ui/MainForm.h"
+#include "ui/MainFormWidgets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -27,7 +28,7 @@ const char* const TextFilter = "Text files (*.txt)|*.txt|All files (*)|*";
 
 } // namespace
 
-TMainFormBuilder::TMainFormBuilder(TMainForm& Form) : Form(Form) {}
+TMainFormBuilder::TMainFormBuilder(QMainWindow& Window, TMainFormWidgets& Form) : Window(Window), Form(Form) {}
 
 void TMainFormBuilder::CreateMenu()
 {
@@ -44,7 +45,7 @@ void TMainFormBuilder::CreateMenu()
         return result;
     };
 
-    QMenuBar* bar = Form.menuBar();
+    QMenuBar* bar = Window.menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
     Form.FileM1 = menu(bar, "FileM1", "&File");
@@ -101,14 +102,14 @@ void TMainFormBuilder::CreateMenu()
 
 void TMainFormBuilder::CreateToolBar()
 {
-    Form.ToolBar1 = new QToolBar(&Form);
+    Form.ToolBar1 = new QToolBar(&Window);
     Form.ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     Form.ToolBar1->setMovable(false);
     Form.ToolBar1->setFloatable(false);
     Form.ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const int iconSize = Form.style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &Form);
+    const int iconSize = Window.style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, &Window);
     Form.ToolBar1->setIconSize(QSize(iconSize, iconSize));
-    Form.addToolBar(Qt::TopToolBarArea, Form.ToolBar1);
+    Window.addToolBar(Qt::TopToolBarArea, Form.ToolBar1);
 
     auto button = [this](const char* Name, const QIcon& Icon, const char* Hint) {
         QAction* action = Form.ToolBar1->addAction(Icon, QString::fromLatin1(Hint));
@@ -129,12 +130,12 @@ void TMainFormBuilder::CreateToolBar()
 void TMainFormBuilder::CreateControls()
 {
     // The layout's pixel sizes are for a font 15 pixels high; they scale with the real one.
-    const int fontHeight = QFontMetrics(Form.font()).height();
+    const int fontHeight = QFontMetrics(Window.font()).height();
     auto scaled = [fontHeight](int Pixels) { return (Pixels * fontHeight + 7) / 15; };
 
-    auto* panel = new QWidget(&Form);
+    auto* panel = new QWidget(&Window);
     panel->setObjectName(QStringLiteral("Panel1"));
-    Form.setCentralWidget(panel);
+    Window.setCentralWidget(panel);
 
     auto label = [panel](const char* Name, const char* Caption) {
         auto* result = new QLabel(QString::fromLatin1(Caption), panel);
@@ -211,7 +212,7 @@ void TMainFormBuilder::CreateControls()
     // Inside the group: the edit under the first button and the check box under the third start
     // where the buttons' texts start; the prefix edits share a column ending with the "..." button.
     auto* group = new QGridLayout(Form.GroupBox1);
-    QStyle* style = Form.style();
+    QStyle* style = Window.style();
     QStyleOptionButton option;
     option.initFrom(Form.RadioButton11);
     const int indent = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, &option, Form.RadioButton11) +
@@ -248,20 +249,20 @@ void TMainFormBuilder::CreateControls()
     QWidget::setTabOrder(Form.CheckBox11, Form.Edit13);
 }
 
-QLabel* TMainFormBuilder::CreateStatusBar()
+void TMainFormBuilder::CreateStatusBar()
 {
-    Form.StatusBar1 = new QStatusBar(&Form);
+    Form.StatusBar1 = new QStatusBar(&Window);
     Form.StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     Form.StatusBar1->setSizeGripEnabled(false);
     auto* label = new QLabel(Form.StatusBar1);
     label->setObjectName(QStringLiteral("StatusLabel"));
     label->setTextFormat(Qt::PlainText);
     Form.StatusBar1->addWidget(label, 1);
-    Form.setStatusBar(Form.StatusBar1);
-    return label;
+    Window.setStatusBar(Form.StatusBar1);
+    Form.StatusLabel = label;
 }
 
-void TMainFormBuilder::CreateDialogList()
+void TMainFormBuilder::CreateDialogList(TOpenDialogList& DialogList)
 {
     Form.OpenDialog1.Kind = TFileDialog::dkOpen;
     Form.OpenDialog1.Title = "Files";
@@ -283,7 +284,7 @@ void TMainFormBuilder::CreateDialogList()
     Form.FolderDialog1.Kind = TFileDialog::dkFolder;
     Form.FolderDialog1.Title = "Folder";
 
-    Form.DialogList.Add(&Form.OpenDialog1);
-    Form.DialogList.Add(&Form.OpenDialog2);
-    Form.DialogList.Add(&Form.SaveDialog1);
+    DialogList.Add(&Form.OpenDialog1);
+    DialogList.Add(&Form.OpenDialog2);
+    DialogList.Add(&Form.SaveDialog1);
 }

@@ -1,22 +1,23 @@
 #pragma once
 
-class QLabel;
-class TMainForm;
+class QMainWindow;
+struct TMainFormWidgets;
+class TOpenDialogList;
 
-// Builds the main window's widgets into the form's members under their object names: the menu,
-// the tool bar, the option controls with their layout and tab order, the status bar; and
-// describes the window's three file dialogs. Used once, while the form is constructed.
+// Builds the main window's widgets into Form under their object names: the menu, the tool bar,
+// the option controls with their layout and tab order, the status bar; and describes the
+// window's three file dialogs. Used once, while the window is constructed.
 class TMainFormBuilder {
 public:
-    explicit TMainFormBuilder(TMainForm& Form);
+    TMainFormBuilder(QMainWindow& Window, TMainFormWidgets& Form);
 
     void CreateMenu();
     void CreateToolBar();
     void CreateControls();
-    // Returns the label that shows the status text.
-    QLabel* CreateStatusBar();
-    void CreateDialogList();
+    void CreateStatusBar();
+    void CreateDialogList(TOpenDialogList& DialogList);
 
 private:
-    TMainForm& Form;
+    QMainWindow& Window;
+    TMainFormWidgets& Form;
 };

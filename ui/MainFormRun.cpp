@@ -1,39 +1,44 @@
 #include "ui/MainFormRun.h"
 
 #include "ui/LocalText.h"
-#include "ui/MainForm.h"
+#include "ui/MainFormWidgets.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "engine/Lumiva.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtMainThread.h"
 #include "ui/ReviewWindow.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QLabel>
 
 #include <climits>
 
-TMainFormRun::TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog,
-                           TRunQuestions& Questions)
-    : Form(Form), Converter(Converter), ProgressDialog(ProgressDialog), Questions(Questions)
+TMainFormRun::TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList,
+                           TOptionControls& Controls, TConvertOptions& Options, TLumiva& Converter,
+                           TProgressDialog& ProgressDialog, TRunQuestions& Questions, TReviewLayout& ReviewLayout)
+    : Window(Window), Form(Form), DialogList(DialogList), Controls(Controls), Options(Options), Converter(Converter),
+      ProgressDialog(ProgressDialog), Questions(Questions), ReviewLayout(ReviewLayout)
 {
 }
 
-void TMainFormRun::ConvertSelectedFiles(bool CheckOnly)
+void TMainFormRun::FilesM1Click(bool CheckOnly)
 {
     TStringList files;
     std::string fileName;
-    if (!Form.DialogList.Execute(0, fileName, &files))
+    if (!DialogList.Execute(0, fileName, &files))
         return;
     ConvertFiles(files, CheckOnly);
 }
 
-void TMainFormRun::ConvertListedFiles(bool CheckOnly)
+void TMainFormRun::ListM1Click(bool CheckOnly)
 {
     std::string fileName;
-    if (!Form.DialogList.Execute(1, fileName))
+    if (!DialogList.Execute(1, fileName))
         return;
     TStringList lines;
     lines.LoadFromFile(fileName);
@@ -48,24 +53,24 @@ void TMainFormRun::ConvertListedFiles(bool CheckOnly)
 bool TMainFormRun::SelectFolder(TStringList& Files)
 {
     std::string folder;
-    if (!Form.DialogList.ExecuteFolder(Form.FolderDialog1, folder))
+    if (!DialogList.ExecuteFolder(Form.FolderDialog1, folder))
         return false;
     Files.Clear();
     Files.Add(folder);
     return true;
 }
 
-void TMainFormRun::ConvertSelectedFolder(bool CheckOnly)
+void TMainFormRun::FolderM1Click(bool CheckOnly)
 {
     TStringList files;
     if (SelectFolder(files))
         ConvertFiles(files, CheckOnly);
 }
 
-void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
+void TMainFormRun::WMDropFiles(const QList<QUrl>& Urls)
 {
-    Form.raise();
-    Form.activateWindow();
+    Window.raise();
+    Window.activateWindow();
     TStringList files;
     for (const QUrl& url : Urls) {
         if (!url.isLocalFile())
@@ -80,24 +85,23 @@ void TMainFormRun::ConvertDroppedFiles(const QList<QUrl>& Urls)
 
 void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TReviewWindow* FromReview)
 {
-    Form.GetControls();
-    if (!CheckOnly && Form.ConvertOptions.Output == omOverwrite &&
+    Options = Controls.Read();
+    if (!CheckOnly && Options.Output == omOverwrite &&
         ShowMessageBox("The program overwrites source files.\r\n\r\nContinue?",
-                       MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Form) != IDYES)
+                       MB_YESNO | MB_ICONWARNING | MB_SETFOREGROUND, {}, &Window) != IDYES)
         return;
 
-    Form.ConvertThread = new TConvertThread(Files, &Converter, Form.ConvertOptions,
-                                            Form.OptionsDialog->ConvertSpecs, Questions, &Form,
-                                            Form.OptionsDialog->FolderOptions);
-    Form.ConvertThread->CheckOnly = CheckOnly;
+    ConvertThread = new TConvertThread(std::make_unique<TQtMainThread>(&Window), Files, &Converter, Options,
+                                       Form.OptionsDialog->ConvertSpecs, Questions, Form.OptionsDialog->FolderOptions);
+    ConvertThread->CheckOnly = CheckOnly;
     QPointer<TReviewWindow> review = CheckOnly ? NewReview(Files) : FromReview;
     Reviewing = CheckOnly ? review : nullptr;
     if (FromReview) {
-        Form.ConvertThread->SourceEncodings = FromReview->TickedSources();
-        Form.ConvertThread->OnlyListedSources = true;
+        ConvertThread->SourceEncodings = FromReview->TickedSources();
+        ConvertThread->OnlyListedSources = true;
     }
     if (review)
-        Form.ConvertThread->OnOutcomes = [review, CheckOnly](TConvertThread*, std::vector<TFileOutcome>& Outcomes) {
+        ConvertThread->OnOutcomes = [review, CheckOnly](TConvertThread*, std::vector<TFileOutcome>& Outcomes) {
             Guarded([&] {
                 if (review && CheckOnly)
                     review->AddOutcomes(Outcomes);
@@ -107,19 +111,19 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TRevie
         };
     ConvertThreadStarted = false;
     // The thread's events run on this thread while the worker waits; nothing may escape into it.
-    Form.ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
+    ConvertThread->OnDone = [this](TConvertThread* Sender, TConvertState State, TLogger& Logger) {
         Guarded([&] { ConvertThreadDone(Sender, State, Logger); });
     };
-    Form.ConvertThread->OnTerminate = [this](TConvertThread* Sender) {
+    ConvertThread->OnTerminate = [this](TConvertThread* Sender) {
         Guarded([&] { ConvertThreadTerminate(Sender); });
     };
-    Form.ConvertThread->OnMessage = [this](TConvertThread* Sender, const std::string& Text) {
+    ConvertThread->OnMessage = [this](TConvertThread* Sender, const std::string& Text) {
         Guarded([&] { ConvertThreadMessage(Sender, Text); });
     };
-    Form.ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
+    ConvertThread->OnProgress = [this](TConvertThread* Sender, std::int32_t Position, std::int32_t Max) {
         Guarded([&] { ConvertThreadProgress(Sender, Position, Max); });
     };
-    Form.ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
+    ConvertThread->OnReadProgress = [this](TConvertThread* Sender, const TRunProgress& Progress) {
         Guarded([&] { ConvertThreadReadProgress(Sender, Progress); });
     };
 
@@ -133,9 +137,9 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TRevie
         ProgressDialog.ExecuteModal();
     } catch (...) {
         // A thread that never ran is its creator's to delete; a running one deletes itself.
-        if (Form.ConvertThread && !ConvertThreadStarted) {
-            delete Form.ConvertThread;
-            Form.ConvertThread = nullptr;
+        if (ConvertThread && !ConvertThreadStarted) {
+            delete ConvertThread;
+            ConvertThread = nullptr;
             if (Reviewing)
                 Reviewing->deleteLater();
         }
@@ -145,16 +149,16 @@ void TMainFormRun::ConvertFiles(const TStringList& Files, bool CheckOnly, TRevie
 
 void TMainFormRun::ProgressDialogExecute()
 {
-    if (Form.ConvertThread) {
+    if (ConvertThread) {
         ConvertThreadStarted = true;
-        Form.ConvertThread->Start();
+        ConvertThread->Start();
     }
 }
 
 void TMainFormRun::ProgressDialogCommand()
 {
-    if (Form.ConvertThread)
-        Form.ConvertThread->RequestAbort();
+    if (ConvertThread)
+        ConvertThread->RequestAbort();
 }
 
 void TMainFormRun::ConvertThreadMessage(TConvertThread*, const std::string& Text)
@@ -183,7 +187,7 @@ void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogg
         review->show();
         review->raise();
         review->activateWindow();
-        Form.SetStatusText("Done");
+        Form.StatusLabel->setText(QStringLiteral("Done"));
         return;
     }
     try {
@@ -204,20 +208,20 @@ void TMainFormRun::ConvertThreadDone(TConvertThread*, TConvertState State, TLogg
                 SaveLog(Logger);
         }
     } catch (...) {
-        Form.SetStatusText("Done");
+        Form.StatusLabel->setText(QStringLiteral("Done"));
         throw;
     }
-    Form.SetStatusText("Done");
+    Form.StatusLabel->setText(QStringLiteral("Done"));
 }
 
 TReviewWindow* TMainFormRun::NewReview(const TStringList& Files)
 {
-    auto* review = new TReviewWindow(Form.ReviewLayout, &Form);
-    review->SetCheck(Files, Form.ConvertOptions, Form.OptionsDialog->ConvertSpecs);
+    auto* review = new TReviewWindow(ReviewLayout, &Window);
+    review->SetCheck(Files, Options, Form.OptionsDialog->ConvertSpecs);
     review->OnConvert = [this](TReviewWindow& Sender) {
         Guarded([&] { ConvertFiles(Sender.CheckedFiles(), false, &Sender); }, &Sender);
     };
-    review->AskSaveName = [this](std::string& FileName) { return Form.DialogList.Execute(2, FileName); };
+    review->AskSaveName = [this](std::string& FileName) { return DialogList.Execute(2, FileName); };
     review->OnSaveLog = [this, review](const TLogger& Log) { Guarded([&] { SaveLog(Log); }, review); };
     review->EncodingNames = [this]() -> const TStringList& { return Converter.NameList(); };
     return review;
@@ -226,7 +230,7 @@ TReviewWindow* TMainFormRun::NewReview(const TStringList& Files)
 void TMainFormRun::ConvertThreadTerminate(TConvertThread*)
 {
     ProgressDialog.Finish();
-    Form.ConvertThread = nullptr;
+    ConvertThread = nullptr;
 }
 
 void TMainFormRun::SaveLog(const TLogger& Logger)
@@ -235,7 +239,7 @@ void TMainFormRun::SaveLog(const TLogger& Logger)
         "LMV Log " + ToLocalString(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"))) + ".txt";
     for (;;) {
         try {
-            if (!Form.DialogList.Execute(2, fileName))
+            if (!DialogList.Execute(2, fileName))
                 return;
             Logger.Lines.SaveToFile(fileName);
             return;

@@ -10,27 +10,39 @@
 #include <cstdint>
 #include <string>
 
+class QWidget;
 class TLumiva;
-class TMainForm;
+class TOpenDialogList;
+class TOptionControls;
 class TProgressDialog;
 class TReviewWindow;
+struct TReviewLayout;
 class TRunQuestions;
+struct TMainFormWidgets;
 
-// The main window's side of a run: gathers the files (file dialog, list file, drop), checks the
-// options, creates the worker, shows the progress dialog while it runs and reports the end with
-// the offer to save the log. The window creates it once its engine exists and owns it; the form's
-// ConvertThread is the running worker, null between runs.
+// The main window's side of a run: gathers the files (file dialog, list file, drop), reads the
+// options from the controls into Options, creates the worker, shows the progress dialog while it
+// runs and reports the end with the offer to save the log and "Done" in the status line. The
+// window creates it once its engine exists and owns it; it owns the running worker.
 class TMainFormRun {
 public:
-    TMainFormRun(TMainForm& Form, TLumiva& Converter, TProgressDialog& ProgressDialog, TRunQuestions& Questions);
+    // Window parents the questions and the Review window and is the worker's main thread; Form
+    // gives the dialogs; ReviewLayout is the Review window's size and column widths.
+    TMainFormRun(QWidget& Window, TMainFormWidgets& Form, TOpenDialogList& DialogList, TOptionControls& Controls,
+                 TConvertOptions& Options, TLumiva& Converter, TProgressDialog& ProgressDialog,
+                 TRunQuestions& Questions, TReviewLayout& ReviewLayout);
 
-    // CheckOnly: the same run, writing nothing and asking nothing before it starts.
-    void ConvertSelectedFiles(bool CheckOnly = false);
-    void ConvertListedFiles(bool CheckOnly = false);
-    void ConvertSelectedFolder(bool CheckOnly = false);
+    // The running worker, null between runs.
+    TConvertThread* ConvertThread = nullptr;
+
+    // The File > Convert items and their tool buttons; with CheckOnly the File > Check items
+    // (FilesM2, ListM2, FolderM2): the same run, writing nothing and asking nothing before it starts.
+    void FilesM1Click(bool CheckOnly = false);
+    void ListM1Click(bool CheckOnly = false);
+    void FolderM1Click(bool CheckOnly = false);
     // The folder chooser; on OK, Files holds the chosen folder, which the worker expands.
     bool SelectFolder(TStringList& Files);
-    void ConvertDroppedFiles(const QList<QUrl>& Urls);
+    void WMDropFiles(const QList<QUrl>& Urls);
     // A check opens the Review window; FromReview converts that window's ticked rows, each from
     // its own encoding, and shows their outcomes there.
     void ConvertFiles(const TStringList& Files, bool CheckOnly = false, TReviewWindow* FromReview = nullptr);
@@ -47,10 +59,15 @@ public:
     void SaveLog(const TLogger& Logger);
 
 private:
-    TMainForm& Form;
+    QWidget& Window;
+    TMainFormWidgets& Form;
+    TOpenDialogList& DialogList;
+    TOptionControls& Controls;
+    TConvertOptions& Options;
     TLumiva& Converter;
     TProgressDialog& ProgressDialog;
     TRunQuestions& Questions;
+    TReviewLayout& ReviewLayout;
     bool ConvertThreadStarted = false;
     // The Review window of the check that runs, shown when it ends.
     QPointer<TReviewWindow> Reviewing;

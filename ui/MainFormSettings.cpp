@@ -5,14 +5,16 @@
 #include "settings/ReviewLayout.h"
 #include "settings/Settings.h"
 #include "ui/LocalText.h"
-#include "ui/MainForm.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
+#include "util/StringList.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QWidget>
 
 namespace {
 
@@ -24,29 +26,38 @@ bool CanPlaceWindows()
 
 } // namespace
 
-TMainFormSettings::TMainFormSettings(TMainForm& Form) : Form(Form) {}
+TMainFormSettings::TMainFormSettings(QWidget& Window, const std::string& FileName, TOptionsDialog& OptionsDialog,
+                                     TOpenDialogList& DialogList, TOptionControls& Controls, TConvertOptions& Options,
+                                     const QComboBox& EncodingNames, const TViewOptions& ViewOptions,
+                                     TReviewLayout& ReviewLayout,
+                                     std::function<void(const TViewOptions&)> SetViewOptions)
+    : Window(Window), FileName(FileName), OptionsDialog(OptionsDialog), DialogList(DialogList), Controls(Controls),
+      Options(Options), EncodingNames(EncodingNames), ViewOptions(ViewOptions), ReviewLayout(ReviewLayout),
+      SetViewOptions(std::move(SetViewOptions))
+{
+}
 
-void TMainFormSettings::Load()
+void TMainFormSettings::LoadSettings()
 {
     RetryOnError("The program cannot load settings from the following file:", [this] { Read(); });
 }
 
-void TMainFormSettings::Save()
+void TMainFormSettings::SaveSettings()
 {
     RetryOnError("The program cannot save settings to the following file:", [this] { Write(); });
 }
 
 void TMainFormSettings::RetryOnError(const std::string& Problem, const std::function<void()>& Step)
 {
-    if (Form.SettingsFileName.empty())
+    if (FileName.empty())
         return;
     for (;;) {
         try {
             Step();
             return;
         } catch (...) {
-            if (ShowMessageBox(Problem + "\r\n\r\n" + Form.SettingsFileName + "\r\n\r\nRetry?",
-                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Form) != IDYES)
+            if (ShowMessageBox(Problem + "\r\n\r\n" + FileName + "\r\n\r\nRetry?",
+                               MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, {}, &Window) != IDYES)
                 return;
         }
     }
@@ -55,41 +66,39 @@ void TMainFormSettings::RetryOnError(const std::string& Problem, const std::func
 void TMainFormSettings::Read()
 {
     // A file that cannot be read fails here, before any record is replaced.
-    const TSettings settings(Form.SettingsFileName);
-    settings.ReadOpenDialogList(Form.DialogList);
+    const TSettings settings(FileName);
+    settings.ReadOpenDialogList(DialogList);
     // A value the window could not show as valid falls back to the current one, as a malformed
     // number does.
-    const QComboBox* names = Form.ComboBox2;
-    Form.ConvertOptions =
-        UsableOptions(settings.ReadConvertOptions(Form.ConvertOptions), Form.ConvertOptions,
-                      [names](const std::string& Name) {
-                          for (int i = 0; i < names->count(); ++i)
-                              if (SameText(ToLocalString(names->itemText(i)), Name))
-                                  return true;
-                          return names->count() == 0;
-                      });
-    Form.SetControls(false);
-    Form.OptionsDialog->ConvertSpecs =
-        UsableSpecs(settings.ReadConvertSpecs(Form.OptionsDialog->ConvertSpecs), Form.OptionsDialog->ConvertSpecs);
-    Form.OptionsDialog->AssistOptions = settings.ReadAssistOptions(Form.OptionsDialog->AssistOptions);
-    Form.OptionsDialog->FolderOptions = ReadFolderOptions(settings, Form.OptionsDialog->FolderOptions);
-    Form.SetViewOptions(settings.ReadViewOptions(Form.ViewOptions));
-    Form.ReviewLayout = ReadReviewLayout(settings);
-    if (Form.ViewOptions.LastPosition) {
-        int left = Form.pos().x();
-        int top = Form.pos().y();
+    const QComboBox* names = &EncodingNames;
+    Options = UsableOptions(settings.ReadConvertOptions(Options), Options, [names](const std::string& Name) {
+        for (int i = 0; i < names->count(); ++i)
+            if (SameText(ToLocalString(names->itemText(i)), Name))
+                return true;
+        return names->count() == 0;
+    });
+    Controls.Show(Options);
+    OptionsDialog.ConvertSpecs =
+        UsableSpecs(settings.ReadConvertSpecs(OptionsDialog.ConvertSpecs), OptionsDialog.ConvertSpecs);
+    OptionsDialog.AssistOptions = settings.ReadAssistOptions(OptionsDialog.AssistOptions);
+    OptionsDialog.FolderOptions = ReadFolderOptions(settings, OptionsDialog.FolderOptions);
+    SetViewOptions(settings.ReadViewOptions(ViewOptions));
+    ReviewLayout = ReadReviewLayout(settings);
+    if (ViewOptions.LastPosition) {
+        int left = Window.pos().x();
+        int top = Window.pos().y();
         settings.ReadLastPosition(left, top);
         if (CanPlaceWindows())
-            Form.move(left, top);
+            Window.move(left, top);
     }
 }
 
 bool TMainFormSettings::SaveAtSessionEnd()
 {
-    if (Form.SettingsFileName.empty())
+    if (FileName.empty())
         return true;
     try {
-        Form.GetControls();
+        Options = Controls.Read();
     } catch (const Exception&) {
         // A control that does not pass: the options read last are saved.
     }
@@ -104,15 +113,15 @@ bool TMainFormSettings::SaveAtSessionEnd()
 void TMainFormSettings::Write()
 {
     // Reads the file first, so that what the program does not know survives the save.
-    TSettings settings(Form.SettingsFileName);
-    settings.WriteOpenDialogList(Form.DialogList);
-    settings.WriteConvertOptions(Form.ConvertOptions);
-    settings.WriteConvertSpecs(Form.OptionsDialog->ConvertSpecs);
-    settings.WriteAssistOptions(Form.OptionsDialog->AssistOptions);
-    settings.WriteViewOptions(Form.ViewOptions);
-    settings.WriteLastPosition(Form.pos().x(), Form.pos().y());
+    TSettings settings(FileName);
+    settings.WriteOpenDialogList(DialogList);
+    settings.WriteConvertOptions(Options);
+    settings.WriteConvertSpecs(OptionsDialog.ConvertSpecs);
+    settings.WriteAssistOptions(OptionsDialog.AssistOptions);
+    settings.WriteViewOptions(ViewOptions);
+    settings.WriteLastPosition(Window.pos().x(), Window.pos().y());
     // After every section above, so a first save stays the start of what was saved before.
-    WriteFolderOptions(settings, Form.OptionsDialog->FolderOptions);
-    WriteReviewLayout(settings, Form.ReviewLayout);
+    WriteFolderOptions(settings, OptionsDialog.FolderOptions);
+    WriteReviewLayout(settings, ReviewLayout);
     settings.UpdateFile();
 }

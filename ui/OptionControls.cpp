@@ -2,7 +2,7 @@
 
 #include "settings/OptionRules.h"
 #include "ui/LocalText.h"
-#include "ui/MainForm.h"
+#include "ui/MainFormWidgets.h"
 #include "ui/MessageBox.h"
 #include "util/Exception.h"
 #include "util/IntegerText.h"
@@ -29,6 +29,12 @@ std::string TextOf(const QComboBox* Box)
     return ToLocalString(Box->currentText());
 }
 
+bool IsLineBreakKey(int Key, const QString& Text)
+{
+    return Key == Qt::Key_Return || Key == Qt::Key_Enter || Text == QStringLiteral("\r") ||
+           Text == QStringLiteral("\n");
+}
+
 // Counts up while alive: the focus moves the program makes itself start no leave checks.
 class TSuppress {
 public:
@@ -43,7 +49,7 @@ private:
 
 } // namespace
 
-TOptionControls::TOptionControls(TMainForm& Form) : Form(Form) {}
+TOptionControls::TOptionControls(QWidget& Window, TMainFormWidgets& Form) : Window(Window), Form(Form) {}
 
 void TOptionControls::SetRadioButtons(std::int32_t Output)
 {
@@ -74,7 +80,7 @@ void TOptionControls::Show(const TConvertOptions& Options)
     Form.Edit12->setText(ToQString(source.OutputPrefix));
     Form.CheckBox11->setChecked(source.BackupSrcFiles);
     Form.Edit13->setText(ToQString(source.BackupPrefix));
-    UpdateStates();
+    UpdateControlStates();
     FocusQuietly(nullptr);
     FocusQuietly(Form.ComboBox1);
 }
@@ -83,7 +89,7 @@ TConvertOptions TOptionControls::Read()
 {
     RunExitChecks();
     if (QWidget* control = ActiveControl())
-        Validate(control);
+        ValidateControl(control);
 
     TConvertOptions options;
     options.FromEncoding = TextOf(Form.ComboBox1);
@@ -92,7 +98,7 @@ TConvertOptions TOptionControls::Read()
     if (translation >= 0 && translation <= 2)
         options.Translation = translation;
     else
-        Validate(Form.ComboBox3);
+        ValidateControl(Form.ComboBox3);
     options.BufferSize = StrToInt(TextOf(Form.Edit1));
     if (Form.RadioButton11->isChecked())
         options.Output = omDirectory;
@@ -101,7 +107,7 @@ TConvertOptions TOptionControls::Read()
     else if (Form.RadioButton13->isChecked())
         options.Output = omOverwrite;
     else
-        Validate(Form.RadioButton11);
+        ValidateControl(Form.RadioButton11);
     options.OutputDirectory = TextOf(Form.Edit11);
     options.OutputPrefix = TextOf(Form.Edit12);
     options.BackupSrcFiles = Form.CheckBox11->isChecked();
@@ -109,7 +115,7 @@ TConvertOptions TOptionControls::Read()
     return options;
 }
 
-void TOptionControls::Validate(QWidget* Control)
+void TOptionControls::ValidateControl(QWidget* Control)
 {
     if (Control == Form.ComboBox1 || Control == Form.ComboBox2) {
         auto* box = static_cast<QComboBox*>(Control);
@@ -121,7 +127,7 @@ void TOptionControls::Validate(QWidget* Control)
             if (SameText(ToLocalString(box->itemText(i)), text))
                 found = i;
         if (found < 0)
-            Error(box, SelectAnItemInTheListMessage);
+            ControlError(box, SelectAnItemInTheListMessage);
         if (ToLocalString(box->itemText(found)) != text) {
             // Cleared first: selecting the item that is already current would keep the typed text.
             box->setCurrentIndex(-1);
@@ -129,7 +135,7 @@ void TOptionControls::Validate(QWidget* Control)
         }
     } else if (Control == Form.ComboBox3) {
         if (Form.ComboBox3->count() > 0 && Form.ComboBox3->currentIndex() < 0)
-            Error(Form.ComboBox3, SelectAnItemMessage);
+            ControlError(Form.ComboBox3, SelectAnItemMessage);
     } else if (Control == Form.Edit1 || Control == Form.Edit11 || Control == Form.Edit12 || Control == Form.Edit13) {
         auto* edit = static_cast<QLineEdit*>(Control);
         const std::string text = TextOf(edit);
@@ -137,22 +143,22 @@ void TOptionControls::Validate(QWidget* Control)
                                     : edit == Form.Edit11 ? CheckOutputDirectory(text)
                                                      : CheckPrefix(text);
         if (!message.empty())
-            Error(edit, message);
+            ControlError(edit, message);
     } else if (Control == Form.RadioButton11 || Control == Form.RadioButton12 || Control == Form.RadioButton13) {
         if (!Form.RadioButton11->isChecked() && !Form.RadioButton12->isChecked() && !Form.RadioButton13->isChecked())
-            Error(Form.RadioButton11, SelectAnItemMessage);
+            ControlError(Form.RadioButton11, SelectAnItemMessage);
     }
 }
 
-void TOptionControls::Error(QWidget* Control, const std::string& Message)
+void TOptionControls::ControlError(QWidget* Control, const std::string& Message)
 {
-    if (Control && Control->isEnabled() && Control->isVisibleTo(&Form) &&
+    if (Control && Control->isEnabled() && Control->isVisibleTo(&Window) &&
         Control->focusPolicy() != Qt::NoFocus)
         FocusQuietly(Control);
     throw Exception(Message);
 }
 
-void TOptionControls::UpdateStates()
+void TOptionControls::UpdateControlStates()
 {
     Form.Edit11->setEnabled(Form.RadioButton11->isChecked());
     Form.Button11->setEnabled(Form.RadioButton11->isChecked());
@@ -176,8 +182,8 @@ bool TOptionControls::IsOptionControl(QWidget* Widget) const
 
 QWidget* TOptionControls::ActiveControl() const
 {
-    QWidget* widget = Form.focusWidget();
-    while (widget && widget != &Form && !IsOptionControl(widget))
+    QWidget* widget = Window.focusWidget();
+    while (widget && widget != &Window && !IsOptionControl(widget))
         widget = widget->parentWidget();
     return IsOptionControl(widget) ? widget : nullptr;
 }
@@ -187,7 +193,7 @@ void TOptionControls::FocusQuietly(QWidget* Control)
     TSuppress suppress(ExitChecksSuppressed);
     if (Control) {
         Control->setFocus(Qt::OtherFocusReason);
-    } else if (QWidget* focused = Form.focusWidget()) {
+    } else if (QWidget* focused = Window.focusWidget()) {
         focused->clearFocus();
     }
 }
@@ -203,7 +209,7 @@ void TOptionControls::QueueExitCheck(QWidget* Control)
     QTimer::singleShot(0, this, [this] {
         ExitChecksQueued = false;
         TSuppress suppress(ExitChecksSuppressed);
-        Guarded([this] { RunExitChecks(); }, &Form);
+        Guarded([this] { RunExitChecks(); }, &Window);
     });
 }
 
@@ -216,17 +222,13 @@ void TOptionControls::RunExitChecks()
     PendingExits.clear();
     for (const QPointer<QWidget>& control : pending)
         if (control)
-            RunExitHandler(control);
+            ValidateControl(control);
 }
 
-void TOptionControls::RunExitHandler(QWidget* Control)
+void TOptionControls::ComboBoxKeyPress(QWidget* Sender)
 {
-    if (qobject_cast<QComboBox*>(Control))
-        Form.ComboBoxExit(Control);
-    else if (qobject_cast<QLineEdit*>(Control))
-        Form.EditExit(Control);
-    else if (qobject_cast<QRadioButton*>(Control))
-        Form.RadioButtonExit(Control);
+    RunExitChecks();
+    ValidateControl(Sender);
 }
 
 bool TOptionControls::eventFilter(QObject* Watched, QEvent* Event)
@@ -242,8 +244,8 @@ bool TOptionControls::eventFilter(QObject* Watched, QEvent* Event)
                 QueueExitCheck(control);
         } else if (Event->type() == QEvent::KeyPress && (control == Form.ComboBox1 || control == Form.ComboBox2)) {
             auto* key = static_cast<QKeyEvent*>(Event);
-            if (TMainForm::IsLineBreakKey(key->key(), key->text())) {
-                Guarded([&] { Form.ComboBoxKeyPress(control, key->key(), key->text()); }, &Form);
+            if (IsLineBreakKey(key->key(), key->text())) {
+                Guarded([&] { ComboBoxKeyPress(control); }, &Window);
                 return true;
             }
         }

@@ -10,24 +10,24 @@
 #include <vector>
 
 class QWidget;
-class TMainForm;
+struct TMainFormWidgets;
 
 // The main window's option controls: the conversion options shown in them and read back, the
 // check of one control, and the checks run when the focus leaves a control for another (once that
 // focus change is over) or Enter is pressed in an encoding box. The window creates it after its
-// controls, watches them through it, and deletes it before them.
+// controls, watches them through it, and deletes it before them; errors are shown over Window.
 class TOptionControls : public QObject {
 public:
-    explicit TOptionControls(TMainForm& Form);
+    TOptionControls(QWidget& Window, TMainFormWidgets& Form);
 
     void Show(const TConvertOptions& Options);
     // Checks the controls first; raises the first error with the faulty control focused.
     TConvertOptions Read();
-    void Validate(QWidget* Control);
+    void ValidateControl(QWidget* Control);
     // Focuses Control where it can take the focus, then raises Message.
-    [[noreturn]] void Error(QWidget* Control, const std::string& Message);
+    [[noreturn]] void ControlError(QWidget* Control, const std::string& Message);
     // Enables the fields that belong to the chosen output.
-    void UpdateStates();
+    void UpdateControlStates();
 
     // Watches Control's focus and keys.
     void Watch(QWidget* Control);
@@ -45,9 +45,11 @@ protected:
 private:
     void SetRadioButtons(std::int32_t Output);
     void QueueExitCheck(QWidget* Control);
-    void RunExitHandler(QWidget* Control);
+    // Enter (a carriage return or line feed) in an encoding box checks it; the caller swallows the key.
+    void ComboBoxKeyPress(QWidget* Sender);
 
-    TMainForm& Form;
+    QWidget& Window;
+    TMainFormWidgets& Form;
     std::vector<QPointer<QWidget>> PendingExits;
     bool ExitChecksQueued = false;
     // Set while a leave check runs or the program moves the focus itself, so that the focus moves

@@ -1,7 +1,7 @@
 #include "ui/Startup.h"
 
 #include "engine/Lumiva.h"
-#include "settings/SettingsPath.h"
+#include "ui/SettingsPath.h"
 #include "ui/Application.h"
 #include "ui/DialogQuestions.h"
 #include "ui/Icons.h"

@@ -17,25 +17,6 @@ std::size_t CharLength(const std::string& Text, std::size_t Index)
     return n;
 }
 
-std::string CreateTempFile(const std::string& Folder, const std::string& Prefix)
-{
-    std::string folder = Folder;
-    if (folder.empty()) {
-        const char* tmp = std::getenv("TMPDIR");
-        folder = (tmp && *tmp) ? tmp : "/tmp";
-    }
-    if (folder.back() != '/')
-        folder += '/';
-    std::string name = folder + Prefix + "XXXXXX";
-    if (name.size() >= PATH_MAX)
-        return {};
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    return name;
-}
-
 int InvalidFileNameCharPos(const std::string& Text)
 {
     std::size_t i = 0;

@@ -7,10 +7,6 @@
 // Special folder numbers understood by GetSpecialFolderPath.
 inline constexpr int CSIDL_DESKTOP = 0;
 
-// Creates a new, empty, uniquely named file "<folder>/<prefix>XXXXXX" (mode 0600) and returns
-// its full name; an empty folder selects $TMPDIR, else /tmp. Empty text on failure.
-std::string CreateTempFile(const std::string& Folder, const std::string& Prefix);
-
 // 1-based byte position of the first character a file name may not hold, 0 when none.
 // Steps whole characters of the locale's character set.
 int InvalidFileNameCharPos(const std::string& Text);

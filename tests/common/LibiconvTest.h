@@ -3,7 +3,7 @@
 // Tests of the conversion library through its entry points, loaded as the engine loads it.
 
 #include "tests/common/IconvDifferential.h"
-#include "util/ProgramFolder.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ protected:
     static void SetUpTestSuite()
     {
         // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
-        Handle = dlopen(ProgramFolderFile("liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        Handle = dlopen((BinDir() + "/liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(Handle, nullptr) << dlerror();
         Library.Open = reinterpret_cast<decltype(Library.Open)>(dlsym(Handle, "libiconv_open"));
         Library.Convert = reinterpret_cast<decltype(Library.Convert)>(dlsym(Handle, "libiconv"));

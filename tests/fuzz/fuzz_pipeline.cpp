@@ -1,5 +1,6 @@
-// The file pipeline (TFileConverter with the real engine) against one call of the C library's
-// iconv over the whole input. A file the pipeline converts must hold exactly the signature and
+// The file pipeline as a run takes it (a temporary file made by the output placement beside the
+// result, TFileConverter with the real engine, the result linked into place) against one call of
+// the C library's iconv over the whole input. A file the pipeline converts must hold exactly the signature and
 // iconv's output; a file it fails must be one iconv fails too (or, with a buffer too small for
 // a character, one it may refuse), and with no other message than the conversion error.
 //
@@ -10,6 +11,8 @@
 #include "run/ContentError.h"
 #include "run/ConvertError.h"
 #include "run/FileConverter.h"
+#include "run/Logger.h"
+#include "run/OutputPlacement.h"
 #include "tests/common/IconvOnce.h"
 
 #include <array>
@@ -177,20 +180,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         std::ofstream out(source, std::ios::binary | std::ios::trunc);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
     }
-    const std::string temporary = TFileConverter::MakeTempFile();
+    // Each result replaces the last one, as a run answers "Yes to All".
+    TConvertOptions options = DefaultConvertOptions();
+    options.Output = omDirectory;
+    options.OutputDirectory = Folder;
+    TLogger logger;
+    TOutputPlacement placement(options, logger, [](const std::string&) { return 1; }, [] {});
+    const std::string destination = Folder + "/result";
+    TTemporaryFile temporary = placement.MakeTempFile(destination);
     TFileConverter converter(*Engine, pair.From, pair.To, translation, bufferSize, signature);
     std::optional<std::string> error;
     std::string where;
+    std::string output;
     try {
-        converter.ConvertFile(source, temporary);
+        converter.ConvertFile(source, temporary.Handle());
+        placement.CopyToDestination(temporary, destination);
+        output = ReadAll(destination);
     } catch (const EContentError& e) {
         error = e.what();
         where = e.Where;
     } catch (const EConvertError& e) {
         error = e.what();
     }
-    const std::string output = ReadAll(temporary);
-    ::unlink(temporary.c_str());
+    if (error)
+        output = ReadAll("/proc/self/fd/" + std::to_string(temporary.Handle()));
+    placement.DeleteTemporaryFile(temporary);
 
     // The engine drops a UTF-8 signature that the first chunk holds whole.
     std::string expectedInput = text;

@@ -1,6 +1,7 @@
 #include "run/ConvertThread.h"
 
 #include "engine/Lumiva.h"
+#include "run/StepLoop.h"
 #include "tests/common/TestSupport.h"
 #include "tests/common/TreeSnapshot.h"
 #include "util/MessageBoxFlags.h"
@@ -8,11 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QMetaObject>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +23,14 @@
 #include <unistd.h>
 
 namespace {
+
+// The test's main thread: the one that runs the tests and every run's step loop.
+const std::thread::id MainThreadId = std::this_thread::get_id();
+
+bool OnMainThread()
+{
+    return std::this_thread::get_id() == MainThreadId;
+}
 
 using lmvtest::Bytes;
 using lmvtest::Exists;
@@ -91,7 +95,7 @@ public:
 private:
     void CheckThread()
     {
-        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        if (!OnMainThread())
             OffMainThread = true;
     }
 };
@@ -168,12 +172,12 @@ protected:
     TRun RunFiles(const TStringList& Files, const THooks& Hooks = {})
     {
         TRun Run;
-        QEventLoop Loop;
+        TStepLoop Loop;
         const auto OnMain = [&Run] {
-            if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            if (!OnMainThread())
                 Run.EventOffMainThread = true;
         };
-        auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions);
+        auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions, Loop);
         Thread->OnMessage = [&](TConvertThread* Sender, const std::string& Text) {
             OnMain();
             EXPECT_EQ(Sender, Thread);
@@ -202,13 +206,13 @@ protected:
             Run.Events.push_back("Terminate");
         };
         Thread->OnFreed = [&] {
-            Run.FreedOnMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-            QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
+            Run.FreedOnMainThread = OnMainThread();
+            Loop.Quit();
         };
         if (Hooks.BeforeStart)
             Hooks.BeforeStart(Thread);
         Thread->Start();
-        Loop.exec();
+        Loop.Exec();
         EXPECT_FALSE(Run.EventOffMainThread);
         EXPECT_FALSE(Questions.OffMainThread);
         EXPECT_FALSE(Run.FreedOnMainThread);
@@ -280,15 +284,15 @@ TEST_F(ConvertThreadTest, EmptyListCompletesWithoutProgress)
 TEST_F(ConvertThreadTest, RunWithoutEventsStillRunsAndFreesItself)
 {
     TStringList Files{Source("a.txt")};
-    QEventLoop Loop;
+    TStepLoop Loop;
     std::atomic<bool> Freed{false};
-    auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions);
+    auto* Thread = new TConvertThread(Files, Engine, Options, Specs, Questions, Loop);
     Thread->OnFreed = [&] {
         Freed = true;
-        QMetaObject::invokeMethod(&Loop, [&Loop] { Loop.quit(); }, Qt::QueuedConnection);
+        Loop.Quit();
     };
     Thread->Start();
-    Loop.exec();
+    Loop.Exec();
     EXPECT_TRUE(Freed);
     EXPECT_EQ(ReadFile(Output("a.txt")), Utf16Le);
 }

@@ -11,7 +11,26 @@
 #include <functional>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace lmvtest {
+
+// Converts Source into the file named Target, opened as a run opens its temporary file.
+template <typename TConverter>
+void ConvertInto(TConverter&& Converter, const std::string& Source, const std::string& Target)
+{
+    const int fd = ::open(Target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    try {
+        Converter.ConvertFile(Source, fd);
+    } catch (...) {
+        if (fd >= 0)
+            ::close(fd);
+        throw;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
 
 // What one TFileConverter call did.
 struct TConversion {
@@ -45,7 +64,7 @@ protected:
                         std::int32_t BufferSize, const std::string& Signature = {}, std::int32_t Translation = 0)
     {
         WriteFile(Temp, "");
-        TConversion result = Attempt([&] { Converter(From, To, Translation, BufferSize, Signature).ConvertFile(SourceName, Temp); });
+        TConversion result = Attempt([&] { ConvertInto(Converter(From, To, Translation, BufferSize, Signature), SourceName, Temp); });
         result.Output = ReadFile(Temp);
         return result;
     }

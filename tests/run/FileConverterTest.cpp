@@ -239,23 +239,6 @@ TEST_F(FileConverter, FilesThatCannotBeOpenedFailTheFile)
     EXPECT_EQ(RunFile(Dir / "missing", "UTF-8", "UTF-8", 64).Error, "Cannot open source file");
     ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(RunFile(Dir / "pipe", "UTF-8", "UTF-8", 64).Error, "Cannot open source file");
-
-    WriteFile(Source, "abc");
-    TFileConverter converter(*Engine, "UTF-8", "UTF-8", 0, 64, "");
-    try {
-        converter.ConvertFile(Source, Dir / "no-temp");
-        ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Cannot open temporary file");
-    }
-    // The temporary file is never created here.
-    EXPECT_FALSE(lmvtest::Exists(Dir / "no-temp"));
-    try {
-        converter.ConvertFile(Source, Dir / "folder");
-        ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "Cannot open temporary file");
-    }
 }
 
 // Into an open descriptor: the file stays open for the caller, and a missing one (no temporary
@@ -302,7 +285,7 @@ std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source,
         try {
             TFileConverter converter(Engine, From, To, 0, 4096, Signature);
             converter.StreamAbove = StreamAbove;
-            converter.ConvertFile(Source, Temp);
+            lmvtest::ConvertInto(converter, Source, Temp);
         } catch (const EConvertError& e) {
             message = e.what();
         }
@@ -506,39 +489,13 @@ TEST_F(FileConverter, AnExceptionOutOfALargeFileStopsItsThreads)
             throw std::runtime_error("stop");
     };
     WriteFile(Temp, "");
-    EXPECT_THROW(Converter("UTF-8", "UTF-16LE", 0, 65536, "").ConvertFile(Source, Temp), std::runtime_error);
+    EXPECT_THROW(lmvtest::ConvertInto(Converter("UTF-8", "UTF-16LE", 0, 65536, ""), Source, Temp), std::runtime_error);
     EXPECT_EQ(calls, 3);
 
     OnRead = nullptr;
     const TResult result = Run("abc", "UTF-8", "UTF-16BE", 64);
     EXPECT_EQ(result.Error, "");
     EXPECT_EQ(result.Output, Bytes({0, 'a', 0, 'b', 0, 'c'}));
-}
-
-TEST(FileConverterTemp, MakeTempFileCreatesANewEmptyFileOrFails)
-{
-    TempDir dir;
-    std::string first;
-    std::string second;
-    std::string message;
-    {
-        lmvtest::EnvScope tmpDir("TMPDIR", dir.Path());
-        first = TFileConverter::MakeTempFile();
-        second = TFileConverter::MakeTempFile();
-        lmvtest::EnvScope missing("TMPDIR", dir / "missing");
-        try {
-            TFileConverter::MakeTempFile();
-        } catch (const EConvertError& e) {
-            message = e.what();
-        }
-    }
-
-    EXPECT_EQ(message, "Cannot create temporary file");
-    EXPECT_NE(first, second);
-    for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind(dir.Path() + "/LMV", 0), 0u) << name;
-        EXPECT_EQ(ReadFile(name), "");
-    }
 }
 
 // Over 4 GiB through a pipe: the count of source bytes must not wrap at 32 bits. The test run
@@ -569,8 +526,8 @@ TEST_F(FileConverter, SLOW_SourcesBeyondFourGibibytesAreStreamedWhole)
     });
     std::string error;
     try {
-        TFileConverter(*Engine, "ISO-8859-1", "UTF-8", 0, 1 << 20, "")
-            .ConvertFile(Source, "/proc/self/fd/" + std::to_string(fds[1]));
+        lmvtest::ConvertInto(TFileConverter(*Engine, "ISO-8859-1", "UTF-8", 0, 1 << 20, ""), Source,
+                             "/proc/self/fd/" + std::to_string(fds[1]));
     } catch (const EConvertError& e) {
         error = e.what();
     }

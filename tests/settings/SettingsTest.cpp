@@ -1,6 +1,5 @@
 #include "settings/OpenDialogList.h"
 #include "settings/Settings.h"
-#include "settings/SettingsPath.h"
 
 #include "util/Exception.h"
 
@@ -379,20 +378,6 @@ TEST(Settings, AFailedWriteOfATextWithALineBreakKeepsTheFile)
     options.OutputDirectory = "/tmp/a\n[ViewOptions]\nToolBar=0";
     EXPECT_THROW(settings.WriteConvertOptions(options), Exception);
     EXPECT_EQ(ReadFile(path), "[ConvertOptions]\r\nOutputPrefix=\"old\"\r\n");
-}
-
-TEST(SettingsPath, FollowsTheUsersConfigurationFolder)
-{
-    TempDir dir;
-    {
-        EnvScope config("XDG_CONFIG_HOME", dir.Path().c_str());
-        EXPECT_EQ(SettingsFileName(), dir.Path() + "/Lumiva/Settings.ini");
-    }
-    {
-        EnvScope config("XDG_CONFIG_HOME", nullptr);
-        EnvScope home("HOME", dir.Path().c_str());
-        EXPECT_EQ(SettingsFileName(), dir.Path() + "/.config/Lumiva/Settings.ini");
-    }
 }
 
 } // namespace

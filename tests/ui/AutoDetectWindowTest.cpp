@@ -15,7 +15,7 @@ protected:
     std::string CheckMessage(QWidget* Control)
     {
         try {
-            Form->ValidateControl(Control);
+            Form->Controls->ValidateControl(Control);
         } catch (const std::exception& E) {
             return E.what();
         }

@@ -7,6 +7,9 @@
 #include "tests/ui/ModalDriver.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/MainForm.h"
+#include "ui/MainFormRun.h"
+#include "ui/MainFormSettings.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 
 #include <gtest/gtest.h>
@@ -247,7 +250,7 @@ TEST(FolderWindowSettings, TheWindowLoadsAndSavesTheFolderSections)
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
         EXPECT_EQ(form.OptionsDialog->FolderOptions, stored);
         form.OptionsDialog->FolderOptions.SkipNonText = false;
-        form.SaveSettings();
+        form.Settings->SaveSettings();
     }
     stored.SkipNonText = false;
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), stored);

@@ -78,7 +78,7 @@ TEST_F(MainFormTest, StartsWithDefaultOptionsEngineNamesAndReadyStatus)
     EXPECT_EQ(Form->Edit13->text(), QStringLiteral("Backup - "));
     EXPECT_EQ(Form->StatusText(), "Ready");
     EXPECT_EQ(Focused(), Form->ComboBox1);
-    EXPECT_EQ(Form->ConvertThread, nullptr);
+    EXPECT_EQ(Form->Run->ConvertThread, nullptr);
 
     // Both encoding boxes hold the engine's names in the engine's order, From after "Auto-detect".
     TLumiva engine;
@@ -274,11 +274,11 @@ TEST_F(MainFormTest, EncodingBoxWithoutItemsAcceptsAnyText)
 {
     Form->ComboBox2->clear();
     Form->ComboBox2->setEditText(QStringLiteral("anything at all"));
-    EXPECT_EQ(ErrorOf([&] { Form->ValidateControl(Form->ComboBox2); }), "(none)");
+    EXPECT_EQ(ErrorOf([&] { Form->Controls->ValidateControl(Form->ComboBox2); }), "(none)");
     EXPECT_EQ(Form->ComboBox2->currentText(), QStringLiteral("anything at all"));
     // The other box still has its list.
     Form->ComboBox1->setEditText(QStringLiteral("anything at all"));
-    EXPECT_EQ(ErrorOf([&] { Form->ValidateControl(Form->ComboBox1); }), "Select an item in the list");
+    EXPECT_EQ(ErrorOf([&] { Form->Controls->ValidateControl(Form->ComboBox1); }), "Select an item in the list");
 }
 
 TEST_F(MainFormTest, EveryRuleRaisesItsMessageAndFocusesTheFaultyControl)
@@ -322,7 +322,7 @@ TEST_F(MainFormTest, EveryRuleRaisesItsMessageAndFocusesTheFaultyControl)
         }
         Form->ComboBox1->setFocus();
         c.Edit->setText(QString::fromLatin1(c.Text));
-        EXPECT_EQ(ErrorOf([&] { Form->ValidateControl(c.Edit); }), c.Message) << c.Edit->objectName().toStdString()
+        EXPECT_EQ(ErrorOf([&] { Form->Controls->ValidateControl(c.Edit); }), c.Message) << c.Edit->objectName().toStdString()
                                                                                 << " '" << c.Text << "'";
         if (std::string(c.Message) != "(none)")
             EXPECT_EQ(Focused(), c.Edit) << c.Edit->objectName().toStdString();
@@ -437,7 +437,7 @@ TEST_F(MainFormTest, OutOfRangeValuesLeaveListsAndButtonsUnselected)
     EXPECT_EQ(Focused(), Form->RadioButton11);
     // Whichever button is checked against, the error is on the first.
     Form->ComboBox1->setFocus();
-    EXPECT_EQ(ErrorOf([&] { Form->ValidateControl(Form->RadioButton13); }), "Select an item");
+    EXPECT_EQ(ErrorOf([&] { Form->Controls->ValidateControl(Form->RadioButton13); }), "Select an item");
     EXPECT_EQ(Focused(), Form->RadioButton11);
 
     // The buttons stay exclusive afterwards.

@@ -274,14 +274,14 @@ TEST(ReviewWindowSettings, TheLayoutIsKeptInASectionAfterTheOthersOnlyOnceUsed)
     TDialogQuestions questions;
     {
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        form.SaveSettings();
+        form.Settings->SaveSettings();
     }
     const std::string unused = ReadFile(path);
     EXPECT_EQ(unused.find("[Review]"), std::string::npos);
     {
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
         form.ReviewLayout = {640, 480, {200, 60, 110, 250}};
-        form.SaveSettings();
+        form.Settings->SaveSettings();
     }
     const std::string used = ReadFile(path);
     EXPECT_EQ(used.substr(0, unused.size()), unused);

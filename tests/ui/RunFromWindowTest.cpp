@@ -68,7 +68,7 @@ protected:
     {
         EXPECT_EQ(Progress.Label1->text(), QStringLiteral("untouched"));
         EXPECT_FALSE(Progress.isVisible());
-        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->Run->ConvertThread, nullptr);
         EXPECT_EQ(Form->StatusText(), "Ready");
     }
 
@@ -78,7 +78,7 @@ protected:
         EXPECT_FALSE(Progress.Running);
         EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Convert"));
         EXPECT_EQ(Progress.Label1->text(), QString::fromLatin1(State));
-        EXPECT_EQ(Form->ConvertThread, nullptr);
+        EXPECT_EQ(Form->Run->ConvertThread, nullptr);
         EXPECT_EQ(Form->StatusText(), "Done");
     }
 
@@ -216,7 +216,7 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     review->close();
     EXPECT_EQ(Progress.windowTitle(), QStringLiteral("Check"));
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
-    EXPECT_EQ(Form->ConvertThread, nullptr);
+    EXPECT_EQ(Form->Run->ConvertThread, nullptr);
     EXPECT_EQ(Form->StatusText(), "Done");
     EXPECT_EQ(lmvtest::TreeSnapshot(Src), Before);
     EXPECT_EQ(lmvtest::ReadFile(Dir / "check.log"),

@@ -46,7 +46,7 @@ TEST(SettingsWindow, ValuesTheWindowCannotUseLoadAsTheDefaultsAndSaveSo)
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
         EXPECT_EQ(form.ConvertOptions, defaults);
         EXPECT_EQ(form.OptionsDialog->ConvertSpecs, defaultSpecs);
-        form.SaveSettings();
+        form.Settings->SaveSettings();
     }
     const TSettings saved(path);
     EXPECT_EQ(saved.ReadConvertOptions(TConvertOptions{}), defaults);
@@ -71,7 +71,7 @@ TEST(SettingsWindow, AFolderNameInAnotherCharacterSetSurvivesLoadAndSave)
     TDialogQuestions questions;
     {
         TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        form.SaveSettings();
+        form.Settings->SaveSettings();
     }
     const TConvertOptions saved = TSettings(path).ReadConvertOptions(TConvertOptions{});
     EXPECT_EQ(saved.OutputDirectory, latin1);

@@ -5,6 +5,9 @@
 #include "engine/Lumiva.h"
 #include "ui/DialogQuestions.h"
 #include "ui/MainForm.h"
+#include "ui/MainFormRun.h"
+#include "ui/MainFormSettings.h"
+#include "ui/OptionControls.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 

@@ -74,33 +74,4 @@ TEST(PathParts, TidyNamesLoseDotsAndDoubledSlashesButKeepDotDot)
     EXPECT_EQ(ExpandFileName("/a.txt", "/w/"), "/a.txt");
 }
 
-TEST(CreateTempFile, MakesNewEmptyPrivateFiles)
-{
-    lmvtest::TempDir dir;
-    const std::string first = CreateTempFile(dir.Path(), "LMV");
-    const std::string second = CreateTempFile(dir.Path(), "LMV");
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_NE(first, second);
-    EXPECT_EQ(ExtractFilePath(first), dir.Path() + "/");
-    EXPECT_EQ(ExtractFileName(first).rfind("LMV", 0), 0u);
-    struct stat st {};
-    ASSERT_EQ(::stat(first.c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-
-    EXPECT_EQ(CreateTempFile(dir / "missing", "LMV"), "");
-}
-
-TEST(CreateTempFile, EmptyFolderMeansTheSystemTemporaryFolder)
-{
-    lmvtest::TempDir dir;
-    std::string name;
-    {
-        lmvtest::EnvScope tmpDir("TMPDIR", dir.Path());
-        name = CreateTempFile("", "LMV");
-    }
-    EXPECT_EQ(ExtractFilePath(name), dir.Path() + "/");
-}
-
 } // namespace

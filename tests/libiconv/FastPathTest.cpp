@@ -3,6 +3,7 @@
 #include "libiconv/FastTranscoder.h"
 #include "libiconv/UnicodeFormNames.h"
 #include "tests/common/BlockKinds.h"
+#include "tests/common/TestSupport.h"
 #include "tests/common/IconvDifferential.h"
 #include "tests/common/IconvOnce.h"
 #include "tests/common/LibiconvTest.h"

@@ -1,4 +1,4 @@
-#include "settings/SettingsPath.h"
+#include "ui/SettingsPath.h"
 
 #include <QStandardPaths>
 #include <QString>

@@ -25,11 +25,8 @@ using lmvtest::WriteFile;
 class FolderWalkTest : public ::testing::Test {
 protected:
     TempDir Dir;
-    TConvertOptions Options = DefaultConvertOptions();
-    TFolderOptions Folders = DefaultFolderOptions();
+    TWalkRules Rules;
     std::vector<std::string> Unreadable;
-
-    FolderWalkTest() { Options.OutputDirectory = Dir / "out"; }
 
     void File(const std::string& Name, const std::string& Content = "text\n")
     {
@@ -43,7 +40,7 @@ protected:
     {
         std::size_t folders = 0;
         TFolderWalker walker(
-            RunWalkRules(Options, Folders), [this](const std::string& Folder) { Unreadable.push_back(Folder); },
+            Rules, [this](const std::string& Folder) { Unreadable.push_back(Folder); },
             [&](std::size_t) { return StopAfterFolders == 0 || ++folders < StopAfterFolders; });
         TStringList list;
         for (const std::string& name : Names)
@@ -81,7 +78,7 @@ TEST_F(FolderWalkTest, SortsNamesFilesBeforeSubfoldersAndKeepsNamedFilesInPlace)
                      "src/beta/y.txt", "src/beta/deeper/x.txt", "src/Zeta/z.txt", "other/o.txt"}));
     EXPECT_FALSE(NamesFolder([&] { TStringList l; l.Add(Dir / "named.txt"); l.Add(Dir / "missing"); return l; }()));
 
-    Folders.IncludeSubfolders = false;
+    Rules.IncludeSubfolders = false;
     EXPECT_EQ(Expand({Dir / "src/./beta/.."}), (Names{"src/A.txt", "src/a.txt", "src/b.txt"}));
 }
 
@@ -97,13 +94,13 @@ TEST_F(FolderWalkTest, TakesNamesThatMatchAMaskAndNoSkipMask)
     File("d/.git/config.txt");
     File("d/build/made.txt");
     File("d/keep/kept.txt");
-    Folders.FileNames = " *.txt ; *.SRT;a?.c";
+    Rules.FileNames = TFileMasks(" *.txt ; *.SRT;a?.c", false);
     EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/a[1].txt", "d/ab.c", "d/one.TXT", "d/two.srt", "d/build/made.txt",
                                           "d/keep/kept.txt"}));
-    Folders.SkipNames = ".*;BUILD;a[1]*";
+    Rules.SkipNames = TFileMasks(".*;BUILD;a[1]*", true);
     EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/ab.c", "d/one.TXT", "d/two.srt", "d/keep/kept.txt"}));
-    Folders.FileNames = "*.txt";
-    Folders.SkipNames = "";
+    Rules.FileNames = TFileMasks("*.txt", false);
+    Rules.SkipNames = TFileMasks("", true);
     EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/.hidden.txt", "d/a[1].txt", "d/one.TXT", "d/.git/config.txt",
                                           "d/build/made.txt", "d/keep/kept.txt"}));
 }
@@ -130,29 +127,7 @@ TEST_F(FolderWalkTest, BadMaskListsAreRefusedWithAClearMessage)
         EXPECT_EQ(TFileMasks::Check(text, true),
                   "Empty name mask: remove the extra \";\" or put a mask between the separators")
             << text;
-    Folders.FileNames = "*.txt;;";
-    EXPECT_THROW(RunWalkRules(Options, Folders), Exception);
-}
-
-TEST_F(FolderWalkTest, LeavesOutTheOutputDirectoryAndTheRunsOwnResultsAndBackups)
-{
-    File("d/a.txt");
-    File("d/Output - a.txt");
-    File("d/Backup - a.txt");
-    File("d/out/old.txt");
-    File("d/sub/Output - b.txt");
-    Options.OutputDirectory = Dir / "d/sub/../out/";
-    EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/a.txt", "d/Backup - a.txt", "d/Output - a.txt", "d/sub/Output - b.txt"}));
-
-    Options.Output = omPrefix;
-    EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/a.txt", "d/Backup - a.txt", "d/out/old.txt"}));
-
-    Options.Output = omOverwrite;
-    EXPECT_EQ(Expand({Dir / "d"}), (Names{"d/a.txt", "d/Output - a.txt", "d/out/old.txt", "d/sub/Output - b.txt"}));
-    Options.BackupSrcFiles = false;
-    EXPECT_EQ(Expand({Dir / "d"}).size(), 5u);
-    // Named directly, a result is taken like any other file.
-    EXPECT_EQ(Expand({Dir / "d/Output - a.txt"}), (Names{"=" + (Dir / "d/Output - a.txt")}));
+    EXPECT_THROW(TFileMasks("*.txt;;", false), Exception);
 }
 
 TEST_F(FolderWalkTest, TakesLinksToFilesButDoesNotFollowLinksToFolders)
@@ -199,7 +174,7 @@ TEST_F(FolderWalkTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed)
     File("outside/secret.txt");
     bool swapped = false;
     TFolderWalker walker(
-        RunWalkRules(Options, Folders), [this](const std::string& Folder) { Unreadable.push_back(Folder); },
+        Rules, [this](const std::string& Folder) { Unreadable.push_back(Folder); },
         [&](std::size_t) {
             if (!swapped) {
                 swapped = true;

@@ -1,6 +1,5 @@
 // The conversion library on its own, called through dlopen as the engine calls it.
 #include "tests/common/TestSupport.h"
-#include "util/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +29,7 @@ protected:
     static void SetUpTestSuite()
     {
         // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
-        Handle = dlopen(ProgramFolderFile("liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        Handle = dlopen((lmvtest::BinDir() + "/liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(Handle, nullptr) << dlerror();
         Open = reinterpret_cast<TOpen>(dlsym(Handle, "libiconv_open"));
         Convert = reinterpret_cast<TConvert>(dlsym(Handle, "libiconv"));

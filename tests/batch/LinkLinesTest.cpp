@@ -1,0 +1,104 @@
+// The command line loads no Qt: neither its own link line nor the objects of the logic libraries
+// it is made of may need it, with --as-needed (the shipped program) or without it (a probe of the
+// same link line).
+
+#include "tests/common/RunProcess.h"
+#include "tests/common/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> Split(const std::string& Text, char Separator)
+{
+    std::vector<std::string> parts;
+    std::istringstream stream(Text);
+    for (std::string part; std::getline(stream, part, Separator);)
+        if (!part.empty())
+            parts.push_back(part);
+    return parts;
+}
+
+std::string Output(const std::vector<std::string>& Argv)
+{
+    const lmvtest::TProcessOutcome outcome = lmvtest::RunProcess(Argv, lmvtest::Environment({}, {"LC_ALL=C"}));
+    EXPECT_EQ(outcome.Status, 0) << Argv[0] << " " << Argv.back() << ": " << outcome.Err;
+    return outcome.Out;
+}
+
+// The libraries a program or shared library names in its dynamic section.
+std::vector<std::string> NeededLibraries(const std::string& File)
+{
+    std::vector<std::string> needed;
+    for (const std::string& line : Split(Output({"/usr/bin/readelf", "-d", "-W", File}), '\n')) {
+        const auto open = line.find("(NEEDED)");
+        const auto start = line.find('[');
+        const auto end = line.rfind(']');
+        if (open != std::string::npos && start != std::string::npos && end > start)
+            needed.push_back(line.substr(start + 1, end - start - 1));
+    }
+    return needed;
+}
+
+// Symbol names (mangled) from one column of nm's output.
+std::set<std::string> Symbols(const std::vector<std::string>& Argv)
+{
+    std::set<std::string> symbols;
+    for (const std::string& line : Split(Output(Argv), '\n')) {
+        const auto space = line.rfind(' ');
+        const std::string name = space == std::string::npos ? line : line.substr(space + 1);
+        if (!name.empty() && name.back() != ':')
+            symbols.insert(name.substr(0, name.find('@')));
+    }
+    return symbols;
+}
+
+std::vector<std::string> QtLibraries()
+{
+    return Split(LUMIVA_QT_LIBRARIES, ':');
+}
+
+TEST(LinkLines, TheCommandLineNeedsNoQtWithOrWithoutAsNeeded)
+{
+    for (const std::string program : {"lumiva-batch", "lumiva-batch-no-as-needed"}) {
+        const std::vector<std::string> needed = NeededLibraries(lmvtest::BinDir() + "/" + program);
+        EXPECT_FALSE(needed.empty()) << program;
+        for (const std::string& library : needed)
+            EXPECT_EQ(library.find("Qt"), std::string::npos) << program << " needs " << library;
+    }
+    // The probe is a real measure: the window's program, linked the same way, needs Qt.
+    bool windowNeedsQt = false;
+    for (const std::string& library : NeededLibraries(lmvtest::BinDir() + "/lumiva"))
+        windowNeedsQt = windowNeedsQt || library.find("Qt6Core") != std::string::npos;
+    EXPECT_TRUE(windowNeedsQt);
+}
+
+TEST(LinkLines, NoObjectOfALogicLibraryCallsIntoQt)
+{
+    std::set<std::string> qt;
+    for (const std::string& library : QtLibraries()) {
+        const std::set<std::string> defined = Symbols({"/usr/bin/nm", "-D", "--defined-only", library});
+        qt.insert(defined.begin(), defined.end());
+    }
+    ASSERT_GT(qt.size(), 1000u);
+    for (const std::string& archive : Split(LUMIVA_LOGIC_ARCHIVES, ':')) {
+        std::vector<std::string> calls;
+        for (const std::string& symbol : Symbols({"/usr/bin/nm", "-u", archive}))
+            if (qt.count(symbol) > 0)
+                calls.push_back(symbol);
+        EXPECT_TRUE(calls.empty()) << archive << " calls " << calls.front() << " and " << calls.size() - 1
+                                   << " more Qt symbols";
+    }
+    // The check sees Qt where it is used.
+    std::size_t windowCalls = 0;
+    for (const std::string& symbol : Symbols({"/usr/bin/nm", "-u", LUMIVA_UI_ARCHIVE}))
+        windowCalls += qt.count(symbol);
+    EXPECT_GT(windowCalls, 0u);
+}
+
+} // namespace
