@@ -93,14 +93,15 @@ inline unsigned CopyAscii(const unsigned char*& In, unsigned char*& Out)
     return ascii;
 }
 
-// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
-// UTF-8 bytes from the tables in one 4-byte store. Stops before anything the tables lack.
-inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
-                         unsigned char*& Out, unsigned char* OutEnd)
+// A double-byte encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
+// UTF-8 bytes and both lengths from one look-up by its first two bytes, with no branch on its
+// kind. Stops before anything the tables lack.
+inline void PairsToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                        unsigned char*& Out, unsigned char* OutEnd)
 {
     const unsigned char* in = In;
     unsigned char* out = Out;
-    const std::uint32_t* const pairs = Tables.PairUtf8.data();
+    const std::uint32_t* const steps = Tables.Utf8Steps.data();
     // Sixteen bytes in make at most 48 out, and the last store writes 4.
     while (InEnd - in >= 16 && OutEnd - out >= 52) {
         const unsigned ascii = CopyAscii(in, out);
@@ -109,22 +110,43 @@ inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, 
         // A pair that starts before the stop ends within the sixteen bytes loaded.
         const unsigned char* const stop = in - ascii + 15;
         while (in < stop) {
+            const std::uint32_t step = steps[in[0] << 8 | in[1]];
+            if (step == 0)
+                goto done;
+            const std::uint32_t form = step & 0xFFFFFF;
+            std::memcpy(out, &form, 4);
+            out += step >> 24 & 3;
+            in += step >> 28;
+        }
+    }
+done:
+    In = in;
+    Out = out;
+}
+
+// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
+// UTF-8 bytes from the tables in one 4-byte store. Stops before anything the tables lack.
+inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                         unsigned char*& Out, unsigned char* OutEnd)
+{
+    if (Tables.DoubleByte) {
+        PairsToUtf8(Tables, In, InEnd, Out, OutEnd);
+        return;
+    }
+    const unsigned char* in = In;
+    unsigned char* out = Out;
+    // Sixteen bytes in make at most 48 out, and the last store writes 4.
+    while (InEnd - in >= 16 && OutEnd - out >= 52) {
+        const unsigned ascii = CopyAscii(in, out);
+        if (ascii == 16)
+            continue;
+        const unsigned char* const stop = in - ascii + 16;
+        while (in < stop) {
             const unsigned b = *in;
-            std::uint32_t form;
-            if (b < 0x80) {
-                form = b;
-                ++in;
-            } else if (Tables.Single[b] == TLegacyTables::Lead) {
-                form = pairs[(b - 0x80) << 8 | in[1]];
-                if (form == 0)
-                    goto done;
-                in += 2;
-            } else {
-                form = Tables.SingleUtf8[b - 0x80];
-                if (form == 0)
-                    goto done;
-                ++in;
-            }
+            const std::uint32_t form = b < 0x80 ? b : Tables.SingleUtf8[b - 0x80];
+            if (form == 0 && b != 0)
+                goto done;
+            ++in;
             std::memcpy(out, &form, 4);
             const unsigned lead = form & 0xFF;
             out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
@@ -221,6 +243,8 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                           requires { Blocks::SingleToUtf8(Tables, in, InEnd, out, OutEnd); }) {
                 if (!Tables.DoubleByte)
                     Blocks::SingleToUtf8(Tables, in, InEnd, out, OutEnd);
+                else
+                    Blocks::DoubleToUtf8(Tables, in, InEnd, out, OutEnd);
             }
             // What the blocks left (or all of it, without them), sixteen bytes at a time; after
             // the blocks only the few rounds that take a character they stop at (three bytes of
@@ -228,10 +252,11 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
             std::size_t rounds = ~std::size_t{0};
             if constexpr (toLegacy && std::is_same_v<Decoder, TDecodeUtf8> &&
                           requires { Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd); }) {
-                if (!Tables.DoubleByte) {
+                if (!Tables.DoubleByte)
                     Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd);
-                    rounds = 4;
-                }
+                else
+                    Blocks::Utf8ToDouble(Tables, in, InEnd, out, OutEnd);
+                rounds = 4;
             }
             if constexpr (fromLegacy && std::is_same_v<Encoder, TEncodeUtf8>)
                 LegacyToUtf8(Tables, in, InEnd, out, OutEnd);

@@ -267,7 +267,7 @@ void ExpectSamePlaces(const char* Encoding, bool FromLegacy, TUnicodeForm Form, 
             if ((actualStop != expectedStop && !handedOver) || actual != expected) {
                 ADD_FAILURE() << kind << " " << Encoding << (FromLegacy ? " from" : " to") << " form " << static_cast<int>(Form)
                               << ", " << What << ", room " << room << ": stop " << static_cast<int>(actualStop) << " not "
-                              << static_cast<int>(expectedStop);
+                              << static_cast<int>(expectedStop) << "\n" << testing::PrintToString(actual) << "\n" << testing::PrintToString(expected);
                 return;
             }
         }
