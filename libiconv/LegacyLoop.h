@@ -264,10 +264,12 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                 Utf8ToLegacy(Tables, in, InEnd, out, OutEnd, rounds);
         }
         // One character at a time over a block's length (or a little more, to end a pair) before
-        // the blocks try again. Some of the C library's converters write part of a character
-        // that does not fit before they report the output full: they report it here too.
+        // the blocks try again. Some of the C library's encoders (CP932, EUC-KR) write the lead
+        // byte of a pair that does not fit before they report the output full: they report it
+        // here too. Its decoders write a Unicode form whole or not at all, so a full output
+        // there is reported as such, and the next call comes back here.
         stop = CharacterStretch(decoder, encoder, in, InEnd - in > 64 ? in + 64 : InEnd, InEnd, out, OutEnd,
-                                TTranscodeStop::Unusual);
+                                fromLegacy ? TTranscodeStop::OutputFull : TTranscodeStop::Unusual);
         if (stop != TTranscodeStop::Done)
             break;
     }

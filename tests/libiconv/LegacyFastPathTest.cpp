@@ -319,4 +319,47 @@ TEST(LegacyBlocks, DoubleBytePairsAtEveryPlaceOfTheBlocks)
         }
 }
 
+
+// Text of a double-byte encoding as the blocks meet it (long runs of pairs; Hangul and spaces
+// in turn; pairs between single high bytes), with a character of each kind, valid or not, put
+// at every place of three 64-byte blocks, both ways, the input also cut just after it.
+TEST(LegacyBlocks, DoubleByteTextWithEveryKindAtEveryPlace)
+{
+    struct TText {
+        const char* Encoding;
+        std::string Utf8;
+    };
+    std::string chinese, korean, japanese;
+    while (chinese.size() < 450)
+        chinese += "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\xAD\xE6\x96\x87\xE6\x89\x8B\xE5\x86\x8C\xE9\xA1\xB5\x28\x38\x29\xE3\x80\x82";
+    while (korean.size() < 450)
+        korean += "\xEB\x8F\x84 \xEC\x9B\x80\xEB\xA7\x90 \xEB\xAA\xA9\xEB\xA1\x9D \xEA\xB0\x80 ";
+    while (japanese.size() < 450)
+        japanese += "\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB6\xEF\xBE\x85\xE8\xAA\x9E\xEF\xBD\xA1a";
+    const TText texts[] = {{"GBK", chinese}, {"CP949", korean}, {"CP932", japanese}};
+    // Valid and invalid pairs, single bytes that are not leads, a cut pair, four bytes.
+    const std::string legacyKinds[] = {"\xB0\xA1", "\x81\x30", "\xFF", "\x80", "\xB0", "a", "\xA1\x41", "\x90\x30\x81\x30"};
+    // Three bytes, two, four, longer forms, a surrogate, a stray continuation, a cut sequence,
+    // U+FFFF (the reverse table's last entry), and characters the targets may lack.
+    const std::string utf8Kinds[] = {"\xE4\xB8\xAD", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xE0\x80\xAF", "\xC0\xAF", "\xED\xA0\x80",
+                                     "\x80",         "\xE4\xB8", "\xEF\xBF\xBF",     "\xE2\x82\xAC", "\xD0\x96"};
+    for (const TText& text : texts) {
+        const std::string legacy = lmvtest::IconvOnce("UTF-8", text.Encoding, text.Utf8, 1)->substr(0, 200);
+        const std::string utf8 = text.Utf8.substr(0, 200);
+        for (std::size_t at = 0; at < 200; ++at) {
+            const std::string where = "at " + std::to_string(at);
+            for (const std::string& kind : legacyKinds) {
+                const std::string input = legacy.substr(0, at) + kind + legacy.substr(at);
+                ExpectSamePlaces(text.Encoding, true, TUnicodeForm::Utf8, input, where);
+                ExpectSamePlaces(text.Encoding, true, TUnicodeForm::Utf8, input.substr(0, at + kind.size()), "cut " + where);
+            }
+            for (const std::string& kind : utf8Kinds) {
+                const std::string input = utf8.substr(0, at) + kind + utf8.substr(at);
+                ExpectSamePlaces(text.Encoding, false, TUnicodeForm::Utf8, input, where);
+                ExpectSamePlaces(text.Encoding, false, TUnicodeForm::Utf8, input.substr(0, at + kind.size()), "cut " + where);
+            }
+        }
+    }
+}
+
 } // namespace
