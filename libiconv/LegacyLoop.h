@@ -93,68 +93,62 @@ inline unsigned CopyAscii(const unsigned char*& In, unsigned char*& Out)
     return ascii;
 }
 
-// A double-byte encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
-// UTF-8 bytes and both lengths from one look-up by its first two bytes, with no branch on its
-// kind. Stops before anything the tables lack.
-inline void PairsToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
-                        unsigned char*& Out, unsigned char* OutEnd)
+// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time, then Step (which writes one
+// character and moves both on, or says false) up to Last bytes into the sixteen loaded. Stops
+// where Step does.
+template <class TStep>
+inline void RoundsToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd,
+                         unsigned Last, TStep Step)
 {
     const unsigned char* in = In;
     unsigned char* out = Out;
-    const std::uint32_t* const steps = Tables.Utf8Steps.data();
     // Sixteen bytes in make at most 48 out, and the last store writes 4.
     while (InEnd - in >= 16 && OutEnd - out >= 52) {
         const unsigned ascii = CopyAscii(in, out);
         if (ascii == 16)
             continue;
-        // A pair that starts before the stop ends within the sixteen bytes loaded.
-        const unsigned char* const stop = in - ascii + 15;
-        while (in < stop) {
-            const std::uint32_t step = steps[in[0] << 8 | in[1]];
-            if (step == 0)
+        const unsigned char* const stop = in - ascii + Last;
+        while (in < stop)
+            if (!Step(in, out))
                 goto done;
-            const std::uint32_t form = step & 0xFFFFFF;
-            std::memcpy(out, &form, 4);
-            out += step >> 24 & 3;
-            in += step >> 28;
-        }
     }
 done:
     In = in;
     Out = out;
 }
 
-// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
-// UTF-8 bytes from the tables in one 4-byte store. Stops before anything the tables lack.
+// Each character's UTF-8 bytes from the tables in one 4-byte store; for a double-byte encoding
+// with both lengths, from one look-up by its first two bytes, with no branch on its kind. Stops
+// before anything the tables lack.
 inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
                          unsigned char*& Out, unsigned char* OutEnd)
 {
     if (Tables.DoubleByte) {
-        PairsToUtf8(Tables, In, InEnd, Out, OutEnd);
+        const std::uint32_t* const steps = Tables.Utf8Steps.data();
+        // A pair that starts before the fifteenth byte ends within the sixteen loaded.
+        RoundsToUtf8(In, InEnd, Out, OutEnd, 15, [steps](const unsigned char*& in, unsigned char*& out) {
+            const std::uint32_t step = steps[in[0] << 8 | in[1]];
+            if (step == 0)
+                return false;
+            const std::uint32_t form = step & 0xFFFFFF;
+            std::memcpy(out, &form, 4);
+            out += step >> 24 & 3;
+            in += step >> 28;
+            return true;
+        });
         return;
     }
-    const unsigned char* in = In;
-    unsigned char* out = Out;
-    // Sixteen bytes in make at most 48 out, and the last store writes 4.
-    while (InEnd - in >= 16 && OutEnd - out >= 52) {
-        const unsigned ascii = CopyAscii(in, out);
-        if (ascii == 16)
-            continue;
-        const unsigned char* const stop = in - ascii + 16;
-        while (in < stop) {
-            const unsigned b = *in;
-            const std::uint32_t form = b < 0x80 ? b : Tables.SingleUtf8[b - 0x80];
-            if (form == 0 && b != 0)
-                goto done;
-            ++in;
-            std::memcpy(out, &form, 4);
-            const unsigned lead = form & 0xFF;
-            out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
-        }
-    }
-done:
-    In = in;
-    Out = out;
+    RoundsToUtf8(In, InEnd, Out, OutEnd, 16, [&Tables](const unsigned char*& in, unsigned char*& out) {
+        const unsigned b = *in;
+        const std::uint32_t form = b < 0x80 ? b : Tables.SingleUtf8[b - 0x80];
+        if (form == 0 && b != 0)
+            return false;
+        ++in;
+        std::memcpy(out, &form, 4);
+        const unsigned lead = form & 0xFF;
+        out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
+        return true;
+    });
 }
 
 // UTF-8 to a legacy encoding: ASCII sixteen bytes at a time; other characters of two or three
