@@ -233,22 +233,20 @@ TEST(FolderWindowSettings, TheWindowLoadsAndSavesTheFolderSections)
         WriteFolderOptions(settings, stored);
         settings.UpdateFile();
     }
-    TProgressDialog progress;
-    lmvtest::TNoFileDialogs dialogs;
-    TDialogQuestions questions;
+    lmvtest::TWindowParts parts;
     {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        EXPECT_EQ(form.OptionsDialog->FolderOptions, stored);
-        form.OptionsDialog->FolderOptions.SkipNonText = false;
-        form.Settings->SaveSettings();
+        const auto form = parts.Window(path);
+        EXPECT_EQ(form->OptionsDialog->FolderOptions, stored);
+        form->OptionsDialog->FolderOptions.SkipNonText = false;
+        form->Settings->SaveSettings();
     }
     stored.SkipNonText = false;
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), stored);
 
     // A file without the sections gives the defaults.
     WriteFile(path, "[ConvertSpecs]\r\nUtf8=1\r\n");
-    TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-    EXPECT_EQ(form.OptionsDialog->FolderOptions, DefaultFolderOptions());
+    const auto form = parts.Window(path);
+    EXPECT_EQ(form->OptionsDialog->FolderOptions, DefaultFolderOptions());
 }
 
 } // namespace

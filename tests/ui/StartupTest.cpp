@@ -173,6 +173,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     }
 
+    // The entry point's hooks over the test's settings file; an error report fails the test.
+    TStartupHooks Hooks() const
+    {
+        TStartupHooks hooks;
+        hooks.SettingsFile = SettingsFile;
+        hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+        return hooks;
+    }
+
     TempDir Dir;
     std::string SettingsFile = Dir / "config/Lumiva/Settings.ini";
     TProgressDialog Progress;
@@ -575,9 +584,8 @@ TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
 
 TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
 {
-    TStartupHooks hooks;
+    TStartupHooks hooks = Hooks();
     hooks.ConversionLibrary = "liblumiva-iconv-missing.so";
-    hooks.SettingsFile = SettingsFile;
     std::vector<std::string> reports;
     hooks.ReportError = [&](const std::string& Message) {
         reports.push_back(Message);
@@ -599,9 +607,7 @@ TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
 
 TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceShown)
 {
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
-    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    TStartupHooks hooks = Hooks();
     int shown = 0;
     int names = 0;
     hooks.WindowShown = [&](TMainForm& Window) {
@@ -624,9 +630,7 @@ TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceSh
 TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
 {
     // As the start-up probe does it: leave the loop as soon as the window is up with its names.
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
-    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    TStartupHooks hooks = Hooks();
     int names = 0;
     hooks.WindowShown = [&](TMainForm& Window) {
         names = Window.ComboBox1->count();
@@ -642,8 +646,7 @@ TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
 
 TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)
 {
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
+    TStartupHooks hooks = Hooks();
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
     driver.WhenShown<QMessageBox>("notice", Answer(boxes, QMessageBox::Ok));

@@ -194,6 +194,19 @@ private:
     int Ticks = 0;
 };
 
+// What a main window over a settings file needs, for tests of what it loads and saves: its
+// dialogs are never shown.
+struct TWindowParts {
+    TProgressDialog Progress;
+    TNoFileDialogs Dialogs;
+    TDialogQuestions Questions;
+
+    std::unique_ptr<TMainForm> Window(const std::string& SettingsFile)
+    {
+        return std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions, SettingsFile);
+    }
+};
+
 // A main window over the project's conversion library, with a real progress dialog and
 // questions and the file dialogs of TDialogs.
 template <class TDialogs>
