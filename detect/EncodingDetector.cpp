@@ -75,12 +75,12 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
     const std::string signature = UnicodeLayout::SignatureEncoding(Sample);
     if (!signature.empty())
         return AcceptUnicode(signature, Sample, Complete);
-    const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
-    if (!wide.empty())
-        return AcceptUnicode(wide, Sample, Complete);
-    // Zero bytes without a clear pattern: UTF-16 with few Latin characters, or data. Of the two
-    // byte orders, the one that alone reads as text is taken.
+    // Zero bytes: UTF-16 or UTF-32 by where they fall; without a clear pattern, UTF-16 with few
+    // Latin characters, or data. Of the two byte orders, the one that alone reads as text is taken.
     if (Sample.find('\0') != std::string_view::npos) {
+        const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
+        if (!wide.empty())
+            return AcceptUnicode(wide, Sample, Complete);
         const std::string little = AcceptUnicode("UTF-16LE", Sample, Complete);
         const std::string big = AcceptUnicode("UTF-16BE", Sample, Complete);
         return little.empty() != big.empty() ? little + big : std::string();

@@ -1,8 +1,10 @@
 #include "detect/UnicodeLayout.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace UnicodeLayout {
 
@@ -72,7 +74,11 @@ TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
     while (i < size) {
         const auto lead = static_cast<std::uint8_t>(Sample[i]);
         if (lead < 0x80) {
+            // Runs of ASCII eight bytes at a time.
             ++i;
+            std::uint64_t word;
+            while (i + sizeof word <= size && (std::memcpy(&word, Sample.data() + i, sizeof word), (word & 0x8080808080808080ull) == 0))
+                i += sizeof word;
             continue;
         }
         ascii = false;
@@ -123,12 +129,22 @@ bool DoubleByteLayout(std::string_view Sample, bool Complete)
 
 bool HasBinaryControls(std::string_view Sample)
 {
-    for (const char c : Sample) {
-        const auto b = static_cast<std::uint8_t>(c);
-        if (b >= 0x20 || b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r' || b == 0x0E ||
-            b == 0x0F || b == 0x1A || b == 0x1B)
-            continue;
-        return true;
+    static constexpr std::array<bool, 256> binary = [] {
+        std::array<bool, 256> controls{};
+        for (unsigned b = 0; b < 0x20; ++b)
+            controls[b] = b != '\t' && b != '\n' && b != '\v' && b != '\f' && b != '\r' && b != 0x0E && b != 0x0F &&
+                          b != 0x1A && b != 0x1B;
+        return controls;
+    }();
+    // Without a branch per byte; a block at a time, as data shows its controls early.
+    constexpr std::size_t Block = 256;
+    for (std::size_t start = 0; start < Sample.size(); start += Block) {
+        const std::size_t end = std::min(Sample.size(), start + Block);
+        bool found = false;
+        for (std::size_t i = start; i < end; ++i)
+            found |= binary[static_cast<std::uint8_t>(Sample[i])];
+        if (found)
+            return true;
     }
     return false;
 }
