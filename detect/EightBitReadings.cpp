@@ -52,13 +52,29 @@ bool IsSign(char32_t Code)
     }
 }
 
-// Each byte alone through the engine: the 8-bit encodings keep no state between bytes.
+// One character of the engine's UTF-8: its code point, or Undecodable for none or more than one.
+char32_t OneCharacter(const unsigned char* Text, std::size_t Size, char32_t Undecodable)
+{
+    if (Size == 0)
+        return Undecodable;
+    const unsigned lead = Text[0];
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (Size != length)
+        return Undecodable;
+    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = code << 6 | (Text[i] & 0x3Fu);
+    return code;
+}
+
+// Each byte alone through the engine: the 8-bit encodings keep no state between bytes. Into
+// UTF-8, which the C library converts without loading a module for it.
 std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, char32_t Undecodable)
 {
     std::array<char32_t, 256> characters;
     characters.fill(Undecodable);
     try {
-        Engine.Start(Name, "UTF-32LE", 0);
+        Engine.Start(Name, "UTF-8", 0);
     } catch (const TLumiva::EStartError&) {
         return characters;
     }
@@ -66,12 +82,11 @@ std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, 
         const char byte = static_cast<char>(b);
         const char* in = &byte;
         std::size_t inLeft = 1;
-        unsigned char out[8];
+        unsigned char out[16];
         char* outPtr = reinterpret_cast<char*>(out);
         std::size_t outLeft = sizeof out;
-        if (Engine.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0 && outLeft == 4)
-            characters[b] = static_cast<char32_t>(out[0]) | static_cast<char32_t>(out[1]) << 8 |
-                            static_cast<char32_t>(out[2]) << 16 | static_cast<char32_t>(out[3]) << 24;
+        if (Engine.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
+            characters[b] = OneCharacter(out, sizeof out - outLeft, Undecodable);
     }
     Engine.Close();
     return characters;
@@ -119,7 +134,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine)
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
                                     : c < 0x80       ? AsciiSymbol(static_cast<unsigned char>(c))
-                                                     : LanguageTables::SymbolOf(table, c, IsSign(c));
+                                                     : LanguageTables::SymbolOf(table, c, encoding.Signs[b]);
                 const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
                 writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(table, c) : 0;
                 if (b >= 0x80)

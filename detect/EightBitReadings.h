@@ -35,7 +35,8 @@ public:
 
     // The distinct readings of Sample, likeliest first: encodings that decode it to the same text
     // are one reading, named by the first of them in the tables' order. Encodings that cannot
-    // decode every byte are left out. Looks at no more than StatisticsLimit bytes.
+    // decode every byte are left out, and so are those the engine does not know: every reading's
+    // encoding is one the engine has started. Looks at no more than StatisticsLimit bytes.
     std::vector<TReading> Read(std::string_view Sample);
     // Characters in the last sample read (at most StatisticsLimit).
     std::size_t Characters() const { return CharacterCount; }

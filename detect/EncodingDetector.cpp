@@ -182,13 +182,12 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
 
 std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings)
 {
+    // Every reading's encoding is one the engine started when the readings were made, so its
+    // name is a listed one (asking the engine again for each costs more than the readings).
     double total = 0;
     for (const auto& reading : Readings) {
-        const std::string name = ListName(reading.Encoding);
-        if (name.empty())
-            continue;
         const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature);
-        LastGuesses.push_back({name, weight});
+        LastGuesses.push_back({reading.Encoding, weight});
         total += weight;
     }
     if (LastGuesses.empty())
