@@ -329,6 +329,7 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
 
     const double nats = 1.0 / LanguageTables::CostScale();
     std::vector<TReading> readings;
+    readings.reserve(std::min(GroupCount, ReadingsWeighed));
     for (std::size_t g = 0; g < GroupCount; ++g) {
         const TGroup& group = Groups[g];
         if (group.Best != nullptr)

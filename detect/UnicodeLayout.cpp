@@ -15,6 +15,14 @@ bool StartsWith(std::string_view Sample, std::string_view Mark)
     return Sample.substr(0, Mark.size()) == Mark;
 }
 
+// Whether one of the eight bytes at Bytes is past 0x7F.
+bool AnyPastAscii(const char* Bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, Bytes, sizeof word);
+    return (word & 0x8080808080808080ull) != 0;
+}
+
 // Units of Width bytes counted by the position of their zero bytes.
 std::array<std::size_t, 4> ZerosByPosition(std::string_view Sample, std::size_t Width)
 {
@@ -76,9 +84,8 @@ TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
         if (lead < 0x80) {
             // Runs of ASCII eight bytes at a time.
             ++i;
-            std::uint64_t word;
-            while (i + sizeof word <= size && (std::memcpy(&word, Sample.data() + i, sizeof word), (word & 0x8080808080808080ull) == 0))
-                i += sizeof word;
+            while (i + 8 <= size && !AnyPastAscii(Sample.data() + i))
+                i += 8;
             continue;
         }
         ascii = false;
