@@ -1,6 +1,8 @@
-// What the bytes alone say: strict UTF-8 wherever a sequence falls among runs of ASCII (which are
-// read several bytes at a time), and control bytes that make a sample data wherever they fall.
+// What the bytes alone say: strict UTF-8 as the C library decodes it, wherever a sequence falls
+// among runs of ASCII (which are read several bytes at a time), and control bytes that make a
+// sample data wherever they fall.
 #include "detect/UnicodeLayout.h"
+#include "tests/common/IconvOnce.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +32,20 @@ TEST(UnicodeLayout, Utf8IsCheckedAtEveryPositionAmongAscii)
         EXPECT_EQ(CheckUtf8(before + "\xE2\x82", true), TUtf8::Invalid);
         EXPECT_EQ(CheckUtf8(before + "\xE2\x82", false), TUtf8::Utf8);
     }
+}
+
+TEST(UnicodeLayout, Utf8IsWhatTheCLibraryDecodes)
+{
+    // Every lead and second byte, with continuations and others after them, between ASCII.
+    for (unsigned lead = 0x80; lead < 0x100; ++lead)
+        for (unsigned second = 0; second < 0x100; ++second)
+            for (const char* rest : {"", "\x80", "\xBF\x80", "\x8F\xBF", "\x7F"}) {
+                const std::string sequence = std::string(1, static_cast<char>(lead)) + static_cast<char>(second) + rest;
+                const std::string sample = "ab" + sequence + "cd";
+                const bool decodes = lmvtest::IconvOnce("UTF-8", "UTF-32LE", sample).has_value();
+                EXPECT_EQ(CheckUtf8(sample, true) != TUtf8::Invalid, decodes)
+                    << std::hex << lead << ' ' << second << ' ' << rest;
+            }
 }
 
 TEST(UnicodeLayout, BinaryControlsAreFoundWhereverTheyFall)
