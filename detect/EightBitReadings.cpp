@@ -203,8 +203,10 @@ void TEightBitReadings::Count(std::string_view Sample)
         const TUnitPair unitPair{static_cast<std::uint8_t>(pair / Units), static_cast<std::uint8_t>(pair % Units),
                                  PairCounts[pair]};
         PairCounts[pair] = 0; // for the next sample
-        if (unitPair.Second >= AsciiSymbols)
-            HighCounts[unitPair.Second - AsciiSymbols] = static_cast<std::int16_t>(HighCounts[unitPair.Second - AsciiSymbols] + unitPair.Count);
+        if (unitPair.Second >= AsciiSymbols) {
+            std::int16_t& count = HighCounts[unitPair.Second - AsciiSymbols];
+            count = static_cast<std::int16_t>(count + unitPair.Count);
+        }
         if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols)
             AsciiPairCounts[unitPair.First * AsciiRow + unitPair.Second] = static_cast<std::int16_t>(unitPair.Count);
         else
