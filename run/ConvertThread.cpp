@@ -197,8 +197,18 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& Entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
-    if (!FolderRun.Expand(Files))
-        return false;
+    if (Queue)
+        Replaced = Queue->Replaced;
+    if (Queue && Queue->Published()) {
+        std::vector<TInputFile> Found;
+        Queue->Adopt(Files, Found);
+        FolderRun.Adopt(std::move(Found));
+    } else {
+        if (!FolderRun.Expand(Files))
+            return false;
+        if (Queue)
+            Queue->Publish(Files, FolderRun.Found());
+    }
     // Folders that hold nothing to convert: said, and nothing is made for them.
     if (Files.Count() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");
@@ -224,7 +234,8 @@ bool TConvertThread::Process()
     if (Detects)
         SourceDetection();
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
-    for (std::size_t i = 0; i < Files.Count(); ++i) {
+    TFileQueue::TTurns Turns(Queue.get(), QueueJob, *Logger, Files.Count());
+    for (std::size_t i = Turns.Next(); i < Files.Count(); i = Turns.Next()) {
         if (Channel.CheckAbort())
             break;
         ProcessFile(i, FileConverter);
