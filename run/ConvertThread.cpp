@@ -197,18 +197,8 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& Entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
-    if (Queue)
-        Replaced = Queue->Replaced;
-    if (Queue && Queue->Published()) {
-        std::vector<TInputFile> Found;
-        Queue->Adopt(Files, Found);
-        FolderRun.Adopt(std::move(Found));
-    } else {
-        if (!FolderRun.Expand(Files))
-            return false;
-        if (Queue)
-            Queue->Publish(Files, FolderRun.Found());
-    }
+    if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
+        return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
     if (Files.Count() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");

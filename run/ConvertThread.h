@@ -78,8 +78,8 @@ public:
     // The outcome of every file, in run order, handed over in batches while the run goes on and
     // the last of them before OnDone. The handler may move the outcomes out.
     std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
-    // Set before Start for one job of a parallel run: the files come from Queue, which the first
-    // job to start fills with its expansion of Files, and the record of replaced files is shared.
+    // Set before Start for one job of a parallel run: the files come from Queue, which job 0
+    // fills with its expansion of Files, and the record of replaced files is shared.
     std::shared_ptr<TFileQueue> Queue;
     std::size_t QueueJob = 0;
 

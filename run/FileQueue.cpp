@@ -1,5 +1,6 @@
 #include "run/FileQueue.h"
 
+#include "run/FolderRun.h"
 #include "run/Logger.h"
 
 #include <algorithm>
@@ -34,27 +35,35 @@ TFileQueue::TFileQueue(bool SameFileWaits, bool FolderWaits) : SameFileWaits(Sam
 {
 }
 
-void TFileQueue::Publish(const TStringList& Names, const std::vector<TInputFile>& Inputs)
+bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Names, TReplacedFiles& Record)
 {
+    Record = Replaced;
+    if (Job != 0) {
+        std::unique_lock<std::mutex> Hold(Lock);
+        Changed.wait(Hold, [this] { return IsOpen || Aborted; });
+        if (!IsOpen)
+            return false;
+        Names = Files;
+        FolderRun.Adopt(Found);
+        return true;
+    }
+    if (!FolderRun.Expand(Names))
+        return false;
     const std::lock_guard<std::mutex> Hold(Lock);
     Files = Names;
-    Found = Inputs;
+    Found = FolderRun.Found();
     FileMarks.assign(Files.Count(), TMark());
     Done.assign(Files.Count(), false);
-    IsPublished = true;
+    return true;
 }
 
-bool TFileQueue::Published() const
+void TFileQueue::Open()
 {
-    const std::lock_guard<std::mutex> Hold(Lock);
-    return IsPublished;
-}
-
-void TFileQueue::Adopt(TStringList& Names, std::vector<TInputFile>& Inputs) const
-{
-    const std::lock_guard<std::mutex> Hold(Lock);
-    Names = Files;
-    Inputs = Found;
+    {
+        const std::lock_guard<std::mutex> Hold(Lock);
+        IsOpen = true;
+    }
+    Changed.notify_all();
 }
 
 std::size_t TFileQueue::Count() const

@@ -13,10 +13,11 @@
 #include <utility>
 #include <vector>
 
+class TFolderRun;
 class TLogger;
 
 // The files of one parallel run, shared by its jobs (each a run of its own on its own thread).
-// The first job expands the names and publishes what it found; the others take that over. Each
+// The first job expands the names; the others take what it found over once it has prepared. Each
 // job then takes the next file in order until none is left, so a folder's files spread over the
 // jobs as they come free. A file whose device and inode match a file still in another job's hands
 // waits for it: a file named twice meets the record of replaced files (shared by the jobs) as in a
@@ -59,11 +60,12 @@ public:
     // FolderWaits: found files are mirrored into folders made as they are needed.
     TFileQueue(bool SameFileWaits, bool FolderWaits);
 
-    // The first job, once its names are expanded.
-    void Publish(const TStringList& Files, const std::vector<TInputFile>& Found);
-    bool Published() const;
-    // The other jobs: the expanded names, and what was found beside them.
-    void Adopt(TStringList& Files, std::vector<TInputFile>& Found) const;
+    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files, and the others wait
+    // until Open and take its files over (false, with nothing taken, when the queue was aborted
+    // before); each takes the shared record into Replaced.
+    bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
+    // Job 0 has prepared the run (its output folder made): the other jobs may go.
+    void Open();
     // The expanded files; 0 until published.
     std::size_t Count() const;
     // Files finished so far.
@@ -89,7 +91,7 @@ private:
     std::condition_variable Changed;
     bool SameFileWaits;
     bool FolderWaits;
-    bool IsPublished = false;
+    bool IsOpen = false;
     bool Aborted = false;
     TStringList Files;
     std::vector<TInputFile> Found;

@@ -56,8 +56,10 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
         };
     if (Index == 0 && Queue)
         Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
-            if (Text == "Processing...")
-                StartOthers();
+            if (Text == "Processing...") {
+                Opened = true;
+                Queue->Open();
+            }
         };
     Thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
         ShareDone(Index, ShareState, Logger);
@@ -90,6 +92,9 @@ void TParallelRun::Start()
     }
     Running = 1;
     Started = 1;
+    // The others make ready while the first expands the names; they wait for it to open the queue.
+    if (Queue)
+        StartOthers();
 }
 
 void TParallelRun::WaitFreed()
@@ -98,14 +103,9 @@ void TParallelRun::WaitFreed()
     FreedChanged.wait(Hold, [this] { return Freed == Started; });
 }
 
-// Once the first worker has expanded the names: as many more as there are files for.
 void TParallelRun::StartOthers()
 {
-    if (OthersStarted)
-        return;
-    OthersStarted = true;
-    const std::size_t Count = std::min(Shares.size(), Queue->Count());
-    for (std::size_t i = 1; i < Count && !Aborted.load(); ++i) {
+    for (std::size_t i = 1; i < Shares.size() && !Aborted.load(); ++i) {
         TConvertThread* Thread = nullptr;
         try {
             Thread = MakeThread(i);
@@ -176,11 +176,9 @@ void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogge
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
-    // A first worker that ended before it expanded the names takes the others with it.
-    if (Index == 0 && !OthersStarted)
-        OthersStarted = true;
-    if (Index == 0 && ShareState != csCompleted)
-        Aborted.store(true);
+    // A first worker that ended before it prepared the run takes the others with it.
+    if (Index == 0 && Queue && !Opened)
+        Queue->Abort();
 }
 
 // The lines of the first worker before its first file (the search, the output folder), then each

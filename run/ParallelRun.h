@@ -26,8 +26,9 @@ class TRunQuestions;
 
 // One conversion run over up to Jobs workers. Each worker is a run of its own (TConvertThread)
 // with its own engine and fixed buffers, so memory grows with the workers, not with the files.
-// The first expands the names (walking the folders, making the output folder) and the others start
-// once it has; then every worker takes the next of the expanded files as it comes free (TFileQueue).
+// All start at once; the first expands the names (walking the folders, making the output folder)
+// while the others make ready, and then every worker takes the next of the expanded files as it
+// comes free (TFileQueue).
 // The workers' logs are joined file by file into the log of the files in order, under one summary
 // line; outcomes are handed on in file order too, a later file's held until the earlier ones are
 // done. With one job this is exactly one run. Created, started and ended on the main thread
@@ -92,7 +93,7 @@ private:
     std::mutex FreedLock;
     std::condition_variable FreedChanged;
     std::size_t Freed = 0;
-    bool OthersStarted = false;
+    bool Opened = false; // the first worker has prepared the run
     std::atomic<bool> Aborted{false};
     TLogger Errors; // the run's own errors: workers that could not start
     TConvertState State = csCompleted;

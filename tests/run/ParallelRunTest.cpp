@@ -109,8 +109,8 @@ TEST_F(ParallelRunTest, TheFilesOfOneFolderSpreadOverTheJobsInFileOrder)
     EXPECT_EQ(ReadFile(Dir / "out3/src/d2/f23.txt"), ReadFile(Dir / "out1/src/d2/f23.txt"));
 }
 
-// More jobs than files: no engine is made for a job with nothing to take.
-TEST_F(ParallelRunTest, JobsBeyondTheFilesAreNotStarted)
+// More jobs than files: the jobs left with nothing end with the run and add nothing to its log.
+TEST_F(ParallelRunTest, JobsWithNoFileLeftEndCleanly)
 {
     WriteFile(Dir / "a.txt", "a\n");
     WriteFile(Dir / "b.txt", "b\n");
@@ -118,9 +118,12 @@ TEST_F(ParallelRunTest, JobsBeyondTheFilesAreNotStarted)
     Files.Add(Dir / "a.txt");
     Files.Add(Dir / "b.txt");
     const TParallelOutcome Four = Run(Files, 4, Dir / "out");
-    EXPECT_EQ(Four.EnginesMade, 1);
+    EXPECT_EQ(Four.EnginesMade, 3);
+    EXPECT_EQ(Four.State, csCompleted);
     EXPECT_EQ(Four.Sources, (std::vector<std::string>{Dir / "a.txt", Dir / "b.txt"}));
     EXPECT_EQ(ReadFile(Dir / "out/b.txt"), std::string("b\0\n\0", 4));
+    std::filesystem::remove_all(Dir / "out");
+    EXPECT_EQ(Four.Log, Run(Files, 1, Dir / "out").Log);
 }
 
 } // namespace
