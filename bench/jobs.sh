@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 rounds=${1:-7}
 bin=${2:-}
 if [ -z "$bin" ]; then
-    scripts/deps.sh bench
+    scripts/deps.sh timing
     build=build/bench-jobs
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUMIVA_BUILD_TESTS=OFF >/dev/null
     cmake --build "$build" -j2 --target lumiva-batch lumiva-iconv >/dev/null 2>"$build/build.err" ||
