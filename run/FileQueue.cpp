@@ -6,25 +6,25 @@
 #include <algorithm>
 
 TFileQueue::TTurns::TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count)
-    : Queue(Queue), Job(Job), Logger(Logger), Count(Count), InHand(NoJob)
+    : Queue(Queue), Job(Job), Logger(Logger), Count(Count), InHand(NoIndex)
 {
 }
 
 TFileQueue::TTurns::~TTurns()
 {
-    if (Queue && InHand != NoJob)
+    if (Queue && InHand != NoIndex)
         Queue->Finish(InHand, Logger.Lines.Count());
 }
 
 std::size_t TFileQueue::TTurns::Next()
 {
     if (!Queue) {
-        InHand = InHand == NoJob ? 0 : InHand + 1;
+        InHand = InHand == NoIndex ? 0 : InHand + 1;
         return InHand;
     }
-    if (InHand != NoJob)
+    if (InHand != NoIndex)
         Queue->Finish(InHand, Logger.Lines.Count());
-    InHand = NoJob;
+    InHand = NoIndex;
     const std::size_t Index = Queue->Take(Job, Logger.Lines.Count());
     if (Index < Count)
         InHand = Index;
@@ -91,7 +91,7 @@ std::size_t TFileQueue::InHand(std::size_t Job) const
 {
     const std::lock_guard<std::mutex> Hold(Lock);
     const auto Hand = Hands.find(Job);
-    return Hand == Hands.end() ? NoJob : Hand->second;
+    return Hand == Hands.end() ? NoIndex : Hand->second;
 }
 
 std::vector<TFileQueue::TMark> TFileQueue::Marks() const

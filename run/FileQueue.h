@@ -23,15 +23,16 @@ class TLogger;
 // waits for it: a file named twice meets the record of replaced files (shared by the jobs) as in a
 // run of one job; and when found files are mirrored, a file waits for the first file of its folder
 // and of the folders above, which makes and logs the missing folders as one job would. Where each
-// file's lines are in its job's log is kept, so that the logs can be
-// joined in file order. Any thread may use it.
+// file's lines are in its job's log is kept, so that the logs can be joined in file order. Any
+// thread may use it.
 class TFileQueue {
 public:
-    static constexpr std::size_t NoJob = std::numeric_limits<std::size_t>::max();
+    // No job, or no file.
+    static constexpr std::size_t NoIndex = std::numeric_limits<std::size_t>::max();
 
     // Where one file's lines are in the log of the job that took it.
     struct TMark {
-        std::size_t Job = NoJob; // NoJob: never taken
+        std::size_t Job = NoIndex; // never taken
         std::size_t First = 0;
         std::size_t End = 0;
     };
@@ -66,14 +67,14 @@ public:
     bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
     // Job 0 has prepared the run (its output folder made): the other jobs may go.
     void Open();
-    // The expanded files; 0 until published.
+    // The expanded files; 0 until job 0 has expanded them.
     std::size_t Count() const;
     // Files finished so far.
     std::size_t Finished() const;
     // No file is taken any more; a job waiting for a file in other hands stops waiting.
     void Abort();
 
-    // The file Job has in hand, NoJob when none (asked while the job waits on its caller).
+    // The file Job has in hand, or NoIndex (asked while the job waits on its caller).
     std::size_t InHand(std::size_t Job) const;
     // Once every job has ended: the marks of every file, in file order.
     std::vector<TMark> Marks() const;

@@ -196,20 +196,20 @@ TLogger TParallelRun::JoinedLog() const
         AddLines(Shares[0]->Log, 0, Shares[0]->Log.size());
     } else {
         const std::vector<TFileQueue::TMark> Marks = Queue->Marks();
-        std::vector<std::size_t> Before(Shares.size(), TFileQueue::NoJob); // each worker's first file line
+        std::vector<std::size_t> Before(Shares.size(), TFileQueue::NoIndex); // each worker's first file line
         std::vector<std::size_t> After(Shares.size(), 0);                  // and the end of its last
         for (const TFileQueue::TMark& Mark : Marks)
-            if (Mark.Job != TFileQueue::NoJob) {
+            if (Mark.Job != TFileQueue::NoIndex) {
                 Before[Mark.Job] = std::min(Before[Mark.Job], Mark.First);
                 After[Mark.Job] = std::max(After[Mark.Job], Mark.End);
             }
         for (std::size_t Job = 0; Job < Shares.size(); ++Job)
             AddLines(Shares[Job]->Log, 0, Before[Job]);
         for (const TFileQueue::TMark& Mark : Marks)
-            if (Mark.Job != TFileQueue::NoJob)
+            if (Mark.Job != TFileQueue::NoIndex)
                 AddLines(Shares[Mark.Job]->Log, Mark.First, Mark.End);
         for (std::size_t Job = 0; Job < Shares.size(); ++Job)
-            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoJob ? Shares[Job]->Log.size() : After[Job],
+            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoIndex ? Shares[Job]->Log.size() : After[Job],
                      Shares[Job]->Log.size());
     }
     for (const std::string& Line : Errors.Lines)
