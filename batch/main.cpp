@@ -129,8 +129,6 @@ int main(int argc, char** argv)
     }
     try {
         Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
-        if (Batch.Streams() && IsAutoDetect(Batch.Options.FromEncoding))
-            throw TBatchOptions::EUsageError("--from: auto detects files of a run into files, not a stream");
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
@@ -161,6 +159,15 @@ int main(int argc, char** argv)
         }
     }
 
+    std::unique_ptr<TRunReport> Report;
+    if (!Batch.ReportFile.empty()) {
+        Report = std::make_unique<TRunReport>(Batch.ReportFile);
+        if (!Report->Ok()) {
+            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
+            return ExitCannotStart;
+        }
+    }
+
     if (Batch.Streams()) {
         // As iconv: Ctrl+C ends the program (a result for -o is never put in place half made), and
         // so does a reader that has read enough, as at the head of "| head".
@@ -171,16 +178,15 @@ int main(int argc, char** argv)
         if (!Counter)
             return ExitCannotStart;
         TStreamRun Run(*Engine, *Counter, Batch.Options, Batch.Specs, PrintError);
-        return Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile) ? ExitCompleted : ExitWithProblems;
-    }
-
-    std::unique_ptr<TRunReport> Report;
-    if (!Batch.ReportFile.empty()) {
-        Report = std::make_unique<TRunReport>(Batch.ReportFile);
-        if (!Report->Ok()) {
-            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
-            return ExitCannotStart;
+        Run.CheckOnly = Batch.CheckOnly;
+        if (Report)
+            Run.OnFileDone = [&Report](const TFileOutcome& Outcome) { Report->Add(Outcome); };
+        const bool Clean = Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile);
+        if (Report && !Report->Close()) {
+            PrintError("Cannot write the report file \"" + Batch.ReportFile + "\".");
+            return ExitWithProblems;
         }
+        return Clean ? ExitCompleted : ExitWithProblems;
     }
 
     // Drawn only on a terminal: a pipe or a log gets the run's lines alone.

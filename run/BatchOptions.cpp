@@ -343,10 +343,6 @@ void TBatchOptions::CheckCombinations() const
         if (!FilesFrom.empty() || Sources.size() > 1 || (Sources.size() == 1 && (Sources[0].IsList || Sources[0].IsSources)))
             throw EUsageError("--output: takes the result of one FILE or of standard input");
     }
-    if (Streams() && CheckOnly)
-        throw EUsageError("--check: not with standard input, --output or --stdout");
-    if (Streams() && !ReportFile.empty())
-        throw EUsageError("--report: not with standard input, --output or --stdout");
 }
 
 bool TBatchOptions::ReadsStandardInput() const

@@ -197,7 +197,7 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& Entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
-    if (!FolderRun.Expand(Files))
+    if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
         return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
     if (Files.Count() == 0 && FolderRun.FolderGiven()) {
@@ -224,7 +224,8 @@ bool TConvertThread::Process()
     if (Detects)
         SourceDetection();
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
-    for (std::size_t i = 0; i < Files.Count(); ++i) {
+    TFileQueue::TTurns Turns(Queue.get(), QueueJob, *Logger, Files.Count());
+    for (std::size_t i = Turns.Next(); i < Files.Count(); i = Turns.Next()) {
         if (Channel.CheckAbort())
             break;
         ProcessFile(i, FileConverter);

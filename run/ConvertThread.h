@@ -2,6 +2,7 @@
 
 #include "run/ConvertError.h"
 #include "run/FileOutcome.h"
+#include "run/FileQueue.h"
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
@@ -77,6 +78,10 @@ public:
     // The outcome of every file, in run order, handed over in batches while the run goes on and
     // the last of them before OnDone. The handler may move the outcomes out.
     std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
+    // Set before Start for one job of a parallel run: the files come from Queue, which job 0
+    // fills with its expansion of Files, and the record of replaced files is shared.
+    std::shared_ptr<TFileQueue> Queue;
+    std::size_t QueueJob = 0;
 
     // Starts the worker; later calls do nothing.
     void Start();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TLogger;
@@ -34,6 +35,10 @@ public:
     bool Expand(TStringList& Files);
     // Whether the last Expand walked a folder.
     bool FolderGiven() const noexcept { return Walked; }
+    // What the last Expand found beside the names, and taking that over from another run over
+    // the same files instead of a walk of its own.
+    const std::vector<TInputFile>& Found() const noexcept { return Inputs; }
+    void Adopt(std::vector<TInputFile> Found) { Inputs = std::move(Found); }
 
     // A found file that is not text: logged and to be left out.
     bool SkipsFile(std::size_t Index, const std::string& Source);
