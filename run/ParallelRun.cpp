@@ -4,31 +4,34 @@
 #include "run/MainThread.h"
 
 #include <algorithm>
+#include <utility>
 
 struct TParallelRun::TShare {
-    TStringList Files;
+    std::size_t First = 0; // the share's files in the run's list: [First, End)
+    std::size_t End = 0;
     std::unique_ptr<TLumiva> OwnEngine;
     std::atomic<TConvertThread*> Thread{nullptr};
     std::vector<TFileOutcome> Held;
-    std::vector<std::string> Log; // without the share's summary line
+    TStringList Log; // without the share's summary line
     TRunProgress Progress;
     bool Done = false;
 };
 
-TParallelRun::TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva& Engine,
+TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
                            std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
-    : Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs), Folders(Folders),
+    : Files(std::move(Files)), Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs), Folders(Folders),
       CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
-    const std::size_t Count = std::max<std::size_t>(
-        1, std::min<std::size_t>(static_cast<std::size_t>(std::max(Jobs, 1)), Files.Count()));
-    for (std::size_t i = 0; i < Count; ++i) {
-        auto Share = std::make_unique<TShare>();
-        for (std::size_t f = Files.Count() * i / Count; f < Files.Count() * (i + 1) / Count; ++f)
-            Share->Files.Add(Files[f]);
-        Shares.push_back(std::move(Share));
+    const std::size_t total = this->Files.Count();
+    const std::size_t count =
+        std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(std::max(Jobs, 1)), total));
+    for (std::size_t i = 0; i < count; ++i) {
+        auto share = std::make_unique<TShare>();
+        share->First = total * i / count;
+        share->End = total * (i + 1) / count;
+        Shares.push_back(std::move(share));
     }
     Errors.ErrorPrefix = "[Error] ";
     Errors.WarningPrefix = "[Warning] ";
@@ -44,7 +47,13 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
         Share.OwnEngine = MakeEngine();
         ShareEngine = Share.OwnEngine.get();
     }
-    auto* Thread = new TConvertThread(Share.Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
+    // The worker keeps a copy of its files; with one job the run's own list is that share.
+    TStringList slice;
+    if (Shares.size() > 1)
+        for (std::size_t f = Share.First; f < Share.End; ++f)
+            slice.Add(Files[f]);
+    auto* Thread = new TConvertThread(Shares.size() > 1 ? slice : Files, ShareEngine, Options, Specs, Questions,
+                                      MainThread, Folders);
     Thread->CheckOnly = CheckOnly;
     Thread->SourceEncodings = SourceEncodings;
     // Only when asked for: each outcome is one more call to the main thread per file.
@@ -140,7 +149,7 @@ void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress
     Sum.RunBytes = 0;
     for (const auto& Share : Shares) {
         Sum.Position += Share->Progress.Position;
-        Sum.Max += std::max(Share->Progress.Max, static_cast<std::int32_t>(Share->Files.Count()));
+        Sum.Max += std::max(Share->Progress.Max, static_cast<std::int32_t>(Share->End - Share->First));
         Sum.RunBytes += Share->Progress.RunBytes;
     }
     OnReadProgress(Sum);
@@ -156,9 +165,13 @@ void TParallelRun::RequestAbort() noexcept
 
 void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogger& Logger)
 {
-    // Each share's own summary line is left out; the joined log gets one for all.
-    for (std::size_t i = 0; i + 1 < Logger.Lines.Count(); ++i)
-        Shares[Index]->Log.push_back(Logger.Lines[i]);
+    // The share's run uses its log no more: the lines are taken, not copied. Its own summary line
+    // is left out; the joined log gets one for all.
+    TStringList& log = Shares[Index]->Log;
+    log = std::move(Logger.Lines);
+    Logger.Lines.Clear();
+    if (!log.Empty())
+        log.Delete(log.Count() - 1);
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
@@ -193,11 +206,15 @@ void TParallelRun::ShareTerminated()
     TLogger Joined;
     Joined.ErrorCount = Errors.ErrorCount;
     Joined.WarningCount = Errors.WarningCount;
-    for (const auto& Share : Shares)
-        for (const std::string& Line : Share->Log)
-            Joined.Lines.Add(Line);
-    for (const std::string& Line : Errors.Lines)
-        Joined.Lines.Add(Line);
+    for (const auto& Share : Shares) {
+        if (Joined.Lines.Empty()) {
+            Joined.Lines = std::move(Share->Log);
+            continue;
+        }
+        for (std::size_t i = 0; i < Share->Log.Count(); ++i)
+            Joined.Lines.Add(std::move(Share->Log[i]));
+    }
+    Joined.Lines.Append(Errors.Lines);
     Joined.Add(std::string(StateName(State)) + " - " + std::to_string(Joined.ErrorCount) + " errors, " +
                std::to_string(Joined.WarningCount) + " warnings");
     if (OnDone)

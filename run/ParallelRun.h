@@ -32,7 +32,7 @@ class TRunQuestions;
 // the main thread (MainThread's); the events run there.
 class TParallelRun {
 public:
-    TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva& Engine,
+    TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
                  std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                  const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly, TRunQuestions& Questions,
                  TMainThread& MainThread);
@@ -68,6 +68,7 @@ private:
     void Flush();
     void ShareProgress(std::size_t Index, const TRunProgress& Progress);
 
+    TStringList Files;
     std::vector<std::unique_ptr<TShare>> Shares;
     TLumiva& Engine;
     std::function<std::unique_ptr<TLumiva>()> MakeEngine;
