@@ -149,7 +149,7 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
-    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    // Loaded only for detection; a library that is missing stops the program before the run.
     bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
     for (const TSourceEntry& Entry : Batch.SourceEncodings)
         Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
