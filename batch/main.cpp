@@ -24,6 +24,7 @@
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
-    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    // Loaded only for detection; a library that is missing stops the program before the run.
     bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
     for (const TSourceEntry& Entry : Batch.SourceEncodings)
         Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
@@ -196,7 +197,7 @@ int main(int argc, char** argv)
 
     // The run's events and questions come back to this thread, which waits for them in Loop.
     TStepLoop Loop;
-    TParallelRun Run(Files, Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
+    TParallelRun Run(std::move(Files), Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
                      Batch.Specs, Batch.Folders, Batch.CheckOnly, Questions, Loop);
     Run.SourceEncodings = Batch.SourceEncodings;
     if (Line.Enabled())
@@ -213,7 +214,7 @@ int main(int argc, char** argv)
             if (Status == ExitCompleted)
                 Status = ExitWithProblems;
         };
-        if (!WriteOut((Batch.Quiet ? QuietLog(Logger.Lines) : Logger.Lines).Text())) {
+        if (!WriteOut(Batch.Quiet ? QuietLog(Logger.Lines).Text() : Logger.Lines.Text())) {
             PrintError("Cannot write the log to standard output.");
             Problem();
         }

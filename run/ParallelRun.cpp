@@ -4,6 +4,7 @@
 #include "run/MainThread.h"
 
 #include <algorithm>
+#include <utility>
 
 struct TParallelRun::TShare {
     std::unique_ptr<TLumiva> OwnEngine;
@@ -16,7 +17,7 @@ TParallelRun::TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva&
                            std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
-    : Files(Files), Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
+    : Files(std::move(Files)), Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
       Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
@@ -170,9 +171,11 @@ void TParallelRun::Flush(bool All)
 
 void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogger& Logger)
 {
-    // Each worker's own summary line is left out; the joined log gets one for all.
+    // The worker's log is used no more, so its lines are taken, not copied. Its own summary line
+    // is left out; the joined log gets one for all.
     for (std::size_t i = 0; i + 1 < Logger.Lines.Count(); ++i)
-        Shares[Index]->Log.push_back(Logger.Lines[i]);
+        Shares[Index]->Log.push_back(std::move(Logger.Lines[i]));
+    Logger.Lines.Clear();
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
@@ -183,14 +186,15 @@ void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogge
 
 // The lines of the first worker before its first file (the search, the output folder), then each
 // file's lines in file order, then what each worker logged after its files, the run's own errors.
-TLogger TParallelRun::JoinedLog() const
+TLogger TParallelRun::JoinedLog()
 {
     TLogger Joined;
     Joined.ErrorCount = Errors.ErrorCount;
     Joined.WarningCount = Errors.WarningCount;
-    const auto AddLines = [&Joined](const std::vector<std::string>& Log, std::size_t First, std::size_t End) {
+    // Each line is handed on once, so it is moved rather than copied.
+    const auto AddLines = [&Joined](std::vector<std::string>& Log, std::size_t First, std::size_t End) {
         for (std::size_t i = First; i < std::min(End, Log.size()); ++i)
-            Joined.Lines.Add(Log[i]);
+            Joined.Lines.Add(std::move(Log[i]));
     };
     if (!Queue) {
         AddLines(Shares[0]->Log, 0, Shares[0]->Log.size());

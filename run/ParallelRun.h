@@ -35,7 +35,7 @@ class TRunQuestions;
 // (MainThread's); the events run there.
 class TParallelRun {
 public:
-    TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva& Engine,
+    TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
                  std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                  const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly, TRunQuestions& Questions,
                  TMainThread& MainThread);
@@ -71,7 +71,7 @@ private:
     void ShareTerminated();
     void Flush(bool All);
     void ShareProgress(std::size_t Index, const TRunProgress& Progress);
-    TLogger JoinedLog() const;
+    TLogger JoinedLog();
 
     TStringList Files;
     std::vector<std::unique_ptr<TShare>> Shares;
