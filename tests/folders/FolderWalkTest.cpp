@@ -195,10 +195,8 @@ TEST_F(FolderWalkTest, AFolderSwappedForALinkDuringTheWalkIsNotFollowed)
 
 TEST(TextCheckTest, ANulByteInTheFirst8KiBMarksAFileThatIsNoUnicodeText)
 {
-    TempDir dir;
-    const auto binary = [&](const std::string& Content, const std::string& From = "UTF-8") {
-        WriteFile(dir / "f", Content);
-        return LooksBinary(dir / "f", From);
+    const auto binary = [](const std::string& Sample, const std::string& From = "UTF-8") {
+        return LooksBinary(Sample, From);
     };
     EXPECT_TRUE(binary(std::string("GIF89a\0\x01", 8)));
     EXPECT_TRUE(binary(std::string(8191, 'a') + std::string(1, '\0')));
@@ -213,7 +211,6 @@ TEST(TextCheckTest, ANulByteInTheFirst8KiBMarksAFileThatIsNoUnicodeText)
         EXPECT_FALSE(binary(Bytes({'a', 0}), from)) << from;
     for (const char* from : {"UTF-8", "ISO-8859-1", "UTF-7", "CP1252"})
         EXPECT_TRUE(binary(Bytes({'a', 0}), from)) << from;
-    EXPECT_FALSE(LooksBinary(dir / "missing", "UTF-8"));
 }
 
 } // namespace
