@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "engine/UnicodeForms.h"
+#include "folders/TextCheck.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
 #include "run/MainThread.h"
@@ -11,7 +12,6 @@
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
 #include "util/MessageBoxFlags.h"
-#include "folders/TextCheck.h"
 #include "util/Mysysutils.h"
 
 #include <clocale>

@@ -91,7 +91,8 @@ void TFileConverter::ConvertFile(TSourceFile& Source, int TempFile)
         // An input buffer of no bytes could never take the source in.
         if (size > 0 && inSize == 0)
             throw EConvertError("Cannot convert character encoding");
-        TChunkStreams streams = OpenChunkStreams(in.Get(), size, out.Get(), inSize, outSize, StreamAbove, Source.Sample());
+        TChunkStreams streams =
+            OpenChunkStreams(in.Get(), size, out.Get(), inSize, outSize, StreamAbove, Source.Sample());
         try {
             ConvertChunks(*streams.Input, inSize, *streams.Output, outSize, in.Get(), size);
         } catch (const EConvertError&) {

@@ -28,6 +28,11 @@ std::string FolderPart(const std::string& Relative)
     return slash == std::string::npos ? std::string() : Relative.substr(0, slash);
 }
 
+std::shared_ptr<TFolderHandle> AdoptFolder(TFd Folder, const std::string& Path)
+{
+    return std::make_shared<TFolderHandle>(TFolderHandle::Adopt(std::move(Folder), Path));
+}
+
 std::string WithSlash(std::string Folder)
 {
     if (Folder.empty() || Folder.back() != '/')
@@ -124,7 +129,7 @@ TSourceFile TFolderRun::OpenSource(std::size_t Index, const std::string& Source,
             const TFd rootFd(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
             TFd folder = rootFd.Get() < 0 ? TFd() : OpenBeneath(rootFd.Get(), inside, O_PATH | O_DIRECTORY);
             if (folder.Get() >= 0)
-                SourceFolder->Folder = std::make_shared<TFolderHandle>(TFolderHandle::Adopt(std::move(folder), folderPath));
+                SourceFolder->Folder = AdoptFolder(std::move(folder), folderPath);
         }
     }
     if (Options.Output == omPrefix || Options.Output == omOverwrite)
@@ -169,7 +174,7 @@ void TFolderRun::PrepareDestination(std::size_t Index, const std::string& Destin
                                           failed);
         if (folder.Get() < 0)
             throw EConvertError("Cannot create output directory: " + output + failed);
-        ResultFolder = TOpenFolder{folderPath, std::make_shared<TFolderHandle>(TFolderHandle::Adopt(std::move(folder), folderPath))};
+        ResultFolder = TOpenFolder{folderPath, AdoptFolder(std::move(folder), folderPath)};
     }
     Placement.UseFolder(folderPath, ResultFolder->Folder);
 }

@@ -117,9 +117,11 @@ bool TOutputPlacement::LinkUnlookedUp(TTemporaryFile& Temporary, const std::stri
     auto moved = std::make_unique<TNewFile>(Temporary.Destination.Folder, UnnamedFiles);
     if (moved->Handle() < 0)
         throw EConvertError("Cannot create temporary file");
-    struct stat made;
-    if (::lseek(Temporary.File->Handle(), 0, SEEK_SET) != 0 || !CopyContent(Temporary.File->Handle(), moved->Handle()) ||
-        ::fstat(Temporary.File->Handle(), &made) != 0 || !SetModificationTime(moved->Handle(), {}, made.st_mtim))
+    const int made = Temporary.File->Handle();
+    struct stat info;
+    // The move keeps the modification time the result was given.
+    if (::lseek(made, 0, SEEK_SET) != 0 || !CopyContent(made, moved->Handle()) || ::fstat(made, &info) != 0 ||
+        !SetModificationTime(moved->Handle(), {}, info.st_mtim))
         throw EConvertError("Cannot write to temporary file");
     Temporary.File = std::move(moved);
     return false;

@@ -548,7 +548,7 @@ TEST_F(FileConverter, AConversionGoesOnFromTheSampleReadBeforeItOnTheSameOpenFil
     const std::string text = Repeat("ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80-\xE6\x96\x87\xD0\x96z", 97);
     const std::string expected = "SIG" + OneShot("UTF-8", "UTF-16LE", text);
     const std::string moved = Dir / "moved";
-    for (const std::size_t sampled : {std::size_t{1}, std::size_t{7}, std::size_t{1000}, text.size(), text.size() + 9}) {
+    for (const std::size_t sampled : std::vector<std::size_t>{1, 7, 1000, text.size(), text.size() + 9}) {
         for (const std::int32_t size : {9, 64, 4097}) {
             for (const std::uint64_t streamAbove : {NeverStream, std::uint64_t{0}}) {
                 SCOPED_TRACE(std::to_string(sampled) + " sampled, buffer " + std::to_string(size) +
