@@ -24,8 +24,6 @@ public:
     TSourceFile& operator=(TSourceFile&&) = default;
 
     const std::string& Name() const noexcept { return FullName; }
-    // The folder it was found in; null for a file named directly.
-    const std::shared_ptr<TFolderHandle>& Folder() const noexcept { return Found; }
 
     // Opens at the first call (a regular file only, see OpenRegularFile); negative when the
     // file cannot be opened.
