@@ -1,6 +1,6 @@
 #include "run/BatchOptions.h"
 
-#include "folders/FileMasks.h"
+#include "util/NameMasks.h"
 #include "run/BatchOptionTable.h"
 #include "settings/AutoDetect.h"
 #include "settings/OptionRules.h"
@@ -255,10 +255,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Given)
         } else if (Name == "--no-subfolders") {
             Folders.IncludeSubfolders = false;
         } else if (Name == "--include") {
-            Check(Option, TFileMasks::Check(Value, false));
+            Check(Option, CheckNameMasks(Value, false));
             Folders.FileNames = Value;
         } else if (Name == "--exclude") {
-            Check(Option, TFileMasks::Check(Value, true));
+            Check(Option, CheckNameMasks(Value, true));
             Folders.SkipNames = Value;
         } else if (Name == "--all-files") {
             Folders.SkipNonText = false;

@@ -30,6 +30,7 @@ class TFileConverter;
 class TMainThread;
 class TLumiva;
 class TSourceDetection;
+class TSourceFile;
 
 enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
 
@@ -98,10 +99,10 @@ private:
     bool Prepare();
     bool Process();
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
-    void CheckFile(std::size_t Index, TFileConverter& FileConverter);
+    void CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter);
     void LogFailure(const EConvertError& E, TFileOutcome& Outcome);
     void ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected);
-    TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
+    TFileConverter& SourcePipeline(TSourceFile& File, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
     bool DetectsFile(const std::string& Source) const;
     TSourceDetection& SourceDetection();
@@ -143,5 +144,7 @@ private:
     std::optional<TStringList> EncodingGroups;
     std::atomic<bool> Started{false};
     std::uint64_t FileBytesRead = 0;
+    // Each source's first bytes, read once for the text check and detection and converted from.
+    std::vector<char> SampleRoom;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };
