@@ -6,13 +6,29 @@
 #include <string>
 #include <vector>
 
-#include <endian.h>
-#include <linux/posix_acl.h>
-#include <linux/posix_acl_xattr.h>
+#include <acl/libacl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
 namespace {
+
+// Owns a libacl object.
+class TAcl {
+public:
+    explicit TAcl(acl_t Acl) noexcept : Acl(Acl) {}
+    ~TAcl()
+    {
+        if (Acl)
+            ::acl_free(Acl);
+    }
+    TAcl(const TAcl&) = delete;
+    TAcl& operator=(const TAcl&) = delete;
+    acl_t Get() const noexcept { return Acl; }
+
+private:
+    acl_t Acl;
+};
 
 // The value of one attribute through Read (sized first); nothing when it cannot be read.
 template <class TRead>
@@ -66,38 +82,40 @@ bool CopyExtendedAttributes(const char* From, int To)
     return kept;
 }
 
-// The owning group's own permission under an ACL's mask, from the attribute's value: what its
-// group bits stand for without the ACL.
-mode_t GroupBits(const std::string& Acl)
+// The owning group's own permission under an ACL's mask: what its group bits stand for without it.
+mode_t GroupBits(acl_t Acl)
 {
-    unsigned group = 0;
-    unsigned mask = ACL_READ | ACL_WRITE | ACL_EXECUTE;
-    for (std::size_t at = sizeof(posix_acl_xattr_header); at + sizeof(posix_acl_xattr_entry) <= Acl.size();
-         at += sizeof(posix_acl_xattr_entry)) {
-        posix_acl_xattr_entry entry;
-        std::memcpy(&entry, Acl.data() + at, sizeof entry);
-        const unsigned perms = le16toh(entry.e_perm) & (ACL_READ | ACL_WRITE | ACL_EXECUTE);
-        if (le16toh(entry.e_tag) == ACL_GROUP_OBJ)
+    acl_perm_t group = 0;
+    acl_perm_t mask = ACL_READ | ACL_WRITE | ACL_EXECUTE;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(Acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        acl_permset_t set;
+        if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &set) != 0)
+            continue;
+        acl_perm_t perms = 0;
+        for (const acl_perm_t perm : {ACL_READ, ACL_WRITE, ACL_EXECUTE})
+            if (::acl_get_perm(set, perm) == 1)
+                perms |= perm;
+        if (tag == ACL_GROUP_OBJ)
             group = perms;
-        else if (le16toh(entry.e_tag) == ACL_MASK)
+        else if (tag == ACL_MASK)
             mask = perms;
     }
     return static_cast<mode_t>((group & mask) << 3);
 }
 
-// The kernel keeps an access ACL as one attribute, and only when it says more than the permission
-// bits. Copied as it is, it needs no library, which every start of the program would load.
 bool CopyAccessAcl(const char* From, int To)
 {
-    static constexpr char Name[] = "system.posix_acl_access";
-    std::string acl;
-    if (!ReadValue([From](char* Data, std::size_t Size) { return ::getxattr(From, Name, Data, Size); }, acl))
-        return errno == ENODATA || Unsupported(errno);
-    if (::fsetxattr(To, Name, acl.data(), acl.size(), 0) == 0)
+    const TAcl acl(::acl_get_file(From, ACL_TYPE_ACCESS));
+    if (!acl.Get())
+        return Unsupported(errno);
+    // An ACL of the owner, group and other entries alone is the permission bits, set already.
+    if (::acl_equiv_mode(acl.Get(), nullptr) == 0 || ::acl_set_fd(To, acl.Get()) == 0)
         return true;
     struct stat now;
     if (::fstat(To, &now) == 0)
-        ::fchmod(To, (now.st_mode & 07707) | GroupBits(acl));
+        ::fchmod(To, (now.st_mode & 07707) | GroupBits(acl.Get()));
     return false;
 }
 
