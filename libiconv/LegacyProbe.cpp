@@ -257,7 +257,7 @@ std::unique_ptr<TLegacyTables> Read(const std::string& Name)
     });
     if (!read)
         return nullptr;
-    const std::string newline = "\n\0\0\0\n\0\0\0";
+    const std::string newline("\n\0\0\0\n\0\0\0", 8);
     if (!ConvertRecords(encoder, newline, 4, 1, "\n", [](std::size_t, std::string_view Written) {
             return Written.empty();
         }))
