@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,6 +62,8 @@ private:
     };
 
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
+    // Adds to each reading the cost of its capitals past ASCII that follow a small letter.
+    void WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings);
 
     std::vector<TEncoding> Encodings;
     // Per sample: how often each byte and each pair of bytes with one past 0x7F occurs.
@@ -71,4 +74,10 @@ private:
     std::array<std::uint32_t, AsciiSymbols * AsciiSymbols> AsciiPairCounts{};
     std::size_t CharacterCount = 0;
     bool SignsOnly = false;
+    // By encoding, made when first needed: byte -> 1 a small letter, 2 a capital, 0 anything else.
+    std::map<std::string, std::array<std::uint8_t, 256>, std::less<>> LetterCases;
+    // Per sample: how often each byte past 0x7F follows a small ASCII letter (row 0) or a byte
+    // past 0x7F (rows 1 to 128), and the cells counted.
+    std::vector<std::uint32_t> AfterCounts = std::vector<std::uint32_t>(129 * 128, 0);
+    std::vector<std::uint16_t> AfterSeen;
 };

@@ -40,6 +40,14 @@ constexpr double Temperature = 2.0;
 // An answer needs this score; below it the readings are too close to tell.
 constexpr double LeastScore = 0.9;
 
+// How likely a decoding by the libraries' proposals is against the others: each odd sign more
+// than the fewest makes it NonAsciiPerOddSign times less likely (text has at most one in that
+// many), and each library that proposed it twice as likely.
+double OddSignsWeight(std::size_t ExtraOdd, int Votes)
+{
+    return std::pow(static_cast<double>(NonAsciiPerOddSign), -static_cast<double>(ExtraOdd)) * std::pow(2.0, Votes);
+}
+
 } // namespace
 
 TEncodingDetector::TEncodingDetector(TLumiva& Converter, std::string LocaleName)
@@ -265,8 +273,14 @@ std::string TEncodingDetector::Weigh(const std::vector<std::string>& Proposals, 
     for (const TCandidate* answer : answers)
         fewest = std::min(fewest, answer->Odd);
     LastGuesses.clear();
-    for (const TCandidate* answer : answers)
-        LastGuesses.push_back({answer->Name, 1.0 / (1.0 + static_cast<double>(answer->Odd))});
+    double total = 0;
+    for (const TCandidate* answer : answers) {
+        const double weight = OddSignsWeight(answer->Odd - fewest, answer->Votes);
+        LastGuesses.push_back({answer->Name, weight});
+        total += weight;
+    }
+    for (TEncodingGuess& guess : LastGuesses)
+        guess.Score /= total;
     std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
                      [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A lesser sign or two more is no evidence against a text (a stray accent, a rare letter that
