@@ -265,6 +265,7 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
                                 static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
                                 OnlyForeignLetters(*group.Named, *group.Best, highBytes)});
     WeighOddCapitals(Sample, readings);
+    CountAlike(readings);
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;
@@ -309,5 +310,23 @@ void TEightBitReadings::WeighOddCapitals(std::string_view Sample, std::vector<TR
         }
         reading.Cost += odd * OddCapitalCost;
         reading.HighCost += odd * OddCapitalCost;
+    }
+}
+
+void TEightBitReadings::CountAlike(std::vector<TReading>& Readings) const
+{
+    std::vector<unsigned> highBytes;
+    for (unsigned b = 0x80; b < 256; ++b)
+        if (ByteCounts[b] > 0)
+            highBytes.push_back(b);
+    for (TReading& reading : Readings) {
+        const auto named = std::find_if(Encodings.begin(), Encodings.end(),
+                                        [&](const TEncoding& e) { return e.Name == reading.Encoding; });
+        if (named == Encodings.end())
+            continue;
+        reading.Alike = static_cast<std::size_t>(std::count_if(Encodings.begin(), Encodings.end(), [&](const TEncoding& e) {
+            return std::all_of(highBytes.begin(), highBytes.end(),
+                               [&](unsigned b) { return e.Characters[b] == named->Characters[b]; });
+        }));
     }
 }

@@ -28,6 +28,8 @@ public:
         // Letters past ASCII read: only ones the language does not have (a foreign letter or two
         // among signs says nothing of the language).
         bool OnlyForeignLetters = false;
+        // How many encodings of the tables read the sample alike.
+        std::size_t Alike = 1;
     };
 
     explicit TEightBitReadings(TLumiva& Engine);
@@ -64,6 +66,7 @@ private:
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
     // Adds to each reading the cost of its capitals past ASCII that follow a small letter.
     void WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings);
+    void CountAlike(std::vector<TReading>& Readings) const;
 
     std::vector<TEncoding> Encodings;
     // Per sample: how often each byte and each pair of bytes with one past 0x7F occurs.

@@ -32,6 +32,9 @@ constexpr std::size_t NonAsciiPerOddSign = 8;
 // in the language's own texts, is no text in that language (random bytes past 0x7F cost about one
 // nat more).
 constexpr double MostExcessCost = 0.6;
+// A short sample's few words may cost more than the language's average: a sentence of 40
+// characters with a word or two the tables never saw is still text in that language.
+constexpr double ShortSampleSlack = 10.0;
 // Readings' scores: exp(-cost / Temperature), normalised over the readings. The temperature
 // tempers the language model's certainty, which counts every pair as if it were independent
 // evidence. Chosen with the threshold below on the tuning half (bench/detect_corpus.py --fit): of
@@ -178,7 +181,8 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     const std::vector<TEightBitReadings::TReading> readings = Readings->Read(Sample);
     const bool language = !readings.empty() &&
                           readings.front().Cost <= (readings.front().Typical + MostExcessCost) *
-                                                       static_cast<double>(Readings->Characters());
+                                                           static_cast<double>(Readings->Characters()) +
+                                                       ShortSampleSlack;
     if (language && !UnicodeLayout::DoubleByteLayout(Sample, Complete))
         return ChooseReading(readings);
     const std::string guess = GuessWithUchardet(Sample);
@@ -195,7 +199,10 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
         const std::string name = ListName(reading.Encoding);
         if (name.empty())
             continue;
-        const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature);
+        // Every encoding of the tables is as likely beforehand: a reading that more of them give
+        // is the likelier by as many ("café" reads alike in a dozen, "cafť" in one).
+        const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature) *
+                              static_cast<double>(reading.Alike);
         LastGuesses.push_back({name, weight});
         total += weight;
     }
@@ -203,10 +210,15 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
         return {};
     for (TEncodingGuess& guess : LastGuesses)
         guess.Score /= total;
+    std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
+                     [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A text whose bytes past ASCII may all be signs (× and ½ in a DOS code page) is not told by a
     // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252): the
     // letter's cost weighs a single character against a sign's, which says nothing of the language.
-    if (Readings.front().OnlyForeignLetters && this->Readings->SignsOnlyReading())
+    const auto best = std::find_if(Readings.begin(), Readings.end(), [&](const TEightBitReadings::TReading& r) {
+        return ListName(r.Encoding) == LastGuesses.front().Name;
+    });
+    if (best != Readings.end() && best->OnlyForeignLetters && this->Readings->SignsOnlyReading())
         return {};
     return LastGuesses.front().Score >= LeastScore ? LastGuesses.front().Name : std::string();
 }
