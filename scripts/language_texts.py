@@ -23,6 +23,7 @@ import os
 import re
 import struct
 import subprocess
+import sys
 import tempfile
 import unicodedata
 import xml.etree.ElementTree as ElementTree
@@ -220,7 +221,11 @@ def unpacked(package):
         return folder
     os.makedirs(cache, exist_ok=True)
     with tempfile.TemporaryDirectory(dir=cache) as scratch:
-        if subprocess.run(["apt-get", "download", "-q", package], cwd=scratch, capture_output=True).returncode != 0:
+        got = subprocess.run(["apt-get", "download", "-q", package], cwd=scratch, capture_output=True)
+        if got.returncode != 0:
+            # The texts then lack this package's: say so, since the tables would differ.
+            print("language_texts: cannot download %s (run apt-get update?): %s"
+                  % (package, got.stderr.decode(errors="replace").strip()[-200:]), file=sys.stderr)
             return None
         deb = glob.glob(os.path.join(scratch, "*.deb"))[0]
         os.makedirs(folder, exist_ok=True)
