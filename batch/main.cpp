@@ -24,6 +24,7 @@
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,8 +130,6 @@ int main(int argc, char** argv)
     }
     try {
         Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
-        if (Batch.Streams() && IsAutoDetect(Batch.Options.FromEncoding))
-            throw TBatchOptions::EUsageError("--from: auto detects files of a run into files, not a stream");
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
@@ -148,7 +147,7 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
-    // Loaded only for detection; missing, it stops the program as it did when loaded at start.
+    // Loaded only for detection; a library that is missing stops the program before the run.
     bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
     for (const TSourceEntry& Entry : Batch.SourceEncodings)
         Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
@@ -157,6 +156,15 @@ int main(int argc, char** argv)
             DetectionLibraries();
         } catch (const std::exception& E) {
             PrintError(E.what());
+            return ExitCannotStart;
+        }
+    }
+
+    std::unique_ptr<TRunReport> Report;
+    if (!Batch.ReportFile.empty()) {
+        Report = std::make_unique<TRunReport>(Batch.ReportFile);
+        if (!Report->Ok()) {
+            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
             return ExitCannotStart;
         }
     }
@@ -171,16 +179,15 @@ int main(int argc, char** argv)
         if (!Counter)
             return ExitCannotStart;
         TStreamRun Run(*Engine, *Counter, Batch.Options, Batch.Specs, PrintError);
-        return Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile) ? ExitCompleted : ExitWithProblems;
-    }
-
-    std::unique_ptr<TRunReport> Report;
-    if (!Batch.ReportFile.empty()) {
-        Report = std::make_unique<TRunReport>(Batch.ReportFile);
-        if (!Report->Ok()) {
-            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
-            return ExitCannotStart;
+        Run.CheckOnly = Batch.CheckOnly;
+        if (Report)
+            Run.OnFileDone = [&Report](const TFileOutcome& Outcome) { Report->Add(Outcome); };
+        const bool Clean = Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile);
+        if (Report && !Report->Close()) {
+            PrintError("Cannot write the report file \"" + Batch.ReportFile + "\".");
+            return ExitWithProblems;
         }
+        return Clean ? ExitCompleted : ExitWithProblems;
     }
 
     // Drawn only on a terminal: a pipe or a log gets the run's lines alone.
@@ -190,7 +197,7 @@ int main(int argc, char** argv)
 
     // The run's events and questions come back to this thread, which waits for them in Loop.
     TStepLoop Loop;
-    TParallelRun Run(Files, Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
+    TParallelRun Run(std::move(Files), Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
                      Batch.Specs, Batch.Folders, Batch.CheckOnly, Questions, Loop);
     Run.SourceEncodings = Batch.SourceEncodings;
     if (Line.Enabled())
@@ -207,7 +214,7 @@ int main(int argc, char** argv)
             if (Status == ExitCompleted)
                 Status = ExitWithProblems;
         };
-        if (!WriteOut((Batch.Quiet ? QuietLog(Logger.Lines) : Logger.Lines).Text())) {
+        if (!WriteOut(Batch.Quiet ? QuietLog(Logger.Lines).Text() : Logger.Lines.Text())) {
             PrintError("Cannot write the log to standard output.");
             Problem();
         }

@@ -118,7 +118,8 @@ def run(cmd, stdout=None):
     reads the peak: a child of this script would report this script's own peak when larger."""
     os.sync()
     fd = os.open(stdout or os.devnull, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
-    peak_file = os.path.join(tempfile.gettempdir(), "peak-rss")
+    # One file per process: benches run side by side on a shared machine would read each other's.
+    peak_file = os.path.join(tempfile.gettempdir(), f"peak-rss.{os.getpid()}")
     try:
         start = time.perf_counter()
         pid = os.posix_spawn("/usr/bin/time", ["/usr/bin/time", "-f", "%M", "-o", peak_file, *cmd], os.environ,
@@ -131,7 +132,26 @@ def run(cmd, stdout=None):
     if code != 0:
         raise RuntimeError(f"{' '.join(cmd)} exited with {code}")
     with open(peak_file) as peak:
-        return elapsed, int(peak.read().split()[-1])
+        rss = int(peak.read().split()[-1])
+    os.unlink(peak_file)
+    return elapsed, rss
+
+
+def make_small_files(folder, count):
+    """count UTF-8 files of up to 4 KiB in folder, the same at every call; their names."""
+    rng = random.Random(3)
+    names = []
+    for i in range(count):
+        text = "".join(rng.choice(SAMPLES) for _ in range(80)).encode("utf-8")[:4096]
+        while text and (text[-1] & 0xC0) == 0x80:
+            text = text[:-1]
+        if text and text[-1] >= 0xC0:
+            text = text[:-1]
+        name = os.path.join(folder, f"f{i:05}.txt")
+        with open(name, "wb") as f:
+            f.write(text)
+        names.append(name)
+    return names
 
 
 def measure(cases, repetitions):
@@ -360,18 +380,7 @@ class Bench:
             cp_out = os.path.join(shm, "cp-out")
             os.makedirs(small)
             os.makedirs(out)
-            rng = random.Random(3)
-            names = []
-            for i in range(self.args.small_files):
-                text = "".join(rng.choice(SAMPLES) for _ in range(80)).encode("utf-8")[:4096]
-                while text and (text[-1] & 0xC0) == 0x80:
-                    text = text[:-1]
-                if text and text[-1] >= 0xC0:
-                    text = text[:-1]
-                name = os.path.join(small, f"f{i:05}.txt")
-                with open(name, "wb") as f:
-                    f.write(text)
-                names.append(name)
+            names = make_small_files(small, self.args.small_files)
             listfile = os.path.join(shm, "list.txt")
             with open(listfile, "w") as f:
                 f.write("\n".join(names) + "\n")

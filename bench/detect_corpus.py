@@ -13,7 +13,7 @@ ignored), wrong when it gives anything else or cannot decode, refused when there
 
     bench/detect_corpus.py --probe build/test/bin/lumiva-detect-probe [--misses]
     bench/detect_corpus.py --probe ... --fit          # the tuning half: where to draw the line
-    bench/detect_corpus.py --probe ... --speed build/test/bin/lumiva-batch
+    bench/detect_corpus.py --probe ... --speed build/test/bin/lumiva-batch [--against build/ref/bin/lumiva-batch]
 """
 import argparse
 import collections
@@ -325,9 +325,11 @@ def percent(counts):
     return "%.1f / %.1f / %.1f" % tuple(100 * counts[k] / n for k in ("right", "wrong", "refused"))
 
 
-def speed(batch, repetitions, count=2000):
+def speed(batch, repetitions, against=None, count=2000):
     """One lumiva-batch run over count small files, the encoding named and detected, in
-    alternating rounds: wall time, CPU time and peak memory (medians)."""
+    alternating rounds: wall time, CPU time and peak memory (medians). With against (another
+    build's lumiva-batch), its runs alternate with ours in the same rounds."""
+    builds = [("", batch)] + ([("against", against)] if against else [])
     rows = []
     held_out = texts_by_language("held-out")
     russian = "\n".join(p for doc in held_out["ru"].get("catalog", []) + held_out["ru"].get("man", []) for p in doc)
@@ -352,34 +354,37 @@ def speed(batch, repetitions, count=2000):
                 f.write("\n".join(names) + "\n")
             out = os.path.join(work, "out")
             wall, cpu, peak = collections.defaultdict(list), collections.defaultdict(list), collections.defaultdict(list)
-            refused = 0
+            refused = collections.Counter()
             usage = resource.getrusage(resource.RUSAGE_CHILDREN)
             cpu_before = usage.ru_utime + usage.ru_stime
             for _ in range(repetitions):
-                for how, source in (("named", named), ("auto", "auto")):
-                    shutil.rmtree(out, ignore_errors=True)
-                    start = time.monotonic()
-                    # GNU time reports the peak memory of lumiva-batch itself (a forked child's
-                    # counter would start from this script's).
-                    child = subprocess.Popen(["/usr/bin/time", "-f", "%M", batch, "--from", source, "--to", "UTF-16",
-                                              "--output-dir", out, "--list", listfile],
-                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-                    output, errors = child.communicate()
-                    wall[how].append(time.monotonic() - start)
-                    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
-                    cpu[how].append(usage.ru_utime + usage.ru_stime - cpu_before)
-                    cpu_before = usage.ru_utime + usage.ru_stime
-                    peak[how].append(int(errors.decode().split()[-1]) / 1024)
-                    if child.returncode not in (0, 1):
-                        sys.exit("lumiva-batch failed with %d" % child.returncode)
-                    if how == "auto":
-                        refused = output.count(b"Cannot detect character encoding")
-            m = {k: {how: statistics.median(v[how]) for how in ("named", "auto")}
-                 for k, v in (("wall", wall), ("cpu", cpu), ("peak", peak))}
-            rows.append("| %s | %.3f | %.3f | %+.0f %% | %.3f | %.3f | %+.0f %% | %.1f / %.1f | %d |" % (
-                label, m["wall"]["named"], m["wall"]["auto"], 100 * (m["wall"]["auto"] / m["wall"]["named"] - 1),
-                m["cpu"]["named"], m["cpu"]["auto"], 100 * (m["cpu"]["auto"] / m["cpu"]["named"] - 1),
-                m["peak"]["named"], m["peak"]["auto"], refused))
+                for build, program in builds:
+                    for how, source in (("named", named), ("auto", "auto")):
+                        shutil.rmtree(out, ignore_errors=True)
+                        start = time.monotonic()
+                        # GNU time reports the peak memory of lumiva-batch itself (a forked child's
+                        # counter would start from this script's).
+                        child = subprocess.Popen(["/usr/bin/time", "-f", "%M", program, "--from", source, "--to", "UTF-16",
+                                                  "--output-dir", out, "--list", listfile],
+                                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                        output, errors = child.communicate()
+                        wall[build, how].append(time.monotonic() - start)
+                        usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+                        cpu[build, how].append(usage.ru_utime + usage.ru_stime - cpu_before)
+                        cpu_before = usage.ru_utime + usage.ru_stime
+                        peak[build, how].append(int(errors.decode().split()[-1]) / 1024)
+                        if child.returncode not in (0, 1):
+                            sys.exit("lumiva-batch failed with %d" % child.returncode)
+                        if how == "auto":
+                            refused[build] = output.count(b"Cannot detect character encoding")
+            for build, _ in builds:
+                m = {k: {how: statistics.median(v[build, how]) for how in ("named", "auto")}
+                     for k, v in (("wall", wall), ("cpu", cpu), ("peak", peak))}
+                rows.append("| %s%s | %.3f | %.3f | %+.0f %% | %.3f | %.3f | %+.0f %% | %.1f / %.1f | %d |" % (
+                    label, ", " + build if build else "",
+                    m["wall"]["named"], m["wall"]["auto"], 100 * (m["wall"]["auto"] / m["wall"]["named"] - 1),
+                    m["cpu"]["named"], m["cpu"]["auto"], 100 * (m["cpu"]["auto"] / m["cpu"]["named"] - 1),
+                    m["peak"]["named"], m["peak"]["auto"], refused[build]))
     print("| %d files of about 3 KB, to UTF-16, RAM disk | wall, named (s) | wall, auto (s) | detection adds "
           "| CPU, named (s) | CPU, auto (s) | detection adds | peak memory, named / auto (MiB) | refused |" % count)
     print("|---|---|---|---|---|---|---|---|---|")
@@ -492,6 +497,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--probe", required=True, help="lumiva-detect-probe")
     parser.add_argument("--speed", help="lumiva-batch: time the 2,000-file runs with and without detection")
+    parser.add_argument("--against", help="with --speed: another build's lumiva-batch, timed in the same rounds")
     parser.add_argument("--repetitions", type=int, default=7)
     parser.add_argument("--half", choices=["held-out", "tuning"], default="held-out",
                         help="which half of the texts to measure (default: the held-out half)")
@@ -503,7 +509,7 @@ def main():
     parser.add_argument("--seed", type=int, default=11, help="choice of excerpts (default 11)")
     args = parser.parse_args()
     if args.speed:
-        speed(args.speed, args.repetitions)
+        speed(args.speed, args.repetitions, args.against)
         return
 
     with tempfile.TemporaryDirectory(prefix="lumiva-detect-") as scratch:

@@ -2,7 +2,8 @@
 // refusal. The file names come from standard input, one a line, when none are given.
 // LUMIVA_PROBE_LOCALE names the locale whose language breaks ties (default: the locale's own).
 // LUMIVA_PROBE_SCORES set and not empty adds, after a tab, the best reading weighed (even for a
-// refusal) and, after another, its score; set to "all", the runners-up follow.
+// refusal) and, after another, its score; set to "all", every runner-up follows, and the scores
+// are written in full (to compare two builds' answers).
 #include "detect/EncodingDetector.h"
 #include "engine/Lumiva.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv)
     TEncodingDetector detector(engine, tieLocale != nullptr ? tieLocale : locale != nullptr ? locale : "");
     const char* scoresWanted = std::getenv("LUMIVA_PROBE_SCORES");
     const bool scores = scoresWanted != nullptr && *scoresWanted != '\0';
+    if (scores && std::string_view(scoresWanted) == "all")
+        std::cout.precision(17);
     auto detectOne = [&](const std::string& name) {
         std::string answer;
         try {
@@ -32,7 +35,7 @@ int main(int argc, char** argv)
             std::cout << '\t' << (guesses.empty() ? std::string("-") : guesses.front().Name) << '\t'
                       << (guesses.empty() ? 0.0 : guesses.front().Score);
             if (std::string_view(scoresWanted) == "all")
-                for (std::size_t i = 1; i < guesses.size() && i < 6; ++i)
+                for (std::size_t i = 1; i < guesses.size(); ++i)
                     std::cout << '\t' << guesses[i].Name << ' ' << guesses[i].Score;
         }
         std::cout << '\n';

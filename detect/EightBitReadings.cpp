@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr std::size_t LanguagesPerReading = 2;
 // On the tuning half (bench/detect_corpus.py --half tuning) 3 to 10 nats gave the same answers.
 constexpr double OddCapitalCost = 5.0;
 
-std::uint8_t AsciiSymbol(unsigned char Byte)
+constexpr std::uint8_t AsciiSymbol(unsigned char Byte)
 {
     if (Byte >= 'a' && Byte <= 'z')
         return static_cast<std::uint8_t>(LanguageTables::FirstLetter + (Byte - 'a'));
@@ -27,6 +28,15 @@ std::uint8_t AsciiSymbol(unsigned char Byte)
         return LanguageTables::Digit;
     return LanguageTables::Boundary;
 }
+
+// Byte -> its unit (see TEightBitReadings::Units).
+constexpr std::array<std::uint8_t, 256> UnitsOfBytes = [] {
+    std::array<std::uint8_t, 256> units{};
+    for (unsigned b = 0; b < 256; ++b)
+        units[b] = b >= 0x80 ? static_cast<std::uint8_t>(LanguageTables::FirstLetter + 26 + (b - 0x80))
+                             : AsciiSymbol(static_cast<unsigned char>(b));
+    return units;
+}();
 
 // Punctuation, numbers, spaces, currency, and the symbols of Latin-1, general punctuation and
 // letter-like symbols: signs that text sets among words. Box drawing, mathematical operators and
@@ -46,13 +56,29 @@ bool IsSign(char32_t Code)
     }
 }
 
-// Each byte alone through the engine: the 8-bit encodings keep no state between bytes.
+// One character of the engine's UTF-8: its code point, or Undecodable for none or more than one.
+char32_t OneCharacter(const unsigned char* Text, std::size_t Size, char32_t Undecodable)
+{
+    if (Size == 0)
+        return Undecodable;
+    const unsigned lead = Text[0];
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (Size != length)
+        return Undecodable;
+    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = code << 6 | (Text[i] & 0x3Fu);
+    return code;
+}
+
+// Each byte alone through the engine: the 8-bit encodings keep no state between bytes. Into
+// UTF-8, which the C library converts without loading a module for it.
 std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, char32_t Undecodable)
 {
     std::array<char32_t, 256> characters;
     characters.fill(Undecodable);
     try {
-        Engine.Start(Name, "UTF-32LE", 0);
+        Engine.Start(Name, "UTF-8", 0);
     } catch (const TLumiva::EStartError&) {
         return characters;
     }
@@ -60,12 +86,11 @@ std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, 
         const char byte = static_cast<char>(b);
         const char* in = &byte;
         std::size_t inLeft = 1;
-        unsigned char out[8];
+        unsigned char out[16];
         char* outPtr = reinterpret_cast<char*>(out);
         std::size_t outLeft = sizeof out;
-        if (Engine.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0 && outLeft == 4)
-            characters[b] = static_cast<char32_t>(out[0]) | static_cast<char32_t>(out[1]) << 8 |
-                            static_cast<char32_t>(out[2]) << 16 | static_cast<char32_t>(out[3]) << 24;
+        if (Engine.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
+            characters[b] = OneCharacter(out, sizeof out - outLeft, Undecodable);
     }
     Engine.Close();
     return characters;
@@ -73,10 +98,20 @@ std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, 
 
 } // namespace
 
-TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
+TEightBitReadings::TEightBitReadings(TLumiva& Engine)
+    : TableCount(LanguageTables::Languages().size()), PairCounts(Units * Units, 0), PairsSeen(StatisticsLimit),
+      AsciiCosts(TableCount)
 {
+    const std::span<const LanguageTables::TLanguageTable> tables = LanguageTables::Languages();
+    for (const LanguageTables::TLanguageTable& table : tables) {
+        TAsciiPairs& costs = AsciiPairCosts.emplace_back();
+        costs.fill(0);
+        for (std::size_t first = 0; first < AsciiSymbols; ++first)
+            for (std::size_t second = 0; second < AsciiSymbols; ++second)
+                costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
+    }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}, {}};
+        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}};
         for (unsigned b = 0; b < 256; ++b)
             encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
                                 IsSign(encoding.Characters[b]);
@@ -86,7 +121,8 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
             ascii = ascii && encoding.Characters[b] == static_cast<char32_t>(b);
         if (!ascii)
             continue; // or the engine does not know it
-        for (const LanguageTables::TLanguageTable& table : LanguageTables::Languages()) {
+        for (std::size_t t = 0; t < tables.size(); ++t) {
+            const LanguageTables::TLanguageTable& table = tables[t];
             // Whole words: "pt" is not "pt_BR".
             const std::string_view names = entry.Languages;
             bool writes = false;
@@ -97,21 +133,40 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine) : PairCounts(256 * 256, 0)
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, {}, {}, {}};
+            TWriter writer{&table, t, {}, {}, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
                                     : c < 0x80       ? AsciiSymbol(static_cast<unsigned char>(c))
-                                                     : LanguageTables::SymbolOf(table, c, IsSign(c));
+                                                     : LanguageTables::SymbolOf(table, c, encoding.Signs[b]);
                 const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
                 writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(table, c) : 0;
-                writer.Singles[b] = c == Undecodable ? 0 : static_cast<std::uint16_t>(table.Singles[writer.Symbols[b]] + writer.Strangers[b]);
+                if (b >= 0x80)
+                    writer.Singles[b - 0x80] =
+                        c == Undecodable ? 0 : static_cast<std::int16_t>(table.Singles[writer.Symbols[b]] + writer.Strangers[b]);
+            }
+            for (std::size_t u = 0; u < Units; ++u) {
+                writer.UnitSymbols[u] = u < AsciiSymbols ? static_cast<std::uint8_t>(u) : writer.Symbols[0x80 + u - AsciiSymbols];
+                // Undecodable bytes never reach the pair costs: their encoding reads no sample.
+                writer.UnitRows[u] = writer.UnitSymbols[u] == NoSymbol ? 0 : static_cast<std::uint16_t>(writer.UnitSymbols[u] * table.Size);
             }
             encoding.Writers.push_back(writer);
         }
-        if (!encoding.Writers.empty())
-            Encodings.push_back(std::move(encoding));
+        if (encoding.Writers.empty())
+            continue;
+        for (unsigned b = 0x80; b < 256; ++b) {
+            encoding.Undecodable[b - 0x80] = encoding.Characters[b] == Undecodable;
+            encoding.NotSigns[b - 0x80] = !encoding.Signs[b];
+        }
+        Encodings.push_back(std::move(encoding));
     }
+    for (TEncoding& encoding : Encodings)
+        for (const TEncoding& other : Encodings) {
+            THighBytes differ;
+            for (unsigned b = 0x80; b < 256; ++b)
+                differ[b - 0x80] = encoding.Characters[b] != other.Characters[b];
+            encoding.DiffersFrom.push_back(differ);
+        }
 }
 
 bool TEightBitReadings::OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer,
@@ -128,128 +183,149 @@ bool TEightBitReadings::OnlyForeignLetters(const TEncoding& Encoding, const TWri
     return foreign;
 }
 
+void TEightBitReadings::Count(std::string_view Sample)
+{
+    CharacterCount = Sample.size();
+    // The text starts after a boundary, as each text of the tables did. Each pair of units is
+    // noted at its first position, without a branch: one taken for every new pair costs more than
+    // the counting.
+    std::size_t previous = LanguageTables::Boundary;
+    std::size_t distinct = 0;
+    for (const char c : Sample) {
+        const std::size_t unit = UnitsOfBytes[static_cast<unsigned char>(c)];
+        const auto pair = static_cast<std::uint16_t>(previous * Units + unit);
+        PairsSeen[distinct] = pair;
+        distinct += PairCounts[pair]++ == 0;
+        previous = unit;
+    }
+    // Every byte is the second of a pair.
+    HighCounts.fill(0);
+    AsciiPairCounts.fill(0);
+    HighPairs.clear();
+    for (std::size_t i = 0; i < distinct; ++i) {
+        const std::uint16_t pair = PairsSeen[i];
+        const TUnitPair unitPair{static_cast<std::uint8_t>(pair / Units), static_cast<std::uint8_t>(pair % Units),
+                                 PairCounts[pair]};
+        PairCounts[pair] = 0; // for the next sample
+        if (unitPair.Second >= AsciiSymbols) {
+            std::int16_t& count = HighCounts[unitPair.Second - AsciiSymbols];
+            count = static_cast<std::int16_t>(count + unitPair.Count);
+        }
+        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols)
+            AsciiPairCounts[unitPair.First * AsciiRow + unitPair.Second] = static_cast<std::int16_t>(unitPair.Count);
+        else
+            HighPairs.push_back(unitPair);
+    }
+    HighBytesSeen.clear();
+    HighSet.reset();
+    for (unsigned b = 0x80; b < 256; ++b) {
+        if (HighCounts[b - 0x80] > 0) {
+            HighBytesSeen.push_back(b);
+            HighSet.set(b - 0x80);
+        }
+    }
+    std::fill(AsciiCosts.begin(), AsciiCosts.end(), std::numeric_limits<std::uint64_t>::max());
+}
+
+// Distinct readings: an encoding that decodes every byte of the sample as an earlier one does
+// joins it, with the languages written in it.
+void TEightBitReadings::GroupEncodings()
+{
+    GroupCount = 0;
+    SignsOnly = false;
+    for (std::size_t e = 0; e < Encodings.size(); ++e) {
+        const TEncoding& encoding = Encodings[e];
+        if ((HighSet & encoding.Undecodable).any())
+            continue;
+        SignsOnly = SignsOnly || (HighSet.any() && (HighSet & encoding.NotSigns).none());
+        std::size_t same = 0;
+        while (same < GroupCount && (HighSet & encoding.DiffersFrom[Groups[same].NamedIndex]).any())
+            ++same;
+        if (same == GroupCount) {
+            if (Groups.size() == GroupCount)
+                Groups.emplace_back();
+            TGroup& group = Groups[GroupCount++];
+            group.Named = &encoding;
+            group.NamedIndex = e;
+            group.Writers.clear();
+            group.HasTable.assign(TableCount, false);
+            group.Cost = std::numeric_limits<std::uint64_t>::max();
+            group.HighCost = 0;
+            group.Best = nullptr;
+        }
+        TGroup& group = Groups[same];
+        for (const TWriter& writer : encoding.Writers)
+            if (!group.HasTable[writer.TableIndex]) {
+                group.HasTable[writer.TableIndex] = true;
+                group.Writers.push_back(&writer);
+            }
+    }
+}
+
+// Whole costs are in 1/CostScale nat, in integers: sums in any order are the same sums.
+std::uint64_t TEightBitReadings::AsciiCost(const TWriter& Writer)
+{
+    std::uint64_t& known = AsciiCosts[Writer.TableIndex];
+    if (known == std::numeric_limits<std::uint64_t>::max()) {
+        // The pairs of ASCII letters cost the same in every reading: once per language.
+        // A dot product of 16-bit numbers, as for the single letters.
+        const TAsciiPairs& costs = AsciiPairCosts[Writer.TableIndex];
+        std::int32_t cost = 0;
+        for (std::size_t i = 0; i < costs.size(); ++i)
+            cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        known = static_cast<std::uint64_t>(cost);
+    }
+    return known;
+}
+
+std::uint64_t TEightBitReadings::SingleCost(const TWriter& Writer) const
+{
+    // No byte is counted more than StatisticsLimit times and no single costs more than two bytes'
+    // worth, so 32 bits hold the sum; a dot product of 16-bit numbers is what processors do fast.
+    std::int32_t cost = 0;
+    for (std::size_t i = 0; i < HighBytes; ++i)
+        cost += std::int32_t{HighCounts[i]} * std::int32_t{Writer.Singles[i]};
+    return static_cast<std::uint64_t>(cost);
+}
+
+std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer) const
+{
+    std::uint64_t cost = 0;
+    for (const unsigned b : HighBytesSeen)
+        cost += std::uint64_t(HighCounts[b - 0x80]) * Writer.Strangers[b];
+    const std::uint8_t* const pairs = Writer.Table->Pairs;
+    for (const TUnitPair& pair : HighPairs)
+        cost += std::uint64_t{pair.Count} * pairs[Writer.UnitRows[pair.First] + Writer.UnitSymbols[pair.Second]];
+    return cost;
+}
+
 std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_view Sample)
 {
-    Sample = Sample.substr(0, StatisticsLimit);
-    ByteCounts.fill(0);
-    AsciiPairCounts.fill(0);
-    for (const std::uint16_t pair : Pairs)
-        PairCounts[pair] = 0;
-    Pairs.clear();
-    CharacterCount = Sample.size();
-    // The text starts after a boundary, as each text of the tables did.
-    unsigned previous = ' ';
-    for (const char c : Sample) {
-        const auto b = static_cast<unsigned char>(c);
-        ++ByteCounts[b];
-        if (((previous | b) & 0x80) != 0) {
-            const auto key = static_cast<std::uint16_t>(previous << 8 | b);
-            if (PairCounts[key]++ == 0)
-                Pairs.push_back(key);
-        } else {
-            ++AsciiPairCounts[AsciiSymbol(static_cast<unsigned char>(previous)) * AsciiSymbols + AsciiSymbol(b)];
-        }
-        previous = b;
-    }
-    std::vector<unsigned> highBytes;
-    for (unsigned b = 0x80; b < 256; ++b)
-        if (ByteCounts[b] > 0)
-            highBytes.push_back(b);
-
-    // Distinct readings: an encoding that decodes every byte of the sample as an earlier one
-    // does joins it, with the languages written in it.
-    struct TGroup {
-        const TEncoding* Named;
-        std::vector<const TWriter*> Writers;
-        std::uint64_t Cost = std::numeric_limits<std::uint64_t>::max();
-        std::uint64_t HighCost = 0;
-        const TWriter* Best = nullptr;
-    };
-    std::vector<TGroup> groups;
-    std::vector<std::uint64_t> prints; // of each group's characters, to find a group fast
-    SignsOnly = false;
-    for (const TEncoding& encoding : Encodings) {
-        bool decodes = true;
-        bool signs = !highBytes.empty();
-        std::uint64_t print = 14695981039346656037ull;
-        for (const unsigned b : highBytes) {
-            decodes = decodes && encoding.Characters[b] != Undecodable;
-            signs = signs && encoding.Signs[b];
-            print = (print ^ encoding.Characters[b]) * 1099511628211ull;
-        }
-        if (!decodes)
-            continue;
-        SignsOnly = SignsOnly || signs;
-        auto same = groups.begin();
-        for (; same != groups.end(); ++same)
-            if (prints[static_cast<std::size_t>(same - groups.begin())] == print &&
-                std::all_of(highBytes.begin(), highBytes.end(),
-                            [&](unsigned b) { return same->Named->Characters[b] == encoding.Characters[b]; }))
-                break;
-        if (same == groups.end()) {
-            groups.push_back({&encoding, {}});
-            prints.push_back(print);
-            same = groups.end() - 1;
-        }
-        for (const TWriter& writer : encoding.Writers)
-            if (std::none_of(same->Writers.begin(), same->Writers.end(),
-                             [&](const TWriter* w) { return w->Table == writer.Table; }))
-                same->Writers.push_back(&writer);
-    }
-
-    // The ASCII pairs cost the same in every reading: once per language.
-    std::vector<std::pair<std::uint16_t, std::uint32_t>> asciiPairs;
-    for (std::size_t i = 0; i < AsciiPairCounts.size(); ++i)
-        if (AsciiPairCounts[i] != 0)
-            asciiPairs.emplace_back(static_cast<std::uint16_t>(i), AsciiPairCounts[i]);
-    // Whole costs in 1/CostScale nat, in integers, so that the loops keep them in registers.
-    std::vector<std::pair<const LanguageTables::TLanguageTable*, std::uint64_t>> asciiCosts;
-    auto asciiCost = [&](const LanguageTables::TLanguageTable* table) {
-        for (const auto& [t, cost] : asciiCosts)
-            if (t == table)
-                return cost;
-        std::uint64_t cost = 0;
-        for (const auto& [pair, count] : asciiPairs)
-            cost += std::uint64_t{count} * table->Pairs[pair / AsciiSymbols * table->Size + pair % AsciiSymbols];
-        asciiCosts.emplace_back(table, cost);
-        return cost;
-    };
-    auto highPairCost = [&](const TWriter& writer) {
-        std::uint64_t cost = 0;
-        for (const unsigned b : highBytes)
-            cost += std::uint64_t{ByteCounts[b]} * writer.Strangers[b];
-        const std::size_t size = writer.Table->Size;
-        for (const std::uint16_t pair : Pairs)
-            cost += std::uint64_t{PairCounts[pair]} *
-                    writer.Table->Pairs[writer.Symbols[pair >> 8] * size + writer.Symbols[pair & 0xFF]];
-        return cost;
-    };
+    Count(Sample.substr(0, StatisticsLimit));
+    GroupEncodings();
 
     // First by single letters, which is cheap; then the likeliest in full.
-    struct TRough {
-        TGroup* Group;
-        const TWriter* Writer;
-        std::uint64_t Cost;
-    };
-    std::vector<TRough> rough;
-    for (TGroup& group : groups) {
-        std::vector<TRough> own;
-        for (const TWriter* writer : group.Writers) {
-            std::uint64_t cost = asciiCost(writer->Table);
-            for (const unsigned b : highBytes)
-                cost += std::uint64_t{ByteCounts[b]} * writer->Singles[b];
-            own.push_back({&group, writer, cost});
-        }
-        std::sort(own.begin(), own.end(), [](const TRough& a, const TRough& b) { return a.Cost < b.Cost; });
-        rough.insert(rough.end(), own.begin(), own.begin() + static_cast<std::ptrdiff_t>(std::min(own.size(), LanguagesPerReading)));
+    Rough.clear();
+    for (std::size_t g = 0; g < GroupCount; ++g) {
+        TGroup& group = Groups[g];
+        OwnRough.clear();
+        for (const TWriter* writer : group.Writers)
+            OwnRough.push_back({&group, writer, AsciiCost(*writer) + SingleCost(*writer), 0});
+        std::sort(OwnRough.begin(), OwnRough.end(), [](const TRough& a, const TRough& b) { return a.Cost < b.Cost; });
+        Rough.insert(Rough.end(), OwnRough.begin(),
+                     OwnRough.begin() + static_cast<std::ptrdiff_t>(std::min(OwnRough.size(), LanguagesPerReading)));
     }
-    std::stable_sort(rough.begin(), rough.end(), [](const TRough& a, const TRough& b) { return a.Cost < b.Cost; });
+    // A stable sort, without the buffer that std::stable_sort allocates.
+    for (std::size_t i = 0; i < Rough.size(); ++i)
+        Rough[i].Order = i;
+    std::sort(Rough.begin(), Rough.end(),
+              [](const TRough& a, const TRough& b) { return a.Cost != b.Cost ? a.Cost < b.Cost : a.Order < b.Order; });
     std::size_t weighedGroups = 0;
-    for (const TRough& r : rough) {
+    for (const TRough& r : Rough) {
         if (r.Group->Best == nullptr && ++weighedGroups > ReadingsWeighed)
             continue;
-        const std::uint64_t high = highPairCost(*r.Writer);
-        const std::uint64_t cost = asciiCost(r.Writer->Table) + high;
+        const std::uint64_t high = HighPairCost(*r.Writer);
+        const std::uint64_t cost = AsciiCost(*r.Writer) + high;
         if (cost < r.Group->Cost) {
             r.Group->Cost = cost;
             r.Group->HighCost = high;
@@ -259,11 +335,14 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
 
     const double nats = 1.0 / LanguageTables::CostScale();
     std::vector<TReading> readings;
-    for (const TGroup& group : groups)
+    readings.reserve(std::min(GroupCount, ReadingsWeighed));
+    for (std::size_t g = 0; g < GroupCount; ++g) {
+        const TGroup& group = Groups[g];
         if (group.Best != nullptr)
             readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
                                 static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
-                                OnlyForeignLetters(*group.Named, *group.Best, highBytes)});
+                                OnlyForeignLetters(*group.Named, *group.Best, HighBytesSeen)});
+    }
     WeighOddCapitals(Sample, readings);
     CountAlike(readings);
     std::stable_sort(readings.begin(), readings.end(),
@@ -273,6 +352,7 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
 
 void TEightBitReadings::WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings)
 {
+    Sample = Sample.substr(0, StatisticsLimit);
     for (const std::uint16_t cell : AfterSeen)
         AfterCounts[cell] = 0;
     AfterSeen.clear();
@@ -315,18 +395,12 @@ void TEightBitReadings::WeighOddCapitals(std::string_view Sample, std::vector<TR
 
 void TEightBitReadings::CountAlike(std::vector<TReading>& Readings) const
 {
-    std::vector<unsigned> highBytes;
-    for (unsigned b = 0x80; b < 256; ++b)
-        if (ByteCounts[b] > 0)
-            highBytes.push_back(b);
     for (TReading& reading : Readings) {
         const auto named = std::find_if(Encodings.begin(), Encodings.end(),
                                         [&](const TEncoding& e) { return e.Name == reading.Encoding; });
         if (named == Encodings.end())
             continue;
-        reading.Alike = static_cast<std::size_t>(std::count_if(Encodings.begin(), Encodings.end(), [&](const TEncoding& e) {
-            return std::all_of(highBytes.begin(), highBytes.end(),
-                               [&](unsigned b) { return e.Characters[b] == named->Characters[b]; });
-        }));
+        reading.Alike = static_cast<std::size_t>(std::count_if(
+            named->DiffersFrom.begin(), named->DiffersFrom.end(), [&](const THighBytes& differs) { return (differs & HighSet).none(); }));
     }
 }

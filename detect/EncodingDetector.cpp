@@ -86,12 +86,12 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
     const std::string signature = UnicodeLayout::SignatureEncoding(Sample);
     if (!signature.empty())
         return AcceptUnicode(signature, Sample, Complete);
-    const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
-    if (!wide.empty())
-        return AcceptUnicode(wide, Sample, Complete);
-    // Zero bytes without a clear pattern: UTF-16 with few Latin characters, or data. Of the two
-    // byte orders, the one that alone reads as text is taken.
+    // Zero bytes: UTF-16 or UTF-32 by where they fall; without a clear pattern, UTF-16 with few
+    // Latin characters, or data. Of the two byte orders, the one that alone reads as text is taken.
     if (Sample.find('\0') != std::string_view::npos) {
+        const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
+        if (!wide.empty())
+            return AcceptUnicode(wide, Sample, Complete);
         const std::string little = AcceptUnicode("UTF-16LE", Sample, Complete);
         const std::string big = AcceptUnicode("UTF-16BE", Sample, Complete);
         return little.empty() != big.empty() ? little + big : std::string();
@@ -194,16 +194,15 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
 
 std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings)
 {
+    // Every reading's encoding is one the engine started when the readings were made, so its
+    // name is a listed one (asking the engine again for each costs more than the readings).
     double total = 0;
     for (const auto& reading : Readings) {
-        const std::string name = ListName(reading.Encoding);
-        if (name.empty())
-            continue;
         // Every encoding of the tables is as likely beforehand: a reading that more of them give
         // is the likelier by as many ("café" reads alike in a dozen, "cafť" in one).
         const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature) *
                               static_cast<double>(reading.Alike);
-        LastGuesses.push_back({name, weight});
+        LastGuesses.push_back({reading.Encoding, weight});
         total += weight;
     }
     if (LastGuesses.empty())
@@ -216,7 +215,7 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
     // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252): the
     // letter's cost weighs a single character against a sign's, which says nothing of the language.
     const auto best = std::find_if(Readings.begin(), Readings.end(), [&](const TEightBitReadings::TReading& r) {
-        return ListName(r.Encoding) == LastGuesses.front().Name;
+        return r.Encoding == LastGuesses.front().Name;
     });
     if (best != Readings.end() && best->OnlyForeignLetters && this->Readings->SignsOnlyReading())
         return {};

@@ -8,11 +8,7 @@
 // '?' for one character, every other character for itself. Blanks around a mask are dropped.
 class TFileMasks {
 public:
-    // The message for a list that cannot be used, empty when it can. An empty list passes only
-    // when AllowEmpty (it then matches nothing).
-    static std::string Check(const std::string& Text, bool AllowEmpty);
-
-    // Raises Exception with Check's message.
+    // Raises Exception with CheckNameMasks's message.
     TFileMasks(const std::string& Text, bool AllowEmpty);
 
     bool Matches(const std::string& Name) const;

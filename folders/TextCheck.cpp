@@ -1,15 +1,9 @@
 #include "folders/TextCheck.h"
 
-#include "util/FileDescriptor.h"
-
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <cstring>
 
 namespace {
-
-constexpr std::size_t SampleSize = 8192;
 
 bool HasWideSignature(const unsigned char* Data, std::size_t Size)
 {
@@ -35,16 +29,11 @@ bool IsWideEncoding(const std::string& Name)
     return key.starts_with("UNICODE") || key == "WCHART";
 }
 
-bool LooksBinary(const std::string& FileName, const std::string& FromEncoding)
+bool LooksBinary(std::string_view Sample, const std::string& FromEncoding)
 {
-    struct stat info;
-    const TFd fd = OpenRegularFile(FileName, info);
-    if (fd.Get() < 0)
+    Sample = Sample.substr(0, TextCheckSize);
+    if (Sample.find('\0') == std::string_view::npos)
         return false;
-    std::array<unsigned char, SampleSize> sample;
-    const ssize_t got = ReadUpTo(fd.Get(), sample.data(), sample.size());
-    const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
-    if (std::memchr(sample.data(), 0, size) == nullptr)
-        return false;
-    return !HasWideSignature(sample.data(), size) && !IsWideEncoding(FromEncoding);
+    return !HasWideSignature(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size()) &&
+           !IsWideEncoding(FromEncoding);
 }

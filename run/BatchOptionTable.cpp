@@ -12,8 +12,9 @@ constexpr std::size_t HelpColumn = 26;
 const std::vector<TBatchOption> Table{
     {"--from", 'f', "NAME", K::Encoding, nullptr,
      "source encoding (default UTF-8); auto (or Auto-detect)\n"
-     "detects each file's encoding, and a file it cannot\n"
-     "tell fails with \"Cannot detect character encoding\""},
+     "detects each file's encoding (of standard input from\n"
+     "its first 64 KiB), and a file it cannot tell fails with\n"
+     "\"Cannot detect character encoding\""},
     {"--to", 't', "NAME", K::Encoding, nullptr,
      "target encoding (default UTF-16); NAME//TRANSLIT and\n"
      "NAME//IGNORE also set --translation"},
@@ -66,7 +67,8 @@ const std::vector<TBatchOption> Table{
     {"--check", 0, nullptr, K::None, nullptr,
      "check only: read every file through the same conversion\n"
      "with the same options and log \"... OK\" or where it\n"
-     "fails; nothing is written, nothing is asked"},
+     "fails; nothing is written, nothing is asked; with\n"
+     "standard input, -o or --stdout only errors are shown"},
     {"--output", 'o', "FILE", K::File, nullptr,
      "write the one result (of standard input or of one FILE)\n"
      "to FILE, through a temporary file: FILE is left as it\n"
@@ -76,12 +78,13 @@ const std::vector<TBatchOption> Table{
      "standard output instead of an output folder"},
     {"--report", 0, "FILE", K::File, nullptr,
      "write one JSON object per file, in run order, to FILE\n"
-     "(JSON Lines; see Report below)"},
+     "(JSON Lines; see Report below); standard input and\n"
+     "output are named \"-\" there"},
     {"--quiet", 0, nullptr, K::None, nullptr, "log only the files that failed, and the summary line"},
     {"--jobs", 0, "N", K::Text, nullptr,
      "convert up to N files at once (default 1; 0: one per\n"
      "processor); the log and the report keep the files'\n"
-     "order; the files found in one folder FILE go to one job"},
+     "order"},
     {"--list-encodings", 'l', nullptr, K::None, nullptr, "print every encoding name, one per line, and stop"},
     {"--bash-completion", 0, nullptr, K::None, nullptr, "print the bash completion script and stop"},
     {"--version", 'V', nullptr, K::None, nullptr, "print the version and stop"},

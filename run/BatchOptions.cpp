@@ -1,6 +1,6 @@
 #include "run/BatchOptions.h"
 
-#include "folders/FileMasks.h"
+#include "util/NameMasks.h"
 #include "run/BatchOptionTable.h"
 #include "settings/AutoDetect.h"
 #include "settings/OptionRules.h"
@@ -255,10 +255,10 @@ void TBatchOptions::Parse(const std::vector<std::string>& Given)
         } else if (Name == "--no-subfolders") {
             Folders.IncludeSubfolders = false;
         } else if (Name == "--include") {
-            Check(Option, TFileMasks::Check(Value, false));
+            Check(Option, CheckNameMasks(Value, false));
             Folders.FileNames = Value;
         } else if (Name == "--exclude") {
-            Check(Option, TFileMasks::Check(Value, true));
+            Check(Option, CheckNameMasks(Value, true));
             Folders.SkipNames = Value;
         } else if (Name == "--all-files") {
             Folders.SkipNonText = false;
@@ -343,10 +343,6 @@ void TBatchOptions::CheckCombinations() const
         if (!FilesFrom.empty() || Sources.size() > 1 || (Sources.size() == 1 && (Sources[0].IsList || Sources[0].IsSources)))
             throw EUsageError("--output: takes the result of one FILE or of standard input");
     }
-    if (Streams() && CheckOnly)
-        throw EUsageError("--check: not with standard input, --output or --stdout");
-    if (Streams() && !ReportFile.empty())
-        throw EUsageError("--report: not with standard input, --output or --stdout");
 }
 
 bool TBatchOptions::ReadsStandardInput() const

@@ -50,11 +50,14 @@ std::unique_ptr<char[]> Allocate(std::size_t Size)
 
 class TBufferedInput final : public TChunkInput {
 public:
-    TBufferedInput(int Fd, std::size_t Size) : Fd(Fd), Buffer(Allocate(Size)) {}
+    TBufferedInput(int Fd, std::size_t Size, std::string_view Read) : Fd(Fd), Buffer(Allocate(Size)), Read(Read) {}
 
     const char* Take(std::size_t Held, std::size_t Room) override
     {
-        ReadExactly(Fd, Buffer.get() + Held, Room);
+        const std::size_t early = std::min(Room, Read.size());
+        std::memcpy(Buffer.get() + Held, Read.data(), early);
+        Read.remove_prefix(early);
+        ReadExactly(Fd, Buffer.get() + Held + early, Room - early);
         return Buffer.get();
     }
     void Consume(std::size_t Count, std::size_t Held) override
@@ -66,6 +69,8 @@ public:
 private:
     int Fd;
     std::unique_ptr<char[]> Buffer;
+    // Bytes read before the conversion began, taken before the descriptor is read.
+    std::string_view Read;
 };
 
 class TBufferedOutput final : public TChunkOutput {
@@ -147,9 +152,12 @@ void WriteExactly(int Fd, const char* Data, std::size_t Size)
 }
 
 TChunkStreams OpenChunkStreams(int Source, std::uint64_t Size, int Target, std::size_t InSize, std::size_t OutSize,
-                               std::uint64_t StreamAbove)
+                               std::uint64_t StreamAbove, std::string_view Read)
 {
-    if (Size > StreamAbove && InSize <= MaxStreamedBuffer && OutSize <= MaxStreamedBuffer) {
+    // The reader thread reads the whole source itself: what was read before is read again.
+    bool rewound = false;
+    if (Size > StreamAbove && InSize <= MaxStreamedBuffer && OutSize <= MaxStreamedBuffer &&
+        (Read.empty() || (rewound = ::lseek(Source, 0, SEEK_SET) == 0))) {
         std::unique_ptr<TByteRing> in = MakeRing(InSize);
         std::unique_ptr<TByteRing> out = in ? MakeRing(OutSize) : nullptr;
         if (in && out) {
@@ -163,5 +171,7 @@ TChunkStreams OpenChunkStreams(int Source, std::uint64_t Size, int Target, std::
             }
         }
     }
-    return {std::make_unique<TBufferedInput>(Source, InSize), std::make_unique<TBufferedOutput>(Target, OutSize)};
+    if (rewound && ::lseek(Source, static_cast<off_t>(Read.size()), SEEK_SET) < 0)
+        FailRead();
+    return {std::make_unique<TBufferedInput>(Source, InSize, Read), std::make_unique<TBufferedOutput>(Target, OutSize)};
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 // The source as the conversion loop takes it: Take(Held, Room) gives Held + Room bytes in one
 // span, the Held bytes not yet consumed first, then Room bytes more of the source;
@@ -41,9 +42,10 @@ constexpr std::uint64_t DefaultStreamAbove = 4u << 20;
 // Buffers of InSize and OutSize bytes for the source Source (Size bytes) and the file Target.
 // Sources above StreamAbove bytes are read and written on threads of their own through rings,
 // with the same call shapes and the same failures, where the rings can be made; smaller ones, and
-// buffers too large for a ring, are read and written in turn on the caller's thread.
+// buffers too large for a ring, are read and written in turn on the caller's thread. Read: the
+// source's first bytes, read already (Source's offset stands past them); they are taken first.
 TChunkStreams OpenChunkStreams(int Source, std::uint64_t Size, int Target, std::size_t InSize, std::size_t OutSize,
-                               std::uint64_t StreamAbove);
+                               std::uint64_t StreamAbove, std::string_view Read = {});
 
 // The whole of Size bytes, or "Cannot write to temporary file".
 void WriteExactly(int Fd, const char* Data, std::size_t Size);

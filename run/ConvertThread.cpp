@@ -2,10 +2,12 @@
 
 #include "engine/Lumiva.h"
 #include "engine/UnicodeForms.h"
+#include "folders/TextCheck.h"
 #include "run/ContentError.h"
 #include "run/FileConverter.h"
 #include "run/MainThread.h"
 #include "run/SourceDetection.h"
+#include "run/SourceFile.h"
 #include "run/SourcesFile.h"
 #include "settings/AutoDetect.h"
 #include "util/Exception.h"
@@ -197,7 +199,7 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& Entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
     ResolveTargetEncoding();
-    if (!FolderRun.Expand(Files))
+    if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
         return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
     if (Files.Count() == 0 && FolderRun.FolderGiven()) {
@@ -223,8 +225,10 @@ bool TConvertThread::Process()
         Detects = Detects || TSourcesFile::Detects(Encoding);
     if (Detects)
         SourceDetection();
+    SampleRoom.resize(Detects ? TSourceDetection::SampleSize : TextCheckSize);
     FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
-    for (std::size_t i = 0; i < Files.Count(); ++i) {
+    TFileQueue::TTurns Turns(Queue.get(), QueueJob, *Logger, Files.Count());
+    for (std::size_t i = Turns.Next(); i < Files.Count(); i = Turns.Next()) {
         if (Channel.CheckAbort())
             break;
         ProcessFile(i, FileConverter);
@@ -244,14 +248,15 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     Outcome.Source = Source;
     std::string Detected;
     FileBytesRead = 0;
-    if (FolderRun.SkipsFile(Index, Source)) {
+    TSourceFile File = FolderRun.OpenSource(Index, Source, Placement);
+    if (FolderRun.SkipsFile(Index, File, SampleRoom)) {
         Outcome.Result = "skipped";
         ReportFile(Index, Outcome, Detected);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
     if (CheckOnly) {
-        CheckFile(Index, FileConverter);
+        CheckFile(Index, File, FileConverter);
         return;
     }
     try {
@@ -265,20 +270,21 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         if (Options.Output == omOverwrite && Replaced.Contains(Source))
             throw EConvertError("Source file already converted in this run: " + Source);
         std::optional<TFileConverter> DetectedConverter;
-        TFileConverter& Pipeline = SourcePipeline(Source, FileConverter, Detected, DetectedConverter);
-        const auto SourceTime = FolderRun.SourceTime(Source);
-        FolderRun.PrepareDestination(Index, Destination);
+        TFileConverter& Pipeline = SourcePipeline(File, FileConverter, Detected, DetectedConverter);
+        const auto SourceTime = FolderRun.SourceTime(File);
+        FolderRun.PrepareDestination(Index, Destination, Placement);
         TTemporaryFile Temporary = Placement.MakeTempFile(Destination);
         bool Unchanged = false;
         try {
-            Pipeline.ConvertFile(Source, Temporary.Handle());
+            Pipeline.ConvertFile(File, Temporary.Handle());
             // Over the source, a file that would come out the same is left alone: no backup, and
             // its time stays.
             Unchanged = Detection && Options.Output == omOverwrite &&
-                        TSourceDetection::AlreadyInTarget(Source, Temporary.Handle());
+                        TSourceDetection::AlreadyInTarget(File.Fd(), Temporary.Handle());
             if (!Unchanged) {
+                FolderRun.KeepTime(SourceTime, Temporary.Handle(), Destination);
                 if (Options.Output == omOverwrite && Options.BackupSrcFiles)
-                    Placement.BackupSourceFile(Source);
+                    Placement.BackupSourceFile(Source, File.Fd());
                 Placement.CopyToDestination(Temporary, Destination);
             }
         } catch (...) {
@@ -286,8 +292,6 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
             throw;
         }
         Placement.DeleteTemporaryFile(Temporary);
-        if (!Unchanged)
-            FolderRun.KeepTime(SourceTime, Destination);
         if (Options.Output == omOverwrite && !Unchanged)
             Replaced.Add(Destination);
         Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
@@ -299,7 +303,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
-void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
+void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter)
 {
     const std::string Source = SourceFileName(Index);
     TFileOutcome Outcome;
@@ -309,7 +313,7 @@ void TConvertThread::CheckFile(std::size_t Index, TFileConverter& FileConverter)
         Logger->Add("Check character encoding:");
         Logger->Add("\t- Source file: " + Source);
         std::optional<TFileConverter> DetectedConverter;
-        SourcePipeline(Source, FileConverter, Detected, DetectedConverter).CheckFile(Source);
+        SourcePipeline(File, FileConverter, Detected, DetectedConverter).CheckFile(File);
         Logger->Add("... OK");
         Outcome.Result = "ok";
     } catch (const EConvertError& E) {
@@ -341,12 +345,12 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
 // The run's pipeline, or one for the file's own encoding (given, or with "Auto-detect" detected in
 // Source; logged, returned in Detected and kept in Holder); raises EConvertError when it cannot
 // be told.
-TFileConverter& TConvertThread::SourcePipeline(const std::string& Source, TFileConverter& FileConverter,
+TFileConverter& TConvertThread::SourcePipeline(TSourceFile& File, TFileConverter& FileConverter,
                                               std::string& Detected, std::optional<TFileConverter>& Holder)
 {
-    const auto Own = FileEncodings.find(Source);
-    if (DetectsFile(Source)) {
-        Detected = SourceDetection().Detect(Source, *Logger);
+    const auto Own = FileEncodings.find(File.Name());
+    if (DetectsFile(File.Name())) {
+        Detected = SourceDetection().Detect(File, SampleRoom, *Logger);
     } else if (Own != FileEncodings.end()) {
         Detected = Own->second;
         Logger->Add("\t- Source encoding: " + Detected);

@@ -2,6 +2,7 @@
 
 #include "run/ConvertError.h"
 #include "run/FileOutcome.h"
+#include "run/FileQueue.h"
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
@@ -29,6 +30,7 @@ class TFileConverter;
 class TMainThread;
 class TLumiva;
 class TSourceDetection;
+class TSourceFile;
 
 enum TConvertState : std::int32_t { csCanceled = 0, csStopped = 1, csCompleted = 2 };
 
@@ -77,6 +79,10 @@ public:
     // The outcome of every file, in run order, handed over in batches while the run goes on and
     // the last of them before OnDone. The handler may move the outcomes out.
     std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
+    // Set before Start for one job of a parallel run: the files come from Queue, which job 0
+    // fills with its expansion of Files, and the record of replaced files is shared.
+    std::shared_ptr<TFileQueue> Queue;
+    std::size_t QueueJob = 0;
 
     // Starts the worker; later calls do nothing.
     void Start();
@@ -93,10 +99,10 @@ private:
     bool Prepare();
     bool Process();
     void ProcessFile(std::size_t Index, TFileConverter& FileConverter);
-    void CheckFile(std::size_t Index, TFileConverter& FileConverter);
+    void CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter);
     void LogFailure(const EConvertError& E, TFileOutcome& Outcome);
     void ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected);
-    TFileConverter& SourcePipeline(const std::string& Source, TFileConverter& FileConverter, std::string& Detected,
+    TFileConverter& SourcePipeline(TSourceFile& File, TFileConverter& FileConverter, std::string& Detected,
                                    std::optional<TFileConverter>& Holder);
     bool DetectsFile(const std::string& Source) const;
     TSourceDetection& SourceDetection();
@@ -138,5 +144,7 @@ private:
     std::optional<TStringList> EncodingGroups;
     std::atomic<bool> Started{false};
     std::uint64_t FileBytesRead = 0;
+    // Each source's first bytes, read once for the text check and detection and converted from.
+    std::vector<char> SampleRoom;
     TReadProgress ReadTracker{static_cast<std::int32_t>(Files.Count()), std::chrono::steady_clock::now()};
 };

@@ -5,6 +5,7 @@
 #include "run/CloseGuard.h"
 #include "run/ContentError.h"
 #include "run/FailureLocator.h"
+#include "run/SourceFile.h"
 #include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
@@ -24,8 +25,20 @@ TFileConverter::TFileConverter(TLumiva& Converter, std::string FromEncoding, std
 
 void TFileConverter::CheckFile(const std::string& SourceName)
 {
+    TSourceFile source(SourceName);
+    CheckFile(source);
+}
+
+void TFileConverter::CheckFile(TSourceFile& Source)
+{
     const TFd discard(::open("/dev/null", O_WRONLY | O_CLOEXEC));
-    ConvertFile(SourceName, discard.Get());
+    ConvertFile(Source, discard.Get());
+}
+
+void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
+{
+    TSourceFile source(SourceName);
+    ConvertFile(source, TempFile);
 }
 
 void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
@@ -42,16 +55,19 @@ void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
     throw EContentError(Message, std::move(Where));
 }
 
-void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
+void TFileConverter::ConvertFile(TSourceFile& Source, int TempFile)
 {
     const std::size_t total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
     const std::size_t inSize = total / 2;
     const std::size_t outSize = total - inSize;
 
-    struct stat source;
-    const TFd in = OpenRegularFile(SourceName, source);
+    // The source's, closed by it.
+    const TFd in(Source.Fd(), false);
     if (in.Get() < 0)
         throw EConvertError("Cannot open source file");
+    if (!Source.SampleRead())
+        throw EConvertError("Cannot read from source file");
+    const struct stat& source = Source.Info();
     // A file read in one go needs no advice.
     if (static_cast<std::uint64_t>(source.st_size) > inSize)
         ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -75,7 +91,8 @@ void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
         // An input buffer of no bytes could never take the source in.
         if (size > 0 && inSize == 0)
             throw EConvertError("Cannot convert character encoding");
-        TChunkStreams streams = OpenChunkStreams(in.Get(), size, out.Get(), inSize, outSize, StreamAbove);
+        TChunkStreams streams =
+            OpenChunkStreams(in.Get(), size, out.Get(), inSize, outSize, StreamAbove, Source.Sample());
         try {
             ConvertChunks(*streams.Input, inSize, *streams.Output, outSize, in.Get(), size);
         } catch (const EConvertError&) {

@@ -8,6 +8,7 @@
 #include <string>
 
 class TLumiva;
+class TSourceFile;
 
 // Streams one source file through the engine into a temporary file, chunk by chunk, in memory
 // fixed by BufferSize (half input, the rest output). Raises EConvertError with fixed messages.
@@ -20,9 +21,12 @@ public:
     // TempFile (no temporary file could be made) fails with "Cannot create temporary file" once
     // the source has opened, so that a missing source is still reported as such.
     void ConvertFile(const std::string& SourceName, int TempFile);
+    // The same from a source the run opened: from its sample on, when one was read.
+    void ConvertFile(TSourceFile& Source, int TempFile);
     // The same conversion with its output discarded: it fails wherever ConvertFile would on the
     // file's content, and writes nothing anywhere.
     void CheckFile(const std::string& SourceName);
+    void CheckFile(TSourceFile& Source);
 
     // After every read of the source: bytes read so far of Size. May be left empty.
     std::function<void(std::uint64_t Done, std::uint64_t Size)> OnRead;

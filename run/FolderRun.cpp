@@ -6,7 +6,9 @@
 #include "run/Logger.h"
 #include "run/OutputPlacement.h"
 #include "run/RunChannel.h"
+#include "util/BeneathPath.h"
 #include "util/FileDescriptor.h"
+#include "util/Mysysutils.h"
 
 #include <cerrno>
 #include <vector>
@@ -19,17 +21,23 @@ namespace {
 // The found count is shown no more often than this, so a big tree is not slowed by the window.
 constexpr auto ReportInterval = std::chrono::milliseconds(100);
 
-bool IsDirectory(const std::string& Name)
+// The folder part of a relative path ("a/b" of "a/b/c.txt"), empty for a bare name.
+std::string FolderPart(const std::string& Relative)
 {
-    struct stat info;
-    return ::stat(Name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const std::size_t slash = Relative.rfind('/');
+    return slash == std::string::npos ? std::string() : Relative.substr(0, slash);
 }
 
-std::string WithoutTrailingSlash(std::string Name)
+std::shared_ptr<TFolderHandle> AdoptFolder(TFd Folder, const std::string& Path)
 {
-    while (Name.size() > 1 && Name.back() == '/')
-        Name.pop_back();
-    return Name;
+    return std::make_shared<TFolderHandle>(TFolderHandle::Adopt(std::move(Folder), Path));
+}
+
+std::string WithSlash(std::string Folder)
+{
+    if (Folder.empty() || Folder.back() != '/')
+        Folder += '/';
+    return Folder;
 }
 
 } // namespace
@@ -104,12 +112,37 @@ std::string TFolderRun::FoundPath(std::size_t Index) const
     return Slash == std::string::npos ? Relative : Relative.substr(Slash + 1);
 }
 
-bool TFolderRun::SkipsFile(std::size_t Index, const std::string& Source)
+TSourceFile TFolderRun::OpenSource(std::size_t Index, const std::string& Source, TOutputPlacement& Placement)
 {
-    if (!Folders.SkipNonText || Index >= Inputs.size() || !Inputs[Index].Found() ||
-        !LooksBinary(Source, Options.FromEncoding))
+    Placement.ForgetFolder();
+    if (Index >= Inputs.size() || !Inputs[Index].Found())
+        return TSourceFile(Source);
+    // Source is the walked folder's path, then Below: the walked folder is opened by its path, as
+    // the walk opened it, and everything below it relative to it.
+    const std::string below = FoundPath(Index);
+    const std::string folderPath = ExtractFilePath(Source);
+    if (!SourceFolder || SourceFolder->Path != folderPath) {
+        SourceFolder = TOpenFolder{folderPath, nullptr};
+        const std::string inside = FolderPart(below);
+        if (Source.size() > below.size() && Source.ends_with("/" + below)) {
+            const std::string root = Source.substr(0, Source.size() - below.size());
+            const TFd rootFd(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            TFd folder = rootFd.Get() < 0 ? TFd() : OpenBeneath(rootFd.Get(), inside, O_PATH | O_DIRECTORY);
+            if (folder.Get() >= 0)
+                SourceFolder->Folder = AdoptFolder(std::move(folder), folderPath);
+        }
+    }
+    if (Options.Output == omPrefix || Options.Output == omOverwrite)
+        Placement.UseFolder(folderPath, SourceFolder->Folder);
+    return TSourceFile(Source, SourceFolder->Folder, ExtractFileName(Source));
+}
+
+bool TFolderRun::SkipsFile(std::size_t Index, TSourceFile& Source, std::span<char> Room)
+{
+    if (!Folders.SkipNonText || Index >= Inputs.size() || !Inputs[Index].Found() || !Source.ReadSample(Room) ||
+        !LooksBinary(Source.Sample(), Options.FromEncoding))
         return false;
-    Logger.Add("Skipped, not a text file: " + Source);
+    Logger.Add("Skipped, not a text file: " + Source.Name());
     return true;
 }
 
@@ -118,48 +151,45 @@ std::string TFolderRun::DestinationFileName(std::size_t Index, const std::string
 {
     if (!Mirrored(Index))
         return Placement.DestinationFileName(Source);
-    std::string destination = Options.OutputDirectory;
-    if (destination.empty() || destination.back() != '/')
-        destination += '/';
-    return destination + Inputs[Index].Relative;
+    return WithSlash(Options.OutputDirectory) + Inputs[Index].Relative;
 }
 
-void TFolderRun::PrepareDestination(std::size_t Index, const std::string& Destination)
+void TFolderRun::PrepareDestination(std::size_t Index, const std::string& Destination, TOutputPlacement& Placement)
 {
     if (!Mirrored(Index))
         return;
-    if (OutputFolders.empty())
-        OutputFolders.insert(WithoutTrailingSlash(Options.OutputDirectory));
-    // The missing folders, innermost first.
-    std::vector<std::string> missing;
-    for (std::string folder = Destination.substr(0, Destination.rfind('/'));
-         !folder.empty() && OutputFolders.count(folder) == 0; folder = folder.substr(0, folder.rfind('/'))) {
-        if (IsDirectory(folder)) {
-            OutputFolders.insert(folder);
-            break;
-        }
-        missing.push_back(folder);
+    const std::string folderPath = ExtractFilePath(Destination);
+    if (!ResultFolder || ResultFolder->Path != folderPath) {
+        ResultFolder.reset();
+        const std::string output = WithSlash(Options.OutputDirectory);
+        const std::string inside = FolderPart(Inputs[Index].Relative);
+        std::string failed = inside.substr(0, inside.find('/'));
+        const TFd root(::open(output.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        TFd folder = root.Get() < 0 ? TFd()
+                                    : MakeFoldersBeneath(
+                                          root.Get(), inside,
+                                          [&](const std::string& Made) {
+                                              Logger.Add("Created output directory: " + output + Made);
+                                          },
+                                          failed);
+        if (folder.Get() < 0)
+            throw EConvertError("Cannot create output directory: " + output + failed);
+        ResultFolder = TOpenFolder{folderPath, AdoptFolder(std::move(folder), folderPath)};
     }
-    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-        if (::mkdir(folder->c_str(), 0777) != 0 && !(errno == EEXIST && IsDirectory(*folder)))
-            throw EConvertError("Cannot create output directory: " + *folder);
-        OutputFolders.insert(*folder);
-        Logger.Add("Created output directory: " + *folder);
-    }
+    Placement.UseFolder(folderPath, ResultFolder->Folder);
 }
 
-std::optional<std::timespec> TFolderRun::SourceTime(const std::string& Source) const
+std::optional<std::timespec> TFolderRun::SourceTime(TSourceFile& Source) const
 {
-    struct stat info;
-    if (!Folders.KeepTime || ::stat(Source.c_str(), &info) != 0)
+    if (!Folders.KeepTime || Source.Fd() < 0)
         return std::nullopt;
-    return info.st_mtim;
+    return Source.Info().st_mtim;
 }
 
-void TFolderRun::KeepTime(const std::optional<std::timespec>& Time, const std::string& Destination)
+void TFolderRun::KeepTime(const std::optional<std::timespec>& Time, int Result, const std::string& Destination)
 {
     if (!Folders.KeepTime)
         return;
-    if (!Time || !SetModificationTime(AT_FDCWD, Destination, *Time))
+    if (!Time || !SetModificationTime(Result, {}, *Time))
         Logger.AddWarning("Cannot keep modification time: " + Destination);
 }

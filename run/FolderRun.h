@@ -1,6 +1,7 @@
 #pragma once
 
 #include "folders/FolderWalker.h"
+#include "run/SourceFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/FolderOptions.h"
 #include "util/StringList.h"
@@ -8,9 +9,11 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <set>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TLogger;
@@ -22,9 +25,11 @@ class TRunChannel;
 TWalkRules RunWalkRules(const TConvertOptions& Options, const TFolderOptions& Folders);
 
 // The folder parts of one conversion run, on the worker: expanding given folders into files,
-// leaving out found files that are not text, mirroring found files under the output directory,
-// and keeping modification times. Owned by the run; it logs to the run's logger, and shows the
-// search and asks the abort question through the run's channel.
+// opening found files below the walked folder, leaving out found files that are not text,
+// mirroring found files under the output directory, and keeping modification times. Owned by the
+// run; it logs to the run's logger, and shows the search and asks the abort question through the
+// run's channel. No link below a walked folder or below the output directory is followed after
+// the walk either: a folder swapped for one meanwhile fails its files.
 class TFolderRun {
 public:
     TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger, TRunChannel& Channel);
@@ -34,25 +39,40 @@ public:
     bool Expand(TStringList& Files);
     // Whether the last Expand walked a folder.
     bool FolderGiven() const noexcept { return Walked; }
+    // What the last Expand found beside the names, and taking that over from another run over
+    // the same files instead of a walk of its own.
+    const std::vector<TInputFile>& Found() const noexcept { return Inputs; }
+    void Adopt(std::vector<TInputFile> Found) { Inputs = std::move(Found); }
 
-    // A found file that is not text: logged and to be left out.
-    bool SkipsFile(std::size_t Index, const std::string& Source);
+    // File Index of the run, named Source, not opened yet. A found one is opened in its folder,
+    // opened below the walked folder without following links; in the prefix and overwrite modes
+    // Placement makes its results and backups in that same folder.
+    TSourceFile OpenSource(std::size_t Index, const std::string& Source, TOutputPlacement& Placement);
+    // A found file that is not text (judged by its sample, read into Room): logged and to be left out.
+    bool SkipsFile(std::size_t Index, TSourceFile& Source, std::span<char> Room);
     // The path of a found file below the folder given; empty for a file named directly.
     std::string FoundPath(std::size_t Index) const;
     std::string DestinationFileName(std::size_t Index, const std::string& Source,
                                     const TOutputPlacement& Placement) const;
-    // Creates the missing folders above a mirrored destination, each logged once; raises
-    // EConvertError when one cannot be made.
-    void PrepareDestination(std::size_t Index, const std::string& Destination);
+    // Creates the missing folders above a mirrored destination below the output directory, never
+    // through a link, each logged once, and has Placement make the result in the last of them;
+    // raises EConvertError when one cannot be made.
+    void PrepareDestination(std::size_t Index, const std::string& Destination, TOutputPlacement& Placement);
 
-    // The source's modification time, taken before the conversion, when it is to be kept.
-    std::optional<std::timespec> SourceTime(const std::string& Source) const;
-    // Gives Destination that time; a failure is a warning.
-    void KeepTime(const std::optional<std::timespec>& Time, const std::string& Destination);
+    // The source's modification time as it was opened, when it is to be kept.
+    std::optional<std::timespec> SourceTime(TSourceFile& Source) const;
+    // Gives the result open as Result, to be placed as Destination, that time; a failure is a warning.
+    void KeepTime(const std::optional<std::timespec>& Time, int Result, const std::string& Destination);
 
 private:
     bool Mirrored(std::size_t Index) const;
     bool FolderWalked(std::size_t Found);
+
+    // One open folder, known by its full path ending in '/'; null when it could not be opened.
+    struct TOpenFolder {
+        std::string Path;
+        std::shared_ptr<TFolderHandle> Folder;
+    };
 
     const TConvertOptions& Options;
     TFolderOptions Folders;
@@ -60,8 +80,10 @@ private:
     TRunChannel& Channel;
     // Files of the run after expansion, their names moved out; empty when no folder was given.
     std::vector<TInputFile> Inputs;
-    // Output folders known to exist.
-    std::set<std::string> OutputFolders;
+    // The folders of the last found source and of the last mirrored result: the files of one
+    // folder follow one another.
+    std::optional<TOpenFolder> SourceFolder;
+    std::optional<TOpenFolder> ResultFolder;
     std::chrono::steady_clock::time_point LastReport;
     bool Walked = false;
 };

@@ -4,9 +4,10 @@
 
 namespace {
 
-bool IsControl(unsigned char c) noexcept
+// 1 for a control character, else 0, without a branch: a scan of a whole line then vectorises.
+unsigned char ControlBit(unsigned char c) noexcept
 {
-    return c < 0x20 || c == 0x7F;
+    return static_cast<unsigned char>((c < 0x20) | (c == 0x7F));
 }
 
 // Control characters after the line's own leading tabs, which only names bring in, are shown
@@ -14,14 +15,17 @@ bool IsControl(unsigned char c) noexcept
 std::string Escaped(const std::string& Text)
 {
     const std::size_t start = std::min(Text.find_first_not_of('\t'), Text.size());
-    if (std::none_of(Text.begin() + static_cast<std::ptrdiff_t>(start), Text.end(),
-                     [](char c) { return IsControl(static_cast<unsigned char>(c)); }))
+    // Every line passes here and almost none holds one: one pass without an early exit.
+    unsigned char control = 0;
+    for (std::size_t i = start; i < Text.size(); ++i)
+        control |= ControlBit(static_cast<unsigned char>(Text[i]));
+    if (control == 0)
         return Text;
     static constexpr char Hex[] = "0123456789ABCDEF";
     std::string line = Text.substr(0, start);
     for (std::size_t i = start; i < Text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(Text[i]);
-        if (!IsControl(c))
+        if (ControlBit(c) == 0)
             line += static_cast<char>(c);
         else if (c == '\n')
             line += "\\n";

@@ -117,13 +117,17 @@ bool TOutputPlacement::LinkUnlookedUp(TTemporaryFile& Temporary, const std::stri
     auto moved = std::make_unique<TNewFile>(Temporary.Destination.Folder, UnnamedFiles);
     if (moved->Handle() < 0)
         throw EConvertError("Cannot create temporary file");
-    if (::lseek(Temporary.File->Handle(), 0, SEEK_SET) != 0 || !CopyContent(Temporary.File->Handle(), moved->Handle()))
+    const int made = Temporary.File->Handle();
+    struct stat info;
+    // The move keeps the modification time the result was given.
+    if (::lseek(made, 0, SEEK_SET) != 0 || !CopyContent(made, moved->Handle()) || ::fstat(made, &info) != 0 ||
+        !SetModificationTime(moved->Handle(), {}, info.st_mtim))
         throw EConvertError("Cannot write to temporary file");
     Temporary.File = std::move(moved);
     return false;
 }
 
-void TOutputPlacement::BackupSourceFile(const std::string& Source)
+void TOutputPlacement::BackupSourceFile(const std::string& Source, int SourceFd)
 {
     const std::string backup = ExtractFilePath(Source) + Options.BackupPrefix + ExtractFileName(Source);
     TLanding target;
@@ -132,7 +136,7 @@ void TOutputPlacement::BackupSourceFile(const std::string& Source)
     if (located && FileExists(target) && !MayOverwrite(AskOverwrite, RequestAbort, backup, "backup", BackupAnswer))
         throw EConvertError("Not allowed to overwrite existing file with backup file: " + backup);
     bool kept = true;
-    if (!located || !CopyFileReplace(Source, target, &kept))
+    if (!located || !CopyFileReplace(SourceFd, target, &kept, KeepAttributes))
         throw EConvertError("Cannot backup source file");
     Logger.Add("Created backup file: " + backup);
     if (!kept)
@@ -155,7 +159,7 @@ void TOutputPlacement::CopyToDestination(TTemporaryFile& Temporary, const std::s
         if (!file->TakeOver(target.Old, false))
             throw EConvertError("Cannot copy temporary file to destination file");
         const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-        kept = old.Get() >= 0 && file->KeepAttributes(old.Get());
+        kept = old.Get() >= 0 && KeepAttributes(old.Get(), file->Handle());
     }
     const bool placed = file && MayPlaceAt(target) && (target.Exists ? file->Replace(target.Name) : file->Link(target.Name));
     if (!placed)
@@ -171,4 +175,14 @@ void TOutputPlacement::DeleteTemporaryFile(TTemporaryFile& Temporary)
     const std::string name = Temporary.File->Name();
     if (!Temporary.File->Discard())
         Logger.AddWarning("Cannot delete temporary file: " + name);
+}
+
+void TOutputPlacement::UseFolder(std::string FolderPath, std::shared_ptr<TFolderHandle> Folder)
+{
+    Folders.Pin(std::move(FolderPath), std::move(Folder));
+}
+
+void TOutputPlacement::ForgetFolder()
+{
+    Folders.Unpin();
 }

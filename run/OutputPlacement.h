@@ -2,6 +2,7 @@
 
 #include "run/ConvertError.h"
 #include "settings/ConvertOptions.h"
+#include "util/FileAttributes.h"
 #include "util/FolderCache.h"
 #include "util/NewFile.h"
 
@@ -42,17 +43,25 @@ public:
     // raises: a file that could not be made has a negative handle, and the conversion into it
     // fails once the source has opened.
     TTemporaryFile MakeTempFile(const std::string& Destination);
-    void BackupSourceFile(const std::string& Source);
+    // Copies the source open as SourceFd, named Source, to its backup name.
+    void BackupSourceFile(const std::string& Source, int SourceFd);
     // Puts the complete temporary file in place under Destination: linked as a new file, or in
     // one step over the existing one, whose owner and permission bits it takes.
     void CopyToDestination(TTemporaryFile& Temporary, const std::string& Destination);
     // Never raises; a named temporary file that cannot be removed is a logged warning.
     void DeleteTemporaryFile(TTemporaryFile& Temporary);
+    // Until ForgetFolder, results, temporary files and backups in the folder FolderPath (a folder
+    // part as ExtractFilePath gives it) go into Folder, which the run opened without following
+    // links; a null Folder makes nothing there.
+    void UseFolder(std::string FolderPath, std::shared_ptr<TFolderHandle> Folder);
+    void ForgetFolder();
 
     std::int32_t BackupAnswer = -1;
     std::int32_t DestinationAnswer = -1;
     // False makes every temporary file a hidden named one, as on file systems without unnamed files.
     bool UnnamedFiles = true;
+    // Gives a result that replaces a file, and a backup, that file's ACL and extended attributes.
+    TAttributeCopy KeepAttributes = CopyAttributes;
 
 private:
     bool LinkUnlookedUp(TTemporaryFile& Temporary, const std::string& Destination);

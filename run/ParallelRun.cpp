@@ -4,32 +4,29 @@
 #include "run/MainThread.h"
 
 #include <algorithm>
+#include <utility>
 
 struct TParallelRun::TShare {
-    TStringList Files;
     std::unique_ptr<TLumiva> OwnEngine;
     std::atomic<TConvertThread*> Thread{nullptr};
-    std::vector<TFileOutcome> Held;
-    std::vector<std::string> Log; // without the share's summary line
+    std::vector<std::string> Log; // without the worker's summary line
     TRunProgress Progress;
-    bool Done = false;
 };
 
 TParallelRun::TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva& Engine,
                            std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
-    : Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs), Folders(Folders),
-      CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
+    : Files(std::move(Files)), Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
+      Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
-    const std::size_t Count = std::max<std::size_t>(
-        1, std::min<std::size_t>(static_cast<std::size_t>(std::max(Jobs, 1)), Files.Count()));
-    for (std::size_t i = 0; i < Count; ++i) {
-        auto Share = std::make_unique<TShare>();
-        for (std::size_t f = Files.Count() * i / Count; f < Files.Count() * (i + 1) / Count; ++f)
-            Share->Files.Add(Files[f]);
-        Shares.push_back(std::move(Share));
-    }
+    // A folder may hold any number of files: the workers are only known to be too many once the
+    // names are expanded.
+    const std::size_t Count = static_cast<std::size_t>(std::max(Jobs, 1));
+    for (std::size_t i = 0; i < Count; ++i)
+        Shares.push_back(std::make_unique<TShare>());
+    if (Count > 1)
+        Queue = std::make_shared<TFileQueue>(!CheckOnly, !CheckOnly && Options.Output == omDirectory);
     Errors.ErrorPrefix = "[Error] ";
     Errors.WarningPrefix = "[Warning] ";
 }
@@ -44,28 +41,27 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
         Share.OwnEngine = MakeEngine();
         ShareEngine = Share.OwnEngine.get();
     }
-    auto* Thread = new TConvertThread(Share.Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
+    auto* Thread = new TConvertThread(Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
     Thread->CheckOnly = CheckOnly;
     Thread->SourceEncodings = SourceEncodings;
+    Thread->Queue = Queue;
+    Thread->QueueJob = Index;
     // Only when asked for: each outcome is one more call to the main thread per file.
     if (OnFileDone)
         Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {
-            if (Index == Current)
-                OnFileDone(Outcome);
-            else
-                Shares[Index]->Held.push_back(Outcome);
+            FileDone(Queue ? Queue->InHand(Index) : NextOutcome, Outcome);
         };
     if (OnReadProgress)
         Thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
             ShareProgress(Index, Progress);
         };
-    if (Index == 0) {
-        if (Shares.size() > 1)
-            Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
-                if (Text == "Processing...")
-                    StartOthers();
-            };
-    }
+    if (Index == 0 && Queue)
+        Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
+            if (Text == "Processing...") {
+                Opened = true;
+                Queue->Open();
+            }
+        };
     Thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
         ShareDone(Index, ShareState, Logger);
     };
@@ -97,6 +93,9 @@ void TParallelRun::Start()
     }
     Running = 1;
     Started = 1;
+    // The others make ready while the first expands the names; they wait for it to open the queue.
+    if (Queue)
+        StartOthers();
 }
 
 void TParallelRun::WaitFreed()
@@ -107,9 +106,6 @@ void TParallelRun::WaitFreed()
 
 void TParallelRun::StartOthers()
 {
-    if (OthersStarted)
-        return;
-    OthersStarted = true;
     for (std::size_t i = 1; i < Shares.size() && !Aborted.load(); ++i) {
         TConvertThread* Thread = nullptr;
         try {
@@ -121,27 +117,24 @@ void TParallelRun::StartOthers()
         } catch (const std::exception& E) {
             Shares[i]->Thread.store(nullptr);
             delete Thread;
-            // The share's files were not converted: the run did not complete.
-            Errors.AddError(E.what());
-            State = std::min(State, csStopped);
-            Shares[i]->Done = true;
+            // The files are taken by the workers that did start.
+            Errors.AddWarning(E.what());
         }
     }
 }
 
-// The run's progress is the sum of the shares': files and bytes of all, the file in hand being
-// the one of the share that reported last.
+// The run's progress is the sum of the workers': files and bytes of all, the file in hand being
+// the one of the worker that reported last.
 void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress)
 {
     Shares[Index]->Progress = Progress;
     TRunProgress Sum = Progress;
-    Sum.Position = 0;
-    Sum.Max = 0;
     Sum.RunBytes = 0;
-    for (const auto& Share : Shares) {
-        Sum.Position += Share->Progress.Position;
-        Sum.Max += std::max(Share->Progress.Max, static_cast<std::int32_t>(Share->Files.Count()));
+    for (const auto& Share : Shares)
         Sum.RunBytes += Share->Progress.RunBytes;
+    if (Queue) {
+        Sum.Position = static_cast<std::int32_t>(Queue->Finished());
+        Sum.Max = static_cast<std::int32_t>(std::max(Queue->Count(), Files.Count()));
     }
     OnReadProgress(Sum);
 }
@@ -149,55 +142,92 @@ void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress
 void TParallelRun::RequestAbort() noexcept
 {
     Aborted.store(true);
+    if (Queue)
+        Queue->Abort();
     for (const auto& Share : Shares)
         if (TConvertThread* Thread = Share->Thread.load())
             Thread->RequestAbort();
 }
 
+void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
+{
+    if (Index != NextOutcome) {
+        Held.emplace(Index, Outcome);
+        return;
+    }
+    OnFileDone(Outcome);
+    ++NextOutcome;
+    Flush(false);
+}
+
+// Hands on the held outcomes that are next in file order; with All, every one left.
+void TParallelRun::Flush(bool All)
+{
+    for (auto Next = Held.begin(); Next != Held.end() && (All || Next->first == NextOutcome); Next = Held.erase(Next)) {
+        OnFileDone(Next->second);
+        NextOutcome = Next->first + 1;
+    }
+}
+
 void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogger& Logger)
 {
-    // Each share's own summary line is left out; the joined log gets one for all.
+    // The worker's log is used no more, so its lines are taken, not copied. Its own summary line
+    // is left out; the joined log gets one for all.
     for (std::size_t i = 0; i + 1 < Logger.Lines.Count(); ++i)
-        Shares[Index]->Log.push_back(Logger.Lines[i]);
+        Shares[Index]->Log.push_back(std::move(Logger.Lines[i]));
+    Logger.Lines.Clear();
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
-    // A first share that ended before it processed anything takes the others' files with it.
-    if (Index == 0 && !OthersStarted) {
-        OthersStarted = true;
-        if (Shares.size() > 1)
-            State = std::min(State, csStopped);
-    }
-    if (Index == 0 && ShareState != csCompleted)
-        Aborted.store(true);
-    Shares[Index]->Done = true;
-    Flush();
+    // A first worker that ended before it prepared the run takes the others with it.
+    if (Index == 0 && Queue && !Opened)
+        Queue->Abort();
 }
 
-void TParallelRun::Flush()
+// The lines of the first worker before its first file (the search, the output folder), then each
+// file's lines in file order, then what each worker logged after its files, the run's own errors.
+TLogger TParallelRun::JoinedLog()
 {
-    while (Current < Shares.size() && Shares[Current]->Done) {
-        ++Current;
-        if (Current < Shares.size() && OnFileDone) {
-            for (const TFileOutcome& Outcome : Shares[Current]->Held)
-                OnFileDone(Outcome);
-            Shares[Current]->Held.clear();
-        }
+    TLogger Joined;
+    Joined.ErrorCount = Errors.ErrorCount;
+    Joined.WarningCount = Errors.WarningCount;
+    // Each line is handed on once, so it is moved rather than copied.
+    const auto AddLines = [&Joined](std::vector<std::string>& Log, std::size_t First, std::size_t End) {
+        for (std::size_t i = First; i < std::min(End, Log.size()); ++i)
+            Joined.Lines.Add(std::move(Log[i]));
+    };
+    if (!Queue) {
+        AddLines(Shares[0]->Log, 0, Shares[0]->Log.size());
+    } else {
+        const std::vector<TFileQueue::TMark> Marks = Queue->Marks();
+        std::vector<std::size_t> Before(Shares.size(), TFileQueue::NoIndex); // each worker's first file line
+        std::vector<std::size_t> After(Shares.size(), 0);                  // and the end of its last
+        for (const TFileQueue::TMark& Mark : Marks)
+            if (Mark.Job != TFileQueue::NoIndex) {
+                Before[Mark.Job] = std::min(Before[Mark.Job], Mark.First);
+                After[Mark.Job] = std::max(After[Mark.Job], Mark.End);
+            }
+        for (std::size_t Job = 0; Job < Shares.size(); ++Job)
+            AddLines(Shares[Job]->Log, 0, Before[Job]);
+        for (const TFileQueue::TMark& Mark : Marks)
+            if (Mark.Job != TFileQueue::NoIndex)
+                AddLines(Shares[Mark.Job]->Log, Mark.First, Mark.End);
+        for (std::size_t Job = 0; Job < Shares.size(); ++Job)
+            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoIndex ? Shares[Job]->Log.size() : After[Job],
+                     Shares[Job]->Log.size());
     }
+    for (const std::string& Line : Errors.Lines)
+        Joined.Lines.Add(Line);
+    return Joined;
 }
 
 void TParallelRun::ShareTerminated()
 {
     if (--Running > 0)
         return;
-    TLogger Joined;
-    Joined.ErrorCount = Errors.ErrorCount;
-    Joined.WarningCount = Errors.WarningCount;
-    for (const auto& Share : Shares)
-        for (const std::string& Line : Share->Log)
-            Joined.Lines.Add(Line);
-    for (const std::string& Line : Errors.Lines)
-        Joined.Lines.Add(Line);
+    if (OnFileDone)
+        Flush(true);
+    TLogger Joined = JoinedLog();
     Joined.Add(std::string(StateName(State)) + " - " + std::to_string(Joined.ErrorCount) + " errors, " +
                std::to_string(Joined.WarningCount) + " warnings");
     if (OnDone)

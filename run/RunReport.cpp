@@ -100,19 +100,18 @@ TRunReport::~TRunReport()
 
 bool TRunReport::Close()
 {
-    if (Fd >= 0 && ::close(Fd) != 0)
+    const bool Was = Fd.Get() >= 0;
+    if (!Fd.Close())
         Failed = true;
-    const bool Was = Fd >= 0 && !Failed;
-    Fd = -1;
-    return Was;
+    return Was && !Failed;
 }
 
 void TRunReport::Add(const TFileOutcome& Outcome)
 {
-    if (Fd < 0 || Failed)
+    if (Fd.Get() < 0 || Failed)
         return;
     const std::string Text = Line(Outcome) + "\n";
-    Failed = !WriteAll(Fd, Text.data(), Text.size());
+    Failed = !WriteAll(Fd.Get(), Text.data(), Text.size());
 }
 
 std::string TRunReport::Line(const TFileOutcome& Outcome)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "run/FileOutcome.h"
+#include "util/FileDescriptor.h"
 
 #include <string>
 
@@ -18,7 +19,7 @@ public:
 
     void Add(const TFileOutcome& Outcome);
     // False once the file could not be made or a line could not be written.
-    bool Ok() const noexcept { return Fd >= 0 && !Failed; }
+    bool Ok() const noexcept { return Fd.Get() >= 0 && !Failed; }
     // Closes the file; false when anything failed.
     bool Close();
 
@@ -26,6 +27,6 @@ public:
     static std::string Line(const TFileOutcome& Outcome);
 
 private:
-    int Fd = -1;
+    TFd Fd;
     bool Failed = false;
 };

@@ -4,6 +4,7 @@
 #include "engine/Lumiva.h"
 #include "run/ConvertError.h"
 #include "run/Logger.h"
+#include "run/SourceFile.h"
 
 #include "util/FileDescriptor.h"
 
@@ -17,13 +18,18 @@ TSourceDetection::TSourceDetection(TLumiva& Converter, std::string LocaleName)
     DetectionLibraries();
 }
 
-std::string TSourceDetection::Detect(const std::string& Source, TLogger& Logger)
+std::string TSourceDetection::Detect(TSourceFile& Source, std::span<char> Room, TLogger& Logger)
 {
+    if (Source.Fd() < 0)
+        throw EConvertError("Cannot open source file");
+    if (!Source.ReadSample(Room))
+        throw EConvertError("Cannot read from source file");
+    const std::string_view sample = Source.Sample();
     std::string name;
     try {
-        name = Detector.DetectFile(Source);
+        name = Detector.Detect(sample.substr(0, TEncodingDetector::SampleLimit),
+                               sample.size() <= TEncodingDetector::SampleLimit);
     } catch (const std::exception& E) {
-        // The detector's open and read failures carry the pipeline's own messages.
         throw EConvertError(E.what());
     }
     if (name.empty())
@@ -32,21 +38,20 @@ std::string TSourceDetection::Detect(const std::string& Source, TLogger& Logger)
     return name;
 }
 
-// The source is read to its end in fixed memory, against the converted file read with pread, so
-// that its offset stays where the conversion left it; false when either cannot be read.
-bool TSourceDetection::AlreadyInTarget(const std::string& Source, int Converted)
+// Both are read to their ends in fixed memory with pread, so that their offsets stay where the
+// conversion left them; false when either cannot be read.
+bool TSourceDetection::AlreadyInTarget(int Source, int Converted)
 {
     struct stat info;
     struct stat converted;
-    const TFd source = OpenRegularFile(Source, info);
-    if (source.Get() < 0 || Converted < 0 || ::fstat(Converted, &converted) != 0 ||
+    if (Source < 0 || Converted < 0 || ::fstat(Source, &info) != 0 || ::fstat(Converted, &converted) != 0 ||
         converted.st_size != info.st_size)
         return false;
     constexpr std::size_t Chunk = 64 * 1024;
     const auto bufferA = std::make_unique<char[]>(Chunk);
     const auto bufferB = std::make_unique<char[]>(Chunk);
     for (std::uint64_t offset = 0;;) {
-        const ssize_t gotA = ReadUpTo(source.Get(), bufferA.get(), Chunk, offset);
+        const ssize_t gotA = ReadUpTo(Source, bufferA.get(), Chunk, offset);
         const ssize_t gotB = ReadUpTo(Converted, bufferB.get(), Chunk, offset);
         if (gotA < 0 || gotB < 0 || gotA != gotB || !std::equal(bufferA.get(), bufferA.get() + gotA, bufferB.get()))
             return false;

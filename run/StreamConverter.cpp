@@ -88,19 +88,30 @@ TStreamConverter::TStreamConverter(TLumiva& Converter, TLumiva& Counter, std::st
 
 void TStreamConverter::Write(int Out, const char* Data, std::size_t Size)
 {
-    if (!WriteAll(Out, Data, Size))
+    if (Out >= 0 && !WriteAll(Out, Data, Size))
         throw EConvertError("Cannot write the output");
     BytesWritten += Size;
 }
 
-void TStreamConverter::Convert(int In, int Out)
+ssize_t TStreamConverter::Pull(int In, char* Data, std::size_t Size)
 {
+    if (Head.empty())
+        return ReadSome(In, Data, Size);
+    const std::size_t Taken = std::min(Size, Head.size());
+    std::copy(Head.begin(), Head.begin() + static_cast<std::ptrdiff_t>(Taken), Data);
+    Head.remove_prefix(Taken);
+    return static_cast<ssize_t>(Taken);
+}
+
+void TStreamConverter::Convert(int In, int Out, std::string_view Sample)
+{
+    Head = Sample;
     const std::size_t Total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
     const std::size_t InSize = std::max<std::size_t>(Total / 2, 1);
     const std::size_t OutSize = std::max<std::size_t>(Total - Total / 2, 1);
     struct stat Info {};
     // A plain file can be read again from its start to tell where a failure is; a pipe cannot.
-    const bool Seekable = ::fstat(In, &Info) == 0 && S_ISREG(Info.st_mode) && ::lseek(In, 0, SEEK_CUR) == 0;
+    const bool Seekable = Head.empty() && ::fstat(In, &Info) == 0 && S_ISREG(Info.st_mode) && ::lseek(In, 0, SEEK_CUR) == 0;
     std::vector<char> Input(InSize);
     std::vector<char> Output(OutSize);
     BytesRead = 0;
@@ -127,7 +138,7 @@ void TStreamConverter::Convert(int In, int Out)
         int CallsWithoutInput = 0;
         for (;;) {
             if (!AtEnd && Held < InSize) {
-                const ssize_t Got = ReadSome(In, Input.data() + Held, InSize - Held);
+                const ssize_t Got = Pull(In, Input.data() + Held, InSize - Held);
                 if (Got < 0)
                     throw EConvertError("Cannot read from source file");
                 AtEnd = Got == 0;
@@ -189,7 +200,7 @@ void TStreamConverter::FailOnContent(int In, bool Seekable, const char* Held, st
             // The bytes from the stop on, with enough of what follows to tell the character.
             const TFd Copy(::memfd_create("lumiva-stop", MFD_CLOEXEC));
             std::vector<char> More(LookAhead);
-            const ssize_t Got = ReadSome(In, More.data(), More.size());
+            const ssize_t Got = Pull(In, More.data(), More.size());
             if (Copy.Get() >= 0 && WriteAll(Copy.Get(), Held, HeldSize) &&
                 (Got <= 0 || WriteAll(Copy.Get(), More.data(), static_cast<std::size_t>(Got))))
                 Where = Locator.DescribeFrom(Copy.Get(), CountedPosition, Offset);

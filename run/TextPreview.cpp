@@ -5,12 +5,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <string_view>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -95,7 +91,8 @@ TTextPreview TTextPreview::Read(TLumiva& Engine, const std::string& FileName, co
                                 std::optional<std::uint64_t> Mark)
 {
     TTextPreview Preview;
-    const TFd File(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat Info;
+    const TFd File = OpenRegularFile(FileName, Info);
     if (File.Get() < 0) {
         Preview.Error = "Cannot open file: " + FileName;
         return Preview;
@@ -105,25 +102,17 @@ TTextPreview TTextPreview::Read(TLumiva& Engine, const std::string& FileName, co
     if (Mark && *Mark > Limit / 2)
         Preview.Start = (*Mark - Limit / 4) & ~std::uint64_t(3);
     std::string Head(4, '\0');
-    const ssize_t HeadSize = ::pread(File.Get(), Head.data(), Head.size(), 0);
+    const ssize_t HeadSize = ReadUpTo(File.Get(), Head.data(), Head.size(), 0);
     Head.resize(HeadSize > 0 ? static_cast<std::size_t>(HeadSize) : 0);
     Preview.Signature = HasSignature(Head);
 
     std::string Data(Limit + 1, '\0');
-    std::size_t Got = 0;
-    while (Got < Data.size()) {
-        const ssize_t n = ::pread(File.Get(), Data.data() + Got, Data.size() - Got,
-                                  static_cast<off_t>(Preview.Start + Got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            Preview.Error = "Cannot read file: " + FileName;
-            return Preview;
-        }
-        if (n == 0)
-            break;
-        Got += static_cast<std::size_t>(n);
+    const ssize_t Read = ReadUpTo(File.Get(), Data.data(), Data.size(), Preview.Start);
+    if (Read < 0) {
+        Preview.Error = "Cannot read file: " + FileName;
+        return Preview;
     }
+    const std::size_t Got = static_cast<std::size_t>(Read);
     const bool AtEnd = Got <= Limit;
     Data.resize(std::min(Got, Limit));
     std::optional<std::size_t> MarkAt;

@@ -16,9 +16,11 @@ case "${1:-build}" in
       manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh manpages-da manpages-fi
       manpages-nb manpages-nl manpages-ro manpages-sr manpages-sv manpages-vi gnome-user-docs
       man-db psmisc python3-matplotlib) ;;
+  # bench/jobs.sh alone: it times lumiva-batch, and needs none of the reference detectors.
+  timing) packages+=(time python3) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
   fuzz) packages+=(clang libclang-rt-dev libgtest-dev libgmock-dev) ;;
-  *) echo "usage: $0 build|test|bench|screenshot|fuzz|package" >&2; exit 64 ;;
+  *) echo "usage: $0 build|test|bench|timing|screenshot|fuzz|package" >&2; exit 64 ;;
 esac
 
 missing=()

@@ -3,7 +3,6 @@
 #include <string>
 
 // What a folder given as input expands to, and whether results keep their source's time.
-// Checks nothing: the masks are checked where they are edited.
 struct TFolderOptions {
     bool IncludeSubfolders = true;
     std::string FileNames = "*";  // masks separated by ';'

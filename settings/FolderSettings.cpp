@@ -1,6 +1,7 @@
 #include "settings/FolderSettings.h"
 
 #include "settings/QuoteIniFile.h"
+#include "util/NameMasks.h"
 
 #include <array>
 #include <variant>
@@ -34,6 +35,11 @@ TFolderOptions ReadFolderOptions(const TQuoteIniFile& File, const TFolderOptions
         else if (const auto* text = std::get_if<std::string TFolderOptions::*>(&key.Member))
             options.*(*text) = File.ReadQuotedString(key.Section, key.Name, Current.*(*text));
     }
+    // Masks the window would refuse fall back as a malformed flag does.
+    if (!CheckNameMasks(options.FileNames, false).empty())
+        options.FileNames = Current.FileNames;
+    if (!CheckNameMasks(options.SkipNames, true).empty())
+        options.SkipNames = Current.SkipNames;
     return options;
 }
 

@@ -6,6 +6,7 @@
 #include "util/FileAccess.h"
 #include "util/FileDescriptor.h"
 #include "util/FolderCache.h"
+#include "util/FileAttributes.h"
 #include "util/NewFile.h"
 #include "util/StringList.h"
 
@@ -273,7 +274,7 @@ void TMemIniFile::UpdateFile()
     if (replacing && file.TakeOver(target.Old, false)) {
         const TFd old(::openat(target.Folder->Fd(), target.Name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         if (old.Get() >= 0)
-            file.KeepAttributes(old.Get());
+            CopyAttributes(old.Get(), file.Handle());
     }
     const bool placed = target.Exists ? file.Replace(target.Name) : ::fsync(file.Handle()) == 0 && file.Link(target.Name);
     if (!placed)

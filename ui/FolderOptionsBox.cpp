@@ -1,6 +1,6 @@
 #include "ui/FolderOptionsBox.h"
 
-#include "folders/FileMasks.h"
+#include "util/NameMasks.h"
 #include "ui/LocalText.h"
 #include "util/Exception.h"
 
@@ -15,7 +15,7 @@ namespace {
 std::string CheckedMasks(QLineEdit* Edit, bool AllowEmpty)
 {
     std::string text = ToLocalString(Edit->text());
-    if (const std::string message = TFileMasks::Check(text, AllowEmpty); !message.empty()) {
+    if (const std::string message = CheckNameMasks(text, AllowEmpty); !message.empty()) {
         Edit->setFocus(Qt::OtherFocusReason);
         Edit->selectAll();
         throw Exception(message);

@@ -82,18 +82,18 @@ bool MayPlaceAt(const TLanding& Target)
            (S_ISREG(Target.Old.st_mode) && !IsReadOnlyFile(Target.Old));
 }
 
-bool CopyFileReplace(const std::string& Source, const TLanding& Target, bool* AttributesKept)
+bool CopyFileReplace(int Source, const TLanding& Target, bool* AttributesKept, const TAttributeCopy& Keep)
 {
     struct stat source;
-    const TFd in = OpenRegularFile(Source, source);
-    if (in.Get() < 0 || !MayPlaceAt(Target))
+    if (Source < 0 || ::fstat(Source, &source) != 0 || !S_ISREG(source.st_mode) || !MayPlaceAt(Target) ||
+        ::lseek(Source, 0, SEEK_SET) != 0)
         return false;
     if (static_cast<std::uint64_t>(source.st_size) > (1u << 20))
-        ::posix_fadvise(in.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(Source, 0, 0, POSIX_FADV_SEQUENTIAL);
     TNewFile out(Target.Folder);
-    if (out.Handle() < 0 || !CopyContent(in.Get(), out.Handle()) || !out.TakeOver(source, true))
+    if (out.Handle() < 0 || !CopyContent(Source, out.Handle()) || !out.TakeOver(source, true))
         return false;
-    const bool kept = out.KeepAttributes(in.Get());
+    const bool kept = Keep(Source, out.Handle());
     if (AttributesKept)
         *AttributesKept = kept;
     return Target.Exists ? out.Replace(Target.Name) : out.Link(Target.Name);
@@ -103,5 +103,7 @@ bool CopyFileReplace(const std::string& Source, const std::string& Target)
 {
     TFolderCache folders;
     TLanding target;
-    return !Target.empty() && folders.Locate(Target, target) && CopyFileReplace(Source, target);
+    struct stat info;
+    const TFd in = OpenRegularFile(Source, info);
+    return in.Get() >= 0 && !Target.empty() && folders.Locate(Target, target) && CopyFileReplace(in.Get(), target);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/FileAttributes.h"
+
 #include <string>
 
 class TFolderCache;
@@ -13,9 +15,11 @@ struct TLanding;
 // is not read-only (IsReadOnlyFile); its bytes reach the disk before the replacement. Returns
 // false on any failure.
 bool CopyFileReplace(const std::string& Source, const std::string& Target);
-// The same, into a target already located in the run's folders, with Source's ACL and extended
-// attributes (CopyAttributes); AttributesKept tells whether they all could be kept.
-bool CopyFileReplace(const std::string& Source, const TLanding& Target, bool* AttributesKept = nullptr);
+// The same from the start of a file open as Source, into a target already located in the run's
+// folders, with Source's ACL and extended attributes given by Keep; AttributesKept tells whether
+// they all could be kept.
+bool CopyFileReplace(int Source, const TLanding& Target, bool* AttributesKept = nullptr,
+                     const TAttributeCopy& Keep = CopyAttributes);
 
 // Copies from the current offsets to the end of In: copy_file_range, else sendfile, else read
 // and write. False on any failure.

@@ -10,6 +10,11 @@
 
 std::shared_ptr<TFolderHandle> TFolderCache::Folder(const std::string& FolderPath)
 {
+    if (Pinned && Pinned->first == FolderPath) {
+        if (!Pinned->second)
+            errno = ELOOP;
+        return Pinned->second;
+    }
     if (!Last || Last->Path() != FolderPath) {
         auto folder = std::make_shared<TFolderHandle>(TFolderHandle::Open(FolderPath));
         if (folder->Fd() < 0)
@@ -57,4 +62,14 @@ bool TFolderCache::Locate(const std::string& Path, TLanding& Landing, bool Follo
             link = Landing;
     }
     return false;
+}
+
+void TFolderCache::Pin(std::string FolderPath, std::shared_ptr<TFolderHandle> Folder)
+{
+    Pinned.emplace(std::move(FolderPath), std::move(Folder));
+}
+
+void TFolderCache::Unpin()
+{
+    Pinned.reset();
 }

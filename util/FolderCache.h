@@ -3,6 +3,8 @@
 #include "util/FolderHandle.h"
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <string>
 
 #include <sys/stat.h>
@@ -32,6 +34,12 @@ public:
     // be opened or a name that cannot be looked up shows in the landing.
     bool Locate(const std::string& Path, TLanding& Landing, bool FollowLinks = true);
 
+    // From now on the folder part FolderPath is Folder, never looked up by its path; a null
+    // Folder stands for a folder that cannot be opened (ELOOP). Unpin ends it.
+    void Pin(std::string FolderPath, std::shared_ptr<TFolderHandle> Folder);
+    void Unpin();
+
 private:
     std::shared_ptr<TFolderHandle> Last;
+    std::optional<std::pair<std::string, std::shared_ptr<TFolderHandle>>> Pinned;
 };

@@ -8,3 +8,11 @@ TFolderHandle TFolderHandle::Open(const std::string& Path)
     folder.FolderPath = Path;
     return folder;
 }
+
+TFolderHandle TFolderHandle::Adopt(TFd Fd, std::string Path)
+{
+    TFolderHandle folder;
+    folder.Descriptor = std::move(Fd);
+    folder.FolderPath = std::move(Path);
+    return folder;
+}

@@ -12,6 +12,8 @@ public:
     // Path is a folder part as ExtractFilePath gives it: ends with '/', or is empty for the
     // current folder. Not open (Fd() < 0) on failure, errno set.
     static TFolderHandle Open(const std::string& Path);
+    // A folder already open (a path-only descriptor will do), known as Path.
+    static TFolderHandle Adopt(TFd Fd, std::string Path);
 
     int Fd() const noexcept { return Descriptor.Get(); }
     const std::string& Path() const noexcept { return FolderPath; }

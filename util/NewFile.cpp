@@ -1,7 +1,5 @@
 #include "util/NewFile.h"
 
-#include "util/FileAttributes.h"
-
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -92,11 +90,6 @@ bool TNewFile::TakeOver(const struct stat& From, bool Times)
     if (!Times)
         return true;
     return SetModificationTime(Fd.Get(), {}, From.st_mtim);
-}
-
-bool TNewFile::KeepAttributes(int FromFd)
-{
-    return CopyAttributes(FromFd, Fd.Get());
 }
 
 bool TNewFile::LinkUnnamed(const std::string& Name)

@@ -31,9 +31,6 @@ public:
     // Gives the file From's owner and group (where allowed), permission bits and, with Times,
     // modification time. False when the bits or the time cannot be set.
     bool TakeOver(const struct stat& From, bool Times);
-    // After TakeOver: the ACL and extended attributes of the file open as FromFd (CopyAttributes).
-    // False when one could not be kept; the file is then never more open than FromFd's.
-    bool KeepAttributes(int FromFd);
     // Puts the complete file in its folder under Name, which must not exist yet.
     bool Link(const std::string& Name);
     // Puts the complete file in its folder in place of the file Name, in one step: the bytes

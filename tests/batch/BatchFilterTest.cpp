@@ -151,6 +151,76 @@ TEST_F(BatchFilterTest, StdoutWritesSeveralFilesInTurnAndGoesOnAfterAFailure)
     EXPECT_EQ(ReadFile(Dir / "out/c.txt"), "three\n");
 }
 
+// Auto-detection in a filter: the first 64 KiB tell the encoding, from a pipe (kept and converted
+// before the rest, in any buffer size) as from a file; a failure past them still names its place.
+TEST_F(BatchFilterTest, AutoDetectTellsAStreamFromItsFirstBytes)
+{
+    std::string Text, Expected;
+    for (int i = 0; i < 1300; ++i) {
+        Text += lmvtest::Russian1251;
+        Expected += lmvtest::RussianUtf8;
+    }
+    ASSERT_GT(Text.size(), 65536u);
+    const std::string In = Source("ru.txt", Text);
+    for (const char* Buffer : {"1024", "1048576"}) {
+        const TProcessOutcome Piped = Shell(std::string("cat ru.txt | \"$P\" --buffer-size ") + Buffer +
+                                            " --from auto -t utf-8");
+        EXPECT_EQ(Piped.Status, 0) << Piped.Err;
+        EXPECT_TRUE(Piped.Out == Expected) << Buffer << ": " << Piped.Out.size() << " bytes";
+    }
+    const TProcessOutcome Redirected = Run({"-f", "auto", "-t", "utf-8"}, {.Input = In});
+    EXPECT_EQ(Redirected.Status, 0) << Redirected.Err;
+    EXPECT_TRUE(Redirected.Out == Expected);
+
+    const std::string Where = "invalid byte sequence at line 1301, column 3 (offset " + std::to_string(Text.size() + 2) + ")";
+    Source("bad.txt", Text + "ab\x98" "c\n");
+    const TProcessOutcome PipedBad = Shell("cat bad.txt | \"$P\" --from auto -t utf-8 >/dev/null");
+    EXPECT_EQ(PipedBad.Status, 1);
+    EXPECT_EQ(PipedBad.Err, "lumiva-batch: " + Where + "\n");
+    const TProcessOutcome FileBad = Run({"-f", "auto", "-t", "utf-8", "-o", Dir / "out.txt", Dir / "bad.txt"});
+    EXPECT_EQ(FileBad.Err, "lumiva-batch: " + Dir / "bad.txt" + ": " + Where + "\n");
+    EXPECT_FALSE(Exists(Dir / "out.txt"));
+
+    const TProcessOutcome Unknown = Shell("printf '\\001\\002\\003\\000\\377\\376\\000' | \"$P\" -f auto -t utf-8");
+    EXPECT_EQ(Unknown.Status, 1);
+    EXPECT_EQ(Unknown.Err, "lumiva-batch: cannot detect character encoding\n");
+    EXPECT_EQ(Unknown.Out, "");
+}
+
+// A check of a stream reads it through the conversion and writes nothing; the report has one
+// line per input, standard input and output named "-".
+TEST_F(BatchFilterTest, CheckAndReportWorkOnStreams)
+{
+    const std::string Good = Source("good.txt", Latin1Cafe), Bad = Source("bad.txt", "ok\xFF");
+    TProcessOutcome R = Run({"--check", "-f", "utf-8", "-t", "latin1"}, {.Input = Bad});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Out, "");
+    EXPECT_EQ(R.Err, "lumiva-batch: invalid byte sequence at line 1, column 3 (offset 2)\n");
+    R = Run({"--check", "-f", "latin1", "-t", "utf-8", "-o", Dir / "x", Good});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Out, "");
+    EXPECT_FALSE(Exists(Dir / "x"));
+
+    R = Run({"-f", "latin1", "-t", "utf-8", "--report", Dir / "r1"}, {.Input = Good});
+    EXPECT_EQ(R.Out, Utf8Cafe);
+    EXPECT_EQ(ReadFile(Dir / "r1"), "{\"source\":\"-\",\"destination\":\"-\",\"encoding\":\"latin1\",\"result\":\"ok\","
+                                    "\"bytes_read\":5,\"bytes_written\":6}\n");
+    R = Run({"-f", "utf-8", "-t", "latin1", "--stdout", "--report", Dir / "r2", Dir / "x.txt", Bad});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(ReadFile(Dir / "r2"),
+              "{\"source\":\"" + Dir / "x.txt" + "\",\"destination\":\"-\",\"encoding\":\"utf-8\",\"result\":\"failed\","
+              "\"error\":\"Cannot open source file\",\"bytes_read\":0,\"bytes_written\":0}\n"
+              "{\"source\":\"" + Bad + "\",\"destination\":\"-\",\"encoding\":\"utf-8\",\"result\":\"failed\","
+              "\"error\":\"Cannot convert character encoding: Invalid byte sequence at line 1, column 3 (offset 2)\","
+              "\"line\":1,\"column\":3,\"offset\":2,\"bytes_read\":3,\"bytes_written\":2}\n");
+    R = Run({"-f", "auto", "-t", "utf-8", "-o", Dir / "o.txt", "--report", Dir / "r3"}, {.Input = Source("ru.txt", lmvtest::Russian1251)});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    const std::string Detected = ReadFile(Dir / "r3");
+    EXPECT_TRUE(Detected.starts_with("{\"source\":\"-\",\"destination\":\"" + Dir / "o.txt" +
+                                     "\",\"encoding\":\"WINDOWS-1251\",\"guesses\":[{\"name\":\"WINDOWS-1251\","))
+        << Detected;
+}
+
 TEST_F(BatchFilterTest, TranslationFromShortOptionsAndSuffixes)
 {
     const std::string In = Source("in.txt", "x\xE2\x82\xAC!\n");
@@ -172,14 +242,12 @@ TEST_F(BatchFilterTest, BadInputToTheNewOptionsNamesTheOptionAndExitsSixtyFour)
         {{"--files-from", "", A}, "--files-from: Set text"},
         {{"-0", A}, "--null: only with --files-from"},
         {{"--report", ""}, "--report: Set text"},
-        {{"--report", Dir / "r.jsonl"}, "--report: not with standard input"},
+        {{"--report", Dir / "r.jsonl", "-o", Dir / "x", A, B}, "--output: takes the result of one FILE"},
         {{"--jobs", "x", A}, "--jobs: Set a number from 0 to 256"},
         {{"--jobs", "257", A}, "--jobs: Set a number from 0 to 256"},
         {{"--jobs", "-1", A}, "--jobs: Set a number from 0 to 256"},
         {{"-t", "UTF-8//BOGUS", A}, "-t: \"//BOGUS\" is not one of the suffixes allowed"},
         {{"-", A}, "-: standard input can only be the one FILE"},
-        {{"--check", "-o", Dir / "x", A}, "--check: not with standard input"},
-        {{"--from", "auto"}, "--from: auto detects files of a run into files"},
         {{"--quiet=1", A}, "--quiet: takes no value"},
         {{"-x", A}, "unknown option -x"},
         {{"-f"}, "-f: missing value"},

@@ -174,6 +174,31 @@ TEST_F(BatchScriptsTest, JobsKeepTheLogAndTheReportInFileOrder)
     EXPECT_EQ(std::count(Reports[0].begin(), Reports[0].end(), '\n'), 40);
 }
 
+// A file named twice is converted once whichever jobs its two names go to; the second is refused
+// as with one job (a file converted twice would hold UTF-16 of its UTF-16).
+TEST_F(BatchScriptsTest, AFileNamedTwiceIsConvertedOnceWhateverTheJobs)
+{
+    const std::vector<std::string> Names = Tree(30);
+    std::vector<std::string> Args{"--jobs", "2",         "-t",     "UTF-16LE",   "--overwrite",
+                                  "--no-backup", "--report", Dir / "report", Dir / "src"};
+    Args.insert(Args.end(), Names.begin(), Names.end());
+    const TProcessOutcome R = Run(Args);
+    EXPECT_EQ(R.Status, 1);
+    std::size_t Refusals = 0;
+    for (std::size_t At = 0; (At = R.Out.find("Source file already converted in this run", At)) != std::string::npos;
+         ++At)
+        ++Refusals;
+    EXPECT_EQ(Refusals, 30u) << R.Out;
+    const std::string Report = ReadFile(Dir / "report");
+    EXPECT_EQ(std::count(Report.begin(), Report.end(), '\n'), 60);
+    for (const std::string& Name : Names) {
+        const std::string Text = ReadFile(Name);
+        const std::string Line = Name.substr(Dir.Path().size() + 1);
+        EXPECT_EQ(Text.size(), 2 * std::string("caf\xC3\xA9 " + Line + "\n").size() - 2) << Name;
+        EXPECT_EQ(Text.substr(0, 8), std::string("c\0a\0f\0\xE9\0", 8)) << Name;
+    }
+}
+
 // The progress line counts the files and bytes of every job, not those of one.
 TEST_F(BatchScriptsTest, TheProgressLineSumsTheJobs)
 {

@@ -1,12 +1,16 @@
 // The command line loads no Qt: neither its own link line nor the objects of the logic libraries
 // it is made of may need it, with --as-needed (the shipped program) or without it (a probe of the
-// same link line).
+// same link line). And every folder's link line names the folders whose headers it includes.
 
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -99,6 +103,56 @@ TEST(LinkLines, NoObjectOfALogicLibraryCallsIntoQt)
     for (const std::string& symbol : Symbols({"/usr/bin/nm", "-u", LUMIVA_UI_ARCHIVE}))
         windowCalls += qt.count(symbol);
     EXPECT_GT(windowCalls, 0u);
+}
+
+// What each folder's link line in CMakeLists.txt names: folder -> the folders of its lumiva_ libraries.
+std::map<std::string, std::set<std::string>> LinkLines()
+{
+    std::ifstream file(lmvtest::SourceDir() + "/CMakeLists.txt");
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::map<std::string, std::set<std::string>> lines;
+    const auto named = [](const std::string& Items) {
+        std::set<std::string> folders;
+        std::istringstream words(Items);
+        for (std::string word; words >> word;)
+            if (word.starts_with("lumiva_"))
+                folders.insert(word.substr(7));
+        return folders;
+    };
+    const std::regex library(R"(lumiva_folder_library\(lumiva_\w+ (\w+)([^)]*)\))");
+    for (auto match = std::sregex_iterator(text.begin(), text.end(), library); match != std::sregex_iterator(); ++match)
+        lines[(*match)[1]] = named((*match)[2]);
+    const std::regex batch(R"(target_link_libraries\(lumiva-batch PRIVATE([^)]*)\))");
+    std::smatch match;
+    if (std::regex_search(text, match, batch))
+        lines["batch"] = named(match[1]);
+    return lines;
+}
+
+TEST(LinkLines, EveryFolderNamesTheFoldersWhoseHeadersItIncludes)
+{
+    const std::map<std::string, std::set<std::string>> lines = LinkLines();
+    ASSERT_GE(lines.size(), 10u);
+    ASSERT_TRUE(lines.count("batch"));
+    const std::regex include(R"re(#include "(\w+)/)re");
+    std::size_t across = 0;
+    for (const auto& [folder, names] : lines) {
+        for (const auto& entry : std::filesystem::directory_iterator(lmvtest::SourceDir() + "/" + folder)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h")
+                continue;
+            std::ifstream source(entry.path());
+            for (std::string line; std::getline(source, line);) {
+                std::smatch match;
+                if (!std::regex_search(line, match, include) || match[1] == folder || !lines.count(match[1]))
+                    continue;
+                ++across;
+                EXPECT_TRUE(names.count(match[1])) << entry.path().filename().string() << " includes "
+                                                   << match[1] << "/, which " << folder << "'s link line does not name";
+            }
+        }
+    }
+    EXPECT_GT(across, 100u);
 }
 
 } // namespace

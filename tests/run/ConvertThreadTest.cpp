@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "run/StepLoop.h"
+#include "settings/AutoDetect.h"
 #include "tests/common/TestSupport.h"
 #include "tests/common/TreeSnapshot.h"
 #include "util/MessageBoxFlags.h"
@@ -436,6 +437,79 @@ TEST_F(ConvertThreadTest, AGivenFolderIsSearchedFirstAndTheSearchCanBeAborted)
     EXPECT_EQ(Run.Events, (std::vector<std::string>{"Message Preparing...", "Message Searching...",
                                                     "Message Canceled", "Done 0", "Terminate"}));
     EXPECT_EQ(Run.Log, (std::vector<std::string>{"Canceled - 0 errors, 0 warnings"}));
+}
+
+// A subfolder swapped for a link to a look-alike folder outside the tree after the walk, before
+// its file is converted: the file fails as one that cannot be opened, in every mode and with
+// detection too, and nothing outside is read or written, no temporary file and no backup.
+TEST_F(ConvertThreadTest, AFolderSwappedForALinkAfterTheWalkFailsItsFilesAndNothingOutsideIsTouched)
+{
+    const std::string Outside = Dir / "outside";
+    ::mkdir(Outside.c_str(), 0700);
+    const std::string Secret = "s\xC3\xA9" "cret\n";
+    WriteFile(Outside + "/b.txt", Secret);
+    const auto Before = lmvtest::TreeSnapshot(Outside);
+    for (const TOutputMode Mode : {omOverwrite, omPrefix, omDirectory}) {
+        for (const char* From : {"UTF-8", AutoDetectEncoding}) {
+            const std::string Case = std::to_string(Mode) + From;
+            SCOPED_TRACE(Case);
+            const std::string Tree = Dir / Case;
+            ::mkdir(Tree.c_str(), 0700);
+            ::mkdir((Tree + "/sub").c_str(), 0700);
+            const std::string A = Source(Case + "/a.txt"), B = Source(Case + "/sub/b.txt");
+            Options.FromEncoding = From;
+            Options.Output = Mode;
+            Options.OutputPrefix = "Output - ";
+            Options.BackupSrcFiles = true;
+            Options.BackupPrefix = "Backup - ";
+            const auto Swap = [&](TConvertThread*, const std::string& Text) {
+                if (Text != "Processing...")
+                    return;
+                std::filesystem::rename(Tree + "/sub", Tree + "/sub.real");
+                std::filesystem::create_directory_symlink(Outside, Tree + "/sub");
+            };
+            const TRun Run = RunFiles({Tree}, {.Message = Swap});
+            EXPECT_EQ(Run.State, csCompleted);
+            EXPECT_EQ(Run.ErrorCount, 1);
+            // Its lines, mirrored folders made for it aside.
+            const auto Lines = std::find(Run.Log.begin(), Run.Log.end(), "\t- Source file: " + B);
+            const auto Error = std::find(Lines, Run.Log.end(), "[Error] Cannot open source file");
+            ASSERT_TRUE(Error != Run.Log.end() && Error + 1 != Run.Log.end());
+            EXPECT_EQ(Error[1], "... Failed");
+            EXPECT_EQ(std::find(Lines, Error, "Convert character encoding:"), Error);
+            EXPECT_EQ(lmvtest::TreeSnapshot(Outside), Before);
+            EXPECT_EQ(ReadFile(Tree + "/sub.real/b.txt"), Text);
+            const std::string Result = Mode == omOverwrite ? A
+                                     : Mode == omPrefix    ? Tree + "/Output - a.txt"
+                                                           : Output(Case + "/a.txt");
+            EXPECT_EQ(ReadFile(Result), Utf16Le);
+        }
+    }
+    EXPECT_TRUE(LeftoverTemporaries().empty());
+}
+
+// The destination side: a folder of the mirrored tree that is a link fails its files and nothing
+// is made where it leads; the folders it would hold are made, each logged once.
+TEST_F(ConvertThreadTest, AMirroredFolderThatIsALinkFailsItsFilesAndNothingIsWrittenThroughIt)
+{
+    const std::string Outside = Dir / "outside";
+    ::mkdir(Outside.c_str(), 0700);
+    ::mkdir((Dir / "d").c_str(), 0700);
+    ::mkdir((Dir / "d/sub").c_str(), 0700);
+    ::mkdir((Dir / "d/sub/deep").c_str(), 0700);
+    ::mkdir((Dir / "d/new").c_str(), 0700);
+    Source("d/sub/b.txt");
+    Source("d/sub/deep/c.txt");
+    Source("d/new/e.txt");
+    std::filesystem::create_directories(Output("d"));
+    std::filesystem::create_directory_symlink(Outside, Output("d/sub"));
+    const TRun Run = RunFiles({Dir / "d"});
+    EXPECT_EQ(Run.ErrorCount, 2);
+    const std::string Refused = "[Error] Cannot create output directory: " + Output("d/sub");
+    EXPECT_EQ(std::count(Run.Log.begin(), Run.Log.end(), Refused), 2);
+    EXPECT_EQ(std::count(Run.Log.begin(), Run.Log.end(), "Created output directory: " + Output("d/new")), 1);
+    EXPECT_EQ(ReadFile(Output("d/new/e.txt")), Utf16Le);
+    EXPECT_TRUE(lmvtest::ListDir(Outside).empty());
 }
 
 class ConvertThreadAbortTest : public ConvertThreadTest {

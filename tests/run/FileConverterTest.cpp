@@ -1,4 +1,5 @@
 #include "run/FileConverter.h"
+#include "run/SourceFile.h"
 
 #include "engine/Lumiva.h"
 #include "tests/common/IconvOnce.h"
@@ -537,6 +538,56 @@ TEST_F(FileConverter, SLOW_SourcesBeyondFourGibibytesAreStreamedWhole)
     EXPECT_EQ(error, "");
     EXPECT_EQ(received, size);
     EXPECT_EQ(tail.substr(tail.size() - 3), "end");
+}
+
+// Detection reads a file's first bytes before its conversion: the conversion goes on from them,
+// on the same open file, whatever its buffers, and a name that leads elsewhere by then is not
+// read again.
+TEST_F(FileConverter, AConversionGoesOnFromTheSampleReadBeforeItOnTheSameOpenFile)
+{
+    const std::string text = Repeat("ab\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80-\xE6\x96\x87\xD0\x96z", 97);
+    const std::string expected = "SIG" + OneShot("UTF-8", "UTF-16LE", text);
+    const std::string moved = Dir / "moved";
+    for (const std::size_t sampled : std::vector<std::size_t>{1, 7, 1000, text.size(), text.size() + 9}) {
+        for (const std::int32_t size : {9, 64, 4097}) {
+            for (const std::uint64_t streamAbove : {NeverStream, std::uint64_t{0}}) {
+                SCOPED_TRACE(std::to_string(sampled) + " sampled, buffer " + std::to_string(size) +
+                             (streamAbove == 0 ? ", read ahead" : ""));
+                WriteFile(Source, text);
+                TSourceFile file(Source);
+                std::vector<char> room(sampled);
+                ASSERT_TRUE(file.ReadSample(room));
+                EXPECT_EQ(file.Sample(), std::string_view(text).substr(0, sampled));
+                ASSERT_EQ(::rename(Source.c_str(), moved.c_str()), 0);
+                WriteFile(Source, "another file");
+                StreamAbove = streamAbove;
+                WriteFile(Temp, "");
+                const TFd temp(::open(Temp.c_str(), O_WRONLY | O_CLOEXEC));
+                Converter("UTF-8", "UTF-16LE", 0, size, "SIG").ConvertFile(file, temp.Get());
+                EXPECT_TRUE(ReadFile(Temp) == expected);
+            }
+        }
+    }
+}
+
+TEST_F(FileConverter, AFailureAfterASampleNamesTheSamePlaceAsWithout)
+{
+    const std::string text = Repeat("line\n", 3000) + "ab\xFF" "cd\n";
+    const TResult plain = Run(text, "UTF-8", "UTF-16LE", 64);
+    ASSERT_EQ(plain.Error, "Cannot convert character encoding");
+    ASSERT_FALSE(plain.Where.empty());
+    TSourceFile file(Source);
+    std::vector<char> room(8192);
+    ASSERT_TRUE(file.ReadSample(room));
+    WriteFile(Temp, "");
+    const TFd temp(::open(Temp.c_str(), O_WRONLY | O_CLOEXEC));
+    try {
+        Converter("UTF-8", "UTF-16LE", 0, 64, "").ConvertFile(file, temp.Get());
+        ADD_FAILURE() << "converted";
+    } catch (const EContentError& e) {
+        EXPECT_EQ(e.Where, plain.Where);
+    }
+    EXPECT_TRUE(ReadFile(Temp) == plain.Output);
 }
 
 } // namespace

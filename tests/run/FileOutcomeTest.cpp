@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using lmvtest::WriteFile;
@@ -179,6 +181,14 @@ TEST_F(FileOutcomeTest, PreviewShowsUndecodableBytesLineEndsAndTheMark)
 
     preview = TTextPreview::Read(engine, Dir / "nothing.txt", "UTF-8");
     EXPECT_FALSE(preview.Error.empty());
+    // A row's path may have become a folder or a pipe since the check: an error, no wait for a writer.
+    std::filesystem::create_directory(Dir / "folder");
+    ASSERT_EQ(::mkfifo((Dir / "pipe").c_str(), 0600), 0);
+    for (const char* name : {"folder", "pipe"}) {
+        preview = TTextPreview::Read(engine, Dir / name, "UTF-8");
+        EXPECT_EQ(preview.Error, "Cannot open file: " + Dir / name);
+        EXPECT_TRUE(preview.Text.empty());
+    }
 }
 
 } // namespace

@@ -97,7 +97,9 @@ protected:
     {
         std::string failure;
         try {
-            Placement.BackupSourceFile(Source);
+            struct stat info;
+            const TFd source = OpenRegularFile(Source, info);
+            Placement.BackupSourceFile(Source, source.Get());
         } catch (const EConvertError& e) {
             failure = e.what();
         }
@@ -551,6 +553,34 @@ TEST_P(OutputPlacement, DeletingTheTemporaryFileWarnsWhenItFails)
     EXPECT_EQ(Lines(Logger), std::vector<std::string>{"Warning: Cannot delete temporary file: " + name});
     EXPECT_EQ(Logger.WarningCount, 1);
     EXPECT_EQ(Logger.ErrorCount, 0);
+}
+
+TEST_P(OutputPlacement, AttributesThatCannotBeKeptWarnForTheResultAndTheBackupWhichStillLand)
+{
+    Options.Output = omOverwrite;
+    const std::string source = Dir / "data/s.txt";
+    const std::string backup = Dir / "data/bak_s.txt";
+    WriteFile(source, "old");
+    int calls = 0;
+    Placement.KeepAttributes = [&calls](int, int) {
+        ++calls;
+        return false;
+    };
+    EXPECT_EQ(Backup(source), "");
+    EXPECT_EQ(Copy(source), "");
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(Lines(Logger), (std::vector<std::string>{"Created backup file: " + backup,
+                                                       "Warning: Cannot keep permissions: " + backup,
+                                                       "Warning: Cannot keep permissions: " + source}));
+    EXPECT_EQ(Logger.WarningCount, 2);
+    EXPECT_EQ(ReadFile(source), "converted");
+    EXPECT_EQ(ReadFile(backup), "old");
+
+    // A new result replaces nothing: it has no attributes to keep.
+    Options.Output = omDirectory;
+    EXPECT_EQ(Copy(Dir / "out/new.txt"), "");
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(Logger.WarningCount, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(TemporaryFiles, OutputPlacement, testing::Values(true, false),

@@ -61,4 +61,31 @@ TEST(FolderSettings, MissingOrMalformedKeysKeepTheCurrentValues)
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), expected);
 }
 
+TEST(FolderSettings, MasksTheWindowWouldRefuseFallBackAndGoodOnesStay)
+{
+    TempDir dir;
+    const std::string path = dir / "Settings.ini";
+    // Each refused list falls back alone; an empty skip list is a choice, an empty name list is not.
+    const struct {
+        const char* FileNames;
+        const char* SkipNames;
+        std::string KeptFileNames;
+        std::string KeptSkipNames;
+    } cases[] = {
+        {"*.txt;;*.srt", "", "*", ""},
+        {"", "  ", "*", ".*"},
+        {"*.txt; *.srt", "*.bak;", "*.txt; *.srt", ".*"},
+        {" \t", "a;b", "*", "a;b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.FileNames) + " | " + c.SkipNames);
+        WriteFile(path, std::string("[Folders]\r\nFileNames=\"") + c.FileNames + "\"\r\nSkipNames=\"" + c.SkipNames +
+                            "\"\r\nSkipNonText=0\r\n");
+        const TFolderOptions loaded = ReadFolderOptions(TSettings(path), DefaultFolderOptions());
+        EXPECT_EQ(loaded.FileNames, c.KeptFileNames);
+        EXPECT_EQ(loaded.SkipNames, c.KeptSkipNames);
+        EXPECT_FALSE(loaded.SkipNonText) << "the other keys are read as they stand";
+    }
+}
+
 } // namespace

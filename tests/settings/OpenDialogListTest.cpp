@@ -59,14 +59,6 @@ struct TFixture {
     }
 };
 
-TEST(OpenDialogList, StartsEmpty)
-{
-    TFakeRunner runner;
-    TOpenDialogList list(runner);
-    EXPECT_EQ(list.Count(), 0u);
-    EXPECT_EQ(list.InitialDir, "");
-}
-
 TEST(OpenDialogList, ConfirmedFolderIsSharedByTheNextDialogAndAfterARestart)
 {
     lmvtest::TempDir dir;
@@ -102,26 +94,43 @@ TEST(OpenDialogList, ConfirmedFolderIsSharedByTheNextDialogAndAfterARestart)
     EXPECT_EQ(restarted.List.FilterIndex, 1);
 }
 
-TEST(OpenDialogList, CancelKeepsNameListAndFolder)
+// Cancelled after changes, failed, or confirmed without a name: the caller's name and list, the
+// folder and the filter stay, and the dialog keeps no selection.
+TEST(OpenDialogList, AnUnconfirmedDialogChangesNothing)
 {
-    TFixture f;
-    f.DialogList.InitialDir = "/previous";
-    // A dialog that the user played with before cancelling.
-    f.Runner.Action = [](TFileDialog& dialog) {
-        dialog.FileName = "/elsewhere/x.txt";
-        dialog.Files.Add("/elsewhere/x.txt");
-        return false;
+    const std::function<bool(TFileDialog&)> actions[] = {
+        [](TFileDialog& dialog) {
+            dialog.FileName = "/elsewhere/x.txt";
+            dialog.Files.Add("/elsewhere/x.txt");
+            return false;
+        },
+        [](TFileDialog& dialog) -> bool {
+            dialog.FileName = "/half/way.txt";
+            dialog.Files.Add("/half/way.txt");
+            throw std::runtime_error("dialog broke");
+        },
+        [](TFileDialog&) { return true; },
     };
-    std::string name = "keep.txt";
-    TStringList chosen{"one", "two"};
-    EXPECT_FALSE(f.DialogList.Execute(0, name, &chosen));
-    EXPECT_EQ(name, "keep.txt");
-    EXPECT_EQ(chosen, (TStringList{"one", "two"}));
-    EXPECT_EQ(f.DialogList.InitialDir, "/previous");
-    EXPECT_EQ(f.Runner.Shown.back().InitialDir, "/previous");
-    EXPECT_EQ(f.Files.FileName, "");
-    EXPECT_TRUE(f.Files.Files.Empty());
-    EXPECT_EQ(f.Files.FilterIndex, 3);
+    for (int i = 0; i < 3; ++i) {
+        TFixture f;
+        f.DialogList.InitialDir = "/previous";
+        f.Runner.Action = actions[i];
+        // A suggested name would be a confirmed one.
+        std::string name = i == 2 ? "" : "keep.txt";
+        const std::string suggested = name;
+        TStringList chosen{"one", "two"};
+        if (i == 1)
+            EXPECT_THROW(f.DialogList.Execute(0, name, &chosen), std::runtime_error);
+        else
+            EXPECT_FALSE(f.DialogList.Execute(0, name, &chosen)) << i;
+        EXPECT_EQ(name, suggested) << i;
+        EXPECT_EQ(chosen, (TStringList{"one", "two"})) << i;
+        EXPECT_EQ(f.DialogList.InitialDir, "/previous") << i;
+        EXPECT_EQ(f.Runner.Shown.back().InitialDir, "/previous") << i;
+        EXPECT_EQ(f.Files.FileName, "") << i;
+        EXPECT_TRUE(f.Files.Files.Empty()) << i;
+        EXPECT_EQ(f.Files.FilterIndex, 3) << i;
+    }
 }
 
 TEST(OpenDialogList, FileInTheRootKeepsTheRootAsFolder)
@@ -161,25 +170,6 @@ TEST(OpenDialogList, SuggestedNameIsShownThenCleared)
     EXPECT_EQ(empty, "");
 }
 
-TEST(OpenDialogList, SelectionIsClearedWhenTheDialogFails)
-{
-    TFixture f;
-    f.DialogList.InitialDir = "/before";
-    f.Runner.Action = [](TFileDialog& dialog) -> bool {
-        dialog.FileName = "/half/way.txt";
-        dialog.Files.Add("/half/way.txt");
-        throw std::runtime_error("dialog broke");
-    };
-    std::string name = "mine.txt";
-    TStringList chosen{"kept"};
-    EXPECT_THROW(f.DialogList.Execute(0, name, &chosen), std::runtime_error);
-    EXPECT_EQ(f.Files.FileName, "");
-    EXPECT_TRUE(f.Files.Files.Empty());
-    EXPECT_EQ(name, "mine.txt");
-    EXPECT_EQ(chosen, TStringList{"kept"});
-    EXPECT_EQ(f.DialogList.InitialDir, "/before");
-}
-
 TEST(OpenDialogList, SingleChoiceFillsTheCallersList)
 {
     TFixture f;
@@ -203,19 +193,6 @@ TEST(OpenDialogList, SingleChoiceFillsTheCallersList)
     ASSERT_TRUE(f.DialogList.Execute(0, name, &chosen));
     EXPECT_EQ(name, "/two/a.txt");
     EXPECT_EQ(f.DialogList.InitialDir, "/two");
-}
-
-TEST(OpenDialogList, ConfirmationWithoutANameChangesNothing)
-{
-    TFixture f;
-    f.DialogList.InitialDir = "/kept";
-    f.Runner.Action = [](TFileDialog&) { return true; };
-    std::string name;
-    TStringList chosen{"mine"};
-    EXPECT_FALSE(f.DialogList.Execute(0, name, &chosen));
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(chosen, TStringList{"mine"});
-    EXPECT_EQ(f.DialogList.InitialDir, "/kept");
 }
 
 TEST(OpenDialogList, BadPositionThrows)

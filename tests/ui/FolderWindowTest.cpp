@@ -18,13 +18,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
@@ -70,8 +68,6 @@ TEST_F(FolderWindowTest, FolderCommandSitsAfterListAndBesideTheFilesButton)
     ASSERT_GE(items.size(), 3);
     EXPECT_EQ(items[1], Form->ListM1);
     EXPECT_EQ(items[2], Form->FolderM1);
-    EXPECT_EQ(Form->FolderM1->text(), QStringLiteral("F&older..."));
-    EXPECT_EQ(Form->FolderM1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
     const QList<QAction*> buttons = Form->ToolBar1->actions();
     ASSERT_GE(buttons.size(), 2);
     EXPECT_EQ(Form->ToolBar1->widgetForAction(buttons[0]), Form->FilesT1);
@@ -134,12 +130,7 @@ TEST_F(FolderWindowTest, ADroppedFolderExpandsBesideADroppedFile)
 
     TModalScript driver;
     driver.Box(QMessageBox::Yes);
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(Q(Dir / "drop")), QUrl::fromLocalFile(Q(loose))});
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Form.get(), &enter);
-    QApplication::sendEvent(Form.get(), &drop);
+    Drop({QUrl::fromLocalFile(Q(Dir / "drop")), QUrl::fromLocalFile(Q(loose))});
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done() && Form->StatusText() == "Done", 20000);
     EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
@@ -158,7 +149,6 @@ TEST_F(FolderWindowTest, ADroppedFolderExpandsBesideADroppedFile)
 TEST(FolderOptionsDialog, FoldersGroupHasItsCaptionsAndNoAcceleratorClashes)
 {
     TOptionsDialog dialog;
-    EXPECT_EQ(dialog.FolderOptions, DefaultFolderOptions());
     EXPECT_EQ(dialog.Folders.GroupBox3->title(), QStringLiteral("Folders"));
     EXPECT_EQ(dialog.Folders.CheckBox2->text(), QStringLiteral("&Include subfolders"));
     EXPECT_EQ(dialog.Folders.CheckBox3->text(), QStringLiteral("Skip files that are not &text"));
@@ -243,22 +233,20 @@ TEST(FolderWindowSettings, TheWindowLoadsAndSavesTheFolderSections)
         WriteFolderOptions(settings, stored);
         settings.UpdateFile();
     }
-    TProgressDialog progress;
-    lmvtest::TNoFileDialogs dialogs;
-    TDialogQuestions questions;
+    lmvtest::TWindowParts parts;
     {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        EXPECT_EQ(form.OptionsDialog->FolderOptions, stored);
-        form.OptionsDialog->FolderOptions.SkipNonText = false;
-        form.Settings->SaveSettings();
+        const auto form = parts.Window(path);
+        EXPECT_EQ(form->OptionsDialog->FolderOptions, stored);
+        form->OptionsDialog->FolderOptions.SkipNonText = false;
+        form->Settings->SaveSettings();
     }
     stored.SkipNonText = false;
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), stored);
 
     // A file without the sections gives the defaults.
     WriteFile(path, "[ConvertSpecs]\r\nUtf8=1\r\n");
-    TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-    EXPECT_EQ(form.OptionsDialog->FolderOptions, DefaultFolderOptions());
+    const auto form = parts.Window(path);
+    EXPECT_EQ(form->OptionsDialog->FolderOptions, DefaultFolderOptions());
 }
 
 } // namespace

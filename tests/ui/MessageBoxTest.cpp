@@ -82,19 +82,6 @@ TEST(ErrorReport, AMultibyteLastCharacterGetsAFullStop)
     EXPECT_EQ(text, "Datei \xC3\xA4.");
 }
 
-TEST(ErrorReport, ShownAsErrorBoxWithTheApplicationTitle)
-{
-    TModalDriver driver;
-    TSeenBox seen;
-    AnswerBox(driver, seen, QMessageBox::Ok);
-    ShowErrorReport("Set text");
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(seen.Title, ApplicationTitle());
-    EXPECT_EQ(seen.Text, QStringLiteral("Set text."));
-    EXPECT_EQ(seen.Icon, QMessageBox::Critical);
-    EXPECT_EQ(seen.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-}
-
 TEST(MessageBox, FlagsGiveButtonsIconAndAnswer)
 {
     TModalDriver driver;
@@ -141,10 +128,13 @@ TEST(MessageBox, GuardedReportsWhatEscapes)
     TModalDriver driver;
     TSeenBox seen;
 
+    // The error report: the message with its full stop, in an error box with the program's title.
     AnswerBox(driver, seen, QMessageBox::Ok);
     Guarded([] { throw Exception("Set a number greater than 0"); });
     EXPECT_EQ(seen.Text, QStringLiteral("Set a number greater than 0."));
     EXPECT_EQ(seen.Icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.Title, ApplicationTitle());
+    EXPECT_EQ(seen.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 
     // Not of the exception family: the report without a message.
     AnswerBox(driver, seen, QMessageBox::Ok);

@@ -62,40 +62,28 @@ TEST(MessageDialog, WithCancelButtonEscAndCloseGiveItsIndex)
     EXPECT_TRUE(driver.Done());
 }
 
+// No cancel button, or one out of range: Esc and closing are refused, only a button answers.
 TEST(MessageDialog, WithoutCancelButtonOnlyAButtonCloses)
 {
-    TMessageDialog dialog;
-    dialog.Buttons = {"&Keep", "&Replace"};
-    dialog.CancelButton = -1;
+    for (const int cancel : {-1, 2}) {
+        TMessageDialog dialog;
+        dialog.Buttons = {"&Keep", "&Replace"};
+        dialog.CancelButton = cancel;
 
-    TModalDriver driver;
-    driver.When<QDialog>("Esc and close refused", [](QDialog* Window) {
-        EXPECT_FALSE(Window->windowFlags() & Qt::WindowCloseButtonHint);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        EXPECT_TRUE(Window->isVisible());
-        EXPECT_FALSE(CloseFromPlatform(Window));
-        EXPECT_TRUE(Window->isVisible());
-        EXPECT_FALSE(Window->close());
-        EXPECT_TRUE(Window->isVisible());
-    });
-    driver.When<QDialog>("click", [](QDialog* Window) { QTest::mouseClick(ButtonOf(Window, 1), Qt::LeftButton); });
-    EXPECT_EQ(dialog.Execute(), 1);
-    EXPECT_TRUE(driver.Done());
-}
-
-TEST(MessageDialog, AnOutOfRangeCancelButtonIsNoCancelButton)
-{
-    TMessageDialog dialog;
-    dialog.Buttons = {"A", "B"};
-    dialog.CancelButton = 2;
-
-    TModalDriver driver;
-    driver.When<QDialog>("close refused", [](QDialog* Window) {
-        EXPECT_FALSE(CloseFromPlatform(Window));
-        EXPECT_TRUE(Window->isVisible());
-        QTest::mouseClick(ButtonOf(Window, 0), Qt::LeftButton);
-    });
-    EXPECT_EQ(dialog.Execute(), 0);
+        TModalDriver driver;
+        driver.When<QDialog>("Esc and close refused", [](QDialog* Window) {
+            EXPECT_FALSE(Window->windowFlags() & Qt::WindowCloseButtonHint);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            EXPECT_TRUE(Window->isVisible());
+            EXPECT_FALSE(CloseFromPlatform(Window));
+            EXPECT_TRUE(Window->isVisible());
+            EXPECT_FALSE(Window->close());
+            EXPECT_TRUE(Window->isVisible());
+        });
+        driver.When<QDialog>("click", [](QDialog* Window) { QTest::mouseClick(ButtonOf(Window, 1), Qt::LeftButton); });
+        EXPECT_EQ(dialog.Execute(), 1) << cancel;
+        EXPECT_TRUE(driver.Done());
+    }
 }
 
 TEST(MessageDialog, WithoutButtonsClosingGivesMinusOne)

@@ -269,30 +269,25 @@ TEST(ReviewWindowSettings, TheLayoutIsKeptInASectionAfterTheOthersOnlyOnceUsed)
 {
     lmvtest::TempDir dir;
     const std::string path = dir / "Settings.ini";
-    TProgressDialog progress;
-    lmvtest::TNoFileDialogs dialogs;
-    TDialogQuestions questions;
-    {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        form.Settings->SaveSettings();
-    }
+    lmvtest::TWindowParts parts;
+    parts.Window(path)->Settings->SaveSettings();
     const std::string unused = ReadFile(path);
     EXPECT_EQ(unused.find("[Review]"), std::string::npos);
     {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        form.ReviewLayout = {640, 480, {200, 60, 110, 250}};
-        form.Settings->SaveSettings();
+        const auto form = parts.Window(path);
+        form->ReviewLayout = {640, 480, {200, 60, 110, 250}};
+        form->Settings->SaveSettings();
     }
     const std::string used = ReadFile(path);
     EXPECT_EQ(used.substr(0, unused.size()), unused);
     EXPECT_EQ(used.substr(unused.size()), "[Review]\r\nWidth=640\r\nHeight=480\r\nColumn1=200\r\nColumn2=60\r\n"
                                           "Column3=110\r\nColumn4=250\r\n\r\n");
-    TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-    EXPECT_EQ(form.ReviewLayout.Width, 640);
-    EXPECT_EQ(form.ReviewLayout.Height, 480);
-    EXPECT_EQ(form.ReviewLayout.ColumnWidths, (std::vector<std::int32_t>{200, 60, 110, 250}));
+    const auto form = parts.Window(path);
+    EXPECT_EQ(form->ReviewLayout.Width, 640);
+    EXPECT_EQ(form->ReviewLayout.Height, 480);
+    EXPECT_EQ(form->ReviewLayout.ColumnWidths, (std::vector<std::int32_t>{200, 60, 110, 250}));
     // The window opens with it.
-    TReviewWindow review(form.ReviewLayout);
+    TReviewWindow review(form->ReviewLayout);
     EXPECT_EQ(review.size(), QSize(640, 480));
     EXPECT_EQ(review.Table->columnWidth(2), 110);
 }

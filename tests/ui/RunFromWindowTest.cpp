@@ -11,12 +11,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,7 +33,6 @@ namespace {
 
 using lmvtest::Q;
 using lmvtest::TModalScript;
-
 using lmvtest::TScriptedFileDialogs;
 
 // "\r\n" after every line, and no other line break.
@@ -137,13 +134,7 @@ TEST_F(RunFromWindowTest, DroppedFilesRunInTheirOrderAndTheLogIsOfferedWhenAlway
 
     TModalScript driver;
     driver.Question(0).Box(QMessageBox::Yes);
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(Q(Dir / "b.txt")), QUrl::fromLocalFile(Q(Dir / "c.txt"))});
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Form.get(), &enter);
-    QApplication::sendEvent(Form.get(), &drop);
-    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_TRUE(Drop({QUrl::fromLocalFile(Q(Dir / "b.txt")), QUrl::fromLocalFile(Q(Dir / "c.txt"))}));
     // The run starts once the drop is over.
     EXPECT_EQ(Form->StatusText(), "Ready");
 
@@ -293,37 +284,29 @@ TEST_F(RunFromWindowTest, AListFileThatCannotBeReadIsReported)
     ExpectNoRun();
 }
 
+// The log saved to a folder's name fails: Yes to the retry opens the save dialog again with that
+// name, No loses the log quietly.
 TEST_F(RunFromWindowTest, AFailedLogSaveOffersARetryWithTheSameName)
 {
-    Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}, {Dir / "saved.log"}};
     lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
-
-    TModalScript driver;
-    driver.Box(QMessageBox::Yes).Box(QMessageBox::Yes);
-    Form->ListM1->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
-    ASSERT_EQ(driver.Texts.size(), 2);
-    EXPECT_EQ(driver.Texts[1], QStringLiteral("The program cannot save the log to the following file:\n\n") +
-                                   Q(Dir.Path()) + QStringLiteral("\n\nRetry?"));
-    ASSERT_EQ(Dialogs.Shown.size(), 3u);
+    for (const bool retry : {false, true}) {
+        Dialogs.Shown.clear();
+        Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}, {Dir / "saved.log"}};
+        TModalScript driver;
+        driver.Box(QMessageBox::Yes).Box(retry ? QMessageBox::Yes : QMessageBox::No);
+        Form->ListM1->trigger();
+        EXPECT_TRUE(driver.Done());
+        EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(driver.Texts.size(), 2);
+        EXPECT_EQ(driver.Texts[1], QStringLiteral("The program cannot save the log to the following file:\n\n") +
+                                       Q(Dir.Path()) + QStringLiteral("\n\nRetry?"));
+        ExpectRunEnded("Completed");
+        ASSERT_EQ(Dialogs.Shown.size(), retry ? 3u : 2u);
+        EXPECT_EQ(lmvtest::Exists(Dir / "saved.log"), retry);
+    }
     EXPECT_EQ(Dialogs.Shown[2].Title, "Save");
     EXPECT_EQ(Dialogs.Shown[2].FileName, Dir.Path());
     ExpectCrLfLines(lmvtest::ReadFile(Dir / "saved.log"));
-    ExpectRunEnded("Completed");
-}
-
-TEST_F(RunFromWindowTest, ARefusedRetryLosesTheLogQuietly)
-{
-    Dialogs.Answers = {{Dir / "list.txt"}, {Dir.Path()}};
-    lmvtest::WriteFile(Dir / "list.txt", Dir / "missing.txt\n");
-    TModalScript driver;
-    driver.Box(QMessageBox::Yes).Box(QMessageBox::No);
-    Form->ListM1->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(Dialogs.Shown.size(), 2u);
-    ExpectRunEnded("Completed");
 }
 
 TEST_F(RunFromWindowTest, TheProgressButtonAbortsTheRun)
@@ -376,12 +359,7 @@ TEST_F(RunFromWindowTest, ADroppedNameBeyondThePathLimitIsRefused)
     const QString tooLong = QStringLiteral("/") + QString(PATH_MAX, QLatin1Char('x'));
     TModalScript driver;
     driver.Box(QMessageBox::Ok);
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(Q(Dir / "a.txt")), QUrl::fromLocalFile(tooLong)});
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Form.get(), &enter);
-    QApplication::sendEvent(Form.get(), &drop);
+    Drop({QUrl::fromLocalFile(Q(Dir / "a.txt")), QUrl::fromLocalFile(tooLong)});
     QTRY_VERIFY(driver.Done());
     EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Cannot get the name of a dropped file.")});
     ExpectNoRun();
@@ -418,18 +396,15 @@ TEST(QtFileDialogRunnerTest, OpenDialogReturnsEveryChosenFileAndTheFilter)
     QString folder;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     TModalScript driver;
-    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
-                [&](QWidget* W) {
-                    auto* files = static_cast<QFileDialog*>(W);
-                    title = files->windowTitle();
-                    filter = files->selectedNameFilter();
-                    folder = files->directory().absolutePath();
-                    mode = files->fileMode();
-                    files->selectNameFilter(QStringLiteral("Text files (*.txt)"));
-                    files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-                        ->setText(QStringLiteral("\"x.txt\" \"y.txt\""));
-                    static_cast<QDialog*>(files)->accept();
-                });
+    driver.FileDialog([&](QFileDialog* Files) {
+        title = Files->windowTitle();
+        filter = Files->selectedNameFilter();
+        folder = Files->directory().absolutePath();
+        mode = Files->fileMode();
+        Files->selectNameFilter(QStringLiteral("Text files (*.txt)"));
+        Files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"x.txt\" \"y.txt\""));
+        static_cast<QDialog*>(Files)->accept();
+    });
     TQtFileDialogRunner runner;
     ASSERT_TRUE(runner.Run(dialog));
     EXPECT_TRUE(driver.Done());
@@ -442,8 +417,7 @@ TEST(QtFileDialogRunnerTest, OpenDialogReturnsEveryChosenFileAndTheFilter)
     EXPECT_EQ(dialog.FilterIndex, 1);
 
     // Cancel changes nothing.
-    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
-                [](QWidget* W) { static_cast<QDialog*>(W)->reject(); });
+    driver.FileDialog([](QFileDialog* Files) { Files->reject(); });
     dialog.FilterIndex = 2;
     EXPECT_FALSE(runner.Run(dialog));
     EXPECT_TRUE(driver.Done());
@@ -465,14 +439,12 @@ TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBefore
 
     QString suggested;
     TModalScript driver;
-    driver.Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
-                [&](QWidget* W) {
-                    auto* files = static_cast<QFileDialog*>(W);
-                    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-                    suggested = name->text();
-                    name->setText(QStringLiteral("my log"));
-                    static_cast<QDialog*>(files)->accept();
-                });
+    driver.FileDialog([&](QFileDialog* Files) {
+        auto* name = Files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        suggested = name->text();
+        name->setText(QStringLiteral("my log"));
+        static_cast<QDialog*>(Files)->accept();
+    });
     TQtFileDialogRunner runner;
     ASSERT_TRUE(runner.Run(dialog));
     EXPECT_TRUE(driver.Done());
@@ -481,11 +453,10 @@ TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBefore
 
     // An existing file is replaced only after a Yes.
     driver
-        .Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
-              [](QWidget* W) {
-                  W->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("exists"));
-                  static_cast<QDialog*>(W)->accept();
-              })
+        .FileDialog([](QFileDialog* Files) {
+            Files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("exists"));
+            static_cast<QDialog*>(Files)->accept();
+        })
         .Box(QMessageBox::Yes);
     dialog.FileName.clear();
     ASSERT_TRUE(runner.Run(dialog));
@@ -494,10 +465,6 @@ TEST(QtFileDialogRunnerTest, SaveDialogSuggestsTheNameAddsTheSuffixAndAsksBefore
     EXPECT_TRUE(driver.Texts[0].contains(QStringLiteral("exists.txt")));
     EXPECT_EQ(dialog.FileName, dir / "exists.txt");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(RunFromWindowTest, AutoDetectNamesEachFilesEncodingAndRefusesWhatItCannotTell)
 {

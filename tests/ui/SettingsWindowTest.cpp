@@ -23,15 +23,13 @@ TEST(SettingsWindow, ValuesTheWindowCannotUseLoadAsTheDefaultsAndSaveSo)
 {
     lmvtest::TempDir dir;
     const std::string path = dir / "Settings.ini";
-    TProgressDialog progress;
-    lmvtest::TNoFileDialogs dialogs;
-    TDialogQuestions questions;
+    lmvtest::TWindowParts parts;
     TConvertOptions defaults;
     TConvertSpecs defaultSpecs;
     {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, dir / "none.ini");
-        defaults = form.ConvertOptions;
-        defaultSpecs = form.OptionsDialog->ConvertSpecs;
+        const auto form = parts.Window(dir / "none.ini");
+        defaults = form->ConvertOptions;
+        defaultSpecs = form->OptionsDialog->ConvertSpecs;
     }
     const std::string bad[] = {
         "FromEncoding=\"FOO\"", "ToEncoding=\"\"", "Translation=-3", "BufferSize=0", "Output=7",
@@ -43,10 +41,10 @@ TEST(SettingsWindow, ValuesTheWindowCannotUseLoadAsTheDefaultsAndSaveSo)
     text += "\r\n[ConvertSpecs]\r\nUtf8=3\r\nUtf16=2\r\nUtf32=9\r\n\r\n";
     WriteFile(path, text);
     {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        EXPECT_EQ(form.ConvertOptions, defaults);
-        EXPECT_EQ(form.OptionsDialog->ConvertSpecs, defaultSpecs);
-        form.Settings->SaveSettings();
+        const auto form = parts.Window(path);
+        EXPECT_EQ(form->ConvertOptions, defaults);
+        EXPECT_EQ(form->OptionsDialog->ConvertSpecs, defaultSpecs);
+        form->Settings->SaveSettings();
     }
     const TSettings saved(path);
     EXPECT_EQ(saved.ReadConvertOptions(TConvertOptions{}), defaults);
@@ -55,9 +53,9 @@ TEST(SettingsWindow, ValuesTheWindowCannotUseLoadAsTheDefaultsAndSaveSo)
     // "UTF" (a NUL cut the rest away) is no name either; a usable value stays as stored.
     static const char cut[] = "[ConvertOptions]\r\nTranslation=1\r\nFromEncoding=\"UTF\0-8\"\r\n";
     WriteFile(path, std::string(cut, sizeof cut - 1));
-    TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-    EXPECT_EQ(form.ConvertOptions.FromEncoding, defaults.FromEncoding);
-    EXPECT_EQ(form.ConvertOptions.Translation, 1);
+    const auto form = parts.Window(path);
+    EXPECT_EQ(form->ConvertOptions.FromEncoding, defaults.FromEncoding);
+    EXPECT_EQ(form->ConvertOptions.Translation, 1);
 }
 
 TEST(SettingsWindow, AFolderNameInAnotherCharacterSetSurvivesLoadAndSave)
@@ -66,13 +64,8 @@ TEST(SettingsWindow, AFolderNameInAnotherCharacterSetSurvivesLoadAndSave)
     const std::string path = dir / "Settings.ini";
     const std::string latin1 = "/tmp/caf\xE9 \xC3 r\xE9sum\xE9\xFF";
     WriteFile(path, "[ConvertOptions]\r\nOutputDirectory=\"" + latin1 + "\"\r\nOutputPrefix=\"\xE9t\xE9 \"\r\n");
-    TProgressDialog progress;
-    lmvtest::TNoFileDialogs dialogs;
-    TDialogQuestions questions;
-    {
-        TMainForm form(std::make_unique<TLumiva>(), progress, dialogs, questions, path);
-        form.Settings->SaveSettings();
-    }
+    lmvtest::TWindowParts parts;
+    parts.Window(path)->Settings->SaveSettings();
     const TConvertOptions saved = TSettings(path).ReadConvertOptions(TConvertOptions{});
     EXPECT_EQ(saved.OutputDirectory, latin1);
     EXPECT_EQ(saved.OutputPrefix, "\xE9t\xE9 ");

@@ -41,7 +41,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -86,45 +85,23 @@ TBox Record(QMessageBox* Box)
     return {Box->text(), Box->windowTitle(), Box->icon(), Box->standardButtons(), AnyMainWindowVisible()};
 }
 
-// Records every message box that comes up while it lives and answers it with the next of
-// Answers; once they are used up it closes the box unanswered. For steps where no box or a known
-// few are expected: a test fails instead of waiting for a user.
-class TBoxCatcher {
-public:
-    explicit TBoxCatcher(std::vector<QMessageBox::StandardButton> Answers = {}) : Answers(std::move(Answers))
-    {
-        Timer.setInterval(2);
-        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
-        Timer.start();
-    }
-    std::vector<TBox> Boxes;
+// Records the box as the user saw it into Boxes, then presses Button.
+std::function<void(QMessageBox*)> Answer(std::vector<TBox>& Boxes, QMessageBox::StandardButton Button)
+{
+    return [&Boxes, Button](QMessageBox* Box) {
+        Boxes.push_back(Record(Box));
+        Box->button(Button)->click();
+    };
+}
 
-private:
-    void Poll()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box == Answered)
-            return;
-        Answered = box;
-        Boxes.push_back(Record(box));
-        // From an event of its own, as a click would come.
-        QPointer<QMessageBox> target = box;
-        const std::optional<QMessageBox::StandardButton> answer =
-            Boxes.size() <= Answers.size() ? std::optional(Answers[Boxes.size() - 1]) : std::nullopt;
-        QTimer::singleShot(0, &Timer, [target, answer] {
-            if (!target)
-                return;
-            if (answer && target->button(*answer))
-                target->button(*answer)->click();
-            else
-                target->done(QDialog::Rejected);
-        });
-    }
-
-    std::vector<QMessageBox::StandardButton> Answers;
-    QPointer<QMessageBox> Answered;
-    QTimer Timer;
-};
+void ExpectBox(const TBox& Box, const QString& Text, QMessageBox::Icon Icon, QMessageBox::StandardButtons Buttons,
+               const QString& Caption = QStringLiteral("Lumiva"))
+{
+    EXPECT_EQ(Box.Text, Text);
+    EXPECT_EQ(Box.Caption, Caption);
+    EXPECT_EQ(Box.Icon, Icon);
+    EXPECT_EQ(Box.Buttons, Buttons);
+}
 
 std::string LoadQuestion(const std::string& FileName)
 {
@@ -196,6 +173,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     }
 
+    // The entry point's hooks over the test's settings file; an error report fails the test.
+    TStartupHooks Hooks() const
+    {
+        TStartupHooks hooks;
+        hooks.SettingsFile = SettingsFile;
+        hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+        return hooks;
+    }
+
     TempDir Dir;
     std::string SettingsFile = Dir / "config/Lumiva/Settings.ini";
     TProgressDialog Progress;
@@ -209,7 +195,7 @@ protected:
 
 TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFirstFile)
 {
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     Start();
     EXPECT_EQ(Form->SettingsFileName, SettingsFile);
     EXPECT_FALSE(Exists(SettingsFile)) << "loading creates nothing";
@@ -217,10 +203,6 @@ TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFi
     EXPECT_EQ(Form->ViewOptions, DefaultViewOptions());
     EXPECT_EQ(Form->OptionsDialog->ConvertSpecs, DefaultConvertSpecs());
     EXPECT_EQ(Form->OptionsDialog->AssistOptions, DefaultAssistOptions());
-    EXPECT_EQ(Form->ComboBox1->currentText(), QStringLiteral("UTF-8"));
-    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("65536"));
-    EXPECT_EQ(Form->Edit12->text(), QStringLiteral("Output - "));
-    EXPECT_EQ(Form->StatusText(), "Ready");
 
     Show();
     Form->move(37, 58);
@@ -228,7 +210,7 @@ TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFi
     // The folder options follow the known file, which stays as it was.
     EXPECT_EQ(ReadFile(SettingsFile),
               lmvtest::FirstSaveText(DefaultOutputDirectory(), 37, 58) + lmvtest::FolderSectionsFirstSaveText());
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
@@ -245,7 +227,7 @@ TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
                             "[AssistOptions]\r\nAlwaysSaveLog=1\r\n"
                             "[ViewOptions]\r\nToolBar=0\r\nStatusBar=0\r\nLastPosition=1\r\nTopmost=1\r\n"
                             "[LastPosition]\r\nLeft=123\r\nTop=45\r\n");
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     Start();
     // Moved while it is built, before it is shown.
     EXPECT_EQ(Form->pos(), QPoint(123, 45));
@@ -282,7 +264,7 @@ TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
     EXPECT_FALSE(Form->ToolBar1->isVisible());
     EXPECT_FALSE(Form->StatusBar1->isVisible());
     EXPECT_EQ(Form->pos(), QPoint(123, 45));
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
@@ -290,7 +272,7 @@ TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
     std::filesystem::create_directories(Dir / "config/Lumiva");
     const std::string stored = "[ViewOptions]\r\nLastPosition=0\r\n[LastPosition]\r\nLeft=123\r\nTop=45\r\n";
     WriteFile(SettingsFile, stored);
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     Start();
     const QPoint unplaced = MakeForm()->pos();
     EXPECT_EQ(Form->pos(), unplaced);
@@ -313,7 +295,7 @@ TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
     saved.UpdateFile();
     Start();
     EXPECT_EQ(Form->pos(), QPoint(60, 70));
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefaults)
@@ -322,23 +304,13 @@ TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefault
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
     driver
-        .WhenShown<QMessageBox>("load question",
-                                [&](QMessageBox* Box) {
-                                    boxes.push_back(Record(Box));
-                                    Box->button(QMessageBox::Yes)->click();
-                                })
-        .WhenShown<QMessageBox>("load question again", [&](QMessageBox* Box) {
-            boxes.push_back(Record(Box));
-            Box->button(QMessageBox::No)->click();
-        });
+        .WhenShown<QMessageBox>("load question", Answer(boxes, QMessageBox::Yes))
+        .WhenShown<QMessageBox>("load question again", Answer(boxes, QMessageBox::No));
     Start();
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 2u);
     for (const TBox& box : boxes) {
-        EXPECT_EQ(box.Text, ToDisplayText(LoadQuestion(SettingsFile)));
-        EXPECT_EQ(box.Caption, QStringLiteral("Lumiva"));
-        EXPECT_EQ(box.Icon, QMessageBox::Critical);
-        EXPECT_EQ(box.Buttons, QMessageBox::Yes | QMessageBox::No);
+        ExpectBox(box, ToDisplayText(LoadQuestion(SettingsFile)), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
         EXPECT_FALSE(box.WindowShown);
     }
     EXPECT_EQ(Form->ConvertOptions, DefaultConvertOptions());
@@ -349,10 +321,7 @@ TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefault
 
     // The save reads the file first: it fails too, and No closes without saving.
     Show();
-    driver.WhenShown<QMessageBox>("save question", [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::No)->click();
-    });
+    driver.WhenShown<QMessageBox>("save question", Answer(boxes, QMessageBox::No));
     EXPECT_TRUE(Form->close());
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 3u);
@@ -397,10 +366,7 @@ TEST_F(StartupTest, ClosingWithAnInvalidControlKeepsTheWindowOpenAndSavesNothing
 
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
-    driver.WhenShown<QMessageBox>("rule broken", [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::Ok)->click();
-    });
+    driver.WhenShown<QMessageBox>("rule broken", Answer(boxes, QMessageBox::Ok));
     EXPECT_FALSE(Form->close());
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 1u);
@@ -412,64 +378,48 @@ TEST_F(StartupTest, ClosingWithAnInvalidControlKeepsTheWindowOpenAndSavesNothing
     EXPECT_EQ(Form->ConvertOptions.BufferSize, 2048);
 }
 
+// The settings folder's path taken by a regular file (reading finds no file, writing fails), or a
+// file read-only by its bits (also for root: the save does not get past it): the question comes
+// again after Yes, and No closes without saving.
 TEST_F(StartupTest, AnUnwritableFileAsksAndNoClosesWithoutSaving)
 {
-    // The settings folder's path is taken by a regular file: reading finds no file, writing fails.
-    std::filesystem::create_directories(Dir / "config");
-    WriteFile(Dir / "config/Lumiva", "in the way");
-    {
-        TBoxCatcher catcher;
-        Start();
-        Show();
-        EXPECT_TRUE(catcher.Boxes.empty());
-    }
-
-    std::vector<TBox> boxes;
-    {
+    const std::string stored = "[ConvertOptions]\r\nBufferSize=4096\r\n";
+    for (const bool readOnly : {false, true}) {
+        std::filesystem::create_directories(Dir / "config");
+        if (readOnly) {
+            std::filesystem::create_directories(Dir / "config/Lumiva");
+            WriteFile(SettingsFile, stored);
+            ASSERT_EQ(::chmod(SettingsFile.c_str(), 0444), 0);
+        } else {
+            WriteFile(Dir / "config/Lumiva", "in the way");
+        }
+        {
+            lmvtest::TModalScript catcher;
+            Start();
+            Show();
+            EXPECT_TRUE(catcher.Unexpected.isEmpty());
+        }
+        Form->Edit1->setText(QStringLiteral("777"));
+        std::vector<TBox> boxes;
         lmvtest::TModalDriver driver;
-        auto answer = [&](QMessageBox::StandardButton Button) {
-            return [&boxes, Button](QMessageBox* Box) {
-                boxes.push_back(Record(Box));
-                Box->button(Button)->click();
-            };
-        };
-        driver.WhenShown<QMessageBox>("save question", answer(QMessageBox::Yes))
-            .WhenShown<QMessageBox>("save question again", answer(QMessageBox::No));
+        driver.WhenShown<QMessageBox>("save question", Answer(boxes, QMessageBox::Yes))
+            .WhenShown<QMessageBox>("save question again", Answer(boxes, QMessageBox::No));
         EXPECT_TRUE(Form->close());
         EXPECT_TRUE(driver.Done());
+        ASSERT_EQ(boxes.size(), 2u);
+        for (const TBox& box : boxes)
+            ExpectBox(box, ToDisplayText(SaveQuestion(SettingsFile)), QMessageBox::Critical,
+                      QMessageBox::Yes | QMessageBox::No);
+        EXPECT_FALSE(Form->isVisible());
+        if (readOnly) {
+            EXPECT_EQ(ReadFile(SettingsFile), stored);
+            EXPECT_EQ(lmvtest::ListDir(Dir / "config/Lumiva"), std::vector<std::string>{"Settings.ini"});
+        } else {
+            EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
+            EXPECT_EQ(lmvtest::ListDir(Dir / "config"), std::vector<std::string>{"Lumiva"});
+        }
+        std::filesystem::remove_all(Dir / "config");
     }
-    ASSERT_EQ(boxes.size(), 2u);
-    for (const TBox& box : boxes) {
-        EXPECT_EQ(box.Text, ToDisplayText(SaveQuestion(SettingsFile)));
-        EXPECT_EQ(box.Caption, QStringLiteral("Lumiva"));
-        EXPECT_EQ(box.Icon, QMessageBox::Critical);
-        EXPECT_EQ(box.Buttons, QMessageBox::Yes | QMessageBox::No);
-    }
-    EXPECT_FALSE(Form->isVisible());
-    EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
-    EXPECT_EQ(lmvtest::ListDir(Dir / "config"), std::vector<std::string>{"Lumiva"});
-}
-
-// Read-only by its bits, also for root: the save does not get past it, the question comes.
-TEST_F(StartupTest, AReadOnlyFileAsksAndNoLeavesItAsItWas)
-{
-    std::filesystem::create_directories(Dir / "config/Lumiva");
-    WriteFile(SettingsFile, "[ConvertOptions]\r\nBufferSize=4096\r\n");
-    ASSERT_EQ(::chmod(SettingsFile.c_str(), 0444), 0);
-    Start();
-    Show();
-    Form->Edit1->setText(QStringLiteral("777"));
-    std::vector<TBox> boxes;
-    lmvtest::TModalDriver driver;
-    driver.WhenShown<QMessageBox>("save question", [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::No)->click();
-    });
-    EXPECT_TRUE(Form->close());
-    EXPECT_TRUE(driver.Done());
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].Text, ToDisplayText(SaveQuestion(SettingsFile)));
-    EXPECT_EQ(ReadFile(SettingsFile), "[ConvertOptions]\r\nBufferSize=4096\r\n");
 }
 
 TEST_F(StartupTest, YesRepeatsTheWholeSave)
@@ -508,7 +458,7 @@ TEST_F(StartupTest, TheSessionEndingSavesTheSettingsAndTheWindowStays)
     Form->Edit1->setText(QStringLiteral("4096"));
     Form->ToolbarM1->trigger();
     Form->move(41, 63);
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     EndSession();
     EXPECT_TRUE(Form->isVisible());
     ASSERT_TRUE(Exists(SettingsFile));
@@ -523,7 +473,7 @@ TEST_F(StartupTest, TheSessionEndingSavesTheSettingsAndTheWindowStays)
     Form->Edit1->setText(QStringLiteral("12k"));
     Form->StatusBarM1->trigger();
     EndSession();
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
     EXPECT_TRUE(Form->isVisible());
     const TSettings saved(SettingsFile);
     EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 4096);
@@ -537,16 +487,16 @@ TEST_F(StartupTest, AnUnwritableFileAtTheSessionEndAsksNothingWithoutLeave)
     WriteFile(Dir / "config/Lumiva", "in the way");
     Start();
     Show();
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     EndSession();
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
     EXPECT_TRUE(Form->isVisible());
     EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
 }
 
 TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
 {
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     Start();
     Show();
     // Texts with blanks at their ends and double quotes inside and around them.
@@ -579,7 +529,7 @@ TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
     ExpectSame(TAllSettings::Of(*Form), before);
     EXPECT_EQ(Form->Edit13->text(), QStringLiteral("  bak - "));
     EXPECT_EQ(Form->DialogList.InitialDir, "\"/quoted dir\" ");
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
@@ -600,7 +550,7 @@ TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
     std::filesystem::create_directories(Dir / "config/Lumiva");
     WriteFile(SettingsFile, content);
 
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     const QPoint unplaced = MakeForm()->pos();
     Start();
     TConvertOptions expected = DefaultConvertOptions();
@@ -613,7 +563,7 @@ TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
 
     Show();
     EXPECT_TRUE(Form->close());
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
     const std::string saved = ReadFile(SettingsFile);
     EXPECT_EQ(saved.find('\0'), std::string::npos);
     EXPECT_EQ(saved.substr(saved.size() - 4), "\r\n\r\n");
@@ -626,7 +576,7 @@ TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
     Form->hide();
     Start();
     ExpectSame(TAllSettings::Of(*Form), before);
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -634,9 +584,8 @@ TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
 
 TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
 {
-    TStartupHooks hooks;
+    TStartupHooks hooks = Hooks();
     hooks.ConversionLibrary = "liblumiva-iconv-missing.so";
-    hooks.SettingsFile = SettingsFile;
     std::vector<std::string> reports;
     hooks.ReportError = [&](const std::string& Message) {
         reports.push_back(Message);
@@ -645,7 +594,7 @@ TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
     bool shown = false;
     hooks.WindowShown = [&](TMainForm&) { shown = true; };
 
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     EXPECT_EQ(RunMainWindow({}, hooks), 1);
     EXPECT_EQ(reports, std::vector<std::string>{"Cannot initialize \"liblumiva-iconv-missing.so\""});
     // As the standard error report shows it: a message ending in a double quote gets no full stop.
@@ -653,14 +602,12 @@ TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
     EXPECT_FALSE(shown);
     EXPECT_FALSE(AnyMainWindowVisible());
     EXPECT_FALSE(Exists(Dir / "config"));
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceShown)
 {
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
-    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    TStartupHooks hooks = Hooks();
     int shown = 0;
     int names = 0;
     hooks.WindowShown = [&](TMainForm& Window) {
@@ -671,44 +618,38 @@ TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceSh
         // As the user would: the close query runs and the settings are saved.
         Window.close();
     };
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     EXPECT_EQ(RunMainWindow({}, hooks), 0);
     EXPECT_EQ(shown, 1);
     // Every name of the library, and "Auto-detect" first.
     EXPECT_EQ(names, static_cast<int>(TLumiva().NameList().Count()) + 1);
     EXPECT_TRUE(Exists(SettingsFile));
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
 {
     // As the start-up probe does it: leave the loop as soon as the window is up with its names.
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
-    hooks.ReportError = [](const std::string& Message) { ADD_FAILURE() << Message; };
+    TStartupHooks hooks = Hooks();
     int names = 0;
     hooks.WindowShown = [&](TMainForm& Window) {
         names = Window.ComboBox1->count();
         QCoreApplication::exit(0);
     };
-    TBoxCatcher catcher;
+    lmvtest::TModalScript catcher;
     EXPECT_EQ(RunMainWindow({}, hooks), 0);
     EXPECT_GT(names, 10);
     EXPECT_FALSE(AnyMainWindowVisible());
     EXPECT_FALSE(Exists(Dir / "config"));
-    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
 TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)
 {
-    TStartupHooks hooks;
-    hooks.SettingsFile = SettingsFile;
+    TStartupHooks hooks = Hooks();
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
-    driver.WhenShown<QMessageBox>("notice", [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::Ok)->click();
-    });
+    driver.WhenShown<QMessageBox>("notice", Answer(boxes, QMessageBox::Ok));
     int shown = 0;
     hooks.WindowShown = [&](TMainForm& Window) {
         ++shown;
@@ -720,10 +661,8 @@ TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(shown, 1);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].Text, QStringLiteral("This application does not process command parameters."));
-    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
-    EXPECT_EQ(boxes[0].Icon, QMessageBox::Information);
-    EXPECT_EQ(boxes[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    ExpectBox(boxes[0], QStringLiteral("This application does not process command parameters."),
+              QMessageBox::Information, QMessageBox::Ok);
     EXPECT_TRUE(boxes[0].WindowShown);
 }
 
@@ -749,10 +688,7 @@ TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
     Show();
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
-    auto ok = [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::Ok)->click();
-    };
+    auto ok = Answer(boxes, QMessageBox::Ok);
     driver.WhenShown<QMessageBox>("in C", ok);
     bool utf8 = false;
     {
@@ -769,10 +705,8 @@ TEST_F(StartupTest, SystemInformationShowsTheLocalesCodePageTwice)
     EXPECT_TRUE(driver.Done());
 
     ASSERT_EQ(boxes.size(), utf8 ? 2u : 1u);
-    EXPECT_EQ(boxes[0].Text, QStringLiteral("ANSI code-page indentifier: 20127\nOEM code-page indentifier: 20127"));
-    EXPECT_EQ(boxes[0].Caption, QStringLiteral("System Information"));
-    EXPECT_EQ(boxes[0].Icon, QMessageBox::Information);
-    EXPECT_EQ(boxes[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    ExpectBox(boxes[0], QStringLiteral("ANSI code-page indentifier: 20127\nOEM code-page indentifier: 20127"),
+              QMessageBox::Information, QMessageBox::Ok, QStringLiteral("System Information"));
     if (utf8) {
         EXPECT_EQ(boxes[1].Text,
                   QStringLiteral("ANSI code-page indentifier: 65001\nOEM code-page indentifier: 65001"));
@@ -817,26 +751,22 @@ TEST_F(StartupTest, HelpNamesTheDocumentBesideTheExecutableAndCancelOpensNothing
     };
     std::vector<TBox> boxes;
     lmvtest::TModalDriver driver;
-    driver.WhenShown<QMessageBox>("cancelled", [&](QMessageBox* Box) {
-        boxes.push_back(Record(Box));
-        Box->button(QMessageBox::Cancel)->click();
-    });
+    driver.WhenShown<QMessageBox>("cancelled", Answer(boxes, QMessageBox::Cancel));
     Form->HelpM2->trigger();
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].Text, ToDisplayText("The program opens the following document:\r\n\r\n" + Form->HelpFileName +
-                                           "\r\n\r\nContinue?"));
-    EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
-    EXPECT_EQ(boxes[0].Icon, QMessageBox::Warning);
-    EXPECT_EQ(boxes[0].Buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    ExpectBox(boxes[0],
+              ToDisplayText("The program opens the following document:\r\n\r\n" + Form->HelpFileName + "\r\n\r\nContinue?"),
+              QMessageBox::Warning, QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_TRUE(opened.empty());
 
     {
         // Confirmed: the document is opened and nothing more is said.
-        TBoxCatcher catcher({QMessageBox::Ok});
+        lmvtest::TModalScript catcher;
+        catcher.Box(QMessageBox::Ok);
         Form->HelpM2->trigger();
-        ASSERT_EQ(catcher.Boxes.size(), 1u);
-        EXPECT_EQ(catcher.Boxes[0].Text, boxes[0].Text);
+        EXPECT_TRUE(catcher.Done());
+        EXPECT_EQ(catcher.Texts, QStringList{boxes[0].Text});
     }
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(Q(Form->HelpFileName)));
@@ -859,10 +789,7 @@ TEST_F(StartupTest, HelpThatCannotBeOpenedIsReportedWithThePathInQuotes)
         std::vector<TBox> boxes;
         lmvtest::TModalDriver driver;
         driver.WhenShown<QMessageBox>("question", [](QMessageBox* Box) { Box->button(QMessageBox::Ok)->click(); })
-            .WhenShown<QMessageBox>("report", [&](QMessageBox* Box) {
-                boxes.push_back(Record(Box));
-                Box->button(QMessageBox::Ok)->click();
-            });
+            .WhenShown<QMessageBox>("report", Answer(boxes, QMessageBox::Ok));
         Form->HelpM2->trigger();
         EXPECT_TRUE(driver.Done());
         return boxes;
@@ -873,9 +800,8 @@ TEST_F(StartupTest, HelpThatCannotBeOpenedIsReportedWithThePathInQuotes)
         const std::vector<TBox> boxes = reportOf();
         ASSERT_EQ(boxes.size(), 1u) << missing;
         // No full stop after the closing double quote.
-        EXPECT_EQ(boxes[0].Text, QStringLiteral("Cannot open \"") + Q(missing) + QStringLiteral("\""));
-        EXPECT_EQ(boxes[0].Caption, QStringLiteral("Lumiva"));
-        EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+        ExpectBox(boxes[0], QStringLiteral("Cannot open \"") + Q(missing) + QStringLiteral("\""), QMessageBox::Critical,
+                  QMessageBox::Ok);
     }
     EXPECT_EQ(attempts, 0);
 

@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QStringList>
@@ -122,6 +124,13 @@ public:
                     });
     }
 
+    // A file dialog, handed to Act, which must close it.
+    TModalScript& FileDialog(std::function<void(QFileDialog*)> Act)
+    {
+        return Step([](QWidget* W) { return qobject_cast<QFileDialog*>(W) != nullptr; },
+                    [Act = std::move(Act)](QWidget* W) { Act(static_cast<QFileDialog*>(W)); });
+    }
+
     TModalScript& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
     {
         Steps.push_back({std::move(Match), std::move(Act)});
@@ -185,6 +194,19 @@ private:
     int Ticks = 0;
 };
 
+// What a main window over a settings file needs, for tests of what it loads and saves: its
+// dialogs are never shown.
+struct TWindowParts {
+    TProgressDialog Progress;
+    TNoFileDialogs Dialogs;
+    TDialogQuestions Questions;
+
+    std::unique_ptr<TMainForm> Window(const std::string& SettingsFile)
+    {
+        return std::make_unique<TMainForm>(std::make_unique<TLumiva>(), Progress, Dialogs, Questions, SettingsFile);
+    }
+};
+
 // A main window over the project's conversion library, with a real progress dialog and
 // questions and the file dialogs of TDialogs.
 template <class TDialogs>
@@ -206,6 +228,18 @@ protected:
     {
         Form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    }
+
+    // Urls dragged from a file manager and dropped on the window; whether the drop was taken.
+    bool Drop(const QList<QUrl>& Urls)
+    {
+        QMimeData mime;
+        mime.setUrls(Urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Form.get(), &enter);
+        QApplication::sendEvent(Form.get(), &drop);
+        return drop.isAccepted();
     }
 
     TProgressDialog Progress;

@@ -9,33 +9,18 @@
 
 namespace {
 
-TEST(CodePage, NamedCharsetsHaveTheirNumbers)
+// Named sets, ISO 8859 parts and Windows numbers, in any letter case.
+TEST(CodePage, KnownCharsetsHaveTheirNumbers)
 {
-    EXPECT_EQ(CodePageOfCharset("UTF-8"), 65001u);
-    EXPECT_EQ(CodePageOfCharset("ANSI_X3.4-1968"), 20127u);
-    EXPECT_EQ(CodePageOfCharset("KOI8-R"), 20866u);
-    EXPECT_EQ(CodePageOfCharset("KOI8-U"), 21866u);
-    EXPECT_EQ(CodePageOfCharset("EUC-JP"), 20932u);
-    EXPECT_EQ(CodePageOfCharset("SHIFT_JIS"), 932u);
-    EXPECT_EQ(CodePageOfCharset("GBK"), 936u);
-    EXPECT_EQ(CodePageOfCharset("GB18030"), 54936u);
-    EXPECT_EQ(CodePageOfCharset("BIG5"), 950u);
-    EXPECT_EQ(CodePageOfCharset("EUC-KR"), 51949u);
-    // Letter case does not matter.
-    EXPECT_EQ(CodePageOfCharset("utf-8"), 65001u);
-    EXPECT_EQ(CodePageOfCharset("Big5"), 950u);
-}
-
-TEST(CodePage, IsoPartsAndWindowsNumbers)
-{
-    EXPECT_EQ(CodePageOfCharset("ISO-8859-1"), 28591u);
-    EXPECT_EQ(CodePageOfCharset("ISO-8859-5"), 28595u);
-    EXPECT_EQ(CodePageOfCharset("ISO-8859-15"), 28605u);
-    EXPECT_EQ(CodePageOfCharset("ISO-8859-16"), 28606u);
-    EXPECT_EQ(CodePageOfCharset("iso-8859-2"), 28592u);
-    EXPECT_EQ(CodePageOfCharset("CP1251"), 1251u);
-    EXPECT_EQ(CodePageOfCharset("CP1255"), 1255u);
-    EXPECT_EQ(CodePageOfCharset("cp437"), 437u);
+    const std::pair<const char*, unsigned> known[] = {
+        {"UTF-8", 65001},  {"utf-8", 65001},     {"ANSI_X3.4-1968", 20127}, {"KOI8-R", 20866},
+        {"KOI8-U", 21866}, {"EUC-JP", 20932},    {"SHIFT_JIS", 932},        {"GBK", 936},
+        {"GB18030", 54936}, {"BIG5", 950},       {"Big5", 950},             {"EUC-KR", 51949},
+        {"ISO-8859-1", 28591}, {"ISO-8859-5", 28595}, {"ISO-8859-15", 28605}, {"ISO-8859-16", 28606},
+        {"iso-8859-2", 28592}, {"CP1251", 1251},  {"CP1255", 1255},          {"cp437", 437},
+    };
+    for (const auto& [name, codePage] : known)
+        EXPECT_EQ(CodePageOfCharset(name), codePage) << name;
 }
 
 TEST(CodePage, UnknownOrMalformedNamesGiveZero)

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "folders/FolderWalker.h"
+#include "run/ReplacedFiles.h"
+#include "util/StringList.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <string>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+class TFolderRun;
+class TLogger;
+
+// The files of one parallel run, shared by its jobs (each a run of its own on its own thread).
+// The first job expands the names; the others take what it found over once it has prepared. Each
+// job then takes the next file in order until none is left, so a folder's files spread over the
+// jobs as they come free. A file whose device and inode match a file still in another job's hands
+// waits for it: a file named twice meets the record of replaced files (shared by the jobs) as in a
+// run of one job; and when found files are mirrored, a file waits for the first file of its folder
+// and of the folders above, which makes and logs the missing folders as one job would. Where each
+// file's lines are in its job's log is kept, so that the logs can be joined in file order. Any
+// thread may use it.
+class TFileQueue {
+public:
+    // No job, or no file.
+    static constexpr std::size_t NoIndex = std::numeric_limits<std::size_t>::max();
+
+    // Where one file's lines are in the log of the job that took it.
+    struct TMark {
+        std::size_t Job = NoIndex; // never taken
+        std::size_t First = 0;
+        std::size_t End = 0;
+    };
+
+    // One job's turns at the queue, its files one after another; the file in hand is finished
+    // when the next is taken and when the turns end, also by an exception. Without a queue the
+    // turns go through Count files in order.
+    class TTurns {
+    public:
+        TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count);
+        ~TTurns();
+        TTurns(const TTurns&) = delete;
+        TTurns& operator=(const TTurns&) = delete;
+        // The index of the next file; the count of files when none is left.
+        std::size_t Next();
+
+    private:
+        TFileQueue* Queue;
+        std::size_t Job;
+        const TLogger& Logger;
+        std::size_t Count;
+        std::size_t InHand;
+    };
+
+    // SameFileWaits: files that lead to one file are never converted at once (a run that writes);
+    // FolderWaits: found files are mirrored into folders made as they are needed.
+    TFileQueue(bool SameFileWaits, bool FolderWaits);
+
+    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files, and the others wait
+    // until Open and take its files over (false, with nothing taken, when the queue was aborted
+    // before); each takes the shared record into Replaced.
+    bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
+    // Job 0 has prepared the run (its output folder made): the other jobs may go.
+    void Open();
+    // The expanded files; 0 until job 0 has expanded them.
+    std::size_t Count() const;
+    // Files finished so far.
+    std::size_t Finished() const;
+    // No file is taken any more; a job waiting for a file in other hands stops waiting.
+    void Abort();
+
+    // The file Job has in hand, or NoIndex (asked while the job waits on its caller).
+    std::size_t InHand(std::size_t Job) const;
+    // Once every job has ended: the marks of every file, in file order.
+    std::vector<TMark> Marks() const;
+
+    // Shared by the jobs of the run.
+    TReplacedFiles Replaced;
+
+private:
+    std::size_t Take(std::size_t Job, std::size_t LogLines);
+    // The earlier files that file Index waits for, and the marks it leaves for later ones.
+    std::vector<std::size_t> WaitsOf(std::size_t Index);
+    void Finish(std::size_t Index, std::size_t LogLines);
+
+    mutable std::mutex Lock;
+    std::condition_variable Changed;
+    bool SameFileWaits;
+    bool FolderWaits;
+    bool IsOpen = false;
+    bool Aborted = false;
+    TStringList Files;
+    std::vector<TInputFile> Found;
+    std::vector<TMark> FileMarks;
+    std::vector<bool> Done;
+    std::map<std::size_t, std::size_t> Hands; // job -> file in hand
+    // The last file taken of each device and inode.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> LastOfFile;
+    // The first file taken in each folder of the found paths.
+    std::map<std::string, std::size_t> FirstInFolder;
+    std::size_t Next = 0;
+    std::size_t FinishedCount = 0;
+};
