@@ -13,7 +13,7 @@ struct TParallelRun::TShare {
     TRunProgress Progress;
 };
 
-TParallelRun::TParallelRun(const TStringList& Files, std::int32_t Jobs, TLumiva& Engine,
+TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
                            std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
