@@ -4,6 +4,8 @@
 # table to bench/RESULTS.md and the chart to bench/results.png. Options go to bench/compare.py
 # (for example --large-mib 16 --huge-mib 32 --repetitions 3 while working on the bench).
 # LUMIVA_BENCH_BASELINE=none skips the build of main; a folder there uses its lumiva-batch.
+# With --only GROUP (for example `bench/run.sh --only legacy`) the chart goes to
+# bench/results-GROUP.png and the tables to build/release/bench.md; bench/RESULTS.md is left as it is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh bench
@@ -37,6 +39,18 @@ results=build/release/bench.json
 load=$(uptime)
 "$python" bench/compare.py --bin build/release/bin "${baseline[@]}" "${probe[@]}" --blocks "$blocks" --json "$results" "$@" \
   | tee build/release/bench.md
+only=""
+previous=""
+for arg in "$@"; do
+  [ "$previous" = --only ] && only=$arg
+  case "$arg" in --only=*) only=${arg#--only=} ;; esac
+  previous=$arg
+done
+if [ -n "$only" ]; then
+  "$python" bench/chart.py "$results" "bench/results-$only.png"
+  echo "Tables: build/release/bench.md; chart: bench/results-$only.png"
+  exit 0
+fi
 "$python" bench/chart.py "$results" bench/results.png
 # The sections of the other benchmarks (folders, detection), each "## ...", stay as they were.
 others=$(sed -n '/^## /,$p' bench/RESULTS.md 2>/dev/null || true)

@@ -36,6 +36,24 @@ struct TLaneOrders {
 };
 constexpr TLaneOrders Lanes;
 
+// Sixteen bytes, each to a 32-bit lane. Here and in the 32-bit shifts below the masked forms:
+// GCC 12 warns of the others' undefined source.
+LUMIVA_AVX512 inline __m512i Widen(const unsigned char* At)
+{
+    return _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(At)));
+}
+
+// The sixty-four bytes at In, when none is Above 0x7F, copied to Out, both moved on.
+LUMIVA_AVX512 inline bool CopiedAscii(__m512i Bytes, std::uint64_t Above, const unsigned char*& In, unsigned char*& Out)
+{
+    if (Above != 0)
+        return false;
+    _mm512_storeu_si512(Out, Bytes);
+    In += 64;
+    Out += 64;
+    return true;
+}
+
 struct TAvx512Blocks : TAvx2Blocks {
     // Thirty-two bytes at a time, copied when they are all ASCII; else each widened to a 16-bit
     // lane that holds its one or two UTF-8 bytes, and the lanes' second bytes dropped where the
@@ -97,12 +115,8 @@ struct TAvx512Blocks : TAvx2Blocks {
         while (InEnd - in >= 64 && OutEnd - out >= 3 * 64 + 64) {
             const __m512i bytes = _mm512_loadu_si512(in);
             const std::uint64_t above = _mm512_movepi8_mask(bytes);
-            if (above == 0) {
-                _mm512_storeu_si512(out, bytes);
-                in += 64;
-                out += 64;
+            if (CopiedAscii(bytes, above, in, out))
                 continue;
-            }
             const __m512i first = _mm512_mask_blend_epi8(above, bytes, _mm512_permutex2var_epi8(low[0], bytes, high[0]));
             if (_mm512_mask_cmpeq_epi8_mask(above, first, _mm512_setzero_si512()) != 0)
                 break;
@@ -146,7 +160,182 @@ struct TAvx512Blocks : TAvx2Blocks {
         PairBlocks(TSinglePairs{Tables}, In, InEnd, Out, OutEnd);
     }
 
+    // A double-byte encoding's text to UTF-8 (GatherBlocks with TPairSteps).
+    LUMIVA_AVX512 static void DoubleToUtf8(const TLegacyTables& Tables, const unsigned char*& In,
+                                           const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd)
+    {
+        GatherBlocks(TPairSteps(Tables), In, InEnd, Out, OutEnd);
+    }
+
+    // UTF-8 to a double-byte encoding (GatherBlocks with TReverseLookUp).
+    LUMIVA_AVX512 static void Utf8ToDouble(const TLegacyTables& Tables, const unsigned char*& In,
+                                           const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd)
+    {
+        GatherBlocks(TReverseLookUp{Tables}, In, InEnd, Out, OutEnd);
+    }
+
 private:
+    static constexpr std::uint64_t Even = 0x5555555555555555u;
+
+    // Sixty-four bytes at a time, copied when they are all ASCII; else Kind marks where the
+    // characters start (Starts) and how far the block's whole characters reach (Advance), and
+    // each sixteen bytes' characters are packed by their starts, looked up in Kind's table by a
+    // gather of their keys, and written by Kind, the unused bytes compressed away. A character
+    // the table lacks stops it there; so does a block Kind refuses from its start.
+    template <class TKind>
+    LUMIVA_AVX512 static void GatherBlocks(TKind Kind, const unsigned char*& In, const unsigned char* InEnd,
+                                           unsigned char*& Out, unsigned char* OutEnd)
+    {
+        const unsigned char* in = In;
+        unsigned char* out = Out;
+        // Kind reads up to Reach bytes past the block; each compressed store writes 64.
+        while (InEnd - in >= 64 + TKind::Reach && OutEnd - out >= TKind::Room) {
+            const __m512i bytes = _mm512_loadu_si512(in);
+            const std::uint64_t above = _mm512_movepi8_mask(bytes);
+            if (CopiedAscii(bytes, above, in, out))
+                continue;
+            std::uint64_t starts = 0;
+            std::size_t advance = 0;
+            if (!Kind.Mark(in, bytes, above, starts, advance))
+                break;
+            bool stopped = false;
+            for (unsigned quarter = 0; quarter < 4 && !stopped; ++quarter) {
+                const unsigned char* const at = in + 16 * quarter;
+                const auto these = static_cast<std::uint32_t>(starts >> (16 * quarter) & 0xFFFF);
+                if (these == 0)
+                    continue;
+                if (these == 0xFFFF && (above >> (16 * quarter) & 0xFFFF) == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+                    out += 16;
+                    continue;
+                }
+                const __m512i keys = _mm512_maskz_compress_epi32(static_cast<__mmask16>(these), Kind.Keys(at, quarter));
+                auto lanes = static_cast<__mmask16>((1u << __builtin_popcount(these)) - 1);
+                __m512i found = Kind.Found(_mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, keys, Kind.Table, TKind::Scale));
+                const __mmask16 missing = _mm512_mask_cmpeq_epi32_mask(lanes, found, _mm512_setzero_si512());
+                if (missing != 0) {
+                    const unsigned k = static_cast<unsigned>(__builtin_ctz(missing));
+                    lanes = static_cast<__mmask16>((1u << k) - 1);
+                    found = _mm512_maskz_mov_epi32(lanes, found);
+                    in = at + __builtin_ctz(_pdep_u32(1u << k, these));
+                    stopped = true;
+                }
+                __m512i written;
+                const std::uint64_t keep = Kind.Write(found, lanes, written);
+                _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, written));
+                out += __builtin_popcountll(keep);
+            }
+            if (stopped)
+                break;
+            in += advance;
+        }
+        In = in;
+        Out = out;
+    }
+
+    // Double-byte to UTF-8: which bytes start a character follows from the lead bytes alone (in
+    // a run of them, every other one starts a pair, from the run's first); a character's key is
+    // its first two bytes, and its entry in Utf8Steps its UTF-8 bytes and their number.
+    struct TPairSteps {
+        static constexpr std::ptrdiff_t Reach = 1; // a pair at the last place
+        static constexpr std::ptrdiff_t Room = 4 * 64; // 64 characters make at most 192 bytes
+        static constexpr int Scale = 4;
+        __m512i LeadLow;
+        __m512i LeadHigh;
+        const int* Table;
+        LUMIVA_AVX512 explicit TPairSteps(const TLegacyTables& Tables)
+            : LeadLow(_mm512_loadu_si512(Tables.LeadBytes)), LeadHigh(_mm512_loadu_si512(Tables.LeadBytes + 64)),
+              Table(reinterpret_cast<const int*>(Tables.Utf8Steps.data()))
+        {
+        }
+        LUMIVA_AVX512 bool Mark(const unsigned char*, __m512i Bytes, std::uint64_t Above, std::uint64_t& Starts,
+                                std::size_t& Advance) const
+        {
+            const __m512i kinds = _mm512_permutex2var_epi8(LeadLow, Bytes, LeadHigh);
+            const std::uint64_t leads = _mm512_mask_test_epi8_mask(Above, kinds, kinds);
+            // Adding a run's first bit carries through the whole run: that clears exactly the
+            // runs that start at an even place.
+            const std::uint64_t firsts = leads & ~(leads << 1);
+            const std::uint64_t evenRuns = leads & ~(leads + (firsts & Even));
+            const std::uint64_t pairs = (evenRuns & Even) | (leads & ~evenRuns & ~Even);
+            Starts = ~(pairs << 1);
+            Advance = 64 + (pairs >> 63);
+            return true;
+        }
+        LUMIVA_AVX512 __m512i Keys(const unsigned char* At, unsigned) const
+        {
+            return _mm512_or_si512(_mm512_maskz_slli_epi32(0xFFFF, Widen(At), 8), Widen(At + 1));
+        }
+        LUMIVA_AVX512 __m512i Found(__m512i Gathered) const { return Gathered; }
+        LUMIVA_AVX512 std::uint64_t Write(__m512i Found, __mmask16 Lanes, __m512i& Written) const
+        {
+            Written = Found;
+            const __m512i lengths = _mm512_and_si512(_mm512_maskz_srli_epi32(0xFFFF, Found, 24), _mm512_set1_epi32(3));
+            return _pdep_u64(Lanes, 0x1111111111111111u) |
+                   _pdep_u64(_mm512_cmpge_epu32_mask(lengths, _mm512_set1_epi32(2)), 0x2222222222222222u) |
+                   _pdep_u64(_mm512_cmpeq_epi32_mask(lengths, _mm512_set1_epi32(3)), 0x4444444444444444u);
+        }
+    };
+
+    // UTF-8 to double-byte: characters of one to three bytes, decoded at every place; the key
+    // is the code point, and its entry in Encode the bytes to write. A wrong or cut sequence,
+    // or one of four bytes, ends the block's characters there.
+    struct TReverseLookUp {
+        static constexpr std::ptrdiff_t Reach = 2; // a character of three bytes at the last place
+        static constexpr std::ptrdiff_t Room = 2 * 64; // 64 bytes make at most 64
+        static constexpr int Scale = 2;
+        const int* Table;
+        std::uint64_t Two = 0;
+        std::uint64_t Three = 0;
+        explicit TReverseLookUp(const TLegacyTables& Tables) : Table(reinterpret_cast<const int*>(Tables.Encode.data())) {}
+        LUMIVA_AVX512 bool Mark(const unsigned char* In, __m512i Bytes, std::uint64_t Above, std::uint64_t& Starts,
+                                std::size_t& Advance)
+        {
+            const __m512i next = _mm512_loadu_si512(In + 1);
+            const std::uint64_t follows = _mm512_cmplt_epi8_mask(Bytes, _mm512_set1_epi8(-64));
+            Two = _mm512_cmple_epu8_mask(_mm512_sub_epi8(Bytes, _mm512_set1_epi8(static_cast<char>(0xC2))),
+                                         _mm512_set1_epi8(0xDF - 0xC2));
+            Three = _mm512_cmple_epu8_mask(_mm512_sub_epi8(Bytes, _mm512_set1_epi8(static_cast<char>(0xE0))),
+                                           _mm512_set1_epi8(0x0F));
+            // E0 with a second byte below A0 is a longer form of a shorter character.
+            const std::uint64_t overlong = _mm512_mask_cmplt_epu8_mask(
+                _mm512_cmpeq_epi8_mask(Bytes, _mm512_set1_epi8(static_cast<char>(0xE0))), next,
+                _mm512_set1_epi8(static_cast<char>(0xA0)));
+            const std::uint64_t wrong =
+                ((Two << 1 | Three << 1 | Three << 2) ^ follows) | (Above & ~follows & ~Two & ~Three) | overlong;
+            // Up to the first wrong byte, without a character cut there (or at the block's end).
+            std::size_t end = wrong == 0 ? 64 : static_cast<std::size_t>(__builtin_ctzll(wrong));
+            if (end >= 1 && ((Two | Three) >> (end - 1) & 1))
+                end -= 1;
+            else if (end >= 2 && (Three >> (end - 2) & 1))
+                end -= 2;
+            Starts = ~follows & (end == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << end) - 1);
+            Advance = end;
+            return end != 0;
+        }
+        LUMIVA_AVX512 __m512i Keys(const unsigned char* At, unsigned Quarter) const
+        {
+            const __m512i b0 = Widen(At);
+            const __m512i b1 = _mm512_and_si512(Widen(At + 1), _mm512_set1_epi32(0x3F));
+            const __m512i b2 = _mm512_and_si512(Widen(At + 2), _mm512_set1_epi32(0x3F));
+            const auto two = static_cast<__mmask16>(Two >> (16 * Quarter));
+            const auto three = static_cast<__mmask16>(Three >> (16 * Quarter));
+            const __m512i cp = _mm512_mask_or_epi32(
+                b0, two, _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(b0, _mm512_set1_epi32(0x1F)), 6), b1);
+            return _mm512_mask_or_epi32(cp, three, _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(b0, _mm512_set1_epi32(0x0F)), 12),
+                                        _mm512_or_si512(_mm512_maskz_slli_epi32(0xFFFF, b1, 6), b2));
+        }
+        // The gather reads two entries; the first is the character's.
+        LUMIVA_AVX512 __m512i Found(__m512i Gathered) const { return _mm512_and_si512(Gathered, _mm512_set1_epi32(0xFFFF)); }
+        LUMIVA_AVX512 std::uint64_t Write(__m512i Found, __mmask16 Lanes, __m512i& Written) const
+        {
+            const __mmask16 wide = _mm512_cmpge_epu32_mask(Found, _mm512_set1_epi32(0x200));
+            // A pair's bytes in the order they are written: lead (the entry's high byte) first.
+            Written = _mm512_mask_shldi_epi16(Found, _pdep_u32(wide, 0x55555555u), Found, Found, 8);
+            return _pdep_u64(Lanes, 0x1111111111111111u) | _pdep_u64(wide, 0x2222222222222222u);
+        }
+    };
+
     // UTF-8 of ASCII and two-byte characters to one byte each, sixty-four positions at a time,
     // copied when they are all ASCII: Pairs names the leads it takes and gives each lead position
     // its byte, and the continuation bytes are dropped. Any other byte above 0x7F, a lead without
@@ -163,12 +352,8 @@ private:
         while (InEnd - in >= 65 && OutEnd - out >= 64) {
             const __m512i bytes = _mm512_loadu_si512(in);
             const std::uint64_t high = _mm512_movepi8_mask(bytes);
-            if (high == 0) {
-                _mm512_storeu_si512(out, bytes);
-                in += 64;
-                out += 64;
+            if (CopiedAscii(bytes, high, in, out))
                 continue;
-            }
             const __m512i next = _mm512_loadu_si512(in + 1);
             const std::uint64_t leads = Pairs.Leads(bytes);
             // Bit i: position i + 1 holds a continuation byte (0x80 to 0xBF, below -64 signed).

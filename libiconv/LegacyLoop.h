@@ -93,46 +93,62 @@ inline unsigned CopyAscii(const unsigned char*& In, unsigned char*& Out)
     return ascii;
 }
 
-// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time; each other character's
-// UTF-8 bytes from the tables in one 4-byte store. Stops before anything the tables lack.
-inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
-                         unsigned char*& Out, unsigned char* OutEnd)
+// A legacy encoding's text to UTF-8: ASCII sixteen bytes at a time, then Step (which writes one
+// character and moves both on, or says false) up to Last bytes into the sixteen loaded. Stops
+// where Step does.
+template <class TStep>
+inline void RoundsToUtf8(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out, unsigned char* OutEnd,
+                         unsigned Last, TStep Step)
 {
     const unsigned char* in = In;
     unsigned char* out = Out;
-    const std::uint32_t* const pairs = Tables.PairUtf8.data();
     // Sixteen bytes in make at most 48 out, and the last store writes 4.
     while (InEnd - in >= 16 && OutEnd - out >= 52) {
         const unsigned ascii = CopyAscii(in, out);
         if (ascii == 16)
             continue;
-        // A pair that starts before the stop ends within the sixteen bytes loaded.
-        const unsigned char* const stop = in - ascii + 15;
-        while (in < stop) {
-            const unsigned b = *in;
-            std::uint32_t form;
-            if (b < 0x80) {
-                form = b;
-                ++in;
-            } else if (Tables.Single[b] == TLegacyTables::Lead) {
-                form = pairs[(b - 0x80) << 8 | in[1]];
-                if (form == 0)
-                    goto done;
-                in += 2;
-            } else {
-                form = Tables.SingleUtf8[b - 0x80];
-                if (form == 0)
-                    goto done;
-                ++in;
-            }
-            std::memcpy(out, &form, 4);
-            const unsigned lead = form & 0xFF;
-            out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
-        }
+        const unsigned char* const stop = in - ascii + Last;
+        while (in < stop)
+            if (!Step(in, out))
+                goto done;
     }
 done:
     In = in;
     Out = out;
+}
+
+// Each character's UTF-8 bytes from the tables in one 4-byte store; for a double-byte encoding
+// with both lengths, from one look-up by its first two bytes, with no branch on its kind. Stops
+// before anything the tables lack.
+inline void LegacyToUtf8(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
+                         unsigned char*& Out, unsigned char* OutEnd)
+{
+    if (Tables.DoubleByte) {
+        const std::uint32_t* const steps = Tables.Utf8Steps.data();
+        // A pair that starts before the fifteenth byte ends within the sixteen loaded.
+        RoundsToUtf8(In, InEnd, Out, OutEnd, 15, [steps](const unsigned char*& in, unsigned char*& out) {
+            const std::uint32_t step = steps[in[0] << 8 | in[1]];
+            if (step == 0)
+                return false;
+            const std::uint32_t form = step & 0xFFFFFF;
+            std::memcpy(out, &form, 4);
+            out += step >> 24 & 3;
+            in += step >> 28;
+            return true;
+        });
+        return;
+    }
+    RoundsToUtf8(In, InEnd, Out, OutEnd, 16, [&Tables](const unsigned char*& in, unsigned char*& out) {
+        const unsigned b = *in;
+        const std::uint32_t form = b < 0x80 ? b : Tables.SingleUtf8[b - 0x80];
+        if (form == 0 && b != 0)
+            return false;
+        ++in;
+        std::memcpy(out, &form, 4);
+        const unsigned lead = form & 0xFF;
+        out += 1 + (lead >= 0xC0) + (lead >= 0xE0);
+        return true;
+    });
 }
 
 // UTF-8 to a legacy encoding: ASCII sixteen bytes at a time; other characters of two or three
@@ -221,6 +237,8 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                           requires { Blocks::SingleToUtf8(Tables, in, InEnd, out, OutEnd); }) {
                 if (!Tables.DoubleByte)
                     Blocks::SingleToUtf8(Tables, in, InEnd, out, OutEnd);
+                else
+                    Blocks::DoubleToUtf8(Tables, in, InEnd, out, OutEnd);
             }
             // What the blocks left (or all of it, without them), sixteen bytes at a time; after
             // the blocks only the few rounds that take a character they stop at (three bytes of
@@ -228,10 +246,11 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
             std::size_t rounds = ~std::size_t{0};
             if constexpr (toLegacy && std::is_same_v<Decoder, TDecodeUtf8> &&
                           requires { Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd); }) {
-                if (!Tables.DoubleByte) {
+                if (!Tables.DoubleByte)
                     Blocks::Utf8ToSingle(Tables, in, InEnd, out, OutEnd);
-                    rounds = 4;
-                }
+                else
+                    Blocks::Utf8ToDouble(Tables, in, InEnd, out, OutEnd);
+                rounds = 4;
             }
             if constexpr (fromLegacy && std::is_same_v<Encoder, TEncodeUtf8>)
                 LegacyToUtf8(Tables, in, InEnd, out, OutEnd);
@@ -239,10 +258,12 @@ TTranscodeStop TranscodeLegacy(const TLegacyTables& Tables, const unsigned char*
                 Utf8ToLegacy(Tables, in, InEnd, out, OutEnd, rounds);
         }
         // One character at a time over a block's length (or a little more, to end a pair) before
-        // the blocks try again. Some of the C library's converters write part of a character
-        // that does not fit before they report the output full: they report it here too.
+        // the blocks try again. Some of the C library's encoders (CP932, EUC-KR) write the lead
+        // byte of a pair that does not fit before they report the output full: they report it
+        // here too. Its decoders write a Unicode form whole or not at all, so a full output
+        // there is reported as such, and the next call comes back here.
         stop = CharacterStretch(decoder, encoder, in, InEnd - in > 64 ? in + 64 : InEnd, InEnd, out, OutEnd,
-                                TTranscodeStop::Unusual);
+                                fromLegacy ? TTranscodeStop::OutputFull : TTranscodeStop::Unusual);
         if (stop != TTranscodeStop::Done)
             break;
     }

@@ -70,6 +70,15 @@ std::uint32_t Utf8Form(std::uint32_t Cp)
     return (0xE0 | Cp >> 12) | (0x80 | (Cp >> 6 & 0x3F)) << 8 | (0x80 | (Cp & 0x3F)) << 16;
 }
 
+// Utf8Steps' entry for a character of Length bytes here: 0 for none, or one beyond the BMP.
+std::uint32_t Utf8Step(std::uint32_t Cp, std::uint32_t Length)
+{
+    if (Cp > 0xFFFF || (Cp == 0 && Length == 2))
+        return 0;
+    const std::uint32_t utf8Length = Cp < 0x80 ? 1 : Cp < 0x800 ? 2 : 3;
+    return Utf8Form(Cp) | utf8Length << 24 | Length << 28;
+}
+
 enum class TByteKind { Character, Invalid, Lead, Irregular };
 
 // One byte alone through the decoder, with nothing more to come and no flush: exactly one
@@ -267,7 +276,7 @@ std::unique_ptr<TLegacyTables> Build(const std::string& Name)
     tables->FourByte = tables->DoubleByte && HasFourByteForm(decoder, encoder);
 
     // The reverse, as the C library writes each of these characters.
-    tables->Encode.assign(0x10000, 0);
+    tables->Encode.assign(0x10001, 0);
     std::string units;
     for (std::uint32_t c : characters) {
         if (c == '\n')
@@ -297,10 +306,19 @@ std::unique_ptr<TLegacyTables> Build(const std::string& Name)
 
     for (unsigned b = 0; b < 0x80; ++b)
         tables->SingleUtf8[b] = Utf8Form(tables->Single[0x80 + b]);
-    if (tables->DoubleByte) {
-        tables->PairUtf8.resize(tables->Pairs.size());
-        for (std::size_t i = 0; i < tables->Pairs.size(); ++i)
-            tables->PairUtf8[i] = tables->Pairs[i] == 0 ? 0 : Utf8Form(tables->Pairs[i]);
+    if (tables->DoubleByte && asciiSame) {
+        tables->Utf8Steps.assign(0x10000, 0);
+        std::uint32_t* steps = tables->Utf8Steps.data();
+        for (unsigned first = 0; first < 0x100; ++first, steps += 0x100) {
+            const std::uint32_t single = tables->Single[first];
+            if (single == TLegacyTables::Lead) {
+                tables->LeadBytes[first - 0x80] = 0xFF;
+                for (unsigned second = 0; second < 0x100; ++second)
+                    steps[second] = Utf8Step(tables->Pair(first, second), 2);
+            } else if (single != TLegacyTables::Invalid) {
+                std::fill(steps, steps + 0x100, Utf8Step(single, 1));
+            }
+        }
     }
     if (!tables->DoubleByte && asciiSame) {
         for (unsigned b = 0; b < 0x80; ++b) {

@@ -19,7 +19,8 @@ struct TLegacyTables {
     // Per lead byte from 0x80 and trail byte: the pair's code point, 0 when none.
     std::vector<std::uint16_t> Pairs;
     // Per code point of the BMP: the bytes the C library writes, 0 when none; one byte X as
-    // 0x100 | X, two as lead << 8 | trail (lead from 0x80).
+    // 0x100 | X, two as lead << 8 | trail (lead from 0x80). One entry more, 0, so that a 32-bit
+    // gather at U+FFFF stays inside.
     std::vector<std::uint16_t> Encode;
     bool DoubleByte = false;
     // Bytes below 0x80 are ASCII both ways, as the blocks take them.
@@ -36,10 +37,15 @@ struct TLegacyTables {
         return true;
     }
 
-    // Each high byte's and each pair's UTF-8 bytes, as they lie in memory read as a 32-bit
-    // little-endian value, the fourth byte 0; 0 where Single or Pairs have no character.
+    // Each high byte's UTF-8 bytes, as they lie in memory read as a 32-bit little-endian value,
+    // the fourth byte 0; 0 where Single has no character.
     std::uint32_t SingleUtf8[128] = {};
-    std::vector<std::uint32_t> PairUtf8;
+    // For a double-byte encoding whose ASCII is the same: per first byte << 8 | the byte after
+    // it, the UTF-8 bytes of the character they start (low three bytes, 0 past its length), its
+    // UTF-8 length << 24 and its length here << 28; 0 where the tables have no character.
+    std::vector<std::uint32_t> Utf8Steps;
+    // 0xFF for each high byte that leads a pair, for the vector blocks.
+    std::uint8_t LeadBytes[128] = {};
 
     // For the vector blocks of a single-byte encoding: each high byte's UTF-8 form, byte by byte
     // (0 past its length; the first byte 0 for an invalid byte) ...

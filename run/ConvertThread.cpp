@@ -127,15 +127,15 @@ void TConvertThread::Run() noexcept
 {
     Execute();
     DoTerminate();
-    std::function<void()> Freed;
+    std::function<void()> freed;
     try {
-        Freed = OnFreed;
+        freed = OnFreed;
     } catch (...) {
     }
     delete this;
-    if (Freed) {
+    if (freed) {
         try {
-            Freed();
+            freed();
         } catch (...) {
         }
     }
@@ -154,13 +154,13 @@ void TConvertThread::Execute()
             }
         } catch (const std::bad_alloc&) {
             Logger->AddError("Out of memory");
-        } catch (const std::exception& E) {
-            Logger->AddError(E.what());
+        } catch (const std::exception& e) {
+            Logger->AddError(e.what());
         } catch (...) {
             Logger->AddError("Error ocurred");
         }
-    } catch (const std::exception& E) {
-        ShowErrorQuietly(&E);
+    } catch (const std::exception& e) {
+        ShowErrorQuietly(&e);
     } catch (...) {
         ShowErrorQuietly(nullptr);
     }
@@ -172,16 +172,16 @@ void TConvertThread::DoTerminate()
 {
     try {
         ReportSummary();
-    } catch (const std::exception& E) {
-        ShowErrorQuietly(&E);
+    } catch (const std::exception& e) {
+        ShowErrorQuietly(&e);
     } catch (...) {
         ShowErrorQuietly(nullptr);
     }
     try {
         if (OnTerminate)
             Channel.Synchronize([this] { OnTerminate(this); });
-    } catch (const std::exception& E) {
-        ShowErrorQuietly(&E);
+    } catch (const std::exception& e) {
+        ShowErrorQuietly(&e);
     } catch (...) {
         ShowErrorQuietly(nullptr);
     }
@@ -196,8 +196,8 @@ bool TConvertThread::Prepare()
 {
     Channel.ReportStatus("Preparing...");
     WorkingFolder = CurrentFolder();
-    for (const TSourceEntry& Entry : SourceEncodings)
-        FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(Entry.Path, WorkingFolder)))] = Entry.Encoding;
+    for (const TSourceEntry& entry : SourceEncodings)
+        FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(entry.Path, WorkingFolder)))] = entry.Encoding;
     ResolveTargetEncoding();
     if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
         return false;
@@ -206,8 +206,8 @@ bool TConvertThread::Prepare()
         Logger->AddWarning("No files to convert");
         return !Channel.CheckAbort();
     }
-    std::error_code Error;
-    if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, Error))
+    std::error_code error;
+    if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, error))
         Placement.CreateOutputDirectory();
     return !Channel.CheckAbort();
 }
@@ -217,109 +217,109 @@ bool TConvertThread::Process()
     Channel.ReportStatus("Processing...");
     if (!Converter)
         throw Exception("No conversion engine");
-    TFileConverter FileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
+    TFileConverter fileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
     // Detection libraries that cannot be loaded stop the run before its first file.
-    bool Detects = IsAutoDetect(Options.FromEncoding);
-    for (const auto& [Name, Encoding] : FileEncodings)
-        Detects = Detects || TSourcesFile::Detects(Encoding);
-    if (Detects)
+    bool detects = IsAutoDetect(Options.FromEncoding);
+    for (const auto& [name, encoding] : FileEncodings)
+        detects = detects || TSourcesFile::Detects(encoding);
+    if (detects)
         SourceDetection();
-    SampleRoom.resize(Detects ? TSourceDetection::SampleSize : TextCheckSize);
-    FileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
-    TFileQueue::TTurns Turns(Queue.get(), QueueJob, *Logger, Files.Count());
-    for (std::size_t i = Turns.Next(); i < Files.Count(); i = Turns.Next()) {
+    SampleRoom.resize(detects ? TSourceDetection::SampleSize : TextCheckSize);
+    fileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
+    TFileQueue::TTurns turns(Queue.get(), QueueJob, *Logger, Files.Count());
+    for (std::size_t i = turns.Next(); i < Files.Count(); i = turns.Next()) {
         if (Channel.CheckAbort())
             break;
-        ProcessFile(i, FileConverter);
+        ProcessFile(i, fileConverter);
     }
     return !Channel.CheckAbort();
 }
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
-    const std::string Source = SourceFileName(Index);
+    const std::string source = SourceFileName(Index);
     // Rows left unticked in a review are no part of its run.
-    if (OnlyListedSources && FileEncodings.count(Source) == 0) {
+    if (OnlyListedSources && FileEncodings.count(source) == 0) {
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
-    TFileOutcome Outcome;
-    Outcome.Source = Source;
-    std::string Detected;
+    TFileOutcome outcome;
+    outcome.Source = source;
+    std::string detected;
     FileBytesRead = 0;
-    TSourceFile File = FolderRun.OpenSource(Index, Source, Placement);
-    if (FolderRun.SkipsFile(Index, File, SampleRoom)) {
-        Outcome.Result = "skipped";
-        ReportFile(Index, Outcome, Detected);
+    TSourceFile file = FolderRun.OpenSource(Index, source, Placement);
+    if (FolderRun.SkipsFile(Index, file, SampleRoom)) {
+        outcome.Result = "skipped";
+        ReportFile(Index, outcome, detected);
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
         return;
     }
     if (CheckOnly) {
-        CheckFile(Index, File, FileConverter);
+        CheckFile(Index, file, FileConverter);
         return;
     }
     try {
-        const std::string Destination = FolderRun.DestinationFileName(Index, Source, Placement);
-        Outcome.Destination = Destination;
+        const std::string destination = FolderRun.DestinationFileName(Index, source, Placement);
+        outcome.Destination = destination;
         Logger->Add("Convert character encoding:");
-        Logger->Add("\t- Source file: " + Source);
-        Logger->Add("\t- Destination file: " + Destination);
+        Logger->Add("\t- Source file: " + source);
+        Logger->Add("\t- Destination file: " + destination);
         // A file named twice would be converted again from its converted text, and a second
         // backup would then hold that text instead of the original.
-        if (Options.Output == omOverwrite && Replaced.Contains(Source))
-            throw EConvertError("Source file already converted in this run: " + Source);
-        std::optional<TFileConverter> DetectedConverter;
-        TFileConverter& Pipeline = SourcePipeline(File, FileConverter, Detected, DetectedConverter);
-        const auto SourceTime = FolderRun.SourceTime(File);
-        FolderRun.PrepareDestination(Index, Destination, Placement);
-        TTemporaryFile Temporary = Placement.MakeTempFile(Destination);
-        bool Unchanged = false;
+        if (Options.Output == omOverwrite && Replaced.Contains(source))
+            throw EConvertError("Source file already converted in this run: " + source);
+        std::optional<TFileConverter> detectedConverter;
+        TFileConverter& pipeline = SourcePipeline(file, FileConverter, detected, detectedConverter);
+        const auto sourceTime = FolderRun.SourceTime(file);
+        FolderRun.PrepareDestination(Index, destination, Placement);
+        TTemporaryFile temporary = Placement.MakeTempFile(destination);
+        bool unchanged = false;
         try {
-            Pipeline.ConvertFile(File, Temporary.Handle());
+            pipeline.ConvertFile(file, temporary.Handle());
             // Over the source, a file that would come out the same is left alone: no backup, and
             // its time stays.
-            Unchanged = Detection && Options.Output == omOverwrite &&
-                        TSourceDetection::AlreadyInTarget(File.Fd(), Temporary.Handle());
-            if (!Unchanged) {
-                FolderRun.KeepTime(SourceTime, Temporary.Handle(), Destination);
+            unchanged = Detection && Options.Output == omOverwrite &&
+                        TSourceDetection::AlreadyInTarget(file.Fd(), temporary.Handle());
+            if (!unchanged) {
+                FolderRun.KeepTime(sourceTime, temporary.Handle(), destination);
                 if (Options.Output == omOverwrite && Options.BackupSrcFiles)
-                    Placement.BackupSourceFile(Source, File.Fd());
-                Placement.CopyToDestination(Temporary, Destination);
+                    Placement.BackupSourceFile(source, file.Fd());
+                Placement.CopyToDestination(temporary, destination);
             }
         } catch (...) {
-            Placement.DeleteTemporaryFile(Temporary);
+            Placement.DeleteTemporaryFile(temporary);
             throw;
         }
-        Placement.DeleteTemporaryFile(Temporary);
-        if (Options.Output == omOverwrite && !Unchanged)
-            Replaced.Add(Destination);
-        Logger->Add(Unchanged ? "... Already in target encoding" : "... Succeeded");
-        Outcome.Result = Unchanged ? "already" : "ok";
-    } catch (const EConvertError& E) {
-        LogFailure(E, Outcome);
+        Placement.DeleteTemporaryFile(temporary);
+        if (Options.Output == omOverwrite && !unchanged)
+            Replaced.Add(destination);
+        Logger->Add(unchanged ? "... Already in target encoding" : "... Succeeded");
+        outcome.Result = unchanged ? "already" : "ok";
+    } catch (const EConvertError& e) {
+        LogFailure(e, outcome);
     }
-    ReportFile(Index, Outcome, Detected);
+    ReportFile(Index, outcome, detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter)
 {
-    const std::string Source = SourceFileName(Index);
-    TFileOutcome Outcome;
-    Outcome.Source = Source;
-    std::string Detected;
+    const std::string source = SourceFileName(Index);
+    TFileOutcome outcome;
+    outcome.Source = source;
+    std::string detected;
     try {
         Logger->Add("Check character encoding:");
-        Logger->Add("\t- Source file: " + Source);
-        std::optional<TFileConverter> DetectedConverter;
-        SourcePipeline(File, FileConverter, Detected, DetectedConverter).CheckFile(File);
+        Logger->Add("\t- Source file: " + source);
+        std::optional<TFileConverter> detectedConverter;
+        SourcePipeline(File, FileConverter, detected, detectedConverter).CheckFile(File);
         Logger->Add("... OK");
-        Outcome.Result = "ok";
-    } catch (const EConvertError& E) {
-        LogFailure(E, Outcome);
+        outcome.Result = "ok";
+    } catch (const EConvertError& e) {
+        LogFailure(e, outcome);
     }
-    ReportFile(Index, Outcome, Detected);
+    ReportFile(Index, outcome, detected);
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
@@ -328,14 +328,14 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
 {
     if (!OnFileDone && !OnOutcomes)
         return;
-    const bool Detects = DetectsFile(Outcome.Source);
-    Outcome.Encoding = Detects || !Detected.empty() ? Detected : Options.FromEncoding;
-    if (Detection && Detects)
+    const bool detects = DetectsFile(Outcome.Source);
+    Outcome.Encoding = detects || !Detected.empty() ? Detected : Options.FromEncoding;
+    if (Detection && detects)
         Outcome.Guesses = Detection->Guesses();
     Outcome.BytesRead = FileBytesRead;
-    struct stat Written;
-    if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &Written) == 0)
-        Outcome.BytesWritten = static_cast<std::uint64_t>(Written.st_size);
+    struct stat written;
+    if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &written) == 0)
+        Outcome.BytesWritten = static_cast<std::uint64_t>(written.st_size);
     if (OnFileDone)
         Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
     if (OnOutcomes)
@@ -348,32 +348,32 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
 TFileConverter& TConvertThread::SourcePipeline(TSourceFile& File, TFileConverter& FileConverter,
                                               std::string& Detected, std::optional<TFileConverter>& Holder)
 {
-    const auto Own = FileEncodings.find(File.Name());
+    const auto own = FileEncodings.find(File.Name());
     if (DetectsFile(File.Name())) {
         Detected = SourceDetection().Detect(File, SampleRoom, *Logger);
-    } else if (Own != FileEncodings.end()) {
-        Detected = Own->second;
+    } else if (own != FileEncodings.end()) {
+        Detected = own->second;
         Logger->Add("\t- Source encoding: " + Detected);
     } else {
         return FileConverter;
     }
-    TFileConverter& Pipeline =
+    TFileConverter& pipeline =
         Holder.emplace(*Converter, Detected, TargetEncoding, Options.Translation, Options.BufferSize, Signature);
-    Pipeline.OnRead = FileConverter.OnRead;
-    return Pipeline;
+    pipeline.OnRead = FileConverter.OnRead;
+    return pipeline;
 }
 
 bool TConvertThread::DetectsFile(const std::string& Source) const
 {
-    const auto Own = FileEncodings.find(Source);
-    return Own != FileEncodings.end() ? TSourcesFile::Detects(Own->second) : IsAutoDetect(Options.FromEncoding);
+    const auto own = FileEncodings.find(Source);
+    return own != FileEncodings.end() ? TSourcesFile::Detects(own->second) : IsAutoDetect(Options.FromEncoding);
 }
 
 TSourceDetection& TConvertThread::SourceDetection()
 {
     if (!Detection) {
-        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
-        Detection = std::make_unique<TSourceDetection>(*Converter, Locale != nullptr ? Locale : "");
+        const char* locale = std::setlocale(LC_CTYPE, nullptr);
+        Detection = std::make_unique<TSourceDetection>(*Converter, locale != nullptr ? locale : "");
     }
     return *Detection;
 }
@@ -409,8 +409,8 @@ void TConvertThread::RecordOutcome(std::size_t Index, TFileOutcome Outcome)
     if (Outcome.Encoding.empty() && Outcome.Kind != TOutcomeKind::Undetected)
         Outcome.Guesses.clear();
     Outcomes.push_back(std::move(Outcome));
-    const auto Now = std::chrono::steady_clock::now();
-    if (Outcomes.size() >= MaxOutcomeBatch || Now - OutcomesSent >= OutcomeInterval)
+    const auto now = std::chrono::steady_clock::now();
+    if (Outcomes.size() >= MaxOutcomeBatch || now - OutcomesSent >= OutcomeInterval)
         FlushOutcomes();
 }
 
@@ -429,9 +429,9 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
     Logger->AddError(E.what());
     Outcome.Error = E.what();
     Outcome.Result = FailureResult(Outcome.Error);
-    if (const auto* Content = dynamic_cast<const EContentError*>(&E)) {
-        Logger->Add("\t- " + Content->Where);
-        Outcome.Where = Content->Where;
+    if (const auto* content = dynamic_cast<const EContentError*>(&E)) {
+        Logger->Add("\t- " + content->Where);
+        Outcome.Where = content->Where;
     }
     Logger->Add("... Failed");
 }
@@ -443,10 +443,10 @@ std::string TConvertThread::SourceFileName(std::size_t Index) const
 
 void TConvertThread::ReportSummary()
 {
-    const char* Name = StateName(State);
-    Channel.ReportStatus(Name);
+    const char* name = StateName(State);
+    Channel.ReportStatus(name);
     FlushOutcomes();
-    Logger->Add(std::string(Name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
+    Logger->Add(std::string(name) + " - " + std::to_string(Logger->ErrorCount) + " errors, " +
                 std::to_string(Logger->WarningCount) + " warnings");
     if (OnDone)
         Channel.Synchronize([this] { OnDone(this, State, *Logger); });

@@ -43,16 +43,16 @@ void TFileConverter::ConvertFile(const std::string& SourceName, int TempFile)
 
 void TFileConverter::FailOnContent(int Fd, std::uint64_t Offset)
 {
-    const char* const Message = "Cannot convert character encoding";
-    std::string Where;
+    const char* const message = "Cannot convert character encoding";
+    std::string where;
     try {
-        Where = TFailureLocator(Converter, FromEncoding, TargetEncoding, Translation).Describe(Fd, Offset);
+        where = TFailureLocator(Converter, FromEncoding, TargetEncoding, Translation).Describe(Fd, Offset);
     } catch (const std::exception&) {
         // Telling where is a courtesy; the failure itself stands.
     }
-    if (Where.empty())
-        throw EConvertError(Message);
-    throw EContentError(Message, std::move(Where));
+    if (where.empty())
+        throw EConvertError(message);
+    throw EContentError(message, std::move(where));
 }
 
 void TFileConverter::ConvertFile(TSourceFile& Source, int TempFile)

@@ -13,11 +13,11 @@ struct TParallelRun::TShare {
     TRunProgress Progress;
 };
 
-TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
+TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
                            std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
-    : Files(std::move(Files)), Engine(Engine), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
+    : Files(std::move(Files)), Converter(Converter), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
       Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
@@ -36,7 +36,7 @@ TParallelRun::~TParallelRun() = default;
 TConvertThread* TParallelRun::MakeThread(std::size_t Index)
 {
     TShare& Share = *Shares[Index];
-    TLumiva* ShareEngine = &Engine;
+    TLumiva* ShareEngine = &Converter;
     if (Index > 0) {
         Share.OwnEngine = MakeEngine();
         ShareEngine = Share.OwnEngine.get();

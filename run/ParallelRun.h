@@ -35,7 +35,7 @@ class TRunQuestions;
 // (MainThread's); the events run there.
 class TParallelRun {
 public:
-    TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Engine,
+    TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
                  std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
                  const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly, TRunQuestions& Questions,
                  TMainThread& MainThread);
@@ -77,7 +77,7 @@ private:
     std::vector<std::unique_ptr<TShare>> Shares;
     // Null with one job.
     std::shared_ptr<TFileQueue> Queue;
-    TLumiva& Engine;
+    TLumiva& Converter;
     std::function<std::unique_ptr<TLumiva>()> MakeEngine;
     TConvertOptions Options;
     TConvertSpecs Specs;

@@ -37,12 +37,13 @@ ssize_t ReadSome(int Fd, char* Data, std::size_t Size)
 // decoded once more, to code points, on an engine of its own.
 class TPositionCounter {
 public:
-    TPositionCounter(TLumiva& Engine, const std::string& FromEncoding, std::int32_t Translation) : Engine(Engine)
+    TPositionCounter(TLumiva& Converter, const std::string& FromEncoding, std::int32_t Translation)
+        : Converter(Converter)
     {
         // Invalid input that the conversion skips must not stop the count either.
-        Engine.Start(FromEncoding, "UCS-4BE", Translation == 1 ? 1 : 0);
+        Converter.Start(FromEncoding, "UCS-4BE", Translation == 1 ? 1 : 0);
     }
-    ~TPositionCounter() { Engine.Close(); }
+    ~TPositionCounter() { Converter.Close(); }
     TPositionCounter(const TPositionCounter&) = delete;
     TPositionCounter& operator=(const TPositionCounter&) = delete;
 
@@ -55,7 +56,7 @@ public:
             std::size_t InLeft = Carry.size();
             char* OutPtr = Out;
             std::size_t OutLeft = sizeof Out;
-            Engine.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
+            Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
             const std::size_t Produced = sizeof Out - OutLeft;
             for (std::size_t i = 0; i + 4 <= Produced; i += 4) {
                 const auto* B = reinterpret_cast<const unsigned char*>(Out + i);
@@ -71,7 +72,7 @@ public:
     TTextPosition Position;
 
 private:
-    TLumiva& Engine;
+    TLumiva& Converter;
     std::vector<char> Carry;
 };
 

@@ -45,7 +45,7 @@ std::string LineEnds(const std::u32string& Text)
 
 // Decodes Data into Preview.Text, a byte that does not decode at a time as U+FFFD; the mark is
 // set when the decoder reaches MarkAt (an index into Data).
-void Decode(TLumiva& Engine, std::string_view Data, bool AtEnd, std::optional<std::size_t> MarkAt,
+void Decode(TLumiva& Converter, std::string_view Data, bool AtEnd, std::optional<std::size_t> MarkAt,
             TTextPreview& Preview)
 {
     std::array<char, 16 * 1024> Out;
@@ -66,7 +66,7 @@ void Decode(TLumiva& Engine, std::string_view Data, bool AtEnd, std::optional<st
         std::size_t Left = static_cast<std::size_t>(Stop - In);
         char* OutPtr = Out.data();
         std::size_t Room = Out.size();
-        const int Error = Engine.Convert(&In, &Left, &OutPtr, &Room);
+        const int Error = Converter.Convert(&In, &Left, &OutPtr, &Room);
         Take(OutPtr);
         if (Error == EILSEQ || (Error == EINVAL && (Stop != End || AtEnd))) {
             if (Error == EINVAL && Stop != End && In < Stop) {
@@ -87,7 +87,7 @@ void Decode(TLumiva& Engine, std::string_view Data, bool AtEnd, std::optional<st
 
 } // namespace
 
-TTextPreview TTextPreview::Read(TLumiva& Engine, const std::string& FileName, const std::string& Encoding,
+TTextPreview TTextPreview::Read(TLumiva& Converter, const std::string& FileName, const std::string& Encoding,
                                 std::optional<std::uint64_t> Mark)
 {
     TTextPreview Preview;
@@ -119,9 +119,9 @@ TTextPreview TTextPreview::Read(TLumiva& Engine, const std::string& FileName, co
     if (Mark && *Mark >= Preview.Start && *Mark - Preview.Start <= Data.size())
         MarkAt = static_cast<std::size_t>(*Mark - Preview.Start);
     try {
-        Engine.Start(Encoding, "UTF-32LE", 0);
-        Decode(Engine, Data, AtEnd, MarkAt, Preview);
-        Engine.Close();
+        Converter.Start(Encoding, "UTF-32LE", 0);
+        Decode(Converter, Data, AtEnd, MarkAt, Preview);
+        Converter.Close();
     } catch (const std::exception& E) {
         Preview.Error = E.what();
         return Preview;

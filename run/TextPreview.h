@@ -30,8 +30,8 @@ struct TTextPreview {
     // An error that kept the file from being read; the rest is empty then.
     std::string Error;
 
-    // Reads FileName through Engine (a conversion of its own: not during another). With Mark,
+    // Reads FileName through Converter (a conversion of its own: not during another). With Mark,
     // the part read is the one around that byte offset.
-    static TTextPreview Read(TLumiva& Engine, const std::string& FileName, const std::string& Encoding,
+    static TTextPreview Read(TLumiva& Converter, const std::string& FileName, const std::string& Encoding,
                              std::optional<std::uint64_t> Mark = std::nullopt);
 };

@@ -31,8 +31,8 @@ void TReviewWorker::Preview(std::string Source, std::string Encoding, std::optio
     {
         const std::lock_guard<std::mutex> guard(Lock);
         PendingPreview = [this, Source = std::move(Source), Encoding = std::move(Encoding), Mark,
-                          Done = std::move(Done)](TLumiva& Engine) {
-            auto preview = std::make_shared<TTextPreview>(TTextPreview::Read(Engine, Source, Encoding, Mark));
+                          Done = std::move(Done)](TLumiva& Converter) {
+            auto preview = std::make_shared<TTextPreview>(TTextPreview::Read(Converter, Source, Encoding, Mark));
             Post([Done, preview] { Done(*preview); });
         };
     }
@@ -45,10 +45,10 @@ void TReviewWorker::Recheck(std::string Source, std::string Encoding, const TCon
     {
         const std::lock_guard<std::mutex> guard(Lock);
         Checks.push_back([this, Source = std::move(Source), Encoding = std::move(Encoding), Options, Specs,
-                          Done = std::move(Done)](TLumiva& Engine) {
+                          Done = std::move(Done)](TLumiva& Converter) {
             // Closing the window does not wait for the check of a large file to end.
             auto outcome = std::make_shared<TFileOutcome>(
-                RecheckFile(Engine, Source, Encoding, Options, Specs, [this] { return Stopping.load(); }));
+                RecheckFile(Converter, Source, Encoding, Options, Specs, [this] { return Stopping.load(); }));
             Post([Done, outcome] { Done(*outcome); });
         });
     }

@@ -4,13 +4,12 @@
 // iconv over the same buffers.
 #include "libiconv/FastTranscoder.h"
 #include "tests/common/BlockKinds.h"
+#include "tests/common/IconvCall.h"
 #include "tests/common/IconvOnce.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
-#include <iconv.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,17 +53,7 @@ TOutcome Convert(const char* Blocks, TUnicodeForm From, TUnicodeForm To, const s
     if (Blocks != nullptr) {
         outcome.Stop = lmviconv::FindTranscoder(From, To, Blocks)(inPtr, inPtr + Input.size(), outPtr, outPtr + Room);
     } else {
-        const iconv_t cd = iconv_open(NameOf(To), NameOf(From));
-        char* inChars = reinterpret_cast<char*>(in.get());
-        char* outChars = reinterpret_cast<char*>(out.get());
-        std::size_t inLeft = Input.size();
-        std::size_t outLeft = Room;
-        errno = 0;
-        if (iconv(cd, &inChars, &inLeft, &outChars, &outLeft) == static_cast<std::size_t>(-1))
-            outcome.Stop = errno == E2BIG ? TTranscodeStop::OutputFull : TTranscodeStop::Unusual;
-        iconv_close(cd);
-        inPtr = reinterpret_cast<const unsigned char*>(inChars);
-        outPtr = reinterpret_cast<unsigned char*>(outChars);
+        outcome.Stop = lmvtest::IconvCall(NameOf(From), NameOf(To), inPtr, Input.size(), outPtr, Room);
     }
     outcome.Text = std::to_string(inPtr - in.get()) + " bytes taken, room:";
     for (std::size_t i = 0; i < Room; ++i)
