@@ -4,9 +4,9 @@ npm's chardet (installed with npm into a temporary folder), uchardet, enca, ICU,
 and charset_normalizer.
 
 The corpus is made here, in a temporary folder, from texts of Debian's packages
-(scripts/language_texts.py): the held-out half of the translated message catalogs and manual
-pages, all the desktop help pages (a genre the tables never saw), and subtitles and table rows
-made from held-out catalogs; in 39 languages, encoded into the legacy encodings people meet for
+(scripts/language_texts.py): the held-out half of the translated message catalogs, manual pages,
+debconf templates and AppStream descriptions, all the desktop help pages (a genre the tables never
+saw), and subtitles and table rows made from held-out catalogs; in 39 languages, encoded into the legacy encodings people meet for
 each and into the Unicode forms, cut at about 200 bytes, 1 KiB and 8 KiB; plus binary files. An
 answer is right when decoding the file by it gives the original text (a leading U+FEFF is
 ignored), wrong when it gives anything else or cannot decode, refused when there is none.
@@ -73,7 +73,7 @@ def csv_rows(paragraphs, rng):
 
 def texts_by_language(half):
     """{language: {genre: [paragraphs of one document, ...]}} of the half asked for: "tuning" (the
-    tuning half of the catalogs and manual pages) or "held-out" (the other half, all the help
+    tuning half of every genre but the help pages) or "held-out" (the other half, all the help
     pages, and subtitles and table rows made from the other half's catalogs)."""
     languages = dict(language_texts.LANGUAGES, **language_texts.EAST_ASIAN)
     out = {}
@@ -132,8 +132,9 @@ def build_corpus(folder, seed, half):
             for size in SIZES:
                 made = tries = 0
                 while made < SAMPLES and tries < 300:
+                    # A genre that cannot give a text here (signs the encoding lacks) yields its turn.
+                    genre = genres[(turn + tries) % len(genres)]
                     tries += 1
-                    genre = genres[turn % len(genres)]
                     docs = texts[language][genre]
                     doc = docs[rng.randrange(len(docs))]
                     text = excerpt(doc, rng.randrange(len(doc)), codec, size)

@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,8 @@ public:
         // Letters past ASCII read: only ones the language does not have (a foreign letter or two
         // among signs says nothing of the language).
         bool OnlyForeignLetters = false;
+        // How many encodings of the tables read the sample alike.
+        std::size_t Alike = 1;
     };
 
     explicit TEightBitReadings(TLumiva& Engine);
@@ -104,6 +107,9 @@ private:
     using TAsciiPairs = std::array<std::int16_t, AsciiSymbols * AsciiRow>;
 
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
+    // Adds to each reading the cost of its capitals past ASCII that follow a small letter.
+    void WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings);
+    void CountAlike(std::vector<TReading>& Readings) const;
     void Count(std::string_view Sample);
     void GroupEncodings();
     std::uint64_t AsciiCost(const TWriter& Writer);
@@ -129,4 +135,10 @@ private:
     std::vector<TRough> OwnRough;
     std::size_t CharacterCount = 0;
     bool SignsOnly = false;
+    // By encoding, made when first needed: byte -> 1 a small letter, 2 a capital, 0 anything else.
+    std::map<std::string, std::array<std::uint8_t, 256>, std::less<>> LetterCases;
+    // Per sample: how often each byte past 0x7F follows a small ASCII letter (row 0) or a byte
+    // past 0x7F (rows 1 to 128), and the cells counted.
+    std::vector<std::uint32_t> AfterCounts = std::vector<std::uint32_t>(129 * 128, 0);
+    std::vector<std::uint16_t> AfterSeen;
 };

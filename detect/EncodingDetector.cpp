@@ -32,6 +32,9 @@ constexpr std::size_t NonAsciiPerOddSign = 8;
 // in the language's own texts, is no text in that language (random bytes past 0x7F cost about one
 // nat more).
 constexpr double MostExcessCost = 0.6;
+// A short sample's few words may cost more than the language's average: a sentence of 40
+// characters with a word or two the tables never saw is still text in that language.
+constexpr double ShortSampleSlack = 10.0;
 // Readings' scores: exp(-cost / Temperature), normalised over the readings. The temperature
 // tempers the language model's certainty, which counts every pair as if it were independent
 // evidence. Chosen with the threshold below on the tuning half (bench/detect_corpus.py --fit): of
@@ -39,6 +42,14 @@ constexpr double MostExcessCost = 0.6;
 constexpr double Temperature = 2.0;
 // An answer needs this score; below it the readings are too close to tell.
 constexpr double LeastScore = 0.9;
+
+// How likely a decoding by the libraries' proposals is against the others: each odd sign more
+// than the fewest makes it NonAsciiPerOddSign times less likely (text has at most one in that
+// many), and each library that proposed it twice as likely.
+double OddSignsWeight(std::size_t ExtraOdd, int Votes)
+{
+    return std::pow(static_cast<double>(NonAsciiPerOddSign), -static_cast<double>(ExtraOdd)) * std::pow(2.0, Votes);
+}
 
 } // namespace
 
@@ -170,7 +181,8 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     const std::vector<TEightBitReadings::TReading> readings = Readings->Read(Sample);
     const bool language = !readings.empty() &&
                           readings.front().Cost <= (readings.front().Typical + MostExcessCost) *
-                                                       static_cast<double>(Readings->Characters());
+                                                           static_cast<double>(Readings->Characters()) +
+                                                       ShortSampleSlack;
     if (language && !UnicodeLayout::DoubleByteLayout(Sample, Complete))
         return ChooseReading(readings);
     const std::string guess = GuessWithUchardet(Sample);
@@ -186,7 +198,10 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
     // name is a listed one (asking the engine again for each costs more than the readings).
     double total = 0;
     for (const auto& reading : Readings) {
-        const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature);
+        // Every encoding of the tables is as likely beforehand: a reading that more of them give
+        // is the likelier by as many ("café" reads alike in a dozen, "cafť" in one).
+        const double weight = std::exp((Readings.front().Cost - reading.Cost) / Temperature) *
+                              static_cast<double>(reading.Alike);
         LastGuesses.push_back({reading.Encoding, weight});
         total += weight;
     }
@@ -194,10 +209,15 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
         return {};
     for (TEncodingGuess& guess : LastGuesses)
         guess.Score /= total;
+    std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
+                     [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A text whose bytes past ASCII may all be signs (× and ½ in a DOS code page) is not told by a
     // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252): the
     // letter's cost weighs a single character against a sign's, which says nothing of the language.
-    if (Readings.front().OnlyForeignLetters && this->Readings->SignsOnlyReading())
+    const auto best = std::find_if(Readings.begin(), Readings.end(), [&](const TEightBitReadings::TReading& r) {
+        return r.Encoding == LastGuesses.front().Name;
+    });
+    if (best != Readings.end() && best->OnlyForeignLetters && this->Readings->SignsOnlyReading())
         return {};
     return LastGuesses.front().Score >= LeastScore ? LastGuesses.front().Name : std::string();
 }
@@ -264,8 +284,14 @@ std::string TEncodingDetector::Weigh(const std::vector<std::string>& Proposals, 
     for (const TCandidate* answer : answers)
         fewest = std::min(fewest, answer->Odd);
     LastGuesses.clear();
-    for (const TCandidate* answer : answers)
-        LastGuesses.push_back({answer->Name, 1.0 / (1.0 + static_cast<double>(answer->Odd))});
+    double total = 0;
+    for (const TCandidate* answer : answers) {
+        const double weight = OddSignsWeight(answer->Odd - fewest, answer->Votes);
+        LastGuesses.push_back({answer->Name, weight});
+        total += weight;
+    }
+    for (TEncodingGuess& guess : LastGuesses)
+        guess.Score /= total;
     std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
                      [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A lesser sign or two more is no evidence against a text (a stray accent, a rare letter that

@@ -5,7 +5,7 @@ one another, and which 8-bit encodings it can be written in.
     scripts/language_tables.py                      # from Debian's packages (scripts/deps.sh bench)
     scripts/language_tables.py --text fr=a.txt ...  # from the given texts (the generator's test)
 
-The texts are the tuning half of the catalogs and manual pages (scripts/language_texts.py); the
+The texts are the tuning half of every genre but the help pages (scripts/language_texts.py); the
 help pages and the other half are left for the benchmark. The same texts give the same file, byte
 for byte.
 
@@ -280,7 +280,7 @@ def main():
         source = "the given texts"
     else:
         texts = system_texts()
-        source = "the tuning half of Debian's catalogs and manual pages"
+        source = "the tuning half of Debian's catalogs, manual pages, debconf templates and AppStream descriptions"
     models = {language: Model(text) for language, text in texts.items()}
     with open(args.output, "w", encoding="utf-8") as f:
         f.write(render(models, source))

@@ -1,24 +1,32 @@
 """Texts in many languages from what Debian's packages install, for the detection tables
 (scripts/language_tables.py) and the detection benchmark (bench/detect_corpus.py).
 
-Three kinds of text ("genres"), each document one source:
-  catalog  the translated messages of one package (/usr/share/locale/<l>/LC_MESSAGES/*.mo)
-  man      one translated manual page (/usr/share/man/<l>/...)
-  help     one page of desktop help (/usr/share/help/<l>/<program>/*.page)
+Five kinds of text ("genres"), each document one source:
+  catalog    the translated messages of one package (/usr/share/locale/<l>/LC_MESSAGES/*.mo)
+  man        one translated manual page (/usr/share/man/<l>/...)
+  templates  the questions one package asks when it is installed (its debconf templates)
+  appstream  what one desktop program says of itself (its AppStream description and desktop entries)
+  help       one page of desktop help (/usr/share/help/<l>/<program>/*.page)
 
+The templates and the descriptions come from packages that are downloaded, never installed
+(apt-get download, unpacked into a cache folder: LUMIVA_TEXTS_CACHE, by default
+~/.cache/lumiva-texts); the help pages of the downloaded programs join gnome-user-docs' own.
 Documents are split by a hash of their source into a tuning half and a held-out half, and the
-help pages are all held out: the tables and thresholds are fitted on the tuning half of the
-catalogs and manual pages only. Everything is read in sorted order, so the same packages give the
-same texts.
+help pages are all held out: the tables and thresholds are fitted on the tuning half of the other
+genres only. Everything is read in sorted order, so the same packages give the same texts.
 """
 
+import glob
 import gzip
 import hashlib
 import os
 import re
 import struct
 import subprocess
+import sys
+import tempfile
 import unicodedata
+import xml.etree.ElementTree as ElementTree
 
 HELD_OUT_GENRE = "help"
 
@@ -81,6 +89,27 @@ ENGINE_NAMES = {
     "mac_roman": "MACINTOSH", "mac_latin2": "MAC-CENTRALEUROPE", "mac_cyrillic": "MAC-CYRILLIC",
     "tis-620": "TIS-620", "cp874": "CP874",
 }
+
+# Packages that ask questions when installed, in many languages (debconf templates).
+TEMPLATE_PACKAGES = [
+    "apt-listchanges", "console-setup", "cryptsetup", "davfs2", "dbconfig-common", "ddclient", "debconf",
+    "debian-security-support", "dictionaries-common", "exim4-config", "grub-pc", "iptables-persistent",
+    "keyboard-configuration", "krb5-config", "libnss-ldapd", "libpam-runtime", "lightdm", "locales", "man-db",
+    "mdadm", "nslcd", "openssh-server", "phpmyadmin", "popularity-contest", "postfix", "resolvconf",
+    "roundcube-core", "samba-common", "slapd", "sysvinit-core", "tasksel", "tzdata", "ucf",
+    "unattended-upgrades", "wireshark-common", "x11-common",
+]
+# Desktop programs that describe themselves in many languages (AppStream, desktop entries), some
+# with help pages.
+APP_PACKAGES = [
+    "ark", "audacity", "baobab", "cheese", "digikam", "dolphin", "eog", "evince", "file-roller", "gedit",
+    "gimp-data", "gnome-calculator", "gnome-calendar", "gnome-characters", "gnome-clocks", "gnome-contacts",
+    "gnome-disk-utility", "gnome-font-viewer", "gnome-logs", "gnome-maps", "gnome-music", "gnome-software",
+    "gnome-sound-recorder", "gnome-system-monitor", "gnome-terminal", "gnome-text-editor", "gnome-weather",
+    "gwenview", "hexchat", "inkscape", "k3b", "kate", "kcalc", "kdenlive", "kmail", "konsole", "korganizer",
+    "krita", "kwrite", "nautilus", "okular", "pidgin", "polari", "rhythmbox", "seahorse", "shotwell",
+    "simple-scan", "totem", "transmission-gtk", "vlc-data",
+]
 
 # Typographic signs that the legacy encodings of the time did not have: a writer of such a file
 # typed the plain ones.
@@ -182,6 +211,93 @@ def _help_paragraphs(path):
     return text.split("\n")
 
 
+def unpacked(package):
+    """The folder where package's files and control files (under DEBIAN/) are unpacked: downloaded
+    with apt-get and unpacked with dpkg-deb the first time, never installed. None when apt cannot
+    download it."""
+    cache = os.environ.get("LUMIVA_TEXTS_CACHE") or os.path.expanduser("~/.cache/lumiva-texts")
+    folder = os.path.join(cache, package)
+    if os.path.exists(os.path.join(folder, ".unpacked")):
+        return folder
+    os.makedirs(cache, exist_ok=True)
+    with tempfile.TemporaryDirectory(dir=cache) as scratch:
+        got = subprocess.run(["apt-get", "download", "-q", package], cwd=scratch, capture_output=True)
+        if got.returncode != 0:
+            # The texts then lack this package's: say so, since the tables would differ.
+            print("language_texts: cannot download %s (run apt-get update?): %s"
+                  % (package, got.stderr.decode(errors="replace").strip()[-200:]), file=sys.stderr)
+            return None
+        deb = glob.glob(os.path.join(scratch, "*.deb"))[0]
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(["dpkg-deb", "-x", deb, folder], check=True)
+        subprocess.run(["dpkg-deb", "-e", deb, os.path.join(folder, "DEBIAN")], check=True)
+    open(os.path.join(folder, ".unpacked"), "w").close()
+    return folder
+
+
+def _template_paragraphs(path, folder):
+    """The descriptions in one language of a debconf templates file (folder "C": the originals)."""
+    try:
+        text = open(path, encoding="utf-8").read()
+    except (OSError, UnicodeDecodeError):
+        return []
+    field = "Description:" if folder == "C" else "Description-%s.UTF-8:" % folder
+    paragraphs = []
+    for record in text.split("\n\n"):
+        lines = record.split("\n")
+        for i, line in enumerate(lines):
+            if not line.startswith(field):
+                continue
+            current = [line[len(field):]]
+            for more in lines[i + 1:]:
+                if not more.startswith(" "):
+                    break
+                if more.strip() == ".":
+                    paragraphs.append(" ".join(current))
+                    current = []
+                else:
+                    current.append(more.strip())
+            paragraphs.append(" ".join(current))
+    return [re.sub(r"\$\{[^}]*\}", " ", p) for p in paragraphs]
+
+
+def _xml_language(element, folder):
+    language = element.get("{http://www.w3.org/XML/1998/namespace}lang", "C").replace("-", "_")
+    return language == folder
+
+
+def _app_paragraphs(root, folder):
+    """What one program says of itself in one language: its AppStream summary and description,
+    and the comments of its desktop entries."""
+    paragraphs = []
+    for path in sorted(glob.glob(os.path.join(root, "usr/share/metainfo/*.xml")) +
+                       glob.glob(os.path.join(root, "usr/share/appdata/*.xml"))):
+        try:
+            component = ElementTree.parse(path).getroot()
+        except (ElementTree.ParseError, OSError):
+            continue
+        for element in component.iter():
+            if element.tag in ("summary", "p", "li") and _xml_language(element, folder):
+                paragraphs.append("".join(element.itertext()))
+    key = re.compile(r"^(Comment|GenericName)%s=(.*)$" % ("" if folder == "C" else re.escape("[%s]" % folder)))
+    for path in sorted(glob.glob(os.path.join(root, "usr/share/applications/*.desktop"))):
+        try:
+            for line in open(path, encoding="utf-8"):
+                m = key.match(line.rstrip("\n"))
+                if m:
+                    paragraphs.append(m.group(2))
+        except (OSError, UnicodeDecodeError):
+            continue
+    # Short lines one after another make paragraphs of the usual length.
+    joined, current = [], ""
+    for p in paragraphs:
+        current = (current + " " + p.strip()).strip()
+        if len(current) >= 80:
+            joined.append(current)
+            current = ""
+    return joined + ([current] if current else [])
+
+
 def _files(root, accept):
     found = []
     for dirpath, dirnames, files in os.walk(root):
@@ -226,7 +342,17 @@ def documents(language, folder):
     for root in man_roots:
         for path in _files(root, lambda f: not _NOT_PROSE.match(f)):
             add("man", "man:%s:%s" % (language, os.path.relpath(path, root)), lambda: _prose(_man_paragraphs(path)))
-    help_root = "/usr/share/help/" + folder
-    for path in _files(help_root, lambda f: f.endswith(".page")):
-        add("help", "help:%s:%s" % (language, os.path.relpath(path, help_root)), lambda: _prose(_help_paragraphs(path)))
+    for package in TEMPLATE_PACKAGES:
+        root = unpacked(package)
+        if root is not None:
+            add("templates", "templates:%s:%s" % (language, package),
+                lambda: _prose(_template_paragraphs(os.path.join(root, "DEBIAN", "templates"), folder), 0.5))
+    apps = [(package, unpacked(package)) for package in APP_PACKAGES]
+    for package, root in apps:
+        if root is not None:
+            add("appstream", "appstream:%s:%s" % (language, package), lambda: _prose(_app_paragraphs(root, folder), 0.5))
+    for help_root in ["/usr/share/help/" + folder] + [os.path.join(root, "usr/share/help", folder) for _, root in apps if root]:
+        for path in _files(help_root, lambda f: f.endswith(".page")):
+            add("help", "help:%s:%s" % (language, os.path.relpath(path, help_root)),
+                lambda: _prose(_help_paragraphs(path)))
     return docs

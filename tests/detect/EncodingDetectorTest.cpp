@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <random>
+#include <utility>
 #include <string>
 
 namespace {
@@ -153,6 +154,27 @@ TEST_F(EncodingDetectorTest, EastAsianTextsGetTheSupersetWindowsWrites)
     ExpectReadsBack(TraditionalChinese, "BIG5");
     EXPECT_EQ(Detect(Encode(Korean, "EUC-KR")), "CP949");
     ExpectReadsBack(Korean, "EUC-KR");
+}
+
+TEST_F(EncodingDetectorTest, EastAsianReadingsHaveScoresThatAddUpToOne)
+{
+    TEncodingDetector detector(*Engine, "C.UTF-8");
+    for (const auto& [text, encoding] : {std::pair{Japanese, "EUC-JP"}, std::pair{SimplifiedChinese, "GB18030"},
+                                         std::pair{TraditionalChinese, "BIG5"}, std::pair{Korean, "EUC-KR"}}) {
+        SCOPED_TRACE(encoding);
+        const std::string answer = detector.Detect(Encode(text, encoding), true);
+        const auto& guesses = detector.Guesses();
+        ASSERT_FALSE(guesses.empty());
+        EXPECT_EQ(guesses.front().Name, answer);
+        double total = 0;
+        for (const TEncodingGuess& guess : guesses) {
+            EXPECT_GT(guess.Score, 0.0) << guess.Name;
+            total += guess.Score;
+        }
+        EXPECT_NEAR(total, 1.0, 1e-9);
+        // The reading taken is the likeliest, and a clear one.
+        EXPECT_GE(guesses.front().Score, 0.5);
+    }
 }
 
 TEST_F(EncodingDetectorTest, BinaryDataAndUndecodableBytesAreRefused)

@@ -146,6 +146,9 @@ TEST_F(LanguageStatisticsTest, ShortAsciiWithOneAccentIsNeverMisread)
     // One letter in English says little: a refusal is fine, another reading is not.
     for (const char* encoding : {"WINDOWS-1252", "CP850", "MACINTOSH"})
         ExpectNotMisread("See you at the café tomorrow morning.\n", encoding);
+    // Where the other readings make a Central European or Baltic letter of it, or a capital
+    // inside a word, the common accent is taken.
+    ExpectReadsBack("I like the café near the station. It is open every day from nine to five.\n", "WINDOWS-1252");
     // In the language's own words one accent is enough.
     ExpectReadsBack("Ci vediamo domani, però non troppo presto.\n", "WINDOWS-1252");
     ExpectReadsBack("Le café est ouvert.\n", "WINDOWS-1252");
