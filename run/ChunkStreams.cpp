@@ -55,7 +55,8 @@ public:
     const char* Take(std::size_t Held, std::size_t Room) override
     {
         const std::size_t early = std::min(Room, Read.size());
-        std::memcpy(Buffer.get() + Held, Read.data(), early);
+        if (early > 0) // an empty sample has no data pointer, which memcpy may not take
+            std::memcpy(Buffer.get() + Held, Read.data(), early);
         Read.remove_prefix(early);
         ReadExactly(Fd, Buffer.get() + Held + early, Room - early);
         return Buffer.get();
