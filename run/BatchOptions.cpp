@@ -37,37 +37,37 @@ void Check(const std::string& Option, const std::string& Message)
 [[noreturn]] void NotAllowed(const std::string& Option, const std::string& Text,
                              const std::vector<std::string>& Allowed)
 {
-    std::string Message = "\"" + Text + "\" is not one of the values allowed:";
-    const char* Separator = " ";
-    for (const std::string& Value : Allowed) {
-        Message += Separator + Value;
-        Separator = ", ";
+    std::string message = "\"" + Text + "\" is not one of the values allowed:";
+    const char* separator = " ";
+    for (const std::string& value : Allowed) {
+        message += separator + value;
+        separator = ", ";
     }
-    UsageError(Option, Message);
+    UsageError(Option, message);
 }
 
 // The positions of the options dialog's lists: UTF-8 has 0, 1, 2; UTF-16 and UTF-32 have 0, 1, 3, 4.
 std::int32_t UtfChoice(const std::string& Option, const std::string& Text, bool Utf8)
 {
-    const std::vector<std::int32_t> Listed = Utf8 ? std::vector<std::int32_t>{usDefault, usWithoutBom, usWithBom}
+    const std::vector<std::int32_t> listed = Utf8 ? std::vector<std::int32_t>{usDefault, usWithoutBom, usWithBom}
                                                   : std::vector<std::int32_t>{usDefault, usWithoutBom, usLeWithBom,
                                                                               usBeWithBom};
-    std::int32_t Value = 0;
-    if (TryStrToInt(Text, Value) && std::find(Listed.begin(), Listed.end(), Value) != Listed.end())
-        return Value;
-    std::vector<std::string> Allowed;
-    for (const std::int32_t Item : Listed)
-        Allowed.push_back(std::to_string(Item));
-    NotAllowed(Option, Text, Allowed);
+    std::int32_t value = 0;
+    if (TryStrToInt(Text, value) && std::find(listed.begin(), listed.end(), value) != listed.end())
+        return value;
+    std::vector<std::string> allowed;
+    for (const std::int32_t item : listed)
+        allowed.push_back(std::to_string(item));
+    NotAllowed(Option, Text, allowed);
 }
 
 std::int32_t Choice(const std::string& Option, const std::string& Text, std::initializer_list<const char*> Words)
 {
-    std::int32_t Index = 0;
-    for (const char* Word : Words) {
-        if (SameText(Text, Word))
-            return Index;
-        ++Index;
+    std::int32_t index = 0;
+    for (const char* word : Words) {
+        if (SameText(Text, word))
+            return index;
+        ++index;
     }
     NotAllowed(Option, Text, std::vector<std::string>(Words.begin(), Words.end()));
 }
@@ -75,66 +75,66 @@ std::int32_t Choice(const std::string& Option, const std::string& Text, std::ini
 // Decimal digits only, as the window's box takes them.
 std::int32_t Count(const std::string& Option, const std::string& Text, std::int32_t Least, std::int32_t Most)
 {
-    std::int64_t Value = 0;
-    bool Digits = !Text.empty() && Text.size() <= 12;
-    for (const char C : Text) {
-        Digits = Digits && C >= '0' && C <= '9';
-        if (Digits)
-            Value = Value * 10 + (C - '0');
+    std::int64_t value = 0;
+    bool digits = !Text.empty() && Text.size() <= 12;
+    for (const char c : Text) {
+        digits = digits && c >= '0' && c <= '9';
+        if (digits)
+            value = value * 10 + (c - '0');
     }
-    if (!Digits || Value < Least || Value > Most)
+    if (!digits || value < Least || value > Most)
         UsageError(Option, "Set a number from " + std::to_string(Least) + " to " + std::to_string(Most));
-    return static_cast<std::int32_t>(Value);
+    return static_cast<std::int32_t>(value);
 }
 
 // Short flags run together ("-c0") as if written apart; other arguments as they are.
 std::vector<std::string> SplitFlags(const std::vector<std::string>& Args)
 {
-    std::vector<std::string> Split;
-    bool OptionsEnded = false;
-    for (const std::string& Arg : Args) {
-        OptionsEnded = OptionsEnded || Arg == "--";
-        const auto IsFlag = [](char Letter) {
-            const TBatchOption* Option = FindBatchOption(std::string("-") + Letter);
-            return Option && !Option->Value;
+    std::vector<std::string> split;
+    bool optionsEnded = false;
+    for (const std::string& arg : Args) {
+        optionsEnded = optionsEnded || arg == "--";
+        const auto isFlag = [](char Letter) {
+            const TBatchOption* option = FindBatchOption(std::string("-") + Letter);
+            return option && !option->Value;
         };
-        if (OptionsEnded || Arg.size() < 3 || Arg[0] != '-' || Arg[1] == '-' || !IsFlag(Arg[1]) ||
-            !std::all_of(Arg.begin() + 1, Arg.end(), IsFlag)) {
-            Split.push_back(Arg);
+        if (optionsEnded || arg.size() < 3 || arg[0] != '-' || arg[1] == '-' || !isFlag(arg[1]) ||
+            !std::all_of(arg.begin() + 1, arg.end(), isFlag)) {
+            split.push_back(arg);
             continue;
         }
-        for (std::size_t k = 1; k < Arg.size(); ++k)
-            Split.push_back(std::string("-") + Arg[k]);
+        for (std::size_t k = 1; k < arg.size(); ++k)
+            split.push_back(std::string("-") + arg[k]);
     }
-    return Split;
+    return split;
 }
 
 // The names in the file Name (or in Fd when not negative), each ended by Separator; empty ones
 // are left out. Raises Exception when it cannot be read.
 void ReadNames(int Fd, const std::string& Name, char Separator, TStringList& Files)
 {
-    const TFd Own(Fd < 0 ? ::open(Name.c_str(), O_RDONLY | O_CLOEXEC) : Fd, Fd < 0);
-    if (Own.Get() < 0)
+    const TFd own(Fd < 0 ? ::open(Name.c_str(), O_RDONLY | O_CLOEXEC) : Fd, Fd < 0);
+    if (own.Get() < 0)
         throw Exception("Cannot open file \"" + Name + "\"");
-    std::string Pending;
-    char Buffer[65536];
+    std::string pending;
+    char buffer[65536];
     for (;;) {
-        const ssize_t Got = ::read(Own.Get(), Buffer, sizeof Buffer);
-        if (Got < 0 && errno == EINTR)
+        const ssize_t got = ::read(own.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
             continue;
-        if (Got < 0)
+        if (got < 0)
             throw Exception("Cannot read file \"" + Name + "\"");
-        if (Got == 0)
+        if (got == 0)
             break;
-        Pending.append(Buffer, static_cast<std::size_t>(Got));
-        std::size_t Start = 0;
-        for (std::size_t End; (End = Pending.find(Separator, Start)) != std::string::npos; Start = End + 1)
-            if (End > Start)
-                Files.Add(Pending.substr(Start, End - Start));
-        Pending.erase(0, Start);
+        pending.append(buffer, static_cast<std::size_t>(got));
+        std::size_t start = 0;
+        for (std::size_t end; (end = pending.find(Separator, start)) != std::string::npos; start = end + 1)
+            if (end > start)
+                Files.Add(pending.substr(start, end - start));
+        pending.erase(0, start);
     }
-    if (!Pending.empty())
-        Files.Add(Pending);
+    if (!pending.empty())
+        Files.Add(pending);
 }
 
 void CheckEncoding(const std::string& Option, const std::string& Name,
@@ -161,145 +161,145 @@ TBatchOptions::TBatchOptions()
 
 void TBatchOptions::Parse(const std::vector<std::string>& Given)
 {
-    const std::vector<std::string> Args = SplitFlags(Given);
-    bool OptionsEnded = false;
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const std::string& Arg = Args[i];
-        if (OptionsEnded || Arg.size() < 2 || Arg[0] != '-') {
-            Sources.push_back({false, Arg});
+    const std::vector<std::string> args = SplitFlags(Given);
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            Sources.push_back({false, arg});
             continue;
         }
-        if (Arg == "--") {
-            OptionsEnded = true;
+        if (arg == "--") {
+            optionsEnded = true;
             continue;
         }
-        std::string Option = Arg;
-        std::string Value;
-        bool HasValue = false;
-        if (const std::size_t Equal = Arg.find('='); Arg.rfind("--", 0) == 0 && Equal != std::string::npos) {
-            Option = Arg.substr(0, Equal);
-            Value = Arg.substr(Equal + 1);
-            HasValue = true;
-        } else if (Arg[1] != '-' && Arg.size() > 2) {
+        std::string option = arg;
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t equal = arg.find('='); arg.rfind("--", 0) == 0 && equal != std::string::npos) {
+            option = arg.substr(0, equal);
+            value = arg.substr(equal + 1);
+            hasValue = true;
+        } else if (arg[1] != '-' && arg.size() > 2) {
             // "-fNAME" as iconv takes it.
-            Option = Arg.substr(0, 2);
-            Value = Arg.substr(2);
-            HasValue = true;
+            option = arg.substr(0, 2);
+            value = arg.substr(2);
+            hasValue = true;
         }
-        const TBatchOption* Known = FindBatchOption(Option);
-        if (!Known)
-            throw EUsageError("unknown option " + Option);
-        const auto Flag = [&] {
-            if (HasValue)
-                throw EUsageError(Option + ": takes no value");
+        const TBatchOption* known = FindBatchOption(option);
+        if (!known)
+            throw EUsageError("unknown option " + option);
+        const auto flag = [&] {
+            if (hasValue)
+                throw EUsageError(option + ": takes no value");
         };
-        const auto TakeValue = [&]() -> const std::string& {
-            if (!HasValue) {
-                if (i + 1 >= Args.size())
-                    throw EUsageError(Option + ": missing value");
-                Value = Args[++i];
-                HasValue = true;
+        const auto takeValue = [&]() -> const std::string& {
+            if (!hasValue) {
+                if (i + 1 >= args.size())
+                    throw EUsageError(option + ": missing value");
+                value = args[++i];
+                hasValue = true;
             }
-            return Value;
+            return value;
         };
-        if (Known->Value)
-            TakeValue();
+        if (known->Value)
+            takeValue();
         else
-            Flag();
-        const std::string Name = OptionName(*Known);
+            flag();
+        const std::string name = OptionName(*known);
 
-        if (Name == "--help") {
+        if (name == "--help") {
             Help = true;
-        } else if (Name == "--version") {
+        } else if (name == "--version") {
             Version = true;
-        } else if (Name == "--list-encodings") {
+        } else if (name == "--list-encodings") {
             ListEncodings = true;
-        } else if (Name == "--bash-completion") {
+        } else if (name == "--bash-completion") {
             CompletionScript = true;
-        } else if (Name == "--from") {
-            Options.FromEncoding = Value;
-        } else if (Name == "--to") {
-            SetTarget(Option, Value);
-        } else if (Name == "--translation") {
-            Options.Translation = Choice(Option, Value, {"none", "ignore", "transliterate"});
-        } else if (Name == "-c") {
+        } else if (name == "--from") {
+            Options.FromEncoding = value;
+        } else if (name == "--to") {
+            SetTarget(option, value);
+        } else if (name == "--translation") {
+            Options.Translation = Choice(option, value, {"none", "ignore", "transliterate"});
+        } else if (name == "-c") {
             Options.Translation = trIgnore;
-        } else if (Name == "--buffer-size") {
-            Options.BufferSize = Count(Option, Value, 1, std::numeric_limits<std::int32_t>::max());
-        } else if (Name == "--output-dir") {
+        } else if (name == "--buffer-size") {
+            Options.BufferSize = Count(option, value, 1, std::numeric_limits<std::int32_t>::max());
+        } else if (name == "--output-dir") {
             // The window needs an absolute path; a shell user means the current directory.
-            const std::string Folder = Value.empty() || HasDrive(Value) ? Value : ExpandFileName(Value);
-            Check(Option, CheckOutputDirectory(Folder));
+            const std::string folder = value.empty() || HasDrive(value) ? value : ExpandFileName(value);
+            Check(option, CheckOutputDirectory(folder));
             Options.Output = omDirectory;
-            Options.OutputDirectory = Folder;
-        } else if (Name == "--prefix") {
-            Check(Option, CheckPrefix(Value));
+            Options.OutputDirectory = folder;
+        } else if (name == "--prefix") {
+            Check(option, CheckPrefix(value));
             Options.Output = omPrefix;
-            Options.OutputPrefix = Value;
-        } else if (Name == "--overwrite") {
+            Options.OutputPrefix = value;
+        } else if (name == "--overwrite") {
             Options.Output = omOverwrite;
-        } else if (Name == "--backup-prefix") {
-            Check(Option, CheckPrefix(Value));
+        } else if (name == "--backup-prefix") {
+            Check(option, CheckPrefix(value));
             Options.BackupSrcFiles = true;
-            Options.BackupPrefix = Value;
-        } else if (Name == "--no-backup") {
+            Options.BackupPrefix = value;
+        } else if (name == "--no-backup") {
             Options.BackupSrcFiles = false;
-        } else if (Name == "--utf8") {
-            Specs.Utf8 = UtfChoice(Option, Value, true);
-        } else if (Name == "--utf16") {
-            Specs.Utf16 = UtfChoice(Option, Value, false);
-        } else if (Name == "--utf32") {
-            Specs.Utf32 = UtfChoice(Option, Value, false);
-        } else if (Name == "--answer") {
-            Answer = Choice(Option, Value, {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
-        } else if (Name == "--no-subfolders") {
+        } else if (name == "--utf8") {
+            Specs.Utf8 = UtfChoice(option, value, true);
+        } else if (name == "--utf16") {
+            Specs.Utf16 = UtfChoice(option, value, false);
+        } else if (name == "--utf32") {
+            Specs.Utf32 = UtfChoice(option, value, false);
+        } else if (name == "--answer") {
+            Answer = Choice(option, value, {"yes", "yes-to-all", "no", "no-to-all", "cancel"});
+        } else if (name == "--no-subfolders") {
             Folders.IncludeSubfolders = false;
-        } else if (Name == "--include") {
-            Check(Option, CheckNameMasks(Value, false));
-            Folders.FileNames = Value;
-        } else if (Name == "--exclude") {
-            Check(Option, CheckNameMasks(Value, true));
-            Folders.SkipNames = Value;
-        } else if (Name == "--all-files") {
+        } else if (name == "--include") {
+            Check(option, CheckNameMasks(value, false));
+            Folders.FileNames = value;
+        } else if (name == "--exclude") {
+            Check(option, CheckNameMasks(value, true));
+            Folders.SkipNames = value;
+        } else if (name == "--all-files") {
             Folders.SkipNonText = false;
-        } else if (Name == "--keep-time") {
+        } else if (name == "--keep-time") {
             Folders.KeepTime = true;
-        } else if (Name == "--check") {
+        } else if (name == "--check") {
             CheckOnly = true;
-        } else if (Name == "--list") {
-            if (Value.empty())
-                UsageError(Option, "Set text");
-            Sources.push_back({true, Value});
-        } else if (Name == "--files-from") {
-            if (Value.empty())
-                UsageError(Option, "Set text");
+        } else if (name == "--list") {
+            if (value.empty())
+                UsageError(option, "Set text");
+            Sources.push_back({true, value});
+        } else if (name == "--files-from") {
+            if (value.empty())
+                UsageError(option, "Set text");
             if (!FilesFrom.empty())
-                UsageError(Option, "given twice");
-            FilesFrom = Value;
-        } else if (Name == "--null") {
+                UsageError(option, "given twice");
+            FilesFrom = value;
+        } else if (name == "--null") {
             NullSeparated = true;
-        } else if (Name == "--output") {
-            if (Value.empty() || Value == "-")
-                UsageError(Option, "Set a file name (standard output is the default)");
-            OutputFile = Value;
-        } else if (Name == "--stdout") {
+        } else if (name == "--output") {
+            if (value.empty() || value == "-")
+                UsageError(option, "Set a file name (standard output is the default)");
+            OutputFile = value;
+        } else if (name == "--stdout") {
             ToStdout = true;
-        } else if (Name == "--report") {
-            if (Value.empty())
-                UsageError(Option, "Set text");
-            ReportFile = Value;
-        } else if (Name == "--quiet") {
+        } else if (name == "--report") {
+            if (value.empty())
+                UsageError(option, "Set text");
+            ReportFile = value;
+        } else if (name == "--quiet") {
             Quiet = true;
-        } else if (Name == "--jobs") {
-            Jobs = Count(Option, Value, 0, MaxJobs);
+        } else if (name == "--jobs") {
+            Jobs = Count(option, value, 0, MaxJobs);
             if (Jobs == 0)
                 Jobs = static_cast<std::int32_t>(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, MaxJobs));
-        } else if (Name == "--sources") {
-            if (Value.empty())
-                UsageError(Option, "Set text");
-            Sources.push_back({false, Value, true});
+        } else if (name == "--sources") {
+            if (value.empty())
+                UsageError(option, "Set text");
+            Sources.push_back({false, value, true});
         } else {
-            throw EUsageError("unknown option " + Option);
+            throw EUsageError("unknown option " + option);
         }
     }
     CheckCombinations();
@@ -308,32 +308,32 @@ void TBatchOptions::Parse(const std::vector<std::string>& Given)
 void TBatchOptions::SetTarget(const std::string& Option, const std::string& Value)
 {
     // iconv's suffixes: NAME//TRANSLIT, NAME//IGNORE (also both, the last one deciding).
-    const std::size_t Slashes = Value.find("//");
-    Options.ToEncoding = Value.substr(0, Slashes);
-    if (Slashes == std::string::npos)
+    const std::size_t slashes = Value.find("//");
+    Options.ToEncoding = Value.substr(0, slashes);
+    if (slashes == std::string::npos)
         return;
-    std::string Rest = Value.substr(Slashes + 2);
-    std::size_t Start = 0;
-    while (Start <= Rest.size()) {
-        std::size_t End = Rest.find_first_of("/,", Start);
-        if (End == std::string::npos)
-            End = Rest.size();
-        const std::string Suffix = Rest.substr(Start, End - Start);
-        if (SameText(Suffix, "TRANSLIT"))
+    std::string rest = Value.substr(slashes + 2);
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find_first_of("/,", start);
+        if (end == std::string::npos)
+            end = rest.size();
+        const std::string suffix = rest.substr(start, end - start);
+        if (SameText(suffix, "TRANSLIT"))
             Options.Translation = trTransliterate;
-        else if (SameText(Suffix, "IGNORE"))
+        else if (SameText(suffix, "IGNORE"))
             Options.Translation = trIgnore;
-        else if (!Suffix.empty())
-            UsageError(Option, "\"//" + Suffix + "\" is not one of the suffixes allowed: //TRANSLIT, //IGNORE");
-        Start = End + 1;
+        else if (!suffix.empty())
+            UsageError(Option, "\"//" + suffix + "\" is not one of the suffixes allowed: //TRANSLIT, //IGNORE");
+        start = end + 1;
     }
 }
 
 void TBatchOptions::CheckCombinations() const
 {
-    const bool Stdin = std::any_of(Sources.begin(), Sources.end(),
+    const bool readsStdin = std::any_of(Sources.begin(), Sources.end(),
                                    [](const TSource& Source) { return !Source.IsList && !Source.IsSources && Source.Name == "-"; });
-    if (Stdin && (Sources.size() > 1 || !FilesFrom.empty()))
+    if (readsStdin && (Sources.size() > 1 || !FilesFrom.empty()))
         throw EUsageError("-: standard input can only be the one FILE");
     if (NullSeparated && FilesFrom.empty())
         throw EUsageError("--null: only with --files-from");
@@ -365,33 +365,33 @@ void TBatchOptions::CheckEncodings(const std::function<bool(const std::string&)>
 
 TStringList TBatchOptions::FileList(int Input)
 {
-    TStringList Files;
+    TStringList files;
     SourceEncodings.clear();
-    for (const TSource& Source : Sources) {
-        if (Source.IsSources) {
+    for (const TSource& source : Sources) {
+        if (source.IsSources) {
             try {
-                for (TSourceEntry& Entry : TSourcesFile::Read(Source.Name, EncodingValid)) {
-                    Files.Add(Entry.Path);
-                    SourceEncodings.push_back(std::move(Entry));
+                for (TSourceEntry& entry : TSourcesFile::Read(source.Name, EncodingValid)) {
+                    files.Add(entry.Path);
+                    SourceEncodings.push_back(std::move(entry));
                 }
-            } catch (const TSourcesFile::EBadLine& E) {
-                UsageError("--sources " + Source.Name, E.what());
+            } catch (const TSourcesFile::EBadLine& e) {
+                UsageError("--sources " + source.Name, e.what());
             }
             continue;
         }
-        if (!Source.IsList) {
-            Files.Add(Source.Name);
+        if (!source.IsList) {
+            files.Add(source.Name);
             continue;
         }
-        TStringList List;
-        List.LoadFromFile(Source.Name);
-        for (const std::string& Entry : List)
-            if (!Entry.empty())
-                Files.Add(Entry);
+        TStringList list;
+        list.LoadFromFile(source.Name);
+        for (const std::string& entry : list)
+            if (!entry.empty())
+                files.Add(entry);
     }
     if (!FilesFrom.empty())
-        ReadNames(FilesFrom == "-" ? Input : -1, FilesFrom, NullSeparated ? '\0' : '\n', Files);
-    return Files;
+        ReadNames(FilesFrom == "-" ? Input : -1, FilesFrom, NullSeparated ? '\0' : '\n', files);
+    return files;
 }
 
 std::string TBatchOptions::ReportText(const std::string& Message)

@@ -25,16 +25,16 @@ constexpr std::uint64_t NoLimit = std::numeric_limits<std::uint64_t>::max();
 
 char32_t CodeAt(const char* Data) noexcept
 {
-    const auto* Byte = reinterpret_cast<const unsigned char*>(Data);
-    return static_cast<char32_t>(Byte[0]) << 24 | static_cast<char32_t>(Byte[1]) << 16 |
-           static_cast<char32_t>(Byte[2]) << 8 | static_cast<char32_t>(Byte[3]);
+    const auto* byte = reinterpret_cast<const unsigned char*>(Data);
+    return static_cast<char32_t>(byte[0]) << 24 | static_cast<char32_t>(byte[1]) << 16 |
+           static_cast<char32_t>(byte[2]) << 8 | static_cast<char32_t>(byte[3]);
 }
 
 std::string CodeText(char32_t Code)
 {
-    char Text[16];
-    std::snprintf(Text, sizeof Text, "U+%04X", static_cast<unsigned>(Code));
-    return Text;
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(Code));
+    return text;
 }
 
 std::string PlaceText(const TTextPosition& Position, std::uint64_t Offset)
@@ -79,32 +79,32 @@ std::string TFailureLocator::DescribeAt(int Fd, std::uint64_t Offset, const TTex
     }
     if (!DecodeUpTo(Fd, Offset))
         return {};
-    const std::optional<std::string> Stop = ReadCandidates(Fd);
-    if (!Stop)
+    const std::optional<std::string> stop = ReadCandidates(Fd);
+    if (!stop)
         return {};
     // The characters before the stop come first in the file.
-    std::string Unwritable = FirstUnwritable();
-    return !Unwritable.empty() ? Unwritable : *Stop;
+    std::string unwritable = FirstUnwritable();
+    return !unwritable.empty() ? unwritable : *stop;
 }
 
 bool TFailureLocator::DecodeUpTo(int Fd, std::uint64_t Offset)
 {
-    std::vector<char> Out(ChunkSize * 4);
+    std::vector<char> out(ChunkSize * 4);
     while (HeldOffset < Offset) {
         if (!Fill(Fd, Offset))
             return false;
-        const char* InPtr = In.data();
-        std::size_t InLeft = Held;
-        char* OutPtr = Out.data();
-        std::size_t OutLeft = Out.size();
-        Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-        const std::size_t Produced = Out.size() - OutLeft;
-        for (std::size_t i = 0; i + 4 <= Produced; i += 4)
-            Position.Advance(CodeAt(Out.data() + i));
+        const char* inPtr = In.data();
+        std::size_t inLeft = Held;
+        char* outPtr = out.data();
+        std::size_t outLeft = out.size();
+        Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t produced = out.size() - outLeft;
+        for (std::size_t i = 0; i + 4 <= produced; i += 4)
+            Position.Advance(CodeAt(out.data() + i));
         // The pipeline took these bytes: a decoder that cannot means the file changed since.
-        if (InLeft == Held && Produced == 0)
+        if (inLeft == Held && produced == 0)
             return false;
-        Consume(Held - InLeft);
+        Consume(Held - inLeft);
     }
     return true;
 }
@@ -114,45 +114,45 @@ std::optional<std::string> TFailureLocator::ReadCandidates(int Fd)
     // The decoder gets one byte more at a time and gives one character per call, so that an
     // escape sequence is taken on its own and each character gets its own offset; room for two
     // where a decoder gives a pair at once.
-    std::size_t Feed = 1;
-    std::size_t Room = 4;
+    std::size_t feed = 1;
+    std::size_t room = 4;
     for (;;) {
         if (!Fill(Fd, NoLimit))
             return std::nullopt;
         if (Held == 0)
             return std::string(); // the end of the file, and nothing wrong on the way
-        const std::size_t Given = std::min(Feed, Held);
-        char Out[8];
-        const char* InPtr = In.data();
-        std::size_t InLeft = Given;
-        char* OutPtr = Out;
-        std::size_t OutLeft = Room;
-        const int Error = Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-        const std::size_t Produced = Room - OutLeft;
-        for (std::size_t i = 0; i + 4 <= Produced; i += 4) {
-            const char32_t Code = CodeAt(Out + i);
-            Candidates.push_back({Code, Position, BaseOffset + HeldOffset});
-            Position.Advance(Code);
+        const std::size_t given = std::min(feed, Held);
+        char out[8];
+        const char* inPtr = In.data();
+        std::size_t inLeft = given;
+        char* outPtr = out;
+        std::size_t outLeft = room;
+        const int error = Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+        const std::size_t produced = room - outLeft;
+        for (std::size_t i = 0; i + 4 <= produced; i += 4) {
+            const char32_t code = CodeAt(out + i);
+            Candidates.push_back({code, Position, BaseOffset + HeldOffset});
+            Position.Advance(code);
         }
-        if (InLeft != Given || Produced > 0) {
-            Consume(Given - InLeft);
-            Feed = 1;
-            Room = 4;
+        if (inLeft != given || produced > 0) {
+            Consume(given - inLeft);
+            feed = 1;
+            room = 4;
             if (Candidates.size() >= MaxCandidates)
                 return std::string();
             continue;
         }
-        if (Error == EILSEQ)
+        if (error == EILSEQ)
             return "Invalid byte sequence at " + PlaceText(Position, BaseOffset + HeldOffset);
-        if (Error == EINVAL && Given < Held) {
-            ++Feed;
+        if (error == EINVAL && given < Held) {
+            ++feed;
             continue;
         }
-        if (Error == EINVAL && AtEnd)
+        if (error == EINVAL && AtEnd)
             return "Incomplete character at the end of the file (offset " + std::to_string(BaseOffset + HeldOffset) +
                    ")";
-        if (Error == E2BIG && Room == 4) {
-            Room = 8;
+        if (error == E2BIG && room == 4) {
+            room = 8;
             continue;
         }
         return std::string();
@@ -168,35 +168,35 @@ std::string TFailureLocator::FirstUnwritable()
     } catch (const TLumiva::EStartError&) {
         return {};
     }
-    for (const TCandidate& Candidate : Candidates) {
-        const char Bytes[4] = {static_cast<char>(Candidate.Code >> 24), static_cast<char>(Candidate.Code >> 16),
-                               static_cast<char>(Candidate.Code >> 8), static_cast<char>(Candidate.Code)};
-        const char* InPtr = Bytes;
-        std::size_t InLeft = sizeof Bytes;
+    for (const TCandidate& candidate : Candidates) {
+        const char bytes[4] = {static_cast<char>(candidate.Code >> 24), static_cast<char>(candidate.Code >> 16),
+                               static_cast<char>(candidate.Code >> 8), static_cast<char>(candidate.Code)};
+        const char* inPtr = bytes;
+        std::size_t inLeft = sizeof bytes;
         // Room for the longest transliteration.
-        char Out[256];
-        char* OutPtr = Out;
-        std::size_t OutLeft = sizeof Out;
-        Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-        if (InLeft != 0)
-            return "Character " + CodeText(Candidate.Code) + " cannot be written in " + TargetEncoding + ", at " +
-                   PlaceText(Candidate.Position, Candidate.Offset);
+        char out[256];
+        char* outPtr = out;
+        std::size_t outLeft = sizeof out;
+        Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+        if (inLeft != 0)
+            return "Character " + CodeText(candidate.Code) + " cannot be written in " + TargetEncoding + ", at " +
+                   PlaceText(candidate.Position, candidate.Offset);
     }
     return {};
 }
 
 bool TFailureLocator::Fill(int Fd, std::uint64_t Limit)
 {
-    const std::uint64_t Next = HeldOffset + Held;
-    std::size_t Want = In.size() - Held;
-    if (Limit - Next < Want)
-        Want = static_cast<std::size_t>(Limit - Next);
-    const ssize_t Got = ReadUpTo(Fd, In.data() + Held, Want, HeldOffset + Held);
-    if (Got < 0)
+    const std::uint64_t next = HeldOffset + Held;
+    std::size_t want = In.size() - Held;
+    if (Limit - next < want)
+        want = static_cast<std::size_t>(Limit - next);
+    const ssize_t got = ReadUpTo(Fd, In.data() + Held, want, HeldOffset + Held);
+    if (got < 0)
         return false;
-    if (static_cast<std::size_t>(Got) < Want)
+    if (static_cast<std::size_t>(got) < want)
         AtEnd = true;
-    Held += static_cast<std::size_t>(Got);
+    Held += static_cast<std::size_t>(got);
     return true;
 }
 

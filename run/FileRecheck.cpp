@@ -5,7 +5,7 @@
 #include "run/ConvertError.h"
 #include "run/FileConverter.h"
 
-TFileOutcome RecheckFile(TLumiva& Engine, const std::string& Source, const std::string& Encoding,
+TFileOutcome RecheckFile(TLumiva& Converter, const std::string& Source, const std::string& Encoding,
                          const TConvertOptions& Options, const TConvertSpecs& Specs,
                          const std::function<bool()>& Stop)
 {
@@ -18,15 +18,15 @@ TFileOutcome RecheckFile(TLumiva& Engine, const std::string& Source, const std::
         std::string Target;
         std::string Signature;
         ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, Target, Signature);
-        TFileConverter Converter(Engine, Encoding, Target, Options.Translation, Options.BufferSize, Signature);
+        TFileConverter pipeline(Converter, Encoding, Target, Options.Translation, Options.BufferSize, Signature);
         if (Stop)
-            Converter.OnRead = [&Stop](std::uint64_t, std::uint64_t) {
+            pipeline.OnRead = [&Stop](std::uint64_t, std::uint64_t) {
                 if (Stop())
                     throw Exception("Stopped");
             };
-        Converter.CheckFile(Source);
+        pipeline.CheckFile(Source);
         TStringList Groups;
-        Engine.GetGroups(Groups);
+        Converter.GetGroups(Groups);
         Outcome.Kind = ReadsAsTarget(Groups, Encoding, Options.ToEncoding, Target, Signature, Source)
                            ? TOutcomeKind::AlreadyInTarget
                            : TOutcomeKind::Ok;

@@ -27,9 +27,9 @@ constexpr int MaxCallsWithoutInput = 8;
 ssize_t ReadSome(int Fd, char* Data, std::size_t Size)
 {
     for (;;) {
-        const ssize_t Got = ::read(Fd, Data, Size);
-        if (Got >= 0 || errno != EINTR)
-            return Got;
+        const ssize_t got = ::read(Fd, Data, Size);
+        if (got >= 0 || errno != EINTR)
+            return got;
     }
 }
 
@@ -50,21 +50,21 @@ public:
     void Take(const char* Data, std::size_t Size)
     {
         Carry.insert(Carry.end(), Data, Data + Size);
-        char Out[16384];
+        char out[16384];
         for (;;) {
-            const char* InPtr = Carry.data();
-            std::size_t InLeft = Carry.size();
-            char* OutPtr = Out;
-            std::size_t OutLeft = sizeof Out;
-            Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-            const std::size_t Produced = sizeof Out - OutLeft;
-            for (std::size_t i = 0; i + 4 <= Produced; i += 4) {
-                const auto* B = reinterpret_cast<const unsigned char*>(Out + i);
-                Position.Advance(static_cast<char32_t>(B[0]) << 24 | static_cast<char32_t>(B[1]) << 16 |
-                                 static_cast<char32_t>(B[2]) << 8 | static_cast<char32_t>(B[3]));
+            const char* inPtr = Carry.data();
+            std::size_t inLeft = Carry.size();
+            char* outPtr = out;
+            std::size_t outLeft = sizeof out;
+            Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+            const std::size_t produced = sizeof out - outLeft;
+            for (std::size_t i = 0; i + 4 <= produced; i += 4) {
+                const auto* b = reinterpret_cast<const unsigned char*>(out + i);
+                Position.Advance(static_cast<char32_t>(b[0]) << 24 | static_cast<char32_t>(b[1]) << 16 |
+                                 static_cast<char32_t>(b[2]) << 8 | static_cast<char32_t>(b[3]));
             }
-            Carry.erase(Carry.begin(), Carry.begin() + static_cast<std::ptrdiff_t>(Carry.size() - InLeft));
-            if (Produced == 0 || Carry.empty())
+            Carry.erase(Carry.begin(), Carry.begin() + static_cast<std::ptrdiff_t>(Carry.size() - inLeft));
+            if (produced == 0 || Carry.empty())
                 return;
         }
     }
@@ -98,23 +98,23 @@ ssize_t TStreamConverter::Pull(int In, char* Data, std::size_t Size)
 {
     if (Head.empty())
         return ReadSome(In, Data, Size);
-    const std::size_t Taken = std::min(Size, Head.size());
-    std::copy(Head.begin(), Head.begin() + static_cast<std::ptrdiff_t>(Taken), Data);
-    Head.remove_prefix(Taken);
-    return static_cast<ssize_t>(Taken);
+    const std::size_t taken = std::min(Size, Head.size());
+    std::copy(Head.begin(), Head.begin() + static_cast<std::ptrdiff_t>(taken), Data);
+    Head.remove_prefix(taken);
+    return static_cast<ssize_t>(taken);
 }
 
 void TStreamConverter::Convert(int In, int Out, std::string_view Sample)
 {
     Head = Sample;
-    const std::size_t Total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
-    const std::size_t InSize = std::max<std::size_t>(Total / 2, 1);
-    const std::size_t OutSize = std::max<std::size_t>(Total - Total / 2, 1);
-    struct stat Info {};
+    const std::size_t total = BufferSize > 0 ? static_cast<std::size_t>(BufferSize) : 0;
+    const std::size_t inSize = std::max<std::size_t>(total / 2, 1);
+    const std::size_t outSize = std::max<std::size_t>(total - total / 2, 1);
+    struct stat info {};
     // A plain file can be read again from its start to tell where a failure is; a pipe cannot.
-    const bool Seekable = Head.empty() && ::fstat(In, &Info) == 0 && S_ISREG(Info.st_mode) && ::lseek(In, 0, SEEK_CUR) == 0;
-    std::vector<char> Input(InSize);
-    std::vector<char> Output(OutSize);
+    const bool seekable = Head.empty() && ::fstat(In, &info) == 0 && S_ISREG(info.st_mode) && ::lseek(In, 0, SEEK_CUR) == 0;
+    std::vector<char> input(inSize);
+    std::vector<char> output(outSize);
     BytesRead = 0;
     BytesWritten = 0;
 
@@ -123,93 +123,93 @@ void TStreamConverter::Convert(int In, int Out, std::string_view Sample)
     } catch (const TLumiva::EStartError&) {
         throw EConvertError("Cannot start converting character encoding");
     }
-    std::optional<TPositionCounter> Count;
-    if (!Seekable) {
+    std::optional<TPositionCounter> count;
+    if (!seekable) {
         try {
-            Count.emplace(Counter, FromEncoding, Translation);
+            count.emplace(Counter, FromEncoding, Translation);
         } catch (const TLumiva::EStartError&) {
             // Only the offset can be told then.
         }
     }
     {
-        const TCloseGuard CloseGuard(Converter);
+        const TCloseGuard closeGuard(Converter);
         Write(Out, Signature.data(), Signature.size());
-        std::size_t Held = 0;
-        bool AtEnd = false;
-        int CallsWithoutInput = 0;
+        std::size_t held = 0;
+        bool atEnd = false;
+        int callsWithoutInput = 0;
         for (;;) {
-            if (!AtEnd && Held < InSize) {
-                const ssize_t Got = Pull(In, Input.data() + Held, InSize - Held);
-                if (Got < 0)
+            if (!atEnd && held < inSize) {
+                const ssize_t got = Pull(In, input.data() + held, inSize - held);
+                if (got < 0)
                     throw EConvertError("Cannot read from source file");
-                AtEnd = Got == 0;
-                Held += static_cast<std::size_t>(Got);
-                BytesRead += static_cast<std::uint64_t>(Got);
+                atEnd = got == 0;
+                held += static_cast<std::size_t>(got);
+                BytesRead += static_cast<std::uint64_t>(got);
             }
-            if (Held == 0 && AtEnd)
+            if (held == 0 && atEnd)
                 break;
-            const char* InPtr = Input.data();
-            std::size_t InLeft = Held;
-            char* OutPtr = Output.data();
-            std::size_t OutLeft = OutSize;
-            const int Error = Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-            const std::size_t Produced = OutSize - OutLeft;
-            Write(Out, Output.data(), Produced);
-            const std::size_t Taken = Held - InLeft;
-            if (Count)
-                Count->Take(Input.data(), Taken);
+            const char* inPtr = input.data();
+            std::size_t inLeft = held;
+            char* outPtr = output.data();
+            std::size_t outLeft = outSize;
+            const int error = Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+            const std::size_t produced = outSize - outLeft;
+            Write(Out, output.data(), produced);
+            const std::size_t taken = held - inLeft;
+            if (count)
+                count->Take(input.data(), taken);
             // A character cut by the end of what was read waits for the next read.
-            if (Taken == 0 && Produced == 0 && (AtEnd || Error != EINVAL || Held == InSize)) {
-                const TTextPosition Where = Count ? Count->Position : TTextPosition();
-                Count.reset();
-                CountedPosition = Where;
-                FailOnContent(In, Seekable, Input.data(), Held);
+            if (taken == 0 && produced == 0 && (atEnd || error != EINVAL || held == inSize)) {
+                const TTextPosition where = count ? count->Position : TTextPosition();
+                count.reset();
+                CountedPosition = where;
+                FailOnContent(In, seekable, input.data(), held);
             }
-            CallsWithoutInput = Taken == 0 ? CallsWithoutInput + 1 : 0;
-            if (CallsWithoutInput > MaxCallsWithoutInput && Error != EINVAL)
+            callsWithoutInput = taken == 0 ? callsWithoutInput + 1 : 0;
+            if (callsWithoutInput > MaxCallsWithoutInput && error != EINVAL)
                 throw EConvertError(ConvertFailed);
-            std::copy(Input.begin() + static_cast<std::ptrdiff_t>(Taken),
-                      Input.begin() + static_cast<std::ptrdiff_t>(Held), Input.begin());
-            Held = InLeft;
+            std::copy(input.begin() + static_cast<std::ptrdiff_t>(taken),
+                      input.begin() + static_cast<std::ptrdiff_t>(held), input.begin());
+            held = inLeft;
         }
         // Return a stateful target (ISO-2022-JP and the like) to its initial state.
-        for (int Call = 0;; ++Call) {
-            if (Call > MaxCallsWithoutInput)
+        for (int call = 0;; ++call) {
+            if (call > MaxCallsWithoutInput)
                 throw EConvertError(ConvertFailed);
-            const char* InPtr = nullptr;
-            std::size_t InLeft = 0;
-            char* OutPtr = Output.data();
-            std::size_t OutLeft = OutSize;
-            Converter.Convert(&InPtr, &InLeft, &OutPtr, &OutLeft);
-            if (OutLeft == OutSize)
+            const char* inPtr = nullptr;
+            std::size_t inLeft = 0;
+            char* outPtr = output.data();
+            std::size_t outLeft = outSize;
+            Converter.Convert(&inPtr, &inLeft, &outPtr, &outLeft);
+            if (outLeft == outSize)
                 break;
-            Write(Out, Output.data(), OutSize - OutLeft);
+            Write(Out, output.data(), outSize - outLeft);
         }
     }
 }
 
 void TStreamConverter::FailOnContent(int In, bool Seekable, const char* Held, std::size_t HeldSize)
 {
-    const std::uint64_t Offset = BytesRead - HeldSize;
+    const std::uint64_t offset = BytesRead - HeldSize;
     Converter.Close();
-    std::string Where;
+    std::string where;
     try {
-        TFailureLocator Locator(Converter, FromEncoding, TargetEncoding, Translation);
+        TFailureLocator locator(Converter, FromEncoding, TargetEncoding, Translation);
         if (Seekable) {
-            Where = Locator.Describe(In, Offset);
+            where = locator.Describe(In, offset);
         } else {
             // The bytes from the stop on, with enough of what follows to tell the character.
-            const TFd Copy(::memfd_create("lumiva-stop", MFD_CLOEXEC));
-            std::vector<char> More(LookAhead);
-            const ssize_t Got = Pull(In, More.data(), More.size());
-            if (Copy.Get() >= 0 && WriteAll(Copy.Get(), Held, HeldSize) &&
-                (Got <= 0 || WriteAll(Copy.Get(), More.data(), static_cast<std::size_t>(Got))))
-                Where = Locator.DescribeFrom(Copy.Get(), CountedPosition, Offset);
+            const TFd copy(::memfd_create("lumiva-stop", MFD_CLOEXEC));
+            std::vector<char> more(LookAhead);
+            const ssize_t got = Pull(In, more.data(), more.size());
+            if (copy.Get() >= 0 && WriteAll(copy.Get(), Held, HeldSize) &&
+                (got <= 0 || WriteAll(copy.Get(), more.data(), static_cast<std::size_t>(got))))
+                where = locator.DescribeFrom(copy.Get(), CountedPosition, offset);
         }
     } catch (const std::exception&) {
         // Telling where is a courtesy; the failure itself stands.
     }
-    if (Where.empty())
-        throw EConvertError(std::string(ConvertFailed) + " (offset " + std::to_string(Offset) + ")");
-    throw EContentError(ConvertFailed, std::move(Where));
+    if (where.empty())
+        throw EConvertError(std::string(ConvertFailed) + " (offset " + std::to_string(offset) + ")");
+    throw EContentError(ConvertFailed, std::move(where));
 }

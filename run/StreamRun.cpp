@@ -32,14 +32,14 @@ std::string Lowered(std::string Text)
 
 } // namespace
 
-TStreamRun::TStreamRun(TLumiva& Engine, TLumiva& Counter, const TConvertOptions& Options, const TConvertSpecs& Specs,
+TStreamRun::TStreamRun(TLumiva& Converter, TLumiva& Counter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                        std::function<void(const std::string& Line)> ReportError)
-    : Engine(Engine), Counter(Counter), Options(Options), ReportError(std::move(ReportError))
+    : Converter(Converter), Counter(Counter), Options(Options), ReportError(std::move(ReportError))
 {
     ::ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, TargetEncoding, Signature);
     if (IsAutoDetect(Options.FromEncoding)) {
-        const char* Locale = std::setlocale(LC_CTYPE, nullptr);
-        Detector = std::make_unique<TEncodingDetector>(Engine, Locale != nullptr ? Locale : "");
+        const char* locale = std::setlocale(LC_CTYPE, nullptr);
+        Detector = std::make_unique<TEncodingDetector>(Converter, locale != nullptr ? locale : "");
     }
 }
 
@@ -47,97 +47,97 @@ TStreamRun::~TStreamRun() = default;
 
 bool TStreamRun::Run(const TStringList& Inputs, int Input, int Output, const std::string& OutputFile)
 {
-    bool Clean = true;
-    const std::string Folder = CurrentFolder();
-    for (const std::string& Name : Inputs) {
-        TFileOutcome Outcome;
-        Outcome.Source = Name == StandardInput ? Name : TidyFileName(ExpandFileName(Name, Folder));
+    bool clean = true;
+    const std::string folder = CurrentFolder();
+    for (const std::string& name : Inputs) {
+        TFileOutcome outcome;
+        outcome.Source = name == StandardInput ? name : TidyFileName(ExpandFileName(name, folder));
         if (!CheckOnly)
-            Outcome.Destination = OutputFile.empty() ? StandardInput : TidyFileName(ExpandFileName(OutputFile, Folder));
+            outcome.Destination = OutputFile.empty() ? StandardInput : TidyFileName(ExpandFileName(OutputFile, folder));
         if (!Detector)
-            Outcome.Encoding = Options.FromEncoding;
+            outcome.Encoding = Options.FromEncoding;
         try {
             if (OutputFile.empty() || CheckOnly)
-                ConvertOne(Name, Input, CheckOnly ? -1 : Output, Outcome);
+                ConvertOne(name, Input, CheckOnly ? -1 : Output, outcome);
             else
-                ConvertToFile(Name, Input, OutputFile, Outcome);
-            Outcome.Result = "ok";
-        } catch (const EConvertError& E) {
-            const auto* Content = dynamic_cast<const EContentError*>(&E);
-            const std::string What = Lowered(Content ? Content->Where : std::string(E.what()));
-            ReportError(Name == StandardInput ? What : Name + ": " + What);
-            Clean = false;
-            Outcome.Error = E.what();
-            Outcome.Where = Content ? Content->Where : std::string();
-            Outcome.Result = Outcome.Error.starts_with(UndetectedError) ? "refused" : "failed";
+                ConvertToFile(name, Input, OutputFile, outcome);
+            outcome.Result = "ok";
+        } catch (const EConvertError& e) {
+            const auto* content = dynamic_cast<const EContentError*>(&e);
+            const std::string what = Lowered(content ? content->Where : std::string(e.what()));
+            ReportError(name == StandardInput ? what : name + ": " + what);
+            clean = false;
+            outcome.Error = e.what();
+            outcome.Where = content ? content->Where : std::string();
+            outcome.Result = outcome.Error.starts_with(UndetectedError) ? "refused" : "failed";
             // Nothing reached the file -o names.
             if (!OutputFile.empty())
-                Outcome.BytesWritten = 0;
+                outcome.BytesWritten = 0;
         }
         if (OnFileDone)
-            OnFileDone(Outcome);
+            OnFileDone(outcome);
     }
-    return Clean;
+    return clean;
 }
 
 // The encoding of Source told from its first bytes, read again by the conversion when Source can
 // be read from its start, kept in Head when it cannot.
 std::string TStreamRun::Detect(int Source, std::string& Head, TFileOutcome& Outcome)
 {
-    struct stat Info {};
-    const bool Seekable = ::fstat(Source, &Info) == 0 && S_ISREG(Info.st_mode) && ::lseek(Source, 0, SEEK_CUR) == 0;
+    struct stat info {};
+    const bool seekable = ::fstat(Source, &info) == 0 && S_ISREG(info.st_mode) && ::lseek(Source, 0, SEEK_CUR) == 0;
     Head.resize(TEncodingDetector::SampleLimit + 1);
-    const ssize_t Got = Seekable ? ReadUpTo(Source, Head.data(), Head.size(), 0) : ReadUpTo(Source, Head.data(), Head.size());
-    if (Got < 0)
+    const ssize_t got = seekable ? ReadUpTo(Source, Head.data(), Head.size(), 0) : ReadUpTo(Source, Head.data(), Head.size());
+    if (got < 0)
         throw EConvertError("Cannot read from source file");
-    Head.resize(static_cast<std::size_t>(Got));
-    const bool Complete = Head.size() <= TEncodingDetector::SampleLimit;
-    const std::string Name =
-        Detector->Detect(std::string_view(Head).substr(0, TEncodingDetector::SampleLimit), Complete);
+    Head.resize(static_cast<std::size_t>(got));
+    const bool complete = Head.size() <= TEncodingDetector::SampleLimit;
+    const std::string name =
+        Detector->Detect(std::string_view(Head).substr(0, TEncodingDetector::SampleLimit), complete);
     Outcome.Guesses = Detector->Guesses();
-    if (Seekable)
+    if (seekable)
         Head.clear();
-    if (Name.empty())
+    if (name.empty())
         throw EConvertError(UndetectedError);
-    Outcome.Encoding = Name;
-    return Name;
+    Outcome.Encoding = name;
+    return name;
 }
 
 void TStreamRun::ConvertOne(const std::string& Name, int Input, int Output, TFileOutcome& Outcome)
 {
-    const bool Stdin = Name == StandardInput;
-    const TFd Source(Stdin ? Input : ::open(Name.c_str(), O_RDONLY | O_CLOEXEC), !Stdin);
-    struct stat Info {};
-    if (Source.Get() < 0 || ::fstat(Source.Get(), &Info) != 0 || S_ISDIR(Info.st_mode))
+    const bool fromStdin = Name == StandardInput;
+    const TFd source(fromStdin ? Input : ::open(Name.c_str(), O_RDONLY | O_CLOEXEC), !fromStdin);
+    struct stat info {};
+    if (source.Get() < 0 || ::fstat(source.Get(), &info) != 0 || S_ISDIR(info.st_mode))
         throw EConvertError("Cannot open source file");
-    std::string Head;
-    const std::string From = Detector ? Detect(Source.Get(), Head, Outcome) : Options.FromEncoding;
-    TStreamConverter Converter(Engine, Counter, From, TargetEncoding, Options.Translation, Options.BufferSize,
-                               Signature);
+    std::string head;
+    const std::string from = Detector ? Detect(source.Get(), head, Outcome) : Options.FromEncoding;
+    TStreamConverter stream(Converter, Counter, from, TargetEncoding, Options.Translation, Options.BufferSize,
+                            Signature);
     try {
-        Converter.Convert(Source.Get(), Output, Head);
+        stream.Convert(source.Get(), Output, head);
     } catch (const EConvertError&) {
-        Outcome.BytesRead = Converter.BytesRead;
-        Outcome.BytesWritten = Converter.BytesWritten;
+        Outcome.BytesRead = stream.BytesRead;
+        Outcome.BytesWritten = stream.BytesWritten;
         throw;
     }
-    Outcome.BytesRead = Converter.BytesRead;
-    Outcome.BytesWritten = Converter.BytesWritten;
+    Outcome.BytesRead = stream.BytesRead;
+    Outcome.BytesWritten = stream.BytesWritten;
 }
 
 void TStreamRun::ConvertToFile(const std::string& Name, int Input, const std::string& OutputFile,
                                TFileOutcome& Outcome)
 {
-    TFolderCache Folders;
-    TLanding Target;
-    if (!Folders.Locate(OutputFile, Target) || !Target.Folder || (Target.Exists && !S_ISREG(Target.Old.st_mode)))
+    TFolderCache folders;
+    TLanding target;
+    if (!folders.Locate(OutputFile, target) || !target.Folder || (target.Exists && !S_ISREG(target.Old.st_mode)))
         throw EConvertError(OutputFile + ": Cannot create the output file");
-    TNewFile File(Target.Folder);
-    if (File.Handle() < 0)
+    TNewFile file(target.Folder);
+    if (file.Handle() < 0)
         throw EConvertError(OutputFile + ": Cannot create temporary file");
-    ConvertOne(Name, Input, File.Handle(), Outcome);
-    const bool Placed = Target.Exists ? File.TakeOver(Target.Old, false) && File.Replace(Target.Name)
-                                      : File.Link(Target.Name);
-    if (!Placed)
+    ConvertOne(Name, Input, file.Handle(), Outcome);
+    const bool placed = target.Exists ? file.TakeOver(target.Old, false) && file.Replace(target.Name)
+                                      : file.Link(target.Name);
+    if (!placed)
         throw EConvertError(OutputFile + ": Cannot write the output file");
 }

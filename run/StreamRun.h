@@ -20,7 +20,7 @@ class TLumiva;
 // they are kept and converted before the rest, so memory stays fixed.
 class TStreamRun {
 public:
-    TStreamRun(TLumiva& Engine, TLumiva& Counter, const TConvertOptions& Options, const TConvertSpecs& Specs,
+    TStreamRun(TLumiva& Converter, TLumiva& Counter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                std::function<void(const std::string& Line)> ReportError);
     ~TStreamRun();
     TStreamRun(const TStreamRun&) = delete;
@@ -39,7 +39,7 @@ private:
     void ConvertToFile(const std::string& Name, int Input, const std::string& OutputFile, TFileOutcome& Outcome);
     std::string Detect(int Source, std::string& Head, TFileOutcome& Outcome);
 
-    TLumiva& Engine;
+    TLumiva& Converter;
     TLumiva& Counter;
     TConvertOptions Options;
     std::string TargetEncoding;
