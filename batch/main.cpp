@@ -111,7 +111,7 @@ int main(int argc, char** argv)
     }
 
     // Null when the conversion library cannot be loaded, which is then reported.
-    const auto LoadEngine = []() -> std::unique_ptr<TLumiva> {
+    const auto loadConverter = []() -> std::unique_ptr<TLumiva> {
         try {
             return std::make_unique<TLumiva>();
         } catch (const std::exception& E) {
@@ -119,17 +119,17 @@ int main(int argc, char** argv)
             return nullptr;
         }
     };
-    const std::unique_ptr<TLumiva> Engine = LoadEngine();
-    if (!Engine)
+    const std::unique_ptr<TLumiva> converter = loadConverter();
+    if (!converter)
         return ExitCannotStart;
     if (Batch.ListEncodings) {
         std::string Lines;
-        for (const std::string& Name : Engine->NameList())
+        for (const std::string& Name : converter->NameList())
             Lines += Name + "\n";
         return WriteOut(Lines) ? ExitCompleted : ExitWithProblems;
     }
     try {
-        Batch.CheckEncodings([&Engine](const std::string& Name) { return Engine->IsValidEncoding(Name); });
+        Batch.CheckEncodings([&converter](const std::string& Name) { return converter->IsValidEncoding(Name); });
     } catch (const TBatchOptions::EUsageError& E) {
         PrintError(TBatchOptions::ReportText(E.what()) + " (see --help)");
         return ExitUsage;
@@ -175,10 +175,10 @@ int main(int argc, char** argv)
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGPIPE, SIG_DFL);
         pthread_sigmask(SIG_UNBLOCK, &Interrupt, nullptr);
-        const std::unique_ptr<TLumiva> Counter = LoadEngine();
+        const std::unique_ptr<TLumiva> Counter = loadConverter();
         if (!Counter)
             return ExitCannotStart;
-        TStreamRun Run(*Engine, *Counter, Batch.Options, Batch.Specs, PrintError);
+        TStreamRun Run(*converter, *Counter, Batch.Options, Batch.Specs, PrintError);
         Run.CheckOnly = Batch.CheckOnly;
         if (Report)
             Run.OnFileDone = [&Report](const TFileOutcome& Outcome) { Report->Add(Outcome); };
@@ -197,7 +197,7 @@ int main(int argc, char** argv)
 
     // The run's events and questions come back to this thread, which waits for them in Loop.
     TStepLoop Loop;
-    TParallelRun Run(std::move(Files), Batch.Jobs, *Engine, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
+    TParallelRun Run(std::move(Files), Batch.Jobs, *converter, [] { return std::make_unique<TLumiva>(); }, Batch.Options,
                      Batch.Specs, Batch.Folders, Batch.CheckOnly, Questions, Loop);
     Run.SourceEncodings = Batch.SourceEncodings;
     if (Line.Enabled())

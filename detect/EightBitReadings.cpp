@@ -73,12 +73,12 @@ char32_t OneCharacter(const unsigned char* Text, std::size_t Size, char32_t Unde
 
 // Each byte alone through the engine: the 8-bit encodings keep no state between bytes. Into
 // UTF-8, which the C library converts without loading a module for it.
-std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, char32_t Undecodable)
+std::array<char32_t, 256> DecodeBytes(TLumiva& Converter, const std::string& Name, char32_t Undecodable)
 {
     std::array<char32_t, 256> characters;
     characters.fill(Undecodable);
     try {
-        Engine.Start(Name, "UTF-8", 0);
+        Converter.Start(Name, "UTF-8", 0);
     } catch (const TLumiva::EStartError&) {
         return characters;
     }
@@ -89,16 +89,16 @@ std::array<char32_t, 256> DecodeBytes(TLumiva& Engine, const std::string& Name, 
         unsigned char out[16];
         char* outPtr = reinterpret_cast<char*>(out);
         std::size_t outLeft = sizeof out;
-        if (Engine.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
+        if (Converter.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
             characters[b] = OneCharacter(out, sizeof out - outLeft, Undecodable);
     }
-    Engine.Close();
+    Converter.Close();
     return characters;
 }
 
 } // namespace
 
-TEightBitReadings::TEightBitReadings(TLumiva& Engine)
+TEightBitReadings::TEightBitReadings(TLumiva& Converter)
     : TableCount(LanguageTables::Languages().size()), PairCounts(Units * Units, 0), PairsSeen(StatisticsLimit),
       AsciiCosts(TableCount)
 {
@@ -111,7 +111,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Engine)
                 costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
     }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Engine, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}};
+        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Converter, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}};
         for (unsigned b = 0; b < 256; ++b)
             encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
                                 IsSign(encoding.Characters[b]);

@@ -34,7 +34,7 @@ public:
         std::size_t Alike = 1;
     };
 
-    explicit TEightBitReadings(TLumiva& Engine);
+    explicit TEightBitReadings(TLumiva& Converter);
 
     // The distinct readings of Sample, likeliest first: encodings that decode it to the same text
     // are one reading, named by the first of them in the tables' order. Encodings that cannot

@@ -7,17 +7,17 @@
 #include <utility>
 
 struct TParallelRun::TShare {
-    std::unique_ptr<TLumiva> OwnEngine;
+    std::unique_ptr<TLumiva> OwnConverter;
     std::atomic<TConvertThread*> Thread{nullptr};
     std::vector<std::string> Log; // without the worker's summary line
     TRunProgress Progress;
 };
 
 TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
-                           std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
+                           std::function<std::unique_ptr<TLumiva>()> MakeConverter, const TConvertOptions& Options,
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
-    : Files(std::move(Files)), Converter(Converter), MakeEngine(std::move(MakeEngine)), Options(Options), Specs(Specs),
+    : Files(std::move(Files)), Converter(Converter), MakeConverter(std::move(MakeConverter)), Options(Options), Specs(Specs),
       Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
@@ -36,12 +36,12 @@ TParallelRun::~TParallelRun() = default;
 TConvertThread* TParallelRun::MakeThread(std::size_t Index)
 {
     TShare& Share = *Shares[Index];
-    TLumiva* ShareEngine = &Converter;
+    TLumiva* shared = &Converter;
     if (Index > 0) {
-        Share.OwnEngine = MakeEngine();
-        ShareEngine = Share.OwnEngine.get();
+        Share.OwnConverter = MakeConverter();
+        shared = Share.OwnConverter.get();
     }
-    auto* Thread = new TConvertThread(Files, ShareEngine, Options, Specs, Questions, MainThread, Folders);
+    auto* Thread = new TConvertThread(Files, shared, Options, Specs, Questions, MainThread, Folders);
     Thread->CheckOnly = CheckOnly;
     Thread->SourceEncodings = SourceEncodings;
     Thread->Queue = Queue;

@@ -36,7 +36,7 @@ class TRunQuestions;
 class TParallelRun {
 public:
     TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
-                 std::function<std::unique_ptr<TLumiva>()> MakeEngine, const TConvertOptions& Options,
+                 std::function<std::unique_ptr<TLumiva>()> MakeConverter, const TConvertOptions& Options,
                  const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly, TRunQuestions& Questions,
                  TMainThread& MainThread);
     ~TParallelRun();
@@ -78,7 +78,7 @@ private:
     // Null with one job.
     std::shared_ptr<TFileQueue> Queue;
     TLumiva& Converter;
-    std::function<std::unique_ptr<TLumiva>()> MakeEngine;
+    std::function<std::unique_ptr<TLumiva>()> MakeConverter;
     TConvertOptions Options;
     TConvertSpecs Specs;
     TFolderOptions Folders;

@@ -57,7 +57,7 @@ void TReviewWorker::Recheck(std::string Source, std::string Encoding, const TCon
 
 void TReviewWorker::Run()
 {
-    std::unique_ptr<TLumiva> engine;
+    std::unique_ptr<TLumiva> converter;
     for (;;) {
         std::function<void(TLumiva&)> step;
         {
@@ -75,11 +75,11 @@ void TReviewWorker::Run()
             }
         }
         try {
-            if (!engine)
-                engine = std::make_unique<TLumiva>();
-            step(*engine);
+            if (!converter)
+                converter = std::make_unique<TLumiva>();
+            step(*converter);
         } catch (...) {
-            // Without an engine nothing can be shown; the rows keep what the run found.
+            // Without a converter nothing can be shown; the rows keep what the run found.
         }
     }
 }
