@@ -1,12 +1,17 @@
 #include "tests/common/TestSupport.h"
 
 #include <algorithm>
+#include <csignal>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -65,6 +70,39 @@ std::string BinDir()
 std::string SourceDir()
 {
     return LUMIVA_SOURCE_DIR;
+}
+
+std::string WithFileSizeLimit(std::uint64_t Limit, const std::function<std::string()>& Body)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "(no report)";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{Limit, Limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string result;
+        try {
+            result = Body();
+        } catch (...) {
+            ::_exit(2);
+        }
+        const ssize_t written = ::write(fds[1], result.data(), result.size());
+        ::_exit(written == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char buffer[256];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+        result.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "(no report)";
+    return result;
 }
 
 std::string Bytes(std::initializer_list<int> Values)

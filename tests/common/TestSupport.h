@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ std::vector<std::string> ListDir(const std::string& Path);
 // The folder of the built executables and the conversion library.
 std::string BinDir();
 std::string SourceDir();
+
+// Runs Body in a child process whose files may not grow beyond Limit bytes (SIGXFSZ ignored), as
+// on a full disk, and returns what Body returned; "(no report)" when the child did not end well.
+std::string WithFileSizeLimit(std::uint64_t Limit, const std::function<std::string()>& Body);
 
 // Bytes from a list of numbers: Bytes({0xEF, 0xBB, 0xBF}).
 std::string Bytes(std::initializer_list<int> Values);

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -20,10 +18,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <iconv.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -37,22 +32,9 @@ using lmvtest::WriteFile;
 // sees the file at once writes.
 std::string OneShot(const std::string& From, const std::string& To, const std::string& Text)
 {
-    const iconv_t cd = ::iconv_open(To.c_str(), From.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "iconv_open " << From << " -> " << To;
-        return {};
-    }
-    std::string out(Text.size() * 8 + 64, '\0');
-    char* in = const_cast<char*>(Text.data());
-    std::size_t inLeft = Text.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
-    if (::iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-        ::iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-        ADD_FAILURE() << "iconv " << From << " -> " << To << " errno " << errno;
-    ::iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+    const std::optional<std::string> out = lmvtest::IconvOnce(From, To, Text);
+    EXPECT_TRUE(out) << "iconv " << From << " -> " << To;
+    return out.value_or("");
 }
 
 std::string Repeat(const std::string& Text, int Times)
@@ -266,44 +248,23 @@ TEST_F(FileConverter, AnOpenTemporaryFileStaysOpenAndAMissingOneFailsAfterTheSou
     }
 }
 
-// Runs the conversion in a child whose files may not grow beyond Limit bytes, as on a full
-// disk; the child sends back the failure message ("" for success).
+// The conversion in a child whose files may not grow beyond Limit bytes, as on a full disk: the
+// failure message, or "" for success.
 std::string ConvertWithFileSizeLimit(TLumiva& Engine, const std::string& Source, const std::string& Temp,
-                                     rlim_t Limit, const std::string& Signature,
+                                     std::uint64_t Limit, const std::string& Signature,
                                      std::uint64_t StreamAbove = DefaultStreamAbove, const std::string& From = "ISO-8859-1",
                                      const std::string& To = "UTF-16LE")
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{Limit, Limit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::string message;
+    return lmvtest::WithFileSizeLimit(Limit, [&] {
         try {
             TFileConverter converter(Engine, From, To, 0, 4096, Signature);
             converter.StreamAbove = StreamAbove;
             lmvtest::ConvertInto(converter, Source, Temp);
         } catch (const EConvertError& e) {
-            message = e.what();
+            return std::string(e.what());
         }
-        const ssize_t written = ::write(fds[1], message.data(), message.size());
-        ::_exit(written == static_cast<ssize_t>(message.size()) ? 0 : 1);
-    }
-    ::close(fds[1]);
-    std::string message;
-    char buffer[256];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0)
-        message.append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "child did not report";
-    return message;
+        return std::string();
+    });
 }
 
 TEST_F(FileConverter, AFullDiskFailsTheWriteToTheTemporaryFile)
@@ -452,7 +413,7 @@ TEST_F(FileConverter, AFullDiskInALargeFileFailsTheWriteBeforeALaterContentFailu
     const std::string text = Latin1Of(LargeUtf8Text(3 << 20));
     const std::string expected = *lmvtest::IconvOnce("ISO-8859-1", "UTF-16LE", text);
     WriteFile(Source, text);
-    const rlim_t limit = (1 << 20) + 3;
+    const std::uint64_t limit = (1 << 20) + 3;
     for (const std::uint64_t above : {std::uint64_t{0}, NeverStream}) {
         WriteFile(Temp, "");
         EXPECT_EQ(ConvertWithFileSizeLimit(*Engine, Source, Temp, limit, "SIG", above), "Cannot write to temporary file")

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -48,21 +46,10 @@ private:
     mode_t Old;
 };
 
-// Runs the copy in a child whose files may not grow beyond Limit bytes, as on a full disk.
-// Returns the copy's result, or -1 when the child did not report one.
-int CopyWithFileSizeLimit(const std::string& Source, const std::string& Target, rlim_t Limit)
+// The copy in a child whose files may not grow beyond Limit bytes, as on a full disk.
+std::string CopyWithFileSizeLimit(const std::string& Source, const std::string& Target, std::uint64_t Limit)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{Limit, Limit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(CopyFileReplace(Source, Target) ? 1 : 0);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    return lmvtest::WithFileSizeLimit(Limit, [&] { return std::string(CopyFileReplace(Source, Target) ? "copied" : "failed"); });
 }
 
 // The platform's copy: the copy carries the source's bits and modification time, whatever the
@@ -197,14 +184,14 @@ TEST(CopyFileReplace, AFullDiskLeavesTheTargetAsItWasAndNoPartialFile)
     WriteFile(dir / "target", old);
     ::chmod((dir / "target").c_str(), 0604);
 
-    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 64 * 1024), 0);
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 64 * 1024), "failed");
     EXPECT_EQ(ReadFile(dir / "target"), old);
     EXPECT_EQ(ModeOf(dir / "target") & 07777, 0604u);
-    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "fresh", 64 * 1024), 0);
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "fresh", 64 * 1024), "failed");
     EXPECT_EQ(ListDir(dir.Path()), (std::vector<std::string>{"source", "target"}));
 
     // The same copy with room enough succeeds, so the limit is what failed it.
-    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 1024 * 1024), 1);
+    EXPECT_EQ(CopyWithFileSizeLimit(dir / "source", dir / "target", 1024 * 1024), "copied");
     EXPECT_EQ(ReadFile(dir / "target"), content);
 }
 
