@@ -2,10 +2,17 @@
 
 // Drives modal windows while their modal loop runs: a polling timer waits, step by step, for the
 // active modal widget to be ready and then acts on it, the way a user would.
+#include "ui/OptionsDialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -62,6 +69,16 @@ public:
     bool Done() const { return Steps.empty() && !Pending; }
     int Consumed() const { return Taken; }
 
+    // From now on a box, question or dialog that the next step is not ready for is recorded in
+    // Unexpected and closed, so a test fails instead of hanging. The progress dialog is left alone.
+    void CloseUnexpected()
+    {
+        Closing = true;
+        Timer.start();
+    }
+
+    QStringList Unexpected;
+
 private:
     struct TStep {
         std::string Name;
@@ -71,25 +88,31 @@ private:
 
     void Tick()
     {
-        if (Steps.empty()) {
-            if (!Pending)
-                Timer.stop();
-            return;
-        }
         if (Pending)
             return;
         QWidget* modal = QApplication::activeModalWidget();
-        if (++Ticks > TickLimit) {
+        if (Steps.empty()) {
+            if (!Closing) {
+                Timer.stop();
+                return;
+            }
+        } else if (++Ticks > TickLimit) {
             // Whatever the script waited for never came: fail, and end the modal loops so the
             // test can go on.
-            ADD_FAILURE() << "modal script stuck at step \"" << Steps.front().Name << "\"";
+            ADD_FAILURE() << "modal script stuck at step \"" << Steps.front().Name << "\"; modal "
+                          << (modal ? modal->objectName().toStdString() : std::string("none"));
             Steps.clear();
             while (QWidget* widget = QApplication::activeModalWidget())
                 widget->hide();
             return;
         }
-        if (!modal || !modal->isVisible() || !Steps.front().Ready(modal))
+        if (!modal || !modal->isVisible())
             return;
+        if (Steps.empty() || !Steps.front().Ready(modal)) {
+            if (Closing)
+                CloseKnown(modal);
+            return;
+        }
         TStep step = std::move(Steps.front());
         Steps.pop_front();
         ++Taken;
@@ -108,10 +131,25 @@ private:
         });
     }
 
+    void CloseKnown(QWidget* Modal)
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(Modal)) {
+            Unexpected << box->text();
+            box->done(QDialog::Rejected);
+        } else if (Modal->objectName() == QStringLiteral("MessageDialog")) {
+            Unexpected << Modal->findChild<QLabel*>(QStringLiteral("Message"))->text();
+            Modal->findChild<QPushButton*>(QStringLiteral("Button0"))->click();
+        } else if (qobject_cast<QFileDialog*>(Modal) || qobject_cast<TOptionsDialog*>(Modal)) {
+            Unexpected << Modal->objectName();
+            static_cast<QDialog*>(Modal)->done(QDialog::Rejected);
+        }
+    }
+
     static constexpr int TickLimit = 10000;
     QTimer Timer;
     std::deque<TStep> Steps;
     bool Pending = false;
+    bool Closing = false;
     int Ticks = 0;
     int Taken = 0;
 };

@@ -3,6 +3,7 @@
 // The main window under test: its dialogs stood in for, and a script that answers the modal
 // windows it opens.
 #include "engine/Lumiva.h"
+#include "tests/ui/ModalDriver.h"
 #include "ui/DialogQuestions.h"
 #include "ui/MainForm.h"
 #include "ui/MainFormRun.h"
@@ -19,11 +20,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
-#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -83,21 +82,10 @@ public:
 };
 
 // Answers the modal windows that open while a test runs, in order: each step takes the window it
-// matches and must close it. The progress dialog is left alone; a box, question or dialog no
-// step expects is recorded and closed, so a test fails instead of hanging.
-class TModalScript {
+// matches and must close it. Any other box, question or dialog is recorded and closed.
+class TModalScript : public TModalDriver {
 public:
-    struct TStep {
-        std::function<bool(QWidget*)> Match;
-        std::function<void(QWidget*)> Act;
-    };
-
-    TModalScript()
-    {
-        Timer.setInterval(5);
-        QObject::connect(&Timer, &QTimer::timeout, [this] { Poll(); });
-        Timer.start();
-    }
+    TModalScript() { CloseUnexpected(); }
 
     // A message box: its text and caption are recorded, then Button pressed.
     TModalScript& Box(QMessageBox::StandardButton Button)
@@ -133,65 +121,12 @@ public:
 
     TModalScript& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
     {
-        Steps.push_back({std::move(Match), std::move(Act)});
+        Then("step", std::move(Match), std::move(Act));
         return *this;
     }
 
-    bool Done() const { return Steps.empty() && !Pending; }
-
     QStringList Texts;
     QStringList Captions;
-    QStringList Unexpected;
-
-private:
-    void Poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!Steps.empty() && ++Ticks > TickLimit) {
-            // What the script waits for never came: fail, and end the modal loops so the test
-            // can go on.
-            ADD_FAILURE() << "modal script stuck with " << Steps.size() << " steps left; modal "
-                          << (modal ? modal->objectName().toStdString() : std::string("none"));
-            Steps.clear();
-            while (QWidget* widget = QApplication::activeModalWidget())
-                widget->hide();
-            return;
-        }
-        if (!modal || !modal->isVisible())
-            return;
-        if (Pending)
-            return;
-        if (!Steps.empty() && Steps.front().Match(modal)) {
-            Ticks = 0;
-            // Acted on from an event of its own: an action that opens a nested modal loop must
-            // not hold up this timer.
-            Pending = true;
-            QTimer::singleShot(0, &Timer, [this, target = QPointer<QWidget>(modal),
-                                           act = std::move(Steps.front().Act)] {
-                Pending = false;
-                if (target)
-                    act(target);
-            });
-            Steps.pop_front();
-            return;
-        }
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            Unexpected << box->text();
-            box->done(QDialog::Rejected);
-        } else if (modal->objectName() == QStringLiteral("MessageDialog")) {
-            Unexpected << modal->findChild<QLabel*>(QStringLiteral("Message"))->text();
-            modal->findChild<QPushButton*>(QStringLiteral("Button0"))->click();
-        } else if (qobject_cast<QFileDialog*>(modal) || qobject_cast<TOptionsDialog*>(modal)) {
-            Unexpected << modal->objectName();
-            static_cast<QDialog*>(modal)->done(QDialog::Rejected);
-        }
-    }
-
-    static constexpr int TickLimit = 4000;
-    QTimer Timer;
-    std::deque<TStep> Steps;
-    bool Pending = false;
-    int Ticks = 0;
 };
 
 // What a main window over a settings file needs, for tests of what it loads and saves: its
