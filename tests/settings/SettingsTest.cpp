@@ -12,7 +12,6 @@
 
 namespace {
 
-using lmvtest::EnvScope;
 using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
@@ -218,27 +217,6 @@ TEST(Settings, HandEditedValues)
     EXPECT_TRUE(view2.StatusBar);
 }
 
-TEST(Settings, LowerCaseSectionAndKeyAreFoundAndRewrittenInTheProgramsCase)
-{
-    TempDir dir;
-    const std::string path = dir / "Settings.ini";
-    WriteFile(path, "[viewoptions]\r\ntoolbar=0\r\nstatusbar=0\r\n");
-    {
-        TSettings settings(path);
-        const TViewOptions view = settings.ReadViewOptions(DefaultViewOptions());
-        EXPECT_FALSE(view.ToolBar);
-        EXPECT_FALSE(view.StatusBar);
-        settings.WriteViewOptions(DefaultViewOptions());
-        settings.UpdateFile();
-    }
-    EXPECT_EQ(ReadFile(path), "[viewoptions]\r\n"
-                              "ToolBar=1\r\n"
-                              "StatusBar=1\r\n"
-                              "LastPosition=0\r\n"
-                              "Topmost=0\r\n"
-                              "\r\n");
-}
-
 TEST(Settings, UnknownContentSurvivesASaveButCommentsAndBlanksDoNot)
 {
     TempDir dir;
@@ -326,46 +304,6 @@ TEST(Settings, UnwritableSettingsFileThrowsAndKeepsTheOldOne)
     std::filesystem::create_directories(dir / "Other/Settings.ini");
     EXPECT_THROW(TSettings settings(dir / "Other/Settings.ini"), Exception);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "Other/Settings.ini"));
-}
-
-TEST(Settings, HostileSizesAndOverflowsLoadSoundly)
-{
-    TempDir dir;
-    const std::string path = dir / "Settings.ini";
-    const std::string longPrefix(10 * 1024 * 1024, 'p');
-    std::string text = "[ConvertOptions]\r\nOutputPrefix=\"" + longPrefix + "\"\r\n";
-    text += "BufferSize=2147483648\r\nTranslation=-2147483649\r\nOutput=99999999999999999999\r\n";
-    text += "[ViewOptions]\r\nToolBar=0\r\n";
-    for (int i = 0; i < 10000; ++i)
-        text += "toolbar=1\r\n";
-    text += "[LastPosition]\r\nLeft=$100000000\r\nTop=-2147483648\r\n";
-    WriteFile(path, text);
-
-    const TConvertOptions defaults = DefaultConvertOptions();
-    TConvertOptions expected = defaults;
-    expected.OutputPrefix = longPrefix;
-    {
-        TSettings settings(path);
-        EXPECT_EQ(settings.ReadConvertOptions(defaults), expected);
-        EXPECT_FALSE(settings.ReadViewOptions(DefaultViewOptions()).ToolBar);
-        int left = 5, top = 6;
-        settings.ReadLastPosition(left, top);
-        EXPECT_EQ(left, 5);
-        EXPECT_EQ(top, -2147483647 - 1);
-
-        settings.WriteConvertOptions(expected);
-        settings.WriteViewOptions(DefaultViewOptions());
-        settings.UpdateFile();
-    }
-    TSettings settings(path);
-    EXPECT_EQ(settings.ReadConvertOptions(TConvertOptions{}), expected);
-    EXPECT_TRUE(settings.ReadViewOptions(TViewOptions{}).ToolBar);
-    const std::string saved = ReadFile(path);
-    EXPECT_NE(saved.find("BufferSize=65536\r\n"), std::string::npos);
-    // The first of the repeated keys was updated; the new keys follow the repeats.
-    EXPECT_NE(saved.find("[ViewOptions]\r\nToolBar=1\r\ntoolbar=1\r\n"), std::string::npos);
-    EXPECT_NE(saved.find("toolbar=1\r\nStatusBar=1\r\nLastPosition=0\r\nTopmost=0\r\n\r\n[LastPosition]"),
-              std::string::npos);
 }
 
 TEST(Settings, AFailedWriteOfATextWithALineBreakKeepsTheFile)

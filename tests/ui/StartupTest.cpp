@@ -41,7 +41,6 @@
 
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -529,53 +528,6 @@ TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
     ExpectSame(TAllSettings::Of(*Form), before);
     EXPECT_EQ(Form->Edit13->text(), QStringLiteral("  bak - "));
     EXPECT_EQ(Form->DialogList.InitialDir, "\"/quoted dir\" ");
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
-}
-
-TEST_F(StartupTest, AHostileFileStartsWithSoundValuesAndTheNextSaveIsValid)
-{
-    std::string content;
-    // Binary garbage without NUL, before any section: dropped.
-    std::mt19937 random(20240601);
-    for (int i = 0; i < 4096; ++i)
-        content += static_cast<char>(1 + random() % 255);
-    content += "\r\n[ConvertOptions]\r\nBufferSize=4096\r\n";
-    for (int i = 0; i < 10000; ++i)
-        content += "BufferSize=" + std::to_string(i + 1) + "\r\n";
-    content += "Translation=4294967297\r\nOutput=99999999999999999999\r\n";
-    content += "[Unknown]\r\nLong=" + std::string(10 * 1024 * 1024, 'x') + "\r\n";
-    content += "[ViewOptions]\r\nLastPosition=1\r\n[LastPosition]\r\nLeft=2147483648\r\nTop=-2147483649\r\n";
-    // The text ends at the NUL: what follows is never read.
-    content += std::string(1, '\0') + "\r\n[ViewOptions]\r\nToolBar=0\r\n";
-    std::filesystem::create_directories(Dir / "config/Lumiva");
-    WriteFile(SettingsFile, content);
-
-    lmvtest::TModalScript catcher;
-    const QPoint unplaced = MakeForm()->pos();
-    Start();
-    TConvertOptions expected = DefaultConvertOptions();
-    expected.BufferSize = 4096;
-    EXPECT_EQ(Form->ConvertOptions, expected);
-    EXPECT_EQ(Form->ComboBox3->currentText(), QStringLiteral("None"));
-    EXPECT_TRUE(Form->RadioButton11->isChecked());
-    EXPECT_EQ(Form->ViewOptions, (TViewOptions{true, true, true, false}));
-    EXPECT_EQ(Form->pos(), unplaced);
-
-    Show();
-    EXPECT_TRUE(Form->close());
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
-    const std::string saved = ReadFile(SettingsFile);
-    EXPECT_EQ(saved.find('\0'), std::string::npos);
-    EXPECT_EQ(saved.substr(saved.size() - 4), "\r\n\r\n");
-
-    // The saved file reads back as what was saved, also in a new window.
-    const TAllSettings before = TAllSettings::Of(*Form);
-    const TSettings reread(SettingsFile);
-    EXPECT_EQ(reread.ReadConvertOptions({}), before.Convert);
-    EXPECT_EQ(reread.ReadViewOptions({}), before.View);
-    Form->hide();
-    Start();
-    ExpectSame(TAllSettings::Of(*Form), before);
     EXPECT_TRUE(catcher.Unexpected.isEmpty());
 }
 
