@@ -555,14 +555,6 @@ TEST_F(ConvertThreadAbortTest, NoDuringFileTwoOfFiveGoesOnWithoutAskingAgain)
     EXPECT_TRUE(Exists(Output("5.txt")));
 }
 
-TEST_F(ConvertThreadAbortTest, SeveralRequestsBeforeACheckPointAskOnce)
-{
-    Questions.BoxAnswers = {IDNO};
-    const TRun Run = RunFiles(FiveFiles(), AbortAt(3, 3));
-    EXPECT_EQ(Questions.Asked.size(), 1u);
-    EXPECT_EQ(Run.State, csCompleted);
-}
-
 TEST_F(ConvertThreadAbortTest, RequestDuringLastFileStillAsksAndStops)
 {
     Questions.BoxAnswers = {IDYES};
@@ -726,28 +718,6 @@ TEST_F(ConvertThreadOverwriteTest, CancelAtTheLastFileAsksAfterTheLoop)
     EXPECT_EQ(Run.Log.back(), "Completed - 1 errors, 0 warnings");
 }
 
-TEST_F(ConvertThreadOverwriteTest, YesToAllIsRememberedForTheRun)
-{
-    Questions.DialogAnswers = {anYesToAll};
-    const TRun Run = RunFiles(SourcesWithExistingOutputs(3));
-    EXPECT_EQ(Questions.Asked.size(), 1u);
-    for (const char* Name : {"1.txt", "2.txt", "3.txt"})
-        EXPECT_EQ(ReadFile(Output(Name)), Utf16Le) << Name;
-    EXPECT_EQ(Run.Log.back(), "Completed - 0 errors, 0 warnings");
-}
-
-TEST_F(ConvertThreadOverwriteTest, NoToAllIsRememberedForTheRun)
-{
-    Questions.DialogAnswers = {anNoToAll};
-    const TRun Run = RunFiles(SourcesWithExistingOutputs(3));
-    EXPECT_EQ(Questions.Asked.size(), 1u);
-    for (const char* Name : {"1.txt", "2.txt", "3.txt"})
-        EXPECT_EQ(ReadFile(Output(Name)), "old") << Name;
-    EXPECT_EQ(Run.State, csCompleted);
-    EXPECT_EQ(Run.Log.back(), "Completed - 3 errors, 0 warnings");
-    EXPECT_TRUE(LeftoverTemporaries().empty());
-}
-
 TEST_F(ConvertThreadOverwriteTest, BackupQuestionsAreRememberedOnTheirOwn)
 {
     const auto [A, B] = SourcesWithExistingBackups();
@@ -764,18 +734,6 @@ TEST_F(ConvertThreadOverwriteTest, BackupQuestionsAreRememberedOnTheirOwn)
     EXPECT_EQ(Run.Log, Concat({FileLines(A, A, "Created backup file: " + (Dir / "bak_a.txt")), {"... Succeeded"},
                                FileLines(B, B, "Created backup file: " + (Dir / "bak_b.txt")), {"... Succeeded"},
                                {"Completed - 0 errors, 0 warnings"}}));
-}
-
-TEST_F(ConvertThreadOverwriteTest, RefusedBackupLeavesTheSourceAlone)
-{
-    const auto [A, B] = SourcesWithExistingBackups();
-    Questions.DialogAnswers = {anNoToAll};
-    const TRun Run = RunFiles({A, B});
-    EXPECT_EQ(Questions.Asked.size(), 1u);
-    EXPECT_EQ(ReadFile(A), Text);
-    EXPECT_EQ(ReadFile(B), Text);
-    EXPECT_EQ(ReadFile(Dir / "bak_a.txt"), "old");
-    EXPECT_EQ(Run.Log.back(), "Completed - 2 errors, 0 warnings");
 }
 
 class ConvertThreadCheckTest : public ConvertThreadOverwriteTest {
