@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,55 +109,44 @@ const std::string Big = AsciiText(20000, 'b'); // 40002 bytes in UTF-16
 const std::string Small = "small\n";
 const std::string OldContent = "what was there before\n";
 
-TEST_F(FullDisk, TemporaryFileFullInDirectoryModeLeavesExistingDestination)
+// In each output mode: the failed file's source and the file its result would replace stay, the
+// next file is converted, and nothing else is made.
+TEST_F(FullDisk, TemporaryFileFullInEveryOutputModeLeavesWhatWasThere)
 {
-    WriteFile(Src + "/big.txt", Big);
-    WriteFile(Src + "/small.txt", Small);
-    MakeDir(Out);
-    WriteFile(Out + "/big.txt", OldContent);
+    struct TCase {
+        std::vector<std::string> Mode;
+        std::string Folder; // where the results go
+        std::string Old;    // what the first result would replace
+        std::string Result; // the second file's result
+        TNames Listing;     // of Folder afterwards
+    };
+    const TCase cases[] = {
+        {{"--output-dir", Out}, Out, "big.txt", "small.txt", {"big.txt", "small.txt"}},
+        {{"--prefix", "new_"}, Src, "new_big.txt", "new_small.txt", {"big.txt", "new_big.txt", "new_small.txt", "small.txt"}},
+        {{"--overwrite"}, Src, "Backup - big.txt", "small.txt",
+         {"Backup - big.txt", "Backup - small.txt", "big.txt", "small.txt"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Mode[0]);
+        std::filesystem::remove_all(Src);
+        std::filesystem::remove_all(Out);
+        MakeDir(c.Folder);
+        MakeDir(Src);
+        WriteFile(Src + "/big.txt", Big);
+        WriteFile(Src + "/small.txt", Small);
+        WriteFile(c.Folder + "/" + c.Old, OldContent);
 
-    const TOutcome outcome =
-        Run({"--output-dir", Out, "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
+        std::vector<std::string> args = c.Mode;
+        args.insert(args.end(), {"--answer", "yes", Src + "/big.txt", Src + "/small.txt"});
+        const TOutcome outcome = Run(args, TempLimit);
 
-    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
-    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
-    EXPECT_EQ(ReadFile(Out + "/big.txt"), OldContent);
-    EXPECT_EQ(ReadFile(Out + "/small.txt"), Utf16(Small));
-    EXPECT_EQ(ListDir(Out), (TNames{"big.txt", "small.txt"}));
-    EXPECT_EQ(ListDir(Src), (TNames{"big.txt", "small.txt"}));
-}
-
-TEST_F(FullDisk, TemporaryFileFullInPrefixModeLeavesExistingDestination)
-{
-    WriteFile(Src + "/big.txt", Big);
-    WriteFile(Src + "/small.txt", Small);
-    WriteFile(Src + "/new_big.txt", OldContent);
-
-    const TOutcome outcome =
-        Run({"--prefix", "new_", "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
-
-    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
-    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
-    EXPECT_EQ(ReadFile(Src + "/new_big.txt"), OldContent);
-    EXPECT_EQ(ReadFile(Src + "/new_small.txt"), Utf16(Small));
-    EXPECT_EQ(ListDir(Src), (TNames{"big.txt", "new_big.txt", "new_small.txt", "small.txt"}));
-}
-
-TEST_F(FullDisk, TemporaryFileFullInOverwriteModeLeavesSourceAndOldBackup)
-{
-    WriteFile(Src + "/big.txt", Big);
-    WriteFile(Src + "/small.txt", Small);
-    WriteFile(Src + "/Backup - big.txt", OldContent);
-
-    const TOutcome outcome =
-        Run({"--overwrite", "--answer", "yes", Src + "/big.txt", Src + "/small.txt"}, TempLimit);
-
-    ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
-    EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
-    EXPECT_EQ(ReadFile(Src + "/Backup - big.txt"), OldContent);
-    EXPECT_EQ(ReadFile(Src + "/small.txt"), Utf16(Small));
+        ExpectLog(outcome, {{Src + "/big.txt", TempWriteError}, {Src + "/small.txt", ""}});
+        EXPECT_EQ(ReadFile(Src + "/big.txt"), Big);
+        EXPECT_EQ(ReadFile(c.Folder + "/" + c.Old), OldContent);
+        EXPECT_EQ(ReadFile(c.Folder + "/" + c.Result), Utf16(Small));
+        EXPECT_EQ(ListDir(c.Folder), c.Listing);
+    }
     EXPECT_EQ(ReadFile(Src + "/Backup - small.txt"), Small);
-    EXPECT_EQ(ListDir(Src), (TNames{"Backup - big.txt", "Backup - small.txt", "big.txt", "small.txt"}));
 }
 
 // A file large enough to be read ahead and written behind on threads of their own, the disk
@@ -245,57 +235,55 @@ protected:
     std::unique_ptr<lmvfault::TSmallDisk> Disk;
 };
 
-TEST_F(FullDiskAtDestination, DirectoryModeLeavesExistingDestination)
+// The temporary file fills the disk before anything is placed, in each mode: the file it would
+// replace and the sources stay, and the next file still fits.
+TEST_F(FullDiskAtDestination, EveryOutputModeLeavesWhatWasThere)
 {
-    const std::string a = AsciiText(20000, 'a'); // 10 pages converted
-    const std::string b = AsciiText(40000, 'b'); // 20 pages converted: never fits
-    const std::string old = AsciiText(32 * 1024, 'o'); // 8 pages on the disk
-    WriteFile(Src + "/a.txt", a);
-    WriteFile(Src + "/b.txt", b);
-    WriteFile(Src + "/c.txt", Small);
-    WriteFile(Small64 + "/a.txt", old);
+    struct TCase {
+        std::vector<std::string> Mode;
+        bool SourcesOnDisk;
+        std::size_t Size;   // of a.txt, whose result does not fit
+        std::string Old;    // what that result would replace; empty: nothing
+        std::size_t OldSize;
+        TNames Listing;     // of the disk afterwards
+    };
+    const std::vector<TCase> cases = {
+        // Besides, b.txt converts to 20 pages: never fits.
+        {{"--output-dir", Small64}, false, 20000, "a.txt", 32 * 1024, {"a.txt", "c.txt"}},
+        {{"--prefix", "new_"}, true, 20000, "new_a.txt", 16 * 1024, {"a.txt", "c.txt", "new_a.txt", "new_c.txt"}},
+        {{"--overwrite", "--no-backup"}, true, 28000, "", 0, {"a.txt", "c.txt"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Mode[0]);
+        for (const std::string& name : ListDir(Small64))
+            std::filesystem::remove_all(Small64 + "/" + name);
+        const std::string from = c.SourcesOnDisk ? Small64 : Src;
+        const std::string a = AsciiText(c.Size, 'a');
+        const std::string old = AsciiText(c.OldSize, 'o');
+        WriteFile(from + "/a.txt", a);
+        WriteFile(from + "/c.txt", Small);
+        if (!c.Old.empty())
+            WriteFile(Small64 + "/" + c.Old, old);
+        std::vector<std::string> args = c.Mode;
+        args.insert(args.end(), {"--answer", "yes", from + "/a.txt"});
+        std::vector<std::pair<std::string, std::string>> expected = {{from + "/a.txt", TempWriteError}};
+        if (!c.SourcesOnDisk) {
+            WriteFile(from + "/b.txt", AsciiText(40000, 'b'));
+            args.push_back(from + "/b.txt");
+            expected.push_back({from + "/b.txt", TempWriteError});
+        }
+        args.push_back(from + "/c.txt");
+        expected.push_back({from + "/c.txt", ""});
 
-    const TOutcome outcome =
-        Run({"--output-dir", Small64, "--answer", "yes", Src + "/a.txt", Src + "/b.txt", Src + "/c.txt"});
-
-    ExpectLog(outcome, {{Src + "/a.txt", TempWriteError}, {Src + "/b.txt", TempWriteError}, {Src + "/c.txt", ""}});
-    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), old);
-    EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
-    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
-    EXPECT_EQ(ReadFile(Src + "/a.txt"), a);
-    EXPECT_EQ(ReadFile(Src + "/b.txt"), b);
-}
-
-TEST_F(FullDiskAtDestination, PrefixModeLeavesExistingDestination)
-{
-    const std::string a = AsciiText(20000, 'a'); // 5 pages, 10 converted
-    const std::string old = AsciiText(16 * 1024, 'o'); // 4 pages
-    WriteFile(Small64 + "/a.txt", a);
-    WriteFile(Small64 + "/new_a.txt", old);
-    WriteFile(Small64 + "/c.txt", Small);
-
-    const TOutcome outcome =
-        Run({"--prefix", "new_", "--answer", "yes", Small64 + "/a.txt", Small64 + "/c.txt"});
-
-    ExpectLog(outcome, {{Small64 + "/a.txt", TempWriteError}, {Small64 + "/c.txt", ""}});
-    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
-    EXPECT_EQ(ReadFile(Small64 + "/new_a.txt"), old);
-    EXPECT_EQ(ReadFile(Small64 + "/new_c.txt"), Utf16(Small));
-    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt", "new_a.txt", "new_c.txt"}));
-}
-
-TEST_F(FullDiskAtDestination, OverwriteModeWithoutBackupLeavesSource)
-{
-    const std::string a = AsciiText(28000, 'a'); // 7 pages, 14 converted
-    WriteFile(Small64 + "/a.txt", a);
-    WriteFile(Small64 + "/c.txt", Small);
-
-    const TOutcome outcome = Run({"--overwrite", "--no-backup", Small64 + "/a.txt", Small64 + "/c.txt"});
-
-    ExpectLog(outcome, {{Small64 + "/a.txt", TempWriteError}, {Small64 + "/c.txt", ""}});
-    EXPECT_EQ(ReadFile(Small64 + "/a.txt"), a);
-    EXPECT_EQ(ReadFile(Small64 + "/c.txt"), Utf16(Small));
-    EXPECT_EQ(ListDir(Small64), (TNames{"a.txt", "c.txt"}));
+        ExpectLog(Run(args), expected);
+        EXPECT_EQ(ReadFile(from + "/a.txt"), a);
+        if (!c.Old.empty()) {
+            EXPECT_EQ(ReadFile(Small64 + "/" + c.Old), old);
+        }
+        const std::string result = c.Mode[0] == "--prefix" ? "new_c.txt" : "c.txt";
+        EXPECT_EQ(ReadFile(Small64 + "/" + result), Utf16(Small));
+        EXPECT_EQ(ListDir(Small64), c.Listing);
+    }
 }
 
 // The converted text fits, its backup then does not: the backup fails, the source stays.
