@@ -1,6 +1,5 @@
 // What the run meets when its input is not what the list promised: names that are gone or are
-// folders, an output folder that cannot be made or vanishes, one file named twice, and list
-// files with odd lines.
+// folders, an output folder that vanishes, one file named twice, and list files with odd lines.
 
 #include "tests/common/BatchTestBase.h"
 #include "tests/common/TestSupport.h"
@@ -23,7 +22,6 @@
 namespace {
 
 using lmvfault::ExpectEntry;
-using lmvfault::FindEntry;
 using lmvfault::MakeDir;
 using lmvfault::ParseLog;
 using lmvfault::TFileEntry;
@@ -34,7 +32,6 @@ using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using lmvfault::ConvertError;
 using lmvfault::CopyError;
 using lmvfault::OpenError;
 using lmvfault::TNames;
@@ -96,27 +93,6 @@ TEST_F(ChangingInput, ListedSourcesThatAreMissingFailListedFoldersExpandAndTheRu
 }
 
 // ---- The output folder.
-
-TEST_F(ChangingInput, OutputDirectoryThatIsAFileCancelsTheRun)
-{
-    WriteFile(Src + "/a.txt", Text);
-    WriteFile(Out, "a file, not a folder\n");
-    for (const std::string& dir : {Out, Out + "/sub"}) {
-        SCOPED_TRACE(dir);
-        const TOutcome outcome = Run({"--output-dir", dir, Src + "/a.txt"});
-
-        const TRunLog log = ParseLog(outcome.Out);
-        ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-        EXPECT_EQ(log.RunErrors, TNames{"Cannot create output directory: " + dir});
-        EXPECT_EQ(log.Files.size(), 0u) << "no file may be touched";
-        EXPECT_EQ(log.Summary, "Canceled - 1 errors, 0 warnings");
-        EXPECT_TRUE(outcome.Exited);
-        EXPECT_EQ(outcome.ExitCode, 2) << outcome.Describe();
-        EXPECT_EQ(ReadFile(Out), "a file, not a folder\n");
-        EXPECT_EQ(ReadFile(Src + "/a.txt"), Text);
-        ExpectNoTemporaryFiles();
-    }
-}
 
 // The folder is moved away while the run writes into it (as soon as the first result lands):
 // every file then either succeeded, and its complete result is in the moved folder, or failed
@@ -258,30 +234,6 @@ TEST_F(ChangingInput, ListFileLinesAreTakenAsTheyStand)
     EXPECT_EQ(log.Summary, "Completed - 4 errors, 0 warnings");
     EXPECT_EQ(ListDir(Out), (TNames{"a.txt", "b.txt", "c.txt", "d.txt"}));
     ExpectNoTemporaryFiles();
-}
-
-TEST_F(ChangingInput, ListFileOfEmptyLinesRunsNothing)
-{
-    WriteFile(Src + "/list.txt", "\r\n\n\r\r\n");
-    const TOutcome outcome = Run({"--output-dir", Out, "--list", Src + "/list.txt"});
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-    EXPECT_EQ(log.Files.size(), 0u);
-    EXPECT_EQ(log.Summary, "Completed - 0 errors, 0 warnings");
-    EXPECT_EQ(outcome.ExitCode, 0);
-}
-
-TEST_F(ChangingInput, ListFileThatIsMissingOrAFolderStartsNoRun)
-{
-    for (const std::string& list : {Src + "/missing.txt", Src}) {
-        SCOPED_TRACE(list);
-        const TOutcome outcome = Run({"--output-dir", Out, "--list", list});
-        EXPECT_TRUE(outcome.Exited);
-        EXPECT_EQ(outcome.ExitCode, 3) << outcome.Describe();
-        EXPECT_EQ(outcome.Out, "");
-        EXPECT_NE(outcome.Err.find(list), std::string::npos) << outcome.Err;
-        EXPECT_FALSE(Exists(Out));
-    }
 }
 
 } // namespace

@@ -21,7 +21,6 @@ using lmvfault::ParseLog;
 using lmvfault::TNames;
 using lmvfault::TOutcome;
 using lmvfault::TRunLog;
-using lmvtest::Exists;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
@@ -82,18 +81,6 @@ TEST_F(LinkedDestinations, ADanglingDestinationIsAskedAboutAndNeverWrittenThroug
         EXPECT_EQ(ReadFile(c.Destination), Utf16Text);
         EXPECT_EQ(ListDir(Elsewhere), TNames{});
     }
-}
-
-TEST_F(LinkedDestinations, ALinkToAFileReplacesThatFileAndKeepsTheLink)
-{
-    WriteFile(Elsewhere + "/old.txt", "old\n");
-    Link(Elsewhere + "/old.txt", Out + "/a.txt");
-    const TOutcome outcome = Run({"--to", "UTF-16", "--answer", "yes", "--output-dir", Out, Src + "/a.txt"});
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-    ExpectEntry(log, Src + "/a.txt", "", outcome);
-    EXPECT_TRUE(IsLink(Out + "/a.txt"));
-    EXPECT_EQ(ReadFile(Elsewhere + "/old.txt"), Utf16Text);
 }
 
 TEST_F(LinkedDestinations, ABackupReplacesWhateverLinkHasItsName)

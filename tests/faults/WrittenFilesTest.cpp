@@ -1,6 +1,6 @@
 // The files a run writes, seen from outside: the names it shows and makes, the attributes its
-// results get from their folder, the read-only files it leaves alone, and the work it does per
-// file (counted with strace where that can run).
+// results get from their folder, and the work it does per file (counted with strace where that
+// can run).
 
 #include "tests/common/Sanitizers.h"
 #include "tests/common/TestSupport.h"
@@ -32,7 +32,6 @@ using lmvfault::TNames;
 using lmvfault::TOutcome;
 using lmvfault::TRunLog;
 using lmvtest::ListDir;
-using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
 const std::string Text = "plain text\n";
@@ -120,17 +119,6 @@ TEST_F(WrittenFiles, AResultGetsWhatItsFolderGivesNewFiles)
     }
     if (!withAcl && !root)
         GTEST_SKIP() << "neither a default ACL nor a group could be set here";
-}
-
-// Read-only by its bits, whoever runs: root too, whom access() lets write anything.
-TEST_F(WrittenFiles, AReadOnlySourceIsNotOverwritten)
-{
-    WriteFile(Src + "/a.txt", Text);
-    ASSERT_EQ(::chmod((Src + "/a.txt").c_str(), 0444), 0);
-    const TOutcome outcome = Run({"--overwrite", "--no-backup", Src + "/a.txt"});
-    ExpectEntry(ParseLog(outcome.Out), Src + "/a.txt", lmvfault::CopyError, outcome);
-    EXPECT_EQ(ReadFile(Src + "/a.txt"), Text);
-    EXPECT_EQ(ListDir(Src), TNames{"a.txt"});
 }
 
 // System calls of one run under strace, by name.
