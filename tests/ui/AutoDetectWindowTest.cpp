@@ -23,15 +23,6 @@ protected:
     }
 };
 
-TEST_F(AutoDetectWindowTest, OnlyTheFromListOffersItFirst)
-{
-    EXPECT_EQ(Form->ComboBox1->itemText(0), QStringLiteral("Auto-detect"));
-    EXPECT_EQ(Form->ComboBox1->count(), Form->ComboBox2->count() + 1);
-    EXPECT_EQ(Form->ComboBox2->findText(QStringLiteral("Auto-detect")), -1);
-    // The default From stays what it was.
-    EXPECT_EQ(Form->ComboBox1->currentText(), QStringLiteral("UTF-8"));
-}
-
 TEST_F(AutoDetectWindowTest, ValidForFromInAnyCaseButNotForTo)
 {
     Form->ComboBox1->setEditText(QStringLiteral("auto-detect"));

@@ -89,6 +89,7 @@ TEST_F(MainFormTest, StartsWithDefaultOptionsEngineNamesAndReadyStatus)
             ASSERT_EQ(box->itemText(i), Q(names[static_cast<std::size_t>(i - first)]));
         EXPECT_TRUE(box->isEditable());
     }
+    EXPECT_EQ(Form->ComboBox1->itemText(0), QStringLiteral("Auto-detect"));
     EXPECT_FALSE(Form->ComboBox3->isEditable());
     EXPECT_EQ(Form->ComboBox3->count(), 3);
     EXPECT_EQ(Form->ComboBox3->itemText(2), QStringLiteral("Transliterate"));
@@ -313,20 +314,6 @@ TEST_F(MainFormTest, EveryRuleRaisesItsMessageAndFocusesTheFaultyControl)
         else
             EXPECT_EQ(Focused(), Form->ComboBox1);
     }
-}
-
-TEST_F(MainFormTest, LeavingAnEditShowsTheErrorReportAndKeepsTheFocus)
-{
-    Show();
-    Form->Edit1->setFocus();
-    Form->Edit1->setText(QStringLiteral("0"));
-    TModalScript driver;
-    driver.Box(QMessageBox::Ok);
-    QTest::keyClick(Form->Edit1, Qt::Key_Tab);
-    QTRY_VERIFY(driver.Done());
-    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Set a number greater than 0.")});
-    QTRY_COMPARE(Focused(), Form->Edit1);
-    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("0"));
 }
 
 TEST_F(MainFormTest, AnErrorBoxTakingTheFocusStartsNoSecondCheck)
@@ -601,20 +588,6 @@ TEST_F(MainFormTest, OptionsCommandAndToolButtonOpenTheOptionsDialog)
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(Form->OptionsDialog->parent(), Form.get());
-}
-
-TEST_F(MainFormTest, CommandParametersAreAnsweredOnceWithANotice)
-{
-    Form->CommandParameters = {QStringLiteral("file.txt")};
-    TModalScript driver;
-    driver.Box(QMessageBox::Ok);
-    Form->show();
-    QTRY_VERIFY(driver.Done());
-    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("This application does not process command parameters.")});
-    Form->hide();
-    Form->show();
-    FlushPostedEvents();
-    EXPECT_TRUE(driver.Unexpected.isEmpty());
 }
 
 // A control that breaks its rule keeps the window open (StartupTest); one that passes is taken.

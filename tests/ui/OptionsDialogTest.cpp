@@ -54,25 +54,6 @@ void ExpectReport(TModalDriver& Driver, const QString& Text, QComboBox* TOptions
     });
 }
 
-// The lists show the values in their own order; a value without a place selects nothing.
-TEST(OptionsDialog, PositionValueMapping)
-{
-    const int utf8[] = {0, 1, 2, -1, -1};    // values 0..3, and -1 at the end
-    const int utf16[] = {0, 1, -1, 2, 3, -1}; // values 0..5
-    for (int value = 0; value < 4; ++value)
-        EXPECT_EQ(TOptionsDialog::Utf8Position(value), utf8[value]) << value;
-    EXPECT_EQ(TOptionsDialog::Utf8Position(-1), utf8[4]);
-    for (int value = 0; value < 6; ++value)
-        EXPECT_EQ(TOptionsDialog::Utf16Position(value), utf16[value]) << value;
-    for (int position = 0; position < 3; ++position)
-        EXPECT_EQ(TOptionsDialog::Utf8Position(TOptionsDialog::Utf8Value(position)), position);
-    for (int position = 0; position < 4; ++position)
-        EXPECT_EQ(TOptionsDialog::Utf16Position(TOptionsDialog::Utf16Value(position)), position);
-    EXPECT_EQ(TOptionsDialog::Utf16Value(2), usLeWithBom);
-    EXPECT_EQ(TOptionsDialog::Utf16Value(3), usBeWithBom);
-    EXPECT_EQ(TOptionsDialog::Utf8Value(2), usWithBom);
-}
-
 TEST(OptionsDialog, DesignedForm)
 {
     TOptionsDialog dialog;
