@@ -33,18 +33,6 @@ std::string UsageMessage(const std::vector<std::string>& Args)
     return "(none)";
 }
 
-TEST(BatchOptions, DefaultsAreTheRecordsDefaults)
-{
-    const TBatchOptions Batch = Parsed({"a.txt"});
-    EXPECT_EQ(Batch.Options, DefaultConvertOptions());
-    EXPECT_EQ(Batch.Specs, DefaultConvertSpecs());
-    EXPECT_EQ(Batch.Answer, 2);
-    EXPECT_FALSE(Batch.Help);
-    ASSERT_EQ(Batch.Sources.size(), 1u);
-    EXPECT_FALSE(Batch.Sources[0].IsList);
-    EXPECT_EQ(Batch.Sources[0].Name, "a.txt");
-}
-
 TEST(BatchOptions, EveryOptionReachesItsField)
 {
     const TBatchOptions Batch =
@@ -227,15 +215,6 @@ TEST(BatchOptions, ReportTextAddsAFullStopAfterLettersOnly)
     EXPECT_EQ(TBatchOptions::ReportText("Cannot initialize \"x.so\""), "Cannot initialize \"x.so\"");
     EXPECT_EQ(TBatchOptions::ReportText("Done."), "Done.");
     EXPECT_EQ(TBatchOptions::ReportText(""), "");
-}
-
-TEST(BatchOptions, HelpNamesEveryOptionAndExitStatus)
-{
-    const std::string Help = TBatchOptions::HelpText();
-    for (const char* Option : {"--from", "--to", "--translation", "--buffer-size", "--output-dir", "--prefix",
-                               "--overwrite", "--backup-prefix", "--no-backup", "--utf8", "--utf16", "--utf32",
-                               "--answer", "--list", "--check", "--list-encodings", "--version", "--help", "  64  "})
-        EXPECT_NE(Help.find(Option), std::string::npos) << Option;
 }
 
 } // namespace

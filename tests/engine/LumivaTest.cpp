@@ -9,17 +9,12 @@
 #include <dlfcn.h>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 namespace {
 
 const std::string FixedLibrary = "liblumiva-iconv-fixed.so";
 const std::string NoListLibrary = "liblumiva-iconv-nolist.so";
 const std::string MissingLibrary = "liblumiva-iconv-missing.so";
-
-static_assert(!std::is_copy_constructible_v<TLumiva>);
-static_assert(!std::is_copy_assignable_v<TLumiva>);
-static_assert(std::has_virtual_destructor_v<TLumiva>);
 
 // By full path, as the engine loads: a sanitizer's dlopen would not find a bare name.
 bool IsLoaded(const std::string& Name)

@@ -15,12 +15,6 @@ std::vector<std::string> Parse(const std::string& Text)
 
 using Captions = std::vector<std::string>;
 
-TEST(ButtonList, OverwriteQuestionGivesFiveCaptions)
-{
-    EXPECT_EQ(Parse("&Yes,\"Yes to &All\",&No,\"No &to All\",Cancel"),
-              (Captions{"&Yes", "Yes to &All", "&No", "No &to All", "Cancel"}));
-}
-
 TEST(ButtonList, CommasAndBlanks)
 {
     // Two commas in a row: an empty caption between the neighbours.
