@@ -1,6 +1,6 @@
 #include "libiconv/FastPath.h"
 
-#include "libiconv/LegacyTables.h"
+#include "libiconv/LegacyTableCache.h"
 
 #include <cerrno>
 #include <cstring>
