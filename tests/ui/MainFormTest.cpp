@@ -316,6 +316,20 @@ TEST_F(MainFormTest, EveryRuleRaisesItsMessageAndFocusesTheFaultyControl)
     }
 }
 
+TEST_F(MainFormTest, LeavingAnEditShowsTheErrorReportAndKeepsTheFocus)
+{
+    Show();
+    Form->Edit1->setFocus();
+    Form->Edit1->setText(QStringLiteral("0"));
+    TModalScript driver;
+    driver.Box(QMessageBox::Ok);
+    QTest::keyClick(Form->Edit1, Qt::Key_Tab);
+    QTRY_VERIFY(driver.Done());
+    EXPECT_EQ(driver.Texts, QStringList{QStringLiteral("Set a number greater than 0.")});
+    QTRY_COMPARE(Focused(), Form->Edit1);
+    EXPECT_EQ(Form->Edit1->text(), QStringLiteral("0"));
+}
+
 TEST_F(MainFormTest, AnErrorBoxTakingTheFocusStartsNoSecondCheck)
 {
     Show();
