@@ -46,11 +46,8 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
     Thread->SourceEncodings = SourceEncodings;
     Thread->Queue = Queue;
     Thread->QueueJob = Index;
-    // Only when asked for: each outcome is one more call to the main thread per file.
     if (OnFileDone)
-        Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {
-            FileDone(Queue ? Queue->InHand(Index) : NextOutcome, Outcome);
-        };
+        Thread->OnFileEnded = [this](std::size_t File, const TFileOutcome& Outcome) { FileDone(File, Outcome); };
     if (OnReadProgress)
         Thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
             ShareProgress(Index, Progress);
@@ -151,6 +148,7 @@ void TParallelRun::RequestAbort() noexcept
 
 void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
 {
+    const std::lock_guard<std::mutex> Hold(OutcomeLock);
     if (Index != NextOutcome) {
         Held.emplace(Index, Outcome);
         return;
@@ -160,7 +158,7 @@ void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
     Flush(false);
 }
 
-// Hands on the held outcomes that are next in file order; with All, every one left.
+// Hands on the held outcomes that are next in file order; with All, every one left. Under OutcomeLock.
 void TParallelRun::Flush(bool All)
 {
     for (auto Next = Held.begin(); Next != Held.end() && (All || Next->first == NextOutcome); Next = Held.erase(Next)) {
@@ -225,8 +223,10 @@ void TParallelRun::ShareTerminated()
 {
     if (--Running > 0)
         return;
-    if (OnFileDone)
+    if (OnFileDone) {
+        const std::lock_guard<std::mutex> Hold(OutcomeLock);
         Flush(true);
+    }
     TLogger Joined = JoinedLog();
     Joined.Add(std::string(StateName(State)) + " - " + std::to_string(Joined.ErrorCount) + " errors, " +
                std::to_string(Joined.WarningCount) + " warnings");
