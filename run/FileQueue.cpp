@@ -67,6 +67,8 @@ bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Nam
     Found = FolderRun.Found();
     FileMarks.assign(Files.Count(), TMark());
     Done.assign(Files.Count(), false);
+    if (SameFileWaits)
+        LastOfFile.reserve(Files.Count());
     return true;
 }
 
