@@ -6,6 +6,8 @@
 # the figures kept in bench/RESULTS.md.
 # Usage: bench/jobs.sh [ROUNDS] [LUMIVA_BATCH] [REFERENCE_LUMIVA_BATCH]
 #   (default 7 rounds; without a program, builds one). LMV_BENCH_DIR puts the data elsewhere.
+#   LMV_BENCH_RT=1 (as root) runs each program at a real-time priority (chrt -f 10), ahead of
+#   builds that load a shared machine, so that the two jobs get the two processors.
 # On a RAM disk because of the disk's noise, and because ext4 without a journal skips every inode
 # freed in the last 30 s when it makes a file: results made just after the last round's were
 # deleted cost several times their own work there, whatever the program does.
@@ -43,14 +45,30 @@ with open(os.path.join(root, "large.txt"), "wb") as f:
 PY
 find "$data/small" -type f -print0 | sort -z > "$data/names"
 
+# Runs one program: wall time, processor time (user + system) and peak memory, from wait4 (to the
+# microsecond; /usr/bin/time counts in hundredths, too coarse for runs of a few hundredths).
+# The peak is GNU time's: a process spawned from Python starts out counting Python's memory.
+cat > "$data/run.py" <<'PY'
+import os, sys, time
+null = os.open(os.devnull, os.O_WRONLY)
+peak = sys.argv[1] + ".peak"
+command = ["/usr/bin/time", "-f", "%M", "-o", peak] + sys.argv[2:]
+start = time.perf_counter()
+pid = os.posix_spawn(command[0], command, os.environ, file_actions=[(os.POSIX_SPAWN_DUP2, null, 1)])
+_, status, usage = os.wait4(pid, 0)
+wall = time.perf_counter() - start
+if status != 0:
+    sys.exit("status %d from %s" % (status, " ".join(sys.argv[2:])))
+print("%.4f %.4f %s" % (wall, usage.ru_utime + usage.ru_stime, open(peak).read().split()[-1]))
+PY
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 one() { # program, jobs, then the rest of the command line; prints "seconds cpu_seconds peak_kib"
     local program=$1 jobs=$2; shift 2
     rm -rf "$data/out" "$data/report"
-    /usr/bin/time -f "%e %U %S %M" -o "$data/time" "$program" --jobs "$jobs" -t UTF-16LE --output-dir "$data/out" \
-        "$@" >/dev/null
-    awk '{printf "%s %.3f %s\n", $1, $2 + $3, $4}' "$data/time"
+    python3 "$data/run.py" "$data/time" "${rt[@]}" "$program" --jobs "$jobs" -t UTF-16LE --output-dir "$data/out" "$@"
 }
+rt=()
+[ "${LMV_BENCH_RT:-}" = 1 ] && rt=(chrt -f 10)
 compare() { # label, then the rest of the command line
     local label=$1; shift
     local -A t c m
@@ -73,7 +91,7 @@ compare() { # label, then the rest of the command line
         cb=$(tr ' ' '\n' <<<"${c[$p.2]}" | grep . | median)
         echo "  ${programs[$p]}: --jobs 1 ${a}s (processor ${ca}s, peak ${m[$p.1]} KiB)," \
              "--jobs 2 ${b}s (processor ${cb}s, peak ${m[$p.2]} KiB)," \
-             "ratio $(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.2f", a > 0 ? b / a : 0}')"
+             "ratio $(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.2f", (a > 0 ? b / a : 0)}')"
         echo "    rounds --jobs 1: ${t[$p.1]}"
         echo "    rounds --jobs 2: ${t[$p.2]}"
     done
