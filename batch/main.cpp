@@ -223,7 +223,7 @@ int main(int argc, char** argv)
         };
         if (!WriteOut(Batch.Quiet ? QuietLog(Logger.Lines).Text() : Logger.Lines.Text(),
                       ReportToStdout ? stderr : stdout)) {
-            PrintError(ReportToStdout ? "Cannot write the log to standard error." : "Cannot write the log to standard output.");
+            PrintError(std::string("Cannot write the log to standard ") + (ReportToStdout ? "error." : "output."));
             Problem();
         }
         if (Report && !Report->Close()) {

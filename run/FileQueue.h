@@ -24,10 +24,10 @@ class TLogger;
 // job then takes the next file in order until none is left, so a folder's files spread over the
 // jobs as they come free. A file that writes to the same file as one still in another job's hands
 // waits for it: a file named twice meets the record of replaced files (shared by the jobs), or the
-// overwrite question, as in a run of one job; and when found files are mirrored, a file waits for the first file of its folder
-// and of the folders above, which makes and logs the missing folders as one job would. Where each
-// file's lines are in its job's log is kept, so that the logs can be joined in file order. Any
-// thread may use it.
+// overwrite question, as in a run of one job; and when found files are mirrored, a file waits for
+// the first file of its folder and of the folders above, which makes and logs the missing folders
+// as one job would. Where each file's lines are in its job's log is kept, so that the logs can be
+// joined in file order. Any thread may use it.
 class TFileQueue {
 public:
     // No job, or no file.
@@ -95,7 +95,8 @@ private:
     std::size_t Take(std::size_t Job, std::size_t LogLines,
                      const std::function<std::string(std::size_t Index)>& WrittenFile);
     // The earlier files that file Index waits for, and the marks it leaves for later ones.
-    std::vector<std::size_t> WaitsOf(std::size_t Index, const std::function<std::string(std::size_t Index)>& WrittenFile);
+    std::vector<std::size_t> WaitsOf(std::size_t Index,
+                                     const std::function<std::string(std::size_t Index)>& WrittenFile);
     void Finish(std::size_t Index, std::size_t LogLines);
 
     mutable std::mutex Lock;
