@@ -17,6 +17,8 @@ constexpr std::size_t LanguagesPerReading = 2;
 // fold case, and "cafÈ" or "MÜnchen" is how a wrong code page reads "café" or "München".
 // On the tuning half (bench/detect_corpus.py --half tuning) 3 to 10 nats gave the same answers.
 constexpr double OddCapitalCost = 5.0;
+// Fewer pairs of ASCII symbols than this in a sample are weighed one by one, more as a whole row.
+constexpr std::size_t SparseAsciiPairs = 64;
 
 constexpr std::uint8_t AsciiSymbol(unsigned char Byte)
 {
@@ -111,7 +113,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
                 costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
     }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Converter, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}};
+        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Converter, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}, {}, {}};
         for (unsigned b = 0; b < 256; ++b)
             encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
                                 IsSign(encoding.Characters[b]);
@@ -133,7 +135,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, t, {}, {}, {}, {}, {}};
+            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
@@ -150,13 +152,17 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
                 // Undecodable bytes never reach the pair costs: their encoding reads no sample.
                 writer.UnitRows[u] = writer.UnitSymbols[u] == NoSymbol ? 0 : static_cast<std::uint16_t>(writer.UnitSymbols[u] * table.Size);
             }
-            encoding.Writers.push_back(writer);
+            encoding.Writers.push_back(std::move(writer));
         }
         if (encoding.Writers.empty())
             continue;
         for (unsigned b = 0x80; b < 256; ++b) {
-            encoding.Undecodable[b - 0x80] = encoding.Characters[b] == Undecodable;
+            const char32_t code = encoding.Characters[b];
+            encoding.Undecodable[b - 0x80] = code == Undecodable;
             encoding.NotSigns[b - 0x80] = !encoding.Signs[b];
+            const auto type = code == Undecodable ? 0 : DetectionLibraries().CharType(static_cast<UChar32>(code));
+            encoding.Smalls[b - 0x80] = type == U_LOWERCASE_LETTER;
+            encoding.Capitals[b - 0x80] = type == U_UPPERCASE_LETTER;
         }
         Encodings.push_back(std::move(encoding));
     }
@@ -198,10 +204,16 @@ void TEightBitReadings::Count(std::string_view Sample)
         distinct += PairCounts[pair]++ == 0;
         previous = unit;
     }
+    bool letterThenHigh = false;
     // Every byte is the second of a pair.
     HighCounts.fill(0);
-    AsciiPairCounts.fill(0);
+    for (const std::uint16_t i : AsciiPairsSeen)
+        AsciiPairCounts[i] = 0;
+    AsciiPairsSeen.clear();
     HighPairs.clear();
+    HighHighPairs.clear();
+    HighHighStarts.fill(0);
+    HighHighSeconds.reset();
     for (std::size_t i = 0; i < distinct; ++i) {
         const std::uint16_t pair = PairsSeen[i];
         const TUnitPair unitPair{static_cast<std::uint8_t>(pair / Units), static_cast<std::uint8_t>(pair % Units),
@@ -211,18 +223,51 @@ void TEightBitReadings::Count(std::string_view Sample)
             std::int16_t& count = HighCounts[unitPair.Second - AsciiSymbols];
             count = static_cast<std::int16_t>(count + unitPair.Count);
         }
-        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols)
-            AsciiPairCounts[unitPair.First * AsciiRow + unitPair.Second] = static_cast<std::int16_t>(unitPair.Count);
-        else
-            HighPairs.push_back(unitPair);
+        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols) {
+            const auto cell = static_cast<std::uint16_t>(unitPair.First * AsciiRow + unitPair.Second);
+            AsciiPairCounts[cell] = static_cast<std::int16_t>(unitPair.Count);
+            AsciiPairsSeen.push_back(cell);
+        } else {
+            HighPairs.push_back({unitPair.First, unitPair.Second, unitPair.Count, pair});
+            if (unitPair.First >= AsciiSymbols && unitPair.Second >= AsciiSymbols)
+                ++HighHighStarts[unitPair.Second - AsciiSymbols + 1];
+            letterThenHigh = letterThenHigh || (unitPair.First >= LanguageTables::FirstLetter &&
+                                                unitPair.First < AsciiSymbols && unitPair.Second >= AsciiSymbols);
+        }
+    }
+    // The pairs of two bytes past 0x7F, by their second byte: a counting sort.
+    for (std::size_t b = 0; b < HighBytes; ++b) {
+        HighHighSeconds[b] = HighHighStarts[b + 1] > 0;
+        HighHighStarts[b + 1] = static_cast<std::uint16_t>(HighHighStarts[b + 1] + HighHighStarts[b]);
+    }
+    HighHighPairs.resize(HighHighStarts[HighBytes]);
+    std::array<std::uint16_t, HighBytes> placed;
+    std::copy(HighHighStarts.begin(), HighHighStarts.end() - 1, placed.begin());
+    for (const TUnitPair& pair : HighPairs)
+        if (pair.First >= AsciiSymbols && pair.Second >= AsciiSymbols)
+            HighHighPairs[placed[pair.Second - AsciiSymbols]++] = pair;
+    // The units do not tell a small ASCII letter from a capital: when one is followed by a byte
+    // past 0x7F, which small ones are is read from the bytes (text in a script without ASCII
+    // letters rarely has any).
+    AfterSmallAscii.fill(0);
+    if (letterThenHigh) {
+        unsigned before = ' ';
+        for (const char c : Sample) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x80 && before - 'a' < 26u)
+                ++AfterSmallAscii[byte];
+            before = byte;
+        }
     }
     HighBytesSeen.clear();
     HighSet.reset();
+    AfterSmallAsciiSet.reset();
     for (unsigned b = 0x80; b < 256; ++b) {
         if (HighCounts[b - 0x80] > 0) {
             HighBytesSeen.push_back(b);
             HighSet.set(b - 0x80);
         }
+        AfterSmallAsciiSet[b - 0x80] = AfterSmallAscii[b] > 0;
     }
     std::fill(AsciiCosts.begin(), AsciiCosts.end(), std::numeric_limits<std::uint64_t>::max());
 }
@@ -269,10 +314,16 @@ std::uint64_t TEightBitReadings::AsciiCost(const TWriter& Writer)
     if (known == std::numeric_limits<std::uint64_t>::max()) {
         // The pairs of ASCII letters cost the same in every reading: once per language.
         // A dot product of 16-bit numbers, as for the single letters.
+        // Text in another script holds few of them: then only those.
         const TAsciiPairs& costs = AsciiPairCosts[Writer.TableIndex];
         std::int32_t cost = 0;
-        for (std::size_t i = 0; i < costs.size(); ++i)
-            cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        if (AsciiPairsSeen.size() < SparseAsciiPairs) {
+            for (const std::uint16_t i : AsciiPairsSeen)
+                cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        } else {
+            for (std::size_t i = 0; i < costs.size(); ++i)
+                cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        }
         known = static_cast<std::uint64_t>(cost);
     }
     return known;
@@ -288,14 +339,19 @@ std::uint64_t TEightBitReadings::SingleCost(const TWriter& Writer) const
     return static_cast<std::uint64_t>(cost);
 }
 
-std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer) const
+std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer, std::uint64_t Limit) const
 {
+    // Every term is a count times a cost, neither below 0: the sum only grows.
     std::uint64_t cost = 0;
     for (const unsigned b : HighBytesSeen)
         cost += std::uint64_t(HighCounts[b - 0x80]) * Writer.Strangers[b];
-    const std::uint8_t* const pairs = Writer.Table->Pairs;
-    for (const TUnitPair& pair : HighPairs)
-        cost += std::uint64_t{pair.Count} * pairs[Writer.UnitRows[pair.First] + Writer.UnitSymbols[pair.Second]];
+    const std::uint8_t* const pairs = Writer.UnitPairs.get();
+    constexpr std::size_t Stride = 64; // pairs between two looks at the limit
+    for (std::size_t start = 0; start < HighPairs.size() && cost < Limit; start += Stride) {
+        const std::size_t end = std::min(HighPairs.size(), start + Stride);
+        for (std::size_t i = start; i < end; ++i)
+            cost += std::uint64_t{HighPairs[i].Count} * pairs[HighPairs[i].Pair];
+    }
     return cost;
 }
 
@@ -324,8 +380,14 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     for (const TRough& r : Rough) {
         if (r.Group->Best == nullptr && ++weighedGroups > ReadingsWeighed)
             continue;
-        const std::uint64_t high = HighPairCost(*r.Writer);
-        const std::uint64_t cost = AsciiCost(*r.Writer) + high;
+        // A language that cannot beat the reading's best so far is not weighed to the end.
+        const std::uint64_t ascii = AsciiCost(*r.Writer);
+        if (ascii >= r.Group->Cost)
+            continue;
+        if (!r.Writer->UnitPairs)
+            MakeUnitPairs(*r.Writer);
+        const std::uint64_t high = HighPairCost(*r.Writer, r.Group->Cost - ascii);
+        const std::uint64_t cost = ascii + high;
         if (cost < r.Group->Cost) {
             r.Group->Cost = cost;
             r.Group->HighCost = high;
@@ -338,69 +400,59 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     readings.reserve(std::min(GroupCount, ReadingsWeighed));
     for (std::size_t g = 0; g < GroupCount; ++g) {
         const TGroup& group = Groups[g];
-        if (group.Best != nullptr)
-            readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
-                                static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
-                                OnlyForeignLetters(*group.Named, *group.Best, HighBytesSeen)});
+        if (group.Best == nullptr)
+            continue;
+        TReading& reading = readings.emplace_back(
+            TReading{group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
+                     static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
+                     OnlyForeignLetters(*group.Named, *group.Best, HighBytesSeen), CountAlike(*group.Named)});
+        const std::uint32_t odd = OddCapitals(*group.Named);
+        if (odd > 0) {
+            reading.Cost += odd * OddCapitalCost;
+            reading.HighCost += odd * OddCapitalCost;
+        }
     }
-    WeighOddCapitals(Sample, readings);
-    CountAlike(readings);
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;
 }
 
-void TEightBitReadings::WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings)
+// The writer's cost of every pair of units, by first unit * Units + second unit: made for the
+// writers that a run weighs in full, once.
+void TEightBitReadings::MakeUnitPairs(const TWriter& Writer)
 {
-    Sample = Sample.substr(0, StatisticsLimit);
-    for (const std::uint16_t cell : AfterSeen)
-        AfterCounts[cell] = 0;
-    AfterSeen.clear();
-    unsigned previous = ' ';
-    for (const char c : Sample) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x80 && (previous >= 0x80 || (previous >= 'a' && previous <= 'z'))) {
-            const auto cell = static_cast<std::uint16_t>((previous >= 0x80 ? previous - 0x7F : 0) * 128 + (b - 0x80));
-            if (AfterCounts[cell]++ == 0)
-                AfterSeen.push_back(cell);
-        }
-        previous = b;
-    }
-    if (AfterSeen.empty())
-        return;
-    for (TReading& reading : Readings) {
-        auto cases = LetterCases.find(reading.Encoding);
-        if (cases == LetterCases.end()) {
-            const auto encoding = std::find_if(Encodings.begin(), Encodings.end(),
-                                               [&](const TEncoding& e) { return e.Name == reading.Encoding; });
-            std::array<std::uint8_t, 256> table{};
-            for (unsigned b = 0; encoding != Encodings.end() && b < 256; ++b) {
-                const char32_t code = encoding->Characters[b];
-                const auto type = code == Undecodable ? 0 : DetectionLibraries().CharType(static_cast<UChar32>(code));
-                table[b] = type == U_LOWERCASE_LETTER ? 1 : type == U_UPPERCASE_LETTER ? 2 : 0;
-            }
-            cases = LetterCases.emplace(reading.Encoding, table).first;
-        }
-        std::uint32_t odd = 0;
-        for (const std::uint16_t cell : AfterSeen) {
-            const unsigned row = cell / 128;
-            const bool afterSmall = row == 0 || cases->second[row + 0x7F] == 1;
-            if (afterSmall && cases->second[0x80 + cell % 128] == 2)
-                odd += AfterCounts[cell];
-        }
-        reading.Cost += odd * OddCapitalCost;
-        reading.HighCost += odd * OddCapitalCost;
-    }
+    auto costs = std::make_unique<std::uint8_t[]>(Units * Units);
+    const std::uint8_t* const pairs = Writer.Table->Pairs;
+    for (std::size_t first = 0; first < Units; ++first)
+        for (std::size_t second = 0; second < Units; ++second)
+            costs[first * Units + second] =
+                Writer.UnitSymbols[first] == NoSymbol || Writer.UnitSymbols[second] == NoSymbol
+                    ? 0
+                    : pairs[Writer.UnitRows[first] + Writer.UnitSymbols[second]];
+    Writer.UnitPairs = std::move(costs);
 }
 
-void TEightBitReadings::CountAlike(std::vector<TReading>& Readings) const
+std::uint32_t TEightBitReadings::OddCapitals(const TEncoding& Encoding) const
 {
-    for (TReading& reading : Readings) {
-        const auto named = std::find_if(Encodings.begin(), Encodings.end(),
-                                        [&](const TEncoding& e) { return e.Name == reading.Encoding; });
-        if (named == Encodings.end())
+    std::uint32_t odd = 0;
+    const THighBytes afterSmallAscii = AfterSmallAsciiSet & Encoding.Capitals;
+    for (unsigned b = 0; afterSmallAscii.any() && b < HighBytes; ++b)
+        if (afterSmallAscii[b])
+            odd += AfterSmallAscii[0x80 + b];
+    // Of the pairs past 0x7F, only those whose second byte is a capital here.
+    const THighBytes capitals = HighHighSeconds & Encoding.Capitals;
+    for (unsigned b = 0; capitals.any() && b < HighBytes; ++b) {
+        if (!capitals[b])
             continue;
-        reading.Alike = static_cast<std::size_t>(std::count_if(
-            named->DiffersFrom.begin(), named->DiffersFrom.end(), [&](const THighBytes& differs) { return (differs & HighSet).none(); }));
+        for (std::size_t i = HighHighStarts[b]; i < HighHighStarts[b + 1]; ++i)
+            if (Encoding.Smalls[HighHighPairs[i].First - AsciiSymbols])
+                odd += HighHighPairs[i].Count;
     }
+    return odd;
+}
+
+std::size_t TEightBitReadings::CountAlike(const TEncoding& Encoding) const
+{
+    return static_cast<std::size_t>(std::count_if(Encoding.DiffersFrom.begin(), Encoding.DiffersFrom.end(),
+                                                   [&](const THighBytes& differs) { return (differs & HighSet).none(); }));
 }

@@ -6,7 +6,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +69,8 @@ private:
         // Byte past 0x7F -> the cost of its symbol alone and as a stranger; 16 bits so that a
         // sample's cost by single letters is one short dot product.
         std::array<std::int16_t, HighBytes> Singles;
+        // Made when first weighed in full (see MakeUnitPairs).
+        mutable std::unique_ptr<std::uint8_t[]> UnitPairs;
     };
     using THighBytes = std::bitset<HighBytes>; // a set of bytes past 0x7F
     struct TEncoding {
@@ -78,6 +80,8 @@ private:
         std::vector<TWriter> Writers;
         THighBytes Undecodable;
         THighBytes NotSigns;
+        THighBytes Smalls;   // bytes past 0x7F that decode to a small letter
+        THighBytes Capitals; // and to a capital
         std::vector<THighBytes> DiffersFrom; // by encoding: the bytes the two decode differently
     };
     // Encodings that decode the sample alike, named by the first, with the languages written in
@@ -101,20 +105,23 @@ private:
         std::uint8_t First;
         std::uint8_t Second;
         std::uint16_t Count; // at most StatisticsLimit
+        std::uint16_t Pair = 0; // First * Units + Second
     };
     // The pairs of ASCII symbols, row by row, each row padded to a multiple of 8 entries.
     static constexpr std::size_t AsciiRow = (AsciiSymbols + 7) / 8 * 8;
     using TAsciiPairs = std::array<std::int16_t, AsciiSymbols * AsciiRow>;
 
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
-    // Adds to each reading the cost of its capitals past ASCII that follow a small letter.
-    void WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings);
-    void CountAlike(std::vector<TReading>& Readings) const;
+    // How many capitals past ASCII follow a small letter when Encoding reads the sample.
+    std::uint32_t OddCapitals(const TEncoding& Encoding) const;
+    std::size_t CountAlike(const TEncoding& Encoding) const;
     void Count(std::string_view Sample);
     void GroupEncodings();
     std::uint64_t AsciiCost(const TWriter& Writer);
+    static void MakeUnitPairs(const TWriter& Writer);
     std::uint64_t SingleCost(const TWriter& Writer) const;
-    std::uint64_t HighPairCost(const TWriter& Writer) const;
+    // Stops early, at a sum of Limit or more, once the sum is sure to reach Limit.
+    std::uint64_t HighPairCost(const TWriter& Writer, std::uint64_t Limit) const;
 
     std::vector<TEncoding> Encodings;
     std::size_t TableCount = 0;
@@ -123,6 +130,7 @@ private:
     // Per sample, kept between samples so that a run allocates them once.
     std::array<std::int16_t, HighBytes> HighCounts{}; // at most StatisticsLimit each
     TAsciiPairs AsciiPairCounts{};
+    std::vector<std::uint16_t> AsciiPairsSeen; // where AsciiPairCounts is not 0
     std::vector<std::uint16_t> PairCounts;  // by first unit * Units + second unit
     std::vector<std::uint16_t> PairsSeen;   // the pairs of units seen, each once, in order
     std::vector<TUnitPair> HighPairs;       // one unit past 0x7F at least
@@ -135,10 +143,12 @@ private:
     std::vector<TRough> OwnRough;
     std::size_t CharacterCount = 0;
     bool SignsOnly = false;
-    // By encoding, made when first needed: byte -> 1 a small letter, 2 a capital, 0 anything else.
-    std::map<std::string, std::array<std::uint8_t, 256>, std::less<>> LetterCases;
-    // Per sample: how often each byte past 0x7F follows a small ASCII letter (row 0) or a byte
-    // past 0x7F (rows 1 to 128), and the cells counted.
-    std::vector<std::uint32_t> AfterCounts = std::vector<std::uint32_t>(129 * 128, 0);
-    std::vector<std::uint16_t> AfterSeen;
+    // Per sample: how often each byte follows a small ASCII letter (only those past 0x7F are
+    // read), and the pairs of bytes past 0x7F ordered by their second byte, where each second
+    // byte's pairs start (HighHighStarts[b - 0x80] to HighHighStarts[b - 0x7F]) and which occur.
+    std::array<std::uint16_t, 256> AfterSmallAscii{};
+    std::vector<TUnitPair> HighHighPairs;
+    std::array<std::uint16_t, HighBytes + 1> HighHighStarts{};
+    THighBytes HighHighSeconds;
+    THighBytes AfterSmallAsciiSet;
 };
