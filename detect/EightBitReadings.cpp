@@ -293,7 +293,7 @@ void TEightBitReadings::GroupEncodings()
             group.Named = &encoding;
             group.NamedIndex = e;
             group.Writers.clear();
-            group.HasTable.assign(TableCount, false);
+            group.HasTable.assign(TableCount, 0);
             group.Cost = std::numeric_limits<std::uint64_t>::max();
             group.HighCost = 0;
             group.Best = nullptr;
@@ -301,7 +301,7 @@ void TEightBitReadings::GroupEncodings()
         TGroup& group = Groups[same];
         for (const TWriter& writer : encoding.Writers)
             if (!group.HasTable[writer.TableIndex]) {
-                group.HasTable[writer.TableIndex] = true;
+                group.HasTable[writer.TableIndex] = 1;
                 group.Writers.push_back(&writer);
             }
     }
@@ -436,18 +436,14 @@ std::uint32_t TEightBitReadings::OddCapitals(const TEncoding& Encoding) const
 {
     std::uint32_t odd = 0;
     const THighBytes afterSmallAscii = AfterSmallAsciiSet & Encoding.Capitals;
-    for (unsigned b = 0; afterSmallAscii.any() && b < HighBytes; ++b)
-        if (afterSmallAscii[b])
-            odd += AfterSmallAscii[0x80 + b];
+    for (std::size_t b = afterSmallAscii._Find_first(); b < HighBytes; b = afterSmallAscii._Find_next(b))
+        odd += AfterSmallAscii[0x80 + b];
     // Of the pairs past 0x7F, only those whose second byte is a capital here.
     const THighBytes capitals = HighHighSeconds & Encoding.Capitals;
-    for (unsigned b = 0; capitals.any() && b < HighBytes; ++b) {
-        if (!capitals[b])
-            continue;
+    for (std::size_t b = capitals._Find_first(); b < HighBytes; b = capitals._Find_next(b))
         for (std::size_t i = HighHighStarts[b]; i < HighHighStarts[b + 1]; ++i)
             if (Encoding.Smalls[HighHighPairs[i].First - AsciiSymbols])
                 odd += HighHighPairs[i].Count;
-    }
     return odd;
 }
 

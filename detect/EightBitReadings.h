@@ -90,7 +90,7 @@ private:
         const TEncoding* Named = nullptr;
         std::size_t NamedIndex = 0;
         std::vector<const TWriter*> Writers;
-        std::vector<bool> HasTable; // by table: whether a writer of it is in Writers
+        std::vector<char> HasTable; // by table: whether a writer of it is in Writers
         std::uint64_t Cost = 0;
         std::uint64_t HighCost = 0;
         const TWriter* Best = nullptr;
