@@ -127,7 +127,7 @@ constexpr std::array<std::uint64_t, 256> Rows = [] {
 
 #define LUMIVA_AVX2 __attribute__((target("avx2")))
 
-// Strict UTF-8 32 bytes at a time by the classes of each byte's high nibble, of the byte before's
+// Blocks of 32 bytes. Strict UTF-8 by the classes of each byte's high nibble, of the byte before's
 // two nibbles and of the bytes two and three back (the lookup method of simdjson and simdutf).
 namespace Utf8Blocks {
 
@@ -205,6 +205,28 @@ LUMIVA_AVX2 std::size_t ValidPrefix(const unsigned char* Bytes, std::size_t Size
         return 0;
     Seen |= static_cast<unsigned>(_mm256_movemask_epi8(seen)) != 0 ? 0x80u : 0u;
     return i;
+}
+
+// Whether Bytes holds a control byte that text does not (see HasBinaryControls), 32 bytes at a
+// time; the bytes past the last whole block are left to the caller, whose count Checked gets.
+LUMIVA_AVX2 bool BinaryControls(const unsigned char* Bytes, std::size_t Size, std::size_t& Checked)
+{
+    // By low nibble: the controls 0x00 to 0x0F and 0x10 to 0x1F that no text holds.
+    const __m256i below10 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i below20 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF);
+    const __m256i highNibble = _mm256_set1_epi8(static_cast<char>(0xF0));
+    std::size_t i = 0;
+    for (; i + 32 <= Size; i += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
+        const __m256i high = _mm256_and_si256(input, highNibble);
+        const __m256i binary = _mm256_or_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_setzero_si256()), _mm256_shuffle_epi8(below10, input)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_set1_epi8(0x10)), _mm256_shuffle_epi8(below20, input)));
+        if (!_mm256_testz_si256(binary, binary))
+            return true;
+    }
+    Checked = i;
+    return false;
 }
 
 } // namespace Utf8Blocks
@@ -300,6 +322,9 @@ bool HasBinaryControls(std::string_view Sample)
     }();
     std::size_t i = 0;
 #if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && Utf8Blocks::BinaryControls(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(), i))
+        return true;
     // Sixteen bytes at a time: only the bytes below 0x20 (line breaks, mostly) are looked up.
     const __m128i highestControl = _mm_set1_epi8(0x1F);
     for (; i + 16 <= Sample.size(); i += 16) {
