@@ -1,7 +1,7 @@
 #include "detect/EightBitReadings.h"
 
 #include "detect/DetectionLibraries.h"
-#include "engine/Lumiva.h"
+#include "detect/EncodingBytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -58,49 +58,9 @@ bool IsSign(char32_t Code)
     }
 }
 
-// One character of the engine's UTF-8: its code point, or Undecodable for none or more than one.
-char32_t OneCharacter(const unsigned char* Text, std::size_t Size, char32_t Undecodable)
-{
-    if (Size == 0)
-        return Undecodable;
-    const unsigned lead = Text[0];
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (Size != length)
-        return Undecodable;
-    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = code << 6 | (Text[i] & 0x3Fu);
-    return code;
-}
-
-// Each byte alone through the engine: the 8-bit encodings keep no state between bytes. Into
-// UTF-8, which the C library converts without loading a module for it.
-std::array<char32_t, 256> DecodeBytes(TLumiva& Converter, const std::string& Name, char32_t Undecodable)
-{
-    std::array<char32_t, 256> characters;
-    characters.fill(Undecodable);
-    try {
-        Converter.Start(Name, "UTF-8", 0);
-    } catch (const TLumiva::EStartError&) {
-        return characters;
-    }
-    for (unsigned b = 0; b < 256; ++b) {
-        const char byte = static_cast<char>(b);
-        const char* in = &byte;
-        std::size_t inLeft = 1;
-        unsigned char out[16];
-        char* outPtr = reinterpret_cast<char*>(out);
-        std::size_t outLeft = sizeof out;
-        if (Converter.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
-            characters[b] = OneCharacter(out, sizeof out - outLeft, Undecodable);
-    }
-    Converter.Close();
-    return characters;
-}
-
 } // namespace
 
-TEightBitReadings::TEightBitReadings(TLumiva& Converter)
+TEightBitReadings::TEightBitReadings()
     : TableCount(LanguageTables::Languages().size()), PairCounts(Units * Units, 0), PairsSeen(StatisticsLimit),
       AsciiCosts(TableCount)
 {
@@ -113,7 +73,10 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
                 costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
     }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Converter, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}, {}, {}};
+        const EncodingBytes::TTable* characters = EncodingBytes::Built(entry.Encoding);
+        if (characters == nullptr)
+            continue; // the engine did not know it
+        TEncoding encoding{std::string(entry.Encoding), *characters, {}, {}, {}, {}, {}, {}, {}};
         for (unsigned b = 0; b < 256; ++b)
             encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
                                 IsSign(encoding.Characters[b]);

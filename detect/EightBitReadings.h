@@ -1,5 +1,6 @@
 #pragma once
 
+#include "detect/EncodingBytes.h"
 #include "detect/LanguageTables.h"
 
 #include <array>
@@ -11,12 +12,10 @@
 #include <string_view>
 #include <vector>
 
-class TLumiva;
-
 // Reads a sample in every 8-bit encoding of the language tables and tells how much each reading
 // looks like a language written in that encoding: the cost, in nats, of its characters under the
-// language's model of which letter follows which. Every byte of each encoding is decoded once,
-// through the engine, when the object is made; a sample then costs one pass over its bytes, a short
+// language's model of which letter follows which. Every byte of each encoding was decoded through
+// the engine when the program was built (detect/EncodingBytes.h); a sample costs one pass over its bytes, a short
 // dot product per language of each encoding that decodes it, and for the likeliest readings a few
 // table look-ups per distinct pair of letters.
 class TEightBitReadings {
@@ -34,12 +33,12 @@ public:
         std::size_t Alike = 1;
     };
 
-    explicit TEightBitReadings(TLumiva& Converter);
+    TEightBitReadings();
 
     // The distinct readings of Sample, likeliest first: encodings that decode it to the same text
     // are one reading, named by the first of them in the tables' order. Encodings that cannot
-    // decode every byte are left out, and so are those the engine does not know: every reading's
-    // encoding is one the engine has started. Looks at no more than StatisticsLimit bytes.
+    // decode every byte are left out, and so are those the engine did not know when the program
+    // was built. Looks at no more than StatisticsLimit bytes.
     std::vector<TReading> Read(std::string_view Sample);
     // Characters in the last sample read (at most StatisticsLimit).
     std::size_t Characters() const { return CharacterCount; }
@@ -50,7 +49,7 @@ public:
     static constexpr std::size_t StatisticsLimit = 16 * 1024;
 
 private:
-    static constexpr char32_t Undecodable = 0xFFFFFFFF;
+    static constexpr char32_t Undecodable = EncodingBytes::Undecodable;
     static constexpr std::uint8_t NoSymbol = 0xFF;
     // A sample's bytes are counted as units: the symbol of an ASCII byte (every encoding reads
     // ASCII alike), or the byte itself past 0x7F. Pairs of units are what the pair costs weigh.
