@@ -417,12 +417,14 @@ void TEightBitReadings::MakeUnitPairs(const TWriter& Writer)
 {
     auto costs = std::make_unique<std::uint8_t[]>(Units * Units);
     const std::uint8_t* const pairs = Writer.Table->Pairs;
-    for (std::size_t first = 0; first < Units; ++first)
+    for (std::size_t first = 0; first < Units; ++first) {
+        if (Writer.UnitSymbols[first] == NoSymbol)
+            continue;
+        const std::uint8_t* const row = pairs + Writer.UnitRows[first];
         for (std::size_t second = 0; second < Units; ++second)
-            costs[first * Units + second] =
-                Writer.UnitSymbols[first] == NoSymbol || Writer.UnitSymbols[second] == NoSymbol
-                    ? 0
-                    : pairs[Writer.UnitRows[first] + Writer.UnitSymbols[second]];
+            if (Writer.UnitSymbols[second] != NoSymbol)
+                costs[first * Units + second] = row[Writer.UnitSymbols[second]];
+    }
     Writer.UnitPairs = std::move(costs);
 }
 
