@@ -3,10 +3,12 @@
 #include "detect/EncodingBytes.h"
 #include "detect/LanguageTables.h"
 #include "engine/Lumiva.h"
+#include "util/FileDescriptor.h"
 
 #include <cstdio>
-#include <fstream>
 #include <string>
+
+#include <fcntl.h>
 
 int main(int argc, char** argv)
 {
@@ -39,10 +41,8 @@ int main(int argc, char** argv)
         "const TTable* Built(std::string_view Name)\n{\n"
         "    const auto found = std::find_if(std::begin(Tables), std::end(Tables), [&](const TBuilt& t) { return t.Name == Name; });\n"
         "    return found != std::end(Tables) ? found->Table : nullptr;\n}\n\n} // namespace EncodingBytes\n";
-    std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
-    file << out;
-    file.close();
-    if (!file) {
+    const TFd file(::open(argv[1], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.Get() < 0 || !WriteAll(file.Get(), out.data(), out.size())) {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
         return 1;
     }
