@@ -404,9 +404,9 @@ void TEightBitReadings::WeighQuotedWords(std::uint64_t Allowance)
         if (AsciiCost(*words) + Allowance >= group.Cost)
             continue;
         for (const TWriter* quoted : group.Writers) {
-            // The words' own language as well, where the weighing passed it over in a reading it made.
+            // The words' own language alone as well, where the weighing passed it over.
             const bool itself = quoted == words;
-            if (quoted == group.Best || (itself ? group.Best == nullptr : !ownsSome(*quoted)))
+            if (itself ? group.Best == nullptr || group.Best == words : !ownsSome(*quoted))
                 continue;
             const std::uint64_t own = HighPairCost(*quoted);
             const double most = (quoted->Table->Typical + QuotedExcessCost * LanguageTables::CostScale()) *
