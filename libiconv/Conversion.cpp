@@ -1,5 +1,6 @@
 #include "libiconv/Exports.h"
 #include "libiconv/FastPath.h"
+#include "libiconv/IconvResults.h"
 #include "libiconv/SystemConversion.h"
 
 #include <cerrno>
@@ -13,7 +14,7 @@
 namespace {
 
 void* const InvalidDescriptor = reinterpret_cast<void*>(static_cast<std::uintptr_t>(-1));
-const std::size_t Failure = static_cast<std::size_t>(-1);
+using lmviconv::Failure;
 
 struct TDescriptor {
     lmviconv::TSystemConversion System;

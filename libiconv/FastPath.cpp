@@ -1,6 +1,7 @@
 #include "libiconv/FastPath.h"
 
-#include "libiconv/LegacyTables.h"
+#include "libiconv/IconvResults.h"
+#include "libiconv/LegacyTableCache.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,7 +11,6 @@ namespace lmviconv {
 
 namespace {
 
-const std::size_t Failure = static_cast<std::size_t>(-1);
 constexpr bool BigEndianHost = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
 
 bool IsPlain(TUnicodeForm Form)

@@ -1,21 +1,9 @@
 #pragma once
 
+#include "libiconv/TranscodeProc.h"
 #include "libiconv/UnicodeFormNames.h"
 
 namespace lmviconv {
-
-struct TLegacyTables;
-
-enum class TTranscodeStop {
-    Done,       // all input converted
-    OutputFull, // the next character is sound but its bytes do not fit
-    Unusual,    // the next bytes are invalid, incomplete, or the target cannot hold the character
-};
-
-// Converts whole characters from In to Out and advances both past what it converted. Only
-// input that the C library converts without any question passes; everything else stops it.
-using TTranscodeProc = TTranscodeStop (*)(const unsigned char*& In, const unsigned char* InEnd, unsigned char*& Out,
-                                          unsigned char* OutEnd);
 
 // The converter for a pair of forms whose byte order is known (not the plain UTF-16 and UTF-32),
 // with the widest blocks the processor has.
@@ -25,10 +13,8 @@ TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To);
 // where the processor has it, or "sse2".
 TTranscodeProc FindTranscoder(TUnicodeForm From, TUnicodeForm To, const char* Blocks);
 
-// The same between a legacy encoding with these tables and a Unicode form whose byte order is
-// known; LegacySource: the legacy encoding is the source.
-using TLegacyProc = TTranscodeStop (*)(const TLegacyTables& Tables, const unsigned char*& In, const unsigned char* InEnd,
-                                       unsigned char*& Out, unsigned char* OutEnd);
+// The legacy converter between these tables' encoding and a Unicode form; LegacySource: the
+// legacy encoding is the source.
 TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode);
 TLegacyProc FindLegacyTranscoder(bool LegacySource, TUnicodeForm Unicode, const char* Blocks);
 

@@ -1,5 +1,7 @@
 #include "libiconv/LegacyProbe.h"
 
+#include "libiconv/IconvResults.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,9 +14,6 @@
 namespace lmviconv {
 
 namespace {
-
-const std::size_t Failure = static_cast<std::size_t>(-1);
-const iconv_t Closed = reinterpret_cast<iconv_t>(-1);
 
 class TDescriptor {
 public:
@@ -379,7 +378,6 @@ bool Agree(const std::string& Name, TLegacyTables& Tables, std::span<const std::
     return true;
 }
 
-
 } // namespace
 
 std::unique_ptr<TLegacyTables> ReadLegacyTables(const std::string& Name)
@@ -415,6 +413,5 @@ void EncodeByReading(TLegacyTables& Tables)
                 Tables.Encode[cp] = static_cast<std::uint16_t>(lead << 8 | trail);
         }
 }
-
 
 } // namespace lmviconv

@@ -1,5 +1,7 @@
 #include "libiconv/PairDecoder.h"
 
+#include "libiconv/IconvResults.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,9 +11,6 @@
 namespace lmviconv {
 
 namespace {
-
-const std::size_t Failure = static_cast<std::size_t>(-1);
-const iconv_t Closed = reinterpret_cast<iconv_t>(-1);
 
 // The code points between the two steps, in the C library's own form.
 const char* const Codepoints = "WCHAR_T";

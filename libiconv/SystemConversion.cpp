@@ -1,13 +1,12 @@
 #include "libiconv/SystemConversion.h"
 
+#include "libiconv/IconvResults.h"
+
 #include <cerrno>
 
 namespace lmviconv {
 
 namespace {
-
-const std::size_t Failure = static_cast<std::size_t>(-1);
-const iconv_t Closed = reinterpret_cast<iconv_t>(-1);
 
 // Makes Locale the calling thread's locale while it lives; the program's own stays as it is.
 class TThreadLocale {

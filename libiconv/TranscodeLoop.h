@@ -3,7 +3,8 @@
 // The converters' common loop. The SSE2, AVX2 and AVX-512 translation units each include it with
 // their own block code; everything here has internal linkage, so the builds never mix.
 
-#include "libiconv/FastTranscoder.h"
+#include "libiconv/TranscodeProc.h"
+#include "libiconv/UnicodeFormNames.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -107,9 +107,9 @@ std::string TFolderRun::FoundPath(std::size_t Index) const
 {
     if (Index >= Inputs.size() || !Inputs[Index].Found())
         return {};
-    const std::string& Relative = Inputs[Index].Relative;
-    const std::size_t Slash = Relative.find('/');
-    return Slash == std::string::npos ? Relative : Relative.substr(Slash + 1);
+    const std::string& relative = Inputs[Index].Relative;
+    const std::size_t slash = relative.find('/');
+    return slash == std::string::npos ? relative : relative.substr(slash + 1);
 }
 
 TSourceFile TFolderRun::OpenSource(std::size_t Index, const std::string& Source, TOutputPlacement& Placement)

@@ -29,8 +29,8 @@ std::string TSourceDetection::Detect(TSourceFile& Source, std::span<char> Room, 
     try {
         name = Detector.Detect(sample.substr(0, TEncodingDetector::SampleLimit),
                                sample.size() <= TEncodingDetector::SampleLimit);
-    } catch (const std::exception& E) {
-        throw EConvertError(E.what());
+    } catch (const std::exception& e) {
+        throw EConvertError(e.what());
     }
     if (name.empty())
         throw EConvertError("Cannot detect character encoding");
@@ -47,12 +47,12 @@ bool TSourceDetection::AlreadyInTarget(int Source, int Converted)
     if (Source < 0 || Converted < 0 || ::fstat(Source, &info) != 0 || ::fstat(Converted, &converted) != 0 ||
         converted.st_size != info.st_size)
         return false;
-    constexpr std::size_t Chunk = 64 * 1024;
-    const auto bufferA = std::make_unique<char[]>(Chunk);
-    const auto bufferB = std::make_unique<char[]>(Chunk);
+    constexpr std::size_t chunk = 64 * 1024;
+    const auto bufferA = std::make_unique<char[]>(chunk);
+    const auto bufferB = std::make_unique<char[]>(chunk);
     for (std::uint64_t offset = 0;;) {
-        const ssize_t gotA = ReadUpTo(Source, bufferA.get(), Chunk, offset);
-        const ssize_t gotB = ReadUpTo(Converted, bufferB.get(), Chunk, offset);
+        const ssize_t gotA = ReadUpTo(Source, bufferA.get(), chunk, offset);
+        const ssize_t gotB = ReadUpTo(Converted, bufferB.get(), chunk, offset);
         if (gotA < 0 || gotB < 0 || gotA != gotB || !std::equal(bufferA.get(), bufferA.get() + gotA, bufferB.get()))
             return false;
         if (gotA == 0)

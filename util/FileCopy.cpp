@@ -18,15 +18,15 @@ namespace {
 
 bool ReadWriteCopy(int In, int Out)
 {
-    constexpr std::size_t ChunkSize = 256 * 1024;
-    const std::unique_ptr<char[]> buffer(new char[ChunkSize]);
+    constexpr std::size_t chunkSize = 256 * 1024;
+    const std::unique_ptr<char[]> buffer(new char[chunkSize]);
     for (;;) {
-        const ssize_t n = ReadUpTo(In, buffer.get(), ChunkSize);
+        const ssize_t n = ReadUpTo(In, buffer.get(), chunkSize);
         if (n < 0)
             return false;
         if (n > 0 && !WriteAll(Out, buffer.get(), static_cast<std::size_t>(n)))
             return false;
-        if (static_cast<std::size_t>(n) < ChunkSize)
+        if (static_cast<std::size_t>(n) < chunkSize)
             return true;
     }
 }
@@ -56,16 +56,16 @@ TPump Pump(TStep Step, TIsUnsupported IsUnsupported, bool& Moved)
 
 bool CopyContent(int In, int Out)
 {
-    constexpr std::size_t ChunkSize = 1u << 30;
+    constexpr std::size_t chunkSize = 1u << 30;
     bool moved = false;
-    TPump result = Pump([&] { return ::copy_file_range(In, nullptr, Out, nullptr, ChunkSize, 0); },
+    TPump result = Pump([&] { return ::copy_file_range(In, nullptr, Out, nullptr, chunkSize, 0); },
                         [](int error) {
                             return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
                                    error == EPERM || error == EBADF;
                         },
                         moved);
     if (result == TPump::Unsupported)
-        result = Pump([&] { return ::sendfile(Out, In, nullptr, ChunkSize); },
+        result = Pump([&] { return ::sendfile(Out, In, nullptr, chunkSize); },
                       [](int error) { return error == EINVAL || error == ENOSYS; }, moved);
     if (result == TPump::Unsupported)
         return ReadWriteCopy(In, Out);

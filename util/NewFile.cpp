@@ -15,12 +15,12 @@ namespace {
 // ".lmv<10 random letters>.tmp": hidden, and never a name the user gave.
 std::string HiddenName()
 {
-    static constexpr char Digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    static constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     thread_local std::mt19937_64 random(std::random_device{}() ^ (static_cast<std::uint64_t>(::getpid()) << 32));
     std::uint64_t bits = random();
     std::string name = ".lmv";
     for (int i = 0; i < 10; ++i, bits /= 36)
-        name += Digits[bits % 36];
+        name += digits[bits % 36];
     return name + ".tmp";
 }
 

@@ -1,6 +1,7 @@
 // The command line loads no Qt: neither its own link line nor the objects of the logic libraries
 // it is made of may need it, with --as-needed (the shipped program) or without it (a probe of the
-// same link line). And every folder's link line names the folders whose headers it includes.
+// same link line). Every folder's link line names the folders whose headers it includes, and no two
+// units of the product reach each other through their includes.
 
 #include "tests/common/RunProcess.h"
 #include "tests/common/TestSupport.h"
@@ -153,6 +154,77 @@ TEST(LinkLines, EveryFolderNamesTheFoldersWhoseHeadersItIncludes)
         }
     }
     EXPECT_GT(across, 100u);
+}
+
+// Per unit of the product (a header and its source, named by path without the extension): the
+// units whose headers its files include.
+std::map<std::string, std::set<std::string>> UnitIncludes()
+{
+    std::set<std::string> folders{"libiconv"};
+    for (const auto& [folder, names] : LinkLines())
+        folders.insert(folder);
+    const std::filesystem::path root = lmvtest::SourceDir();
+    const std::regex include(R"re(^\s*#\s*include "([\w/]+)\.h")re");
+    std::map<std::string, std::set<std::string>> includes;
+    for (const std::string& folder : folders) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root / folder)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h")
+                continue;
+            const std::string unit = entry.path().lexically_relative(root).replace_extension().generic_string();
+            std::set<std::string>& reached = includes[unit];
+            std::ifstream source(entry.path());
+            for (std::string line; std::getline(source, line);) {
+                std::smatch match;
+                if (std::regex_search(line, match, include) && match[1] != unit)
+                    reached.insert(match[1]);
+            }
+        }
+    }
+    return includes;
+}
+
+// Every unit reachable from Unit through Includes.
+std::set<std::string> Reachable(const std::map<std::string, std::set<std::string>>& Includes, const std::string& Unit)
+{
+    std::set<std::string> seen;
+    std::vector<std::string> next{Unit};
+    while (!next.empty()) {
+        const std::string unit = next.back();
+        next.pop_back();
+        const auto found = Includes.find(unit);
+        if (found == Includes.end())
+            continue;
+        for (const std::string& reached : found->second)
+            if (seen.insert(reached).second)
+                next.push_back(reached);
+    }
+    return seen;
+}
+
+TEST(LinkLines, NoTwoUnitsReachEachOtherThroughTheirIncludes)
+{
+    const std::map<std::string, std::set<std::string>> includes = UnitIncludes();
+    std::size_t edges = 0;
+    for (const auto& [unit, reached] : includes)
+        edges += reached.size();
+    ASSERT_GT(includes.size(), 100u);
+    ASSERT_GT(edges, 300u);
+    std::map<std::string, std::set<std::string>> reach;
+    for (const auto& [unit, reached] : includes)
+        reach[unit] = Reachable(includes, unit);
+    std::set<std::string> reported;
+    for (const auto& [unit, reachable] : reach) {
+        if (reported.count(unit))
+            continue;
+        std::string circle = unit;
+        for (const std::string& other : reachable)
+            if (other != unit && reach.count(other) && reach.at(other).count(unit)) {
+                circle += " <-> " + other;
+                reported.insert(other);
+            }
+        EXPECT_EQ(circle, unit) << "these units reach each other through their includes";
+    }
 }
 
 } // namespace

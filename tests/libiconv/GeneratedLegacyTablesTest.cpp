@@ -2,7 +2,7 @@
 // converter gives when read at open; a table the C library does not agree with (another
 // machine's, a stale one) is not used, and the tables are read from the C library instead.
 #include "libiconv/GeneratedLegacyTable.h"
-#include "libiconv/LegacyTables.h"
+#include "libiconv/LegacyTableCache.h"
 
 #include <gtest/gtest.h>
 

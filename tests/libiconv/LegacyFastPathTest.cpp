@@ -4,7 +4,7 @@
 // input in pieces, buffers from empty up and resets; and each block kind's converter, place by
 // place, against the C library's iconv over the same buffers.
 #include "libiconv/FastTranscoder.h"
-#include "libiconv/LegacyTables.h"
+#include "libiconv/LegacyTableCache.h"
 #include "tests/common/BlockKinds.h"
 #include "tests/common/IconvCall.h"
 #include "tests/common/IconvDifferential.h"

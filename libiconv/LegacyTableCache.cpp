@@ -1,4 +1,4 @@
-#include "libiconv/LegacyTables.h"
+#include "libiconv/LegacyTableCache.h"
 
 #include "libiconv/UnicodeFormNames.h"
 
