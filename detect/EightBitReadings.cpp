@@ -1,13 +1,17 @@
 #include "detect/EightBitReadings.h"
 
 #include "detect/DetectionLibraries.h"
-#include "engine/Lumiva.h"
+#include "detect/EncodingBytes.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -29,6 +33,8 @@ constexpr std::size_t MostQuotedShare = 4;
 // And they read as that language's words: their pairs cost at most this many nats more on average
 // than the language's own text.
 constexpr double QuotedExcessCost = 1.0;
+// Fewer pairs of ASCII symbols than this in a sample are weighed one by one, more as a whole row.
+constexpr std::size_t SparseAsciiPairs = 64;
 
 constexpr std::uint8_t AsciiSymbol(unsigned char Byte)
 {
@@ -50,6 +56,37 @@ constexpr std::array<std::uint8_t, 256> UnitsOfBytes = [] {
     return units;
 }();
 
+// The sum of A[i] * B[i]: what the costs by single letters and by pairs of ASCII symbols come to.
+// Sums of integers, the same in any order; 32 bits hold them (see SingleCost).
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::int32_t DotProductAvx2(const std::int16_t* A, const std::int16_t* B, std::size_t Size)
+{
+    __m256i sum = _mm256_setzero_si256();
+    for (std::size_t i = 0; i < Size; i += 16)
+        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(A + i)),
+                                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(B + i))));
+    __m128i half = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+    half = _mm_add_epi32(half, _mm_shuffle_epi32(half, 0x4E));
+    half = _mm_add_epi32(half, _mm_shuffle_epi32(half, 0xB1));
+    return _mm_cvtsi128_si32(half);
+}
+#endif
+
+template <std::size_t Size>
+std::int32_t DotProduct(const std::array<std::int16_t, Size>& A, const std::array<std::int16_t, Size>& B)
+{
+    static_assert(Size % 16 == 0);
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        return DotProductAvx2(A.data(), B.data(), Size);
+#endif
+    std::int32_t sum = 0;
+    for (std::size_t i = 0; i < Size; ++i)
+        sum += std::int32_t{A[i]} * std::int32_t{B[i]};
+    return sum;
+}
+
 // Punctuation, numbers, spaces, currency, and the symbols of Latin-1, general punctuation and
 // letter-like symbols: signs that text sets among words. Box drawing, mathematical operators and
 // the like are not. As scripts/language_tables.py counts them.
@@ -68,49 +105,9 @@ bool IsSign(char32_t Code)
     }
 }
 
-// One character of the engine's UTF-8: its code point, or Undecodable for none or more than one.
-char32_t OneCharacter(const unsigned char* Text, std::size_t Size, char32_t Undecodable)
-{
-    if (Size == 0)
-        return Undecodable;
-    const unsigned lead = Text[0];
-    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (Size != length)
-        return Undecodable;
-    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = code << 6 | (Text[i] & 0x3Fu);
-    return code;
-}
-
-// Each byte alone through the engine: the 8-bit encodings keep no state between bytes. Into
-// UTF-8, which the C library converts without loading a module for it.
-std::array<char32_t, 256> DecodeBytes(TLumiva& Converter, const std::string& Name, char32_t Undecodable)
-{
-    std::array<char32_t, 256> characters;
-    characters.fill(Undecodable);
-    try {
-        Converter.Start(Name, "UTF-8", 0);
-    } catch (const TLumiva::EStartError&) {
-        return characters;
-    }
-    for (unsigned b = 0; b < 256; ++b) {
-        const char byte = static_cast<char>(b);
-        const char* in = &byte;
-        std::size_t inLeft = 1;
-        unsigned char out[16];
-        char* outPtr = reinterpret_cast<char*>(out);
-        std::size_t outLeft = sizeof out;
-        if (Converter.Convert(&in, &inLeft, &outPtr, &outLeft) == 0 && inLeft == 0)
-            characters[b] = OneCharacter(out, sizeof out - outLeft, Undecodable);
-    }
-    Converter.Close();
-    return characters;
-}
-
 } // namespace
 
-TEightBitReadings::TEightBitReadings(TLumiva& Converter)
+TEightBitReadings::TEightBitReadings()
     : TableCount(LanguageTables::Languages().size()), PairCounts(Units * Units, 0), PairsSeen(StatisticsLimit),
       AsciiCosts(TableCount)
 {
@@ -123,7 +120,10 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
                 costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
     }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
-        TEncoding encoding{std::string(entry.Encoding), DecodeBytes(Converter, std::string(entry.Encoding), Undecodable), {}, {}, {}, {}, {}};
+        const EncodingBytes::TTable* characters = EncodingBytes::Built(entry.Encoding);
+        if (characters == nullptr)
+            continue; // the engine did not know it
+        TEncoding encoding{std::string(entry.Encoding), *characters, {}, {}, {}, {}, {}, {}, {}};
         for (unsigned b = 0; b < 256; ++b)
             encoding.Signs[b] = encoding.Characters[b] != Undecodable && encoding.Characters[b] >= 0x80 &&
                                 IsSign(encoding.Characters[b]);
@@ -145,7 +145,7 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, t, {}, {}, {}, {}, {}};
+            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
@@ -162,13 +162,17 @@ TEightBitReadings::TEightBitReadings(TLumiva& Converter)
                 // Undecodable bytes never reach the pair costs: their encoding reads no sample.
                 writer.UnitRows[u] = writer.UnitSymbols[u] == NoSymbol ? 0 : static_cast<std::uint16_t>(writer.UnitSymbols[u] * table.Size);
             }
-            encoding.Writers.push_back(writer);
+            encoding.Writers.push_back(std::move(writer));
         }
         if (encoding.Writers.empty())
             continue;
         for (unsigned b = 0x80; b < 256; ++b) {
-            encoding.Undecodable[b - 0x80] = encoding.Characters[b] == Undecodable;
+            const char32_t code = encoding.Characters[b];
+            encoding.Undecodable[b - 0x80] = code == Undecodable;
             encoding.NotSigns[b - 0x80] = !encoding.Signs[b];
+            const auto type = code == Undecodable ? 0 : DetectionLibraries().CharType(static_cast<UChar32>(code));
+            encoding.Smalls[b - 0x80] = type == U_LOWERCASE_LETTER;
+            encoding.Capitals[b - 0x80] = type == U_UPPERCASE_LETTER;
         }
         Encodings.push_back(std::move(encoding));
     }
@@ -210,10 +214,16 @@ void TEightBitReadings::Count(std::string_view Sample)
         distinct += PairCounts[pair]++ == 0;
         previous = unit;
     }
+    bool letterThenHigh = false;
     // Every byte is the second of a pair.
     HighCounts.fill(0);
-    AsciiPairCounts.fill(0);
+    for (const std::uint16_t i : AsciiPairsSeen)
+        AsciiPairCounts[i] = 0;
+    AsciiPairsSeen.clear();
     HighPairs.clear();
+    HighHighPairs.clear();
+    HighHighStarts.fill(0);
+    HighHighSeconds.reset();
     for (std::size_t i = 0; i < distinct; ++i) {
         const std::uint16_t pair = PairsSeen[i];
         const TUnitPair unitPair{static_cast<std::uint8_t>(pair / Units), static_cast<std::uint8_t>(pair % Units),
@@ -223,18 +233,51 @@ void TEightBitReadings::Count(std::string_view Sample)
             std::int16_t& count = HighCounts[unitPair.Second - AsciiSymbols];
             count = static_cast<std::int16_t>(count + unitPair.Count);
         }
-        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols)
-            AsciiPairCounts[unitPair.First * AsciiRow + unitPair.Second] = static_cast<std::int16_t>(unitPair.Count);
-        else
-            HighPairs.push_back(unitPair);
+        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols) {
+            const auto cell = static_cast<std::uint16_t>(unitPair.First * AsciiRow + unitPair.Second);
+            AsciiPairCounts[cell] = static_cast<std::int16_t>(unitPair.Count);
+            AsciiPairsSeen.push_back(cell);
+        } else {
+            HighPairs.push_back({unitPair.First, unitPair.Second, unitPair.Count, pair});
+            if (unitPair.First >= AsciiSymbols && unitPair.Second >= AsciiSymbols)
+                ++HighHighStarts[unitPair.Second - AsciiSymbols + 1];
+            letterThenHigh = letterThenHigh || (unitPair.First >= LanguageTables::FirstLetter &&
+                                                unitPair.First < AsciiSymbols && unitPair.Second >= AsciiSymbols);
+        }
+    }
+    // The pairs of two bytes past 0x7F, by their second byte: a counting sort.
+    for (std::size_t b = 0; b < HighBytes; ++b) {
+        HighHighSeconds[b] = HighHighStarts[b + 1] > 0;
+        HighHighStarts[b + 1] = static_cast<std::uint16_t>(HighHighStarts[b + 1] + HighHighStarts[b]);
+    }
+    HighHighPairs.resize(HighHighStarts[HighBytes]);
+    std::array<std::uint16_t, HighBytes> placed;
+    std::copy(HighHighStarts.begin(), HighHighStarts.end() - 1, placed.begin());
+    for (const TUnitPair& pair : HighPairs)
+        if (pair.First >= AsciiSymbols && pair.Second >= AsciiSymbols)
+            HighHighPairs[placed[pair.Second - AsciiSymbols]++] = pair;
+    // The units do not tell a small ASCII letter from a capital: when one is followed by a byte
+    // past 0x7F, which small ones are is read from the bytes (text in a script without ASCII
+    // letters rarely has any).
+    AfterSmallAscii.fill(0);
+    if (letterThenHigh) {
+        unsigned before = ' ';
+        for (const char c : Sample) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte >= 0x80 && before - 'a' < 26u)
+                ++AfterSmallAscii[byte];
+            before = byte;
+        }
     }
     HighBytesSeen.clear();
     HighSet.reset();
+    AfterSmallAsciiSet.reset();
     for (unsigned b = 0x80; b < 256; ++b) {
         if (HighCounts[b - 0x80] > 0) {
             HighBytesSeen.push_back(b);
             HighSet.set(b - 0x80);
         }
+        AfterSmallAsciiSet[b - 0x80] = AfterSmallAscii[b] > 0;
     }
     std::fill(AsciiCosts.begin(), AsciiCosts.end(), std::numeric_limits<std::uint64_t>::max());
 }
@@ -260,7 +303,7 @@ void TEightBitReadings::GroupEncodings()
             group.Named = &encoding;
             group.NamedIndex = e;
             group.Writers.clear();
-            group.HasTable.assign(TableCount, false);
+            group.HasTable.assign(TableCount, 0);
             group.Cost = std::numeric_limits<std::uint64_t>::max();
             group.HighCost = 0;
             group.Best = nullptr;
@@ -269,7 +312,7 @@ void TEightBitReadings::GroupEncodings()
         TGroup& group = Groups[same];
         for (const TWriter& writer : encoding.Writers)
             if (!group.HasTable[writer.TableIndex]) {
-                group.HasTable[writer.TableIndex] = true;
+                group.HasTable[writer.TableIndex] = 1;
                 group.Writers.push_back(&writer);
             }
     }
@@ -282,10 +325,15 @@ std::uint64_t TEightBitReadings::AsciiCost(const TWriter& Writer)
     if (known == std::numeric_limits<std::uint64_t>::max()) {
         // The pairs of ASCII letters cost the same in every reading: once per language.
         // A dot product of 16-bit numbers, as for the single letters.
+        // Text in another script holds few of them: then only those.
         const TAsciiPairs& costs = AsciiPairCosts[Writer.TableIndex];
         std::int32_t cost = 0;
-        for (std::size_t i = 0; i < costs.size(); ++i)
-            cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        if (AsciiPairsSeen.size() < SparseAsciiPairs) {
+            for (const std::uint16_t i : AsciiPairsSeen)
+                cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
+        } else {
+            cost = DotProduct(AsciiPairCounts, costs);
+        }
         known = static_cast<std::uint64_t>(cost);
     }
     return known;
@@ -295,20 +343,22 @@ std::uint64_t TEightBitReadings::SingleCost(const TWriter& Writer) const
 {
     // No byte is counted more than StatisticsLimit times and no single costs more than two bytes'
     // worth, so 32 bits hold the sum; a dot product of 16-bit numbers is what processors do fast.
-    std::int32_t cost = 0;
-    for (std::size_t i = 0; i < HighBytes; ++i)
-        cost += std::int32_t{HighCounts[i]} * std::int32_t{Writer.Singles[i]};
-    return static_cast<std::uint64_t>(cost);
+    return static_cast<std::uint64_t>(DotProduct(HighCounts, Writer.Singles));
 }
 
-std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer) const
+std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer, std::uint64_t Limit) const
 {
+    // Every term is a count times a cost, neither below 0: the sum only grows.
     std::uint64_t cost = 0;
     for (const unsigned b : HighBytesSeen)
         cost += std::uint64_t(HighCounts[b - 0x80]) * Writer.Strangers[b];
-    const std::uint8_t* const pairs = Writer.Table->Pairs;
-    for (const TUnitPair& pair : HighPairs)
-        cost += std::uint64_t{pair.Count} * pairs[Writer.UnitRows[pair.First] + Writer.UnitSymbols[pair.Second]];
+    const std::uint8_t* const pairs = Writer.UnitPairs.get();
+    constexpr std::size_t Stride = 64; // pairs between two looks at the limit
+    for (std::size_t start = 0; start < HighPairs.size() && cost < Limit; start += Stride) {
+        const std::size_t end = std::min(HighPairs.size(), start + Stride);
+        for (std::size_t i = start; i < end; ++i)
+            cost += std::uint64_t{HighPairs[i].Count} * pairs[HighPairs[i].Pair];
+    }
     return cost;
 }
 
@@ -337,8 +387,14 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     for (const TRough& r : Rough) {
         if (r.Group->Best == nullptr && ++weighedGroups > ReadingsWeighed)
             continue;
-        const std::uint64_t high = HighPairCost(*r.Writer);
-        const std::uint64_t cost = AsciiCost(*r.Writer) + high;
+        // A language that cannot beat the reading's best so far is not weighed to the end.
+        const std::uint64_t ascii = AsciiCost(*r.Writer);
+        if (ascii >= r.Group->Cost)
+            continue;
+        if (!r.Writer->UnitPairs)
+            MakeUnitPairs(*r.Writer);
+        const std::uint64_t high = HighPairCost(*r.Writer, r.Group->Cost - ascii);
+        const std::uint64_t cost = ascii + high;
         if (cost < r.Group->Cost) {
             r.Group->Cost = cost;
             r.Group->HighCost = high;
@@ -353,14 +409,19 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     readings.reserve(std::min(GroupCount, ReadingsWeighed));
     for (std::size_t g = 0; g < GroupCount; ++g) {
         const TGroup& group = Groups[g];
-        if (group.Best != nullptr)
-            readings.push_back({group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
-                                static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
-                                OnlyForeignLetters(*group.Named, group.Quoted != nullptr ? *group.Quoted : *group.Best,
-                                                   HighBytesSeen)});
+        if (group.Best == nullptr)
+            continue;
+        TReading& reading = readings.emplace_back(
+            TReading{group.Named->Name, group.Best->Table->Name, static_cast<double>(group.Cost) * nats,
+                     static_cast<double>(group.HighCost) * nats, group.Best->Table->Typical * nats,
+                     OnlyForeignLetters(*group.Named, group.Quoted != nullptr ? *group.Quoted : *group.Best, HighBytesSeen),
+                     CountAlike(*group.Named)});
+        const std::uint32_t odd = OddCapitals(*group.Named);
+        if (odd > 0) {
+            reading.Cost += odd * OddCapitalCost;
+            reading.HighCost += odd * OddCapitalCost;
+        }
     }
-    WeighOddCapitals(Sample, readings);
-    CountAlike(readings);
     std::stable_sort(readings.begin(), readings.end(),
                      [](const TReading& a, const TReading& b) { return a.Cost < b.Cost; });
     return readings;
@@ -408,74 +469,61 @@ void TEightBitReadings::WeighQuotedWords(std::uint64_t Allowance)
             const bool itself = quoted == words;
             if (itself ? group.Best == nullptr || group.Best == words : !ownsSome(*quoted))
                 continue;
-            const std::uint64_t own = HighPairCost(*quoted);
-            const double most = (quoted->Table->Typical + QuotedExcessCost * LanguageTables::CostScale()) *
-                                static_cast<double>(pairs);
-            if (!itself && static_cast<double>(own) > most)
+            // Past the cost at which it could no longer win, or read as the quoted language's words.
+            std::uint64_t limit = group.Cost - AsciiCost(*words) - (itself ? 0 : Allowance);
+            if (!itself) {
+                const double most = (quoted->Table->Typical + QuotedExcessCost * LanguageTables::CostScale()) *
+                                    static_cast<double>(pairs);
+                limit = std::min(limit, static_cast<std::uint64_t>(most) + 1);
+            }
+            if (!quoted->UnitPairs)
+                MakeUnitPairs(*quoted);
+            const std::uint64_t own = HighPairCost(*quoted, limit);
+            if (own >= limit)
                 continue;
-            const std::uint64_t high = own + (itself ? 0 : Allowance);
-            if (AsciiCost(*words) + high < group.Cost) {
-                group.Cost = AsciiCost(*words) + high;
-                group.HighCost = high;
-                group.Quoted = itself ? nullptr : quoted;
-                if (itself || group.Best == nullptr)
-                    group.Best = words;
-            }
+            group.HighCost = own + (itself ? 0 : Allowance);
+            group.Cost = AsciiCost(*words) + group.HighCost;
+            group.Quoted = itself ? nullptr : quoted;
+            if (itself || group.Best == nullptr)
+                group.Best = words;
         }
     }
 }
 
-void TEightBitReadings::WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings)
+// The writer's cost of every pair of units, by first unit * Units + second unit: made for the
+// writers that a run weighs in full, once.
+void TEightBitReadings::MakeUnitPairs(const TWriter& Writer)
 {
-    Sample = Sample.substr(0, StatisticsLimit);
-    for (const std::uint16_t cell : AfterSeen)
-        AfterCounts[cell] = 0;
-    AfterSeen.clear();
-    unsigned previous = ' ';
-    for (const char c : Sample) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x80 && (previous >= 0x80 || (previous >= 'a' && previous <= 'z'))) {
-            const auto cell = static_cast<std::uint16_t>((previous >= 0x80 ? previous - 0x7F : 0) * 128 + (b - 0x80));
-            if (AfterCounts[cell]++ == 0)
-                AfterSeen.push_back(cell);
-        }
-        previous = b;
-    }
-    if (AfterSeen.empty())
-        return;
-    for (TReading& reading : Readings) {
-        auto cases = LetterCases.find(reading.Encoding);
-        if (cases == LetterCases.end()) {
-            const auto encoding = std::find_if(Encodings.begin(), Encodings.end(),
-                                               [&](const TEncoding& e) { return e.Name == reading.Encoding; });
-            std::array<std::uint8_t, 256> table{};
-            for (unsigned b = 0; encoding != Encodings.end() && b < 256; ++b) {
-                const char32_t code = encoding->Characters[b];
-                const auto type = code == Undecodable ? 0 : DetectionLibraries().CharType(static_cast<UChar32>(code));
-                table[b] = type == U_LOWERCASE_LETTER ? 1 : type == U_UPPERCASE_LETTER ? 2 : 0;
-            }
-            cases = LetterCases.emplace(reading.Encoding, table).first;
-        }
-        std::uint32_t odd = 0;
-        for (const std::uint16_t cell : AfterSeen) {
-            const unsigned row = cell / 128;
-            const bool afterSmall = row == 0 || cases->second[row + 0x7F] == 1;
-            if (afterSmall && cases->second[0x80 + cell % 128] == 2)
-                odd += AfterCounts[cell];
-        }
-        reading.Cost += odd * OddCapitalCost;
-        reading.HighCost += odd * OddCapitalCost;
-    }
-}
-
-void TEightBitReadings::CountAlike(std::vector<TReading>& Readings) const
-{
-    for (TReading& reading : Readings) {
-        const auto named = std::find_if(Encodings.begin(), Encodings.end(),
-                                        [&](const TEncoding& e) { return e.Name == reading.Encoding; });
-        if (named == Encodings.end())
+    auto costs = std::make_unique<std::uint8_t[]>(Units * Units);
+    const std::uint8_t* const pairs = Writer.Table->Pairs;
+    for (std::size_t first = 0; first < Units; ++first) {
+        if (Writer.UnitSymbols[first] == NoSymbol)
             continue;
-        reading.Alike = static_cast<std::size_t>(std::count_if(
-            named->DiffersFrom.begin(), named->DiffersFrom.end(), [&](const THighBytes& differs) { return (differs & HighSet).none(); }));
+        const std::uint8_t* const row = pairs + Writer.UnitRows[first];
+        for (std::size_t second = 0; second < Units; ++second)
+            if (Writer.UnitSymbols[second] != NoSymbol)
+                costs[first * Units + second] = row[Writer.UnitSymbols[second]];
     }
+    Writer.UnitPairs = std::move(costs);
+}
+
+std::uint32_t TEightBitReadings::OddCapitals(const TEncoding& Encoding) const
+{
+    std::uint32_t odd = 0;
+    const THighBytes afterSmallAscii = AfterSmallAsciiSet & Encoding.Capitals;
+    for (std::size_t b = afterSmallAscii._Find_first(); b < HighBytes; b = afterSmallAscii._Find_next(b))
+        odd += AfterSmallAscii[0x80 + b];
+    // Of the pairs past 0x7F, only those whose second byte is a capital here.
+    const THighBytes capitals = HighHighSeconds & Encoding.Capitals;
+    for (std::size_t b = capitals._Find_first(); b < HighBytes; b = capitals._Find_next(b))
+        for (std::size_t i = HighHighStarts[b]; i < HighHighStarts[b + 1]; ++i)
+            if (Encoding.Smalls[HighHighPairs[i].First - AsciiSymbols])
+                odd += HighHighPairs[i].Count;
+    return odd;
+}
+
+std::size_t TEightBitReadings::CountAlike(const TEncoding& Encoding) const
+{
+    return static_cast<std::size_t>(std::count_if(Encoding.DiffersFrom.begin(), Encoding.DiffersFrom.end(),
+                                                   [&](const THighBytes& differs) { return (differs & HighSet).none(); }));
 }

@@ -1,23 +1,22 @@
 #pragma once
 
+#include "detect/EncodingBytes.h"
 #include "detect/LanguageTables.h"
 
 #include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-class TLumiva;
-
 // Reads a sample in every 8-bit encoding of the language tables and tells how much each reading
 // looks like a language written in that encoding: the cost, in nats, of its characters under the
-// language's model of which letter follows which. Every byte of each encoding is decoded once,
-// through the engine, when the object is made; a sample then costs one pass over its bytes, a short
+// language's model of which letter follows which. Every byte of each encoding was decoded through
+// the engine when the program was built (detect/EncodingBytes.h); a sample costs one pass over its bytes, a short
 // dot product per language of each encoding that decodes it, and for the likeliest readings a few
 // table look-ups per distinct pair of letters.
 class TEightBitReadings {
@@ -35,12 +34,12 @@ public:
         std::size_t Alike = 1;
     };
 
-    explicit TEightBitReadings(TLumiva& Converter);
+    TEightBitReadings();
 
     // The distinct readings of Sample, likeliest first: encodings that decode it to the same text
     // are one reading, named by the first of them in the tables' order. Encodings that cannot
-    // decode every byte are left out, and so are those the engine does not know: every reading's
-    // encoding is one the engine has started. Looks at no more than StatisticsLimit bytes.
+    // decode every byte are left out, and so are those the engine did not know when the program
+    // was built. Looks at no more than StatisticsLimit bytes.
     std::vector<TReading> Read(std::string_view Sample);
     // Characters in the last sample read (at most StatisticsLimit).
     std::size_t Characters() const { return CharacterCount; }
@@ -51,7 +50,7 @@ public:
     static constexpr std::size_t StatisticsLimit = 16 * 1024;
 
 private:
-    static constexpr char32_t Undecodable = 0xFFFFFFFF;
+    static constexpr char32_t Undecodable = EncodingBytes::Undecodable;
     static constexpr std::uint8_t NoSymbol = 0xFF;
     // A sample's bytes are counted as units: the symbol of an ASCII byte (every encoding reads
     // ASCII alike), or the byte itself past 0x7F. Pairs of units are what the pair costs weigh.
@@ -70,6 +69,8 @@ private:
         // Byte past 0x7F -> the cost of its symbol alone and as a stranger; 16 bits so that a
         // sample's cost by single letters is one short dot product.
         std::array<std::int16_t, HighBytes> Singles;
+        // Made when first weighed in full (see MakeUnitPairs).
+        mutable std::unique_ptr<std::uint8_t[]> UnitPairs;
     };
     using THighBytes = std::bitset<HighBytes>; // a set of bytes past 0x7F
     struct TEncoding {
@@ -79,6 +80,8 @@ private:
         std::vector<TWriter> Writers;
         THighBytes Undecodable;
         THighBytes NotSigns;
+        THighBytes Smalls;   // bytes past 0x7F that decode to a small letter
+        THighBytes Capitals; // and to a capital
         std::vector<THighBytes> DiffersFrom; // by encoding: the bytes the two decode differently
     };
     // Encodings that decode the sample alike, named by the first, with the languages written in
@@ -87,7 +90,7 @@ private:
         const TEncoding* Named = nullptr;
         std::size_t NamedIndex = 0;
         std::vector<const TWriter*> Writers;
-        std::vector<bool> HasTable; // by table: whether a writer of it is in Writers
+        std::vector<char> HasTable; // by table: whether a writer of it is in Writers
         std::uint64_t Cost = 0;
         std::uint64_t HighCost = 0;
         const TWriter* Best = nullptr;
@@ -104,6 +107,7 @@ private:
         std::uint8_t First;
         std::uint8_t Second;
         std::uint16_t Count; // at most StatisticsLimit
+        std::uint16_t Pair = 0; // First * Units + Second
     };
     // The pairs of ASCII symbols, row by row, each row padded to a multiple of 8 entries.
     static constexpr std::size_t AsciiRow = (AsciiSymbols + 7) / 8 * 8;
@@ -117,14 +121,16 @@ private:
     // The language of the group that fits the sample's words in ASCII best.
     const TWriter* WordsWriter(const TGroup& Group);
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
-    // Adds to each reading the cost of its capitals past ASCII that follow a small letter.
-    void WeighOddCapitals(std::string_view Sample, std::vector<TReading>& Readings);
-    void CountAlike(std::vector<TReading>& Readings) const;
+    // How many capitals past ASCII follow a small letter when Encoding reads the sample.
+    std::uint32_t OddCapitals(const TEncoding& Encoding) const;
+    std::size_t CountAlike(const TEncoding& Encoding) const;
     void Count(std::string_view Sample);
     void GroupEncodings();
     std::uint64_t AsciiCost(const TWriter& Writer);
+    static void MakeUnitPairs(const TWriter& Writer);
     std::uint64_t SingleCost(const TWriter& Writer) const;
-    std::uint64_t HighPairCost(const TWriter& Writer) const;
+    // Stops early, at a sum of Limit or more, once the sum is sure to reach Limit.
+    std::uint64_t HighPairCost(const TWriter& Writer, std::uint64_t Limit) const;
 
     std::vector<TEncoding> Encodings;
     std::size_t TableCount = 0;
@@ -133,6 +139,7 @@ private:
     // Per sample, kept between samples so that a run allocates them once.
     std::array<std::int16_t, HighBytes> HighCounts{}; // at most StatisticsLimit each
     TAsciiPairs AsciiPairCounts{};
+    std::vector<std::uint16_t> AsciiPairsSeen; // where AsciiPairCounts is not 0
     std::vector<std::uint16_t> PairCounts;  // by first unit * Units + second unit
     std::vector<std::uint16_t> PairsSeen;   // the pairs of units seen, each once, in order
     std::vector<TUnitPair> HighPairs;       // one unit past 0x7F at least
@@ -145,10 +152,12 @@ private:
     std::vector<TRough> OwnRough;
     std::size_t CharacterCount = 0;
     bool SignsOnly = false;
-    // By encoding, made when first needed: byte -> 1 a small letter, 2 a capital, 0 anything else.
-    std::map<std::string, std::array<std::uint8_t, 256>, std::less<>> LetterCases;
-    // Per sample: how often each byte past 0x7F follows a small ASCII letter (row 0) or a byte
-    // past 0x7F (rows 1 to 128), and the cells counted.
-    std::vector<std::uint32_t> AfterCounts = std::vector<std::uint32_t>(129 * 128, 0);
-    std::vector<std::uint16_t> AfterSeen;
+    // Per sample: how often each byte follows a small ASCII letter (only those past 0x7F are
+    // read), and the pairs of bytes past 0x7F ordered by their second byte, where each second
+    // byte's pairs start (HighHighStarts[b - 0x80] to HighHighStarts[b - 0x7F]) and which occur.
+    std::array<std::uint16_t, 256> AfterSmallAscii{};
+    std::vector<TUnitPair> HighHighPairs;
+    std::array<std::uint16_t, HighBytes + 1> HighHighStarts{};
+    THighBytes HighHighSeconds;
+    THighBytes AfterSmallAsciiSet;
 };

@@ -177,7 +177,7 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
     if (Sample.find('\x1B') != std::string_view::npos)
         return AskLibraries(Sample, Complete, {});
     if (!Readings)
-        Readings = std::make_unique<TEightBitReadings>(Converter);
+        Readings = std::make_unique<TEightBitReadings>();
     const std::vector<TEightBitReadings::TReading> readings = Readings->Read(Sample);
     const bool language = !readings.empty() &&
                           readings.front().Cost <= (readings.front().Typical + MostExcessCost) *

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace UnicodeLayout {
 
 namespace {
@@ -119,13 +123,155 @@ constexpr std::array<std::uint64_t, 256> Rows = [] {
 
 } // namespace Utf8States
 
+#if defined(__x86_64__)
+
+#define LUMIVA_AVX2 __attribute__((target("avx2")))
+
+// Blocks of 32 bytes. Strict UTF-8 by the classes of each byte's high nibble, of the byte before's
+// two nibbles and of the bytes two and three back (the lookup method of simdjson and simdutf).
+namespace Utf8Blocks {
+
+enum : std::uint8_t {
+    TooShort = 1 << 0,   // a lead, then no continuation
+    TooLong = 1 << 1,    // ASCII, then a continuation
+    Overlong3 = 1 << 2,  // E0 80..9F
+    TooLarge = 1 << 3,   // F4 90..BF, F5..FF
+    Surrogate = 1 << 4,  // ED A0..BF
+    Overlong2 = 1 << 5,  // C0, C1
+    TooLarge1000 = 1 << 6,
+    Overlong4 = 1 << 6,  // F0 80..8F
+    TwoConts = 1 << 7,   // a continuation after a continuation: fine only 2 or 3 bytes past a lead
+    Carry = TooShort | TooLong | TwoConts,
+};
+
+LUMIVA_AVX2 inline __m256i Table(std::uint8_t a0, std::uint8_t a1, std::uint8_t a2, std::uint8_t a3, std::uint8_t a4,
+                                 std::uint8_t a5, std::uint8_t a6, std::uint8_t a7, std::uint8_t a8, std::uint8_t a9,
+                                 std::uint8_t a10, std::uint8_t a11, std::uint8_t a12, std::uint8_t a13,
+                                 std::uint8_t a14, std::uint8_t a15)
+{
+    return _mm256_setr_epi8(a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a0, a1, a2, a3, a4, a5,
+                            a6, a7, a8, a9, a10, a11, a12, a13, a14, a15);
+}
+
+// Bytes N back from each byte of Input, Previous being the block before.
+template <int N>
+LUMIVA_AVX2 inline __m256i Back(__m256i Input, __m256i Previous)
+{
+    return _mm256_alignr_epi8(Input, _mm256_permute2x128_si256(Previous, Input, 0x21), 16 - N);
+}
+
+// How many bytes from the start of Bytes hold whole blocks of strict UTF-8 (the last block may end
+// inside a character); Seen gets every byte or'ed.
+LUMIVA_AVX2 std::size_t ValidPrefix(const unsigned char* Bytes, std::size_t Size, unsigned& Seen)
+{
+    const __m256i highNibbles1 = Table(TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TwoConts,
+                                       TwoConts, TwoConts, TwoConts, TooShort | Overlong2, TooShort,
+                                       TooShort | Overlong3 | Surrogate, TooShort | TooLarge | TooLarge1000 | Overlong4);
+    const __m256i lowNibbles1 =
+        Table(Carry | Overlong3 | Overlong2 | Overlong4, Carry | Overlong2, Carry, Carry, Carry | TooLarge,
+              Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000,
+              Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000,
+              Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000,
+              Carry | TooLarge | TooLarge1000 | Surrogate, Carry | TooLarge | TooLarge1000, Carry | TooLarge | TooLarge1000);
+    const __m256i highNibbles2 =
+        Table(TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort,
+              TooLong | Overlong2 | TwoConts | Overlong3 | TooLarge1000 | Overlong4,
+              TooLong | Overlong2 | TwoConts | Overlong3 | TooLarge, TooLong | Overlong2 | TwoConts | Surrogate | TooLarge,
+              TooLong | Overlong2 | TwoConts | Surrogate | TooLarge, TooShort, TooShort, TooShort, TooShort);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    __m256i previous = _mm256_setzero_si256();
+    __m256i error = _mm256_setzero_si256();
+    __m256i seen = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 32 <= Size; i += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
+        seen = _mm256_or_si256(seen, input);
+        const __m256i back1 = Back<1>(input, previous);
+        const __m256i classes = _mm256_and_si256(
+            _mm256_and_si256(_mm256_shuffle_epi8(highNibbles1, _mm256_and_si256(_mm256_srli_epi16(back1, 4), nibble)),
+                             _mm256_shuffle_epi8(lowNibbles1, _mm256_and_si256(back1, nibble))),
+            _mm256_shuffle_epi8(highNibbles2, _mm256_and_si256(_mm256_srli_epi16(input, 4), nibble)));
+        // The third and fourth bytes of a character, which the classes let through as TwoConts.
+        const __m256i third = _mm256_subs_epu8(Back<2>(input, previous), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+        const __m256i fourth = _mm256_subs_epu8(Back<3>(input, previous), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+        const __m256i expected = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+        error = _mm256_or_si256(error, _mm256_xor_si256(expected, classes));
+        previous = input;
+        // A block at a time between the checks for an error, which 8-bit text meets early.
+        if ((i & 0xE0) == 0xE0 && !_mm256_testz_si256(error, error))
+            return 0;
+    }
+    if (!_mm256_testz_si256(error, error))
+        return 0;
+    Seen |= static_cast<unsigned>(_mm256_movemask_epi8(seen)) != 0 ? 0x80u : 0u;
+    return i;
+}
+
+// Whether Bytes holds a control byte that text does not (see HasBinaryControls), 32 bytes at a
+// time; the bytes past the last whole block are left to the caller, whose count Checked gets.
+LUMIVA_AVX2 bool BinaryControls(const unsigned char* Bytes, std::size_t Size, std::size_t& Checked)
+{
+    // By low nibble: the controls 0x00 to 0x0F and 0x10 to 0x1F that no text holds.
+    const __m256i below10 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i below20 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF);
+    const __m256i highNibble = _mm256_set1_epi8(static_cast<char>(0xF0));
+    std::size_t i = 0;
+    for (; i + 32 <= Size; i += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
+        const __m256i high = _mm256_and_si256(input, highNibble);
+        const __m256i binary = _mm256_or_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_setzero_si256()), _mm256_shuffle_epi8(below10, input)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_set1_epi8(0x10)), _mm256_shuffle_epi8(below20, input)));
+        if (!_mm256_testz_si256(binary, binary))
+            return true;
+    }
+    Checked = i;
+    return false;
+}
+
+} // namespace Utf8Blocks
+
+#endif
+
+namespace {
+
+// The machine of states from Start on; Seen as below for the bytes before.
+TUtf8 CheckUtf8States(std::string_view Sample, bool Complete, std::size_t Start, unsigned Seen);
+
+} // namespace
+
 TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
+{
+    unsigned seen = 0;
+    std::size_t start = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && Sample.size() >= 64) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(Sample.data());
+        const std::size_t valid = Utf8Blocks::ValidPrefix(bytes, Sample.size(), seen);
+        if (valid == 0)
+            return TUtf8::Invalid;
+        // The blocks may end inside a character: the machine goes on from its first byte.
+        start = valid;
+        for (std::size_t back = 1; back <= 4; ++back)
+            if ((bytes[valid - back] & 0xC0) != 0x80) {
+                start = valid - back;
+                break;
+            }
+    }
+#endif
+    return CheckUtf8States(Sample, Complete, start, seen);
+}
+
+namespace {
+
+TUtf8 CheckUtf8States(std::string_view Sample, bool Complete, std::size_t Start, unsigned Seen)
 {
     using namespace Utf8States;
     const std::size_t size = Sample.size();
     unsigned state = Accept;
-    unsigned seen = 0; // every byte or'ed: past ASCII when its top bit is set
-    std::size_t i = 0;
+    unsigned seen = Seen; // every byte or'ed: past ASCII when its top bit is set
+    std::size_t i = Start;
     while (i < size) {
         if (state == Accept) {
             // Runs of ASCII eight bytes at a time.
@@ -148,6 +294,8 @@ TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
         return Complete ? TUtf8::Invalid : TUtf8::Utf8; // a sequence cut by the end of the sample
     return (seen & 0x80) == 0 ? TUtf8::Ascii : TUtf8::Utf8;
 }
+
+} // namespace
 
 bool DoubleByteLayout(std::string_view Sample, bool Complete)
 {
@@ -172,10 +320,25 @@ bool HasBinaryControls(std::string_view Sample)
                           b != 0x1A && b != 0x1B;
         return controls;
     }();
+    std::size_t i = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2 && Utf8Blocks::BinaryControls(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(), i))
+        return true;
+    // Sixteen bytes at a time: only the bytes below 0x20 (line breaks, mostly) are looked up.
+    const __m128i highestControl = _mm_set1_epi8(0x1F);
+    for (; i + 16 <= Sample.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Sample.data() + i));
+        for (auto controls = static_cast<unsigned>(
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(block, highestControl), block)));
+             controls != 0; controls &= controls - 1)
+            if (binary[static_cast<std::uint8_t>(Sample[i + static_cast<std::size_t>(__builtin_ctz(controls))])])
+                return true;
+    }
+#endif
     // Eight bytes at a time: only a word with a byte below 0x20 (a line break, mostly) is looked
     // at byte by byte.
     constexpr std::uint64_t ones = 0x0101010101010101ull;
-    std::size_t i = 0;
     for (; i + 8 <= Sample.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, Sample.data() + i, sizeof word);

@@ -40,6 +40,8 @@ public:
     bool SampleRead() const noexcept { return !SampleFailed; }
 
 private:
+    ssize_t ReadFirst(std::span<char> Room);
+
     std::string FullName;
     std::shared_ptr<TFolderHandle> Found;
     std::string Leaf;

@@ -16,7 +16,8 @@ using UnicodeLayout::TUtf8;
 
 TEST(UnicodeLayout, Utf8IsCheckedAtEveryPositionAmongAscii)
 {
-    const std::string ascii(40, 'a');
+    // Past the blocks of 32 bytes that the check reads at a time where it can.
+    const std::string ascii(100, 'a');
     for (std::size_t at = 0; at <= ascii.size(); ++at) {
         SCOPED_TRACE(at);
         const std::string before = ascii.substr(0, at);
@@ -45,7 +46,39 @@ TEST(UnicodeLayout, Utf8IsWhatTheCLibraryDecodes)
                 const bool decodes = lmvtest::IconvOnce("UTF-8", "UTF-32LE", sample).has_value();
                 EXPECT_EQ(CheckUtf8(sample, true) != TUtf8::Invalid, decodes)
                     << std::hex << lead << ' ' << second << ' ' << rest;
+                // The same across the border of two blocks of 32 bytes.
+                for (const std::size_t before : {std::size_t{61}, std::size_t{62}, std::size_t{63}})
+                    EXPECT_EQ(CheckUtf8(std::string(before, 'a') + sequence + "cd", true) != TUtf8::Invalid, decodes)
+                        << std::hex << lead << ' ' << second << ' ' << rest << std::dec << " after " << before;
             }
+}
+
+TEST(UnicodeLayout, Utf8OfManyScriptsIsCheckedWhereverItBreaksOrIsCut)
+{
+    // Characters of one to four bytes, so that the blocks end inside every kind of character.
+    std::string text;
+    while (text.size() < 300)
+        text += "a\xC3\xA9\xD0\x96 \xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBD\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(CheckUtf8(text, true), TUtf8::Utf8);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        SCOPED_TRACE(at);
+        const auto original = static_cast<unsigned char>(text[at]);
+        const bool boundary = (original & 0xC0) != 0x80;
+        // A prefix cut inside a character is whole only when the sample is not.
+        const TUtf8 prefix = at <= 1 ? TUtf8::Ascii : TUtf8::Utf8;
+        EXPECT_EQ(CheckUtf8(text.substr(0, at), true), boundary ? prefix : TUtf8::Invalid);
+        EXPECT_EQ(CheckUtf8(text.substr(0, at), false), prefix);
+        // Bytes that are never UTF-8; an ASCII letter in place of a lead or a continuation; a
+        // continuation in place of a lead or of ASCII.
+        for (const char bad : {'\xC0', '\xF5', '\xFF', 'a', '\x80'}) {
+            if (bad == '\x80' && !boundary)
+                continue;
+            std::string broken = text;
+            broken[at] = bad;
+            const TUtf8 expected = bad == 'a' && original < 0x80 ? TUtf8::Utf8 : TUtf8::Invalid;
+            EXPECT_EQ(CheckUtf8(broken, true), expected) << "byte " << int{static_cast<unsigned char>(bad)};
+        }
+    }
 }
 
 TEST(UnicodeLayout, BinaryControlsAreFoundWhereverTheyFall)
@@ -59,7 +92,7 @@ TEST(UnicodeLayout, BinaryControlsAreFoundWhereverTheyFall)
     EXPECT_FALSE(HasBinaryControls(text));
     for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{255}, std::size_t{256}, std::size_t{257},
                                  std::size_t{511}, std::size_t{512}, text.size() - 1, text.size()})
-        for (const char control : {'\x00', '\x01', '\x08', '\x1F'}) {
+        for (const char control : {'\x00', '\x01', '\x08', '\x10', '\x19', '\x1C', '\x1F'}) {
             std::string data = text;
             data.insert(at, 1, control);
             EXPECT_TRUE(HasBinaryControls(data)) << "at " << at << ", byte " << int{control};
