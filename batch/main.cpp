@@ -13,6 +13,7 @@
 #include "run/StepLoop.h"
 #include "run/StreamRun.h"
 #include "settings/AutoDetect.h"
+#include "util/FileDescriptor.h"
 #include "util/MessageBoxFlags.h"
 
 #include <atomic>
@@ -71,9 +72,9 @@ private:
     TProgressLine& Line;
 };
 
-bool WriteOut(const std::string& Text)
+bool WriteOut(const std::string& Text, std::FILE* To = stdout)
 {
-    return std::fwrite(Text.data(), 1, Text.size(), stdout) == Text.size() && std::fflush(stdout) == 0;
+    return std::fwrite(Text.data(), 1, Text.size(), To) == Text.size() && std::fflush(To) == 0;
 }
 
 } // namespace
@@ -160,11 +161,17 @@ int main(int argc, char** argv)
         }
     }
 
+    // "--report -" takes standard output; the log then goes to standard error.
+    const bool ReportToStdout = Batch.ReportFile == "-";
+    const std::string ReportName =
+        ReportToStdout ? std::string("the report to standard output") : "the report file \"" + Batch.ReportFile + "\"";
     std::unique_ptr<TRunReport> Report;
-    if (!Batch.ReportFile.empty()) {
+    if (ReportToStdout) {
+        Report = std::make_unique<TRunReport>(TFd(STDOUT_FILENO, false));
+    } else if (!Batch.ReportFile.empty()) {
         Report = std::make_unique<TRunReport>(Batch.ReportFile);
         if (!Report->Ok()) {
-            PrintError("Cannot create the report file \"" + Batch.ReportFile + "\".");
+            PrintError("Cannot create " + ReportName + ".");
             return ExitCannotStart;
         }
     }
@@ -184,7 +191,7 @@ int main(int argc, char** argv)
             Run.OnFileDone = [&Report](const TFileOutcome& Outcome) { Report->Add(Outcome); };
         const bool Clean = Run.Run(Files, STDIN_FILENO, STDOUT_FILENO, Batch.OutputFile);
         if (Report && !Report->Close()) {
-            PrintError("Cannot write the report file \"" + Batch.ReportFile + "\".");
+            PrintError("Cannot write " + ReportName + ".");
             return ExitWithProblems;
         }
         return Clean ? ExitCompleted : ExitWithProblems;
@@ -214,12 +221,13 @@ int main(int argc, char** argv)
             if (Status == ExitCompleted)
                 Status = ExitWithProblems;
         };
-        if (!WriteOut(Batch.Quiet ? QuietLog(Logger.Lines).Text() : Logger.Lines.Text())) {
-            PrintError("Cannot write the log to standard output.");
+        if (!WriteOut(Batch.Quiet ? QuietLog(Logger.Lines).Text() : Logger.Lines.Text(),
+                      ReportToStdout ? stderr : stdout)) {
+            PrintError(std::string("Cannot write the log to standard ") + (ReportToStdout ? "error." : "output."));
             Problem();
         }
         if (Report && !Report->Close()) {
-            PrintError("Cannot write the report file \"" + Batch.ReportFile + "\".");
+            PrintError("Cannot write " + ReportName + ".");
             Problem();
         }
     };

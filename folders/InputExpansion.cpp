@@ -2,6 +2,7 @@
 
 #include "util/Mysysutils.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -19,8 +20,13 @@ bool IsFolder(const std::string& Name)
 
 bool NamesFolder(const TStringList& Names)
 {
-    for (const std::string& name : Names)
-        if (IsFolder(name))
+    return NamesFolder(Names, 0, Names.Count());
+}
+
+bool NamesFolder(const TStringList& Names, std::size_t First, std::size_t End)
+{
+    for (std::size_t i = First; i < std::min(End, Names.Count()); ++i)
+        if (IsFolder(Names[i]))
             return true;
     return false;
 }

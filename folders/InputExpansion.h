@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-// True when one of Names is a folder (a link to a folder counts: the user named it).
+// True when one of Names is a folder (a link to a folder counts: the user named it); the second
+// form looks at Names[First] up to Names[End] only.
 bool NamesFolder(const TStringList& Names);
+bool NamesFolder(const TStringList& Names, std::size_t First, std::size_t End);
 
 // A given folder as the walk takes it: absolute, without "." and ".." parts or a trailing '/'
 // (the root is the empty text).

@@ -79,7 +79,9 @@ const std::vector<TBatchOption> Table{
     {"--report", 0, "FILE", K::File, nullptr,
      "write one JSON object per file, in run order, to FILE\n"
      "(JSON Lines; see Report below); standard input and\n"
-     "output are named \"-\" there"},
+     "output are named \"-\" there. FILE - is standard output:\n"
+     "the log then goes to standard error (not with the text\n"
+     "of standard input or --stdout on standard output)"},
     {"--quiet", 0, nullptr, K::None, nullptr, "log only the files that failed, and the summary line"},
     {"--jobs", 0, "N", K::Text, nullptr,
      "convert up to N files at once (default 1; 0: one per\n"

@@ -337,6 +337,9 @@ void TBatchOptions::CheckCombinations() const
         throw EUsageError("-: standard input can only be the one FILE");
     if (NullSeparated && FilesFrom.empty())
         throw EUsageError("--null: only with --files-from");
+    // Standard output that carries converted text has no room for the report.
+    if (ReportFile == "-" && (ToStdout || (ReadsStandardInput() && OutputFile.empty())))
+        throw EUsageError("--report -: standard output carries the converted text; name a file");
     if (!OutputFile.empty()) {
         if (ToStdout)
             throw EUsageError("--output: not with --stdout");

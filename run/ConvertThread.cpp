@@ -227,7 +227,8 @@ bool TConvertThread::Process()
         SourceDetection();
     SampleRoom.resize(detects ? TSourceDetection::SampleSize : TextCheckSize);
     fileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
-    TFileQueue::TTurns turns(Queue.get(), QueueJob, *Logger, Files.Count());
+    TFileQueue::TTurns turns(Queue.get(), QueueJob, *Logger, Files.Count(),
+                             [this](std::size_t Index) { return WrittenFile(Index); });
     for (std::size_t i = turns.Next(); i < Files.Count(); i = turns.Next()) {
         if (Channel.CheckAbort())
             break;
@@ -323,10 +324,10 @@ void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConver
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
-// Hands the outcome of one file to OnFileDone and OnOutcomes, with what only the run knows.
+// Hands the outcome of one file to OnFileDone, OnFileEnded and OnOutcomes, with what only the run knows.
 void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected)
 {
-    if (!OnFileDone && !OnOutcomes)
+    if (!OnFileDone && !OnFileEnded && !OnOutcomes)
         return;
     const bool detects = DetectsFile(Outcome.Source);
     Outcome.Encoding = detects || !Detected.empty() ? Detected : Options.FromEncoding;
@@ -338,6 +339,8 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
         Outcome.BytesWritten = static_cast<std::uint64_t>(written.st_size);
     if (OnFileDone)
         Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
+    if (OnFileEnded)
+        OnFileEnded(Index, Outcome);
     if (OnOutcomes)
         RecordOutcome(Index, Outcome);
 }
@@ -434,6 +437,18 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
         Outcome.Where = content->Where;
     }
     Logger->Add("... Failed");
+}
+
+std::string TConvertThread::WrittenFile(std::size_t Index) const
+{
+    const std::string source = SourceFileName(Index);
+    // Over the source, one file may go by several names: its device and inode tell. Elsewhere the
+    // result's name does, which needs no look-up.
+    if (Options.Output == omOverwrite) {
+        const auto identity = FileIdentity(source);
+        return identity ? std::to_string(identity->first) + ":" + std::to_string(identity->second) : source;
+    }
+    return FolderRun.DestinationFileName(Index, source, Placement);
 }
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const

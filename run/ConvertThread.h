@@ -63,6 +63,8 @@ public:
     std::function<void(TConvertThread* Sender)> OnTerminate;
     // After each file, when set: what became of it.
     std::function<void(TConvertThread* Sender, const TFileOutcome& Outcome)> OnFileDone;
+    // The same, run on the worker itself with the file's index: no wait on the main thread.
+    std::function<void(std::size_t Index, const TFileOutcome& Outcome)> OnFileEnded;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
     // Set before Start: every file is read through the same conversion, and nothing is written
@@ -111,6 +113,8 @@ private:
     void FlushOutcomes();
     void ReportSummary();
     void ResolveTargetEncoding();
+    // What file Index writes to, for the queue: files that write to one file take turns.
+    std::string WrittenFile(std::size_t Index) const;
     std::string SourceFileName(std::size_t Index) const;
 
     // Events on the main thread, through the channel.

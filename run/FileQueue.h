@@ -4,12 +4,15 @@
 #include "run/ReplacedFiles.h"
 #include "util/StringList.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <string>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -19,12 +22,12 @@ class TLogger;
 // The files of one parallel run, shared by its jobs (each a run of its own on its own thread).
 // The first job expands the names; the others take what it found over once it has prepared. Each
 // job then takes the next file in order until none is left, so a folder's files spread over the
-// jobs as they come free. A file whose device and inode match a file still in another job's hands
-// waits for it: a file named twice meets the record of replaced files (shared by the jobs) as in a
-// run of one job; and when found files are mirrored, a file waits for the first file of its folder
-// and of the folders above, which makes and logs the missing folders as one job would. Where each
-// file's lines are in its job's log is kept, so that the logs can be joined in file order. Any
-// thread may use it.
+// jobs as they come free. A file that writes to the same file as one still in another job's hands
+// waits for it: a file named twice meets the record of replaced files (shared by the jobs), or the
+// overwrite question, as in a run of one job; and when found files are mirrored, a file waits for
+// the first file of its folder and of the folders above, which makes and logs the missing folders
+// as one job would. Where each file's lines are in its job's log is kept, so that the logs can be
+// joined in file order. Any thread may use it.
 class TFileQueue {
 public:
     // No job, or no file.
@@ -42,7 +45,9 @@ public:
     // turns go through Count files in order.
     class TTurns {
     public:
-        TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count);
+        // WrittenFile names what a file writes to (see Take).
+        TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count,
+               std::function<std::string(std::size_t Index)> WrittenFile = {});
         ~TTurns();
         TTurns(const TTurns&) = delete;
         TTurns& operator=(const TTurns&) = delete;
@@ -55,15 +60,18 @@ public:
         const TLogger& Logger;
         std::size_t Count;
         std::size_t InHand;
+        std::function<std::string(std::size_t Index)> WrittenFile;
     };
 
-    // SameFileWaits: files that lead to one file are never converted at once (a run that writes);
-    // FolderWaits: found files are mirrored into folders made as they are needed.
+    // SameFileWaits: files that write to one file are never converted at once, and the later
+    // waits for the earlier (a run that writes); FolderWaits: found files are mirrored into
+    // folders made as they are needed.
     TFileQueue(bool SameFileWaits, bool FolderWaits);
 
-    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files, and the others wait
-    // until Open and take its files over (false, with nothing taken, when the queue was aborted
-    // before); each takes the shared record into Replaced.
+    // For one job, in place of FolderRun.Expand(Files): every job helps to look for folders among
+    // the names (a look-up each); then job 0 expands Files, and the others wait until Open and
+    // take its files over (false, with nothing taken, when the queue was aborted before); each
+    // takes the shared record into Replaced.
     bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
     // Job 0 has prepared the run (its output folder made): the other jobs may go.
     void Open();
@@ -74,8 +82,6 @@ public:
     // No file is taken any more; a job waiting for a file in other hands stops waiting.
     void Abort();
 
-    // The file Job has in hand, or NoIndex (asked while the job waits on its caller).
-    std::size_t InHand(std::size_t Job) const;
     // Once every job has ended: the marks of every file, in file order.
     std::vector<TMark> Marks() const;
 
@@ -83,9 +89,14 @@ public:
     TReplacedFiles Replaced;
 
 private:
-    std::size_t Take(std::size_t Job, std::size_t LogLines);
+    // Looks for folders among Names a share at a time while shares are left.
+    void CheckNames(const TStringList& Names);
+    // WrittenFile(Index) is asked under the lock, files in order, so it had better be quick.
+    std::size_t Take(std::size_t Job, std::size_t LogLines,
+                     const std::function<std::string(std::size_t Index)>& WrittenFile);
     // The earlier files that file Index waits for, and the marks it leaves for later ones.
-    std::vector<std::size_t> WaitsOf(std::size_t Index);
+    std::vector<std::size_t> WaitsOf(std::size_t Index,
+                                     const std::function<std::string(std::size_t Index)>& WrittenFile);
     void Finish(std::size_t Index, std::size_t LogLines);
 
     mutable std::mutex Lock;
@@ -94,13 +105,16 @@ private:
     bool FolderWaits;
     bool IsOpen = false;
     bool Aborted = false;
+    // The shares of names looked at, and what was seen.
+    std::atomic<std::size_t> NextCheck{0};
+    std::size_t NamesChecked = 0;
+    bool FolderNamed = false;
     TStringList Files;
     std::vector<TInputFile> Found;
     std::vector<TMark> FileMarks;
     std::vector<bool> Done;
-    std::map<std::size_t, std::size_t> Hands; // job -> file in hand
-    // The last file taken of each device and inode.
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> LastOfFile;
+    // The last file taken that writes to each file.
+    std::unordered_map<std::string, std::size_t> LastOfFile;
     // The first file taken in each folder of the found paths.
     std::map<std::string, std::size_t> FirstInFolder;
     std::size_t Next = 0;

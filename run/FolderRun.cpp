@@ -69,7 +69,12 @@ TFolderRun::TFolderRun(const TConvertOptions& Options, const TFolderOptions& Fol
 
 bool TFolderRun::Expand(TStringList& Files)
 {
-    Walked = NamesFolder(Files);
+    return Expand(Files, NamesFolder(Files));
+}
+
+bool TFolderRun::Expand(TStringList& Files, bool NamesFolder)
+{
+    Walked = NamesFolder;
     if (!Walked)
         return true;
     Channel.ReportStatus(SearchingStatus);

@@ -35,8 +35,10 @@ public:
     TFolderRun(const TConvertOptions& Options, const TFolderOptions& Folders, TLogger& Logger, TRunChannel& Channel);
 
     // Replaces the folders among Files by the files found in them. Runs no walk, and changes
-    // nothing, when no name is a folder. False when aborted. Raises Exception for a bad mask.
+    // nothing, when no name is a folder (NamesFolder, when known already). False when aborted.
+    // Raises Exception for a bad mask.
     bool Expand(TStringList& Files);
+    bool Expand(TStringList& Files, bool NamesFolder);
     // Whether the last Expand walked a folder.
     bool FolderGiven() const noexcept { return Walked; }
     // What the last Expand found beside the names, and taking that over from another run over

@@ -9,7 +9,7 @@
 struct TParallelRun::TShare {
     std::unique_ptr<TLumiva> OwnConverter;
     std::atomic<TConvertThread*> Thread{nullptr};
-    std::vector<std::string> Log; // without the worker's summary line
+    TStringList Log; // without the worker's summary line
     TRunProgress Progress;
 };
 
@@ -46,11 +46,8 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
     Thread->SourceEncodings = SourceEncodings;
     Thread->Queue = Queue;
     Thread->QueueJob = Index;
-    // Only when asked for: each outcome is one more call to the main thread per file.
     if (OnFileDone)
-        Thread->OnFileDone = [this, Index](TConvertThread*, const TFileOutcome& Outcome) {
-            FileDone(Queue ? Queue->InHand(Index) : NextOutcome, Outcome);
-        };
+        Thread->OnFileEnded = [this](std::size_t File, const TFileOutcome& Outcome) { FileDone(File, Outcome); };
     if (OnReadProgress)
         Thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
             ShareProgress(Index, Progress);
@@ -151,6 +148,7 @@ void TParallelRun::RequestAbort() noexcept
 
 void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
 {
+    const std::lock_guard<std::mutex> Hold(OutcomeLock);
     if (Index != NextOutcome) {
         Held.emplace(Index, Outcome);
         return;
@@ -160,7 +158,7 @@ void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
     Flush(false);
 }
 
-// Hands on the held outcomes that are next in file order; with All, every one left.
+// Hands on the held outcomes that are next in file order; with All, every one left. Under OutcomeLock.
 void TParallelRun::Flush(bool All)
 {
     for (auto Next = Held.begin(); Next != Held.end() && (All || Next->first == NextOutcome); Next = Held.erase(Next)) {
@@ -171,11 +169,13 @@ void TParallelRun::Flush(bool All)
 
 void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogger& Logger)
 {
-    // The worker's log is used no more, so its lines are taken, not copied. Its own summary line
-    // is left out; the joined log gets one for all.
-    for (std::size_t i = 0; i + 1 < Logger.Lines.Count(); ++i)
-        Shares[Index]->Log.push_back(std::move(Logger.Lines[i]));
+    // The worker's log is used no more, so it is taken whole, not line by line. Its own summary
+    // line is left out; the joined log gets one for all.
+    TStringList& Log = Shares[Index]->Log;
+    Log = std::move(Logger.Lines);
     Logger.Lines.Clear();
+    if (Log.Count() > 0)
+        Log.Delete(Log.Count() - 1);
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
@@ -191,14 +191,18 @@ TLogger TParallelRun::JoinedLog()
     TLogger Joined;
     Joined.ErrorCount = Errors.ErrorCount;
     Joined.WarningCount = Errors.WarningCount;
-    // Each line is handed on once, so it is moved rather than copied.
-    const auto AddLines = [&Joined](std::vector<std::string>& Log, std::size_t First, std::size_t End) {
-        for (std::size_t i = First; i < std::min(End, Log.size()); ++i)
+    // Each line is handed on once, so it is moved rather than copied; one job's log is the log.
+    const auto AddLines = [&Joined](TStringList& Log, std::size_t First, std::size_t End) {
+        for (std::size_t i = First; i < std::min(End, Log.Count()); ++i)
             Joined.Lines.Add(std::move(Log[i]));
     };
     if (!Queue) {
-        AddLines(Shares[0]->Log, 0, Shares[0]->Log.size());
+        Joined.Lines = std::move(Shares[0]->Log);
     } else {
+        std::size_t Total = Errors.Lines.Count();
+        for (const auto& Share : Shares)
+            Total += Share->Log.Count();
+        Joined.Lines.Reserve(Total + 1);
         const std::vector<TFileQueue::TMark> Marks = Queue->Marks();
         std::vector<std::size_t> Before(Shares.size(), TFileQueue::NoIndex); // each worker's first file line
         std::vector<std::size_t> After(Shares.size(), 0);                  // and the end of its last
@@ -213,8 +217,8 @@ TLogger TParallelRun::JoinedLog()
             if (Mark.Job != TFileQueue::NoIndex)
                 AddLines(Shares[Mark.Job]->Log, Mark.First, Mark.End);
         for (std::size_t Job = 0; Job < Shares.size(); ++Job)
-            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoIndex ? Shares[Job]->Log.size() : After[Job],
-                     Shares[Job]->Log.size());
+            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoIndex ? Shares[Job]->Log.Count() : After[Job],
+                     Shares[Job]->Log.Count());
     }
     for (const std::string& Line : Errors.Lines)
         Joined.Lines.Add(Line);
@@ -225,8 +229,10 @@ void TParallelRun::ShareTerminated()
 {
     if (--Running > 0)
         return;
-    if (OnFileDone)
+    if (OnFileDone) {
+        const std::lock_guard<std::mutex> Hold(OutcomeLock);
         Flush(true);
+    }
     TLogger Joined = JoinedLog();
     Joined.Add(std::string(StateName(State)) + " - " + std::to_string(Joined.ErrorCount) + " errors, " +
                std::to_string(Joined.WarningCount) + " warnings");

@@ -32,7 +32,7 @@ class TRunQuestions;
 // The workers' logs are joined file by file into the log of the files in order, under one summary
 // line; outcomes are handed on in file order too, a later file's held until the earlier ones are
 // done. With one job this is exactly one run. Created, started and ended on the main thread
-// (MainThread's); the events run there.
+// (MainThread's); the events run there, but for OnFileDone.
 class TParallelRun {
 public:
     TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
@@ -43,7 +43,8 @@ public:
     TParallelRun(const TParallelRun&) = delete;
     TParallelRun& operator=(const TParallelRun&) = delete;
 
-    // After every file, in file order.
+    // After every file, in file order: on the worker that finished the file (or a later one), one
+    // call at a time, so that no worker waits on the main thread for it.
     std::function<void(const TFileOutcome& Outcome)> OnFileDone;
     // Set before Start: files read each with its own encoding (see TConvertThread).
     std::vector<TSourceEntry> SourceEncodings;
@@ -86,6 +87,7 @@ private:
     TRunQuestions& Questions;
     TMainThread& MainThread;
     // Outcomes by file index, held until those before them are handed on.
+    std::mutex OutcomeLock;
     std::map<std::size_t, TFileOutcome> Held;
     std::size_t NextOutcome = 0;
     std::size_t Running = 0;

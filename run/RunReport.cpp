@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr std::size_t MaxPending = 64 * 1024;
+constexpr std::chrono::milliseconds MaxDelay{100};
 
 // Length of the valid UTF-8 sequence at Text[At], or 0.
 std::size_t Utf8Length(const std::string& Text, std::size_t At)
@@ -93,6 +97,8 @@ TRunReport::TRunReport(const std::string& Name)
 {
 }
 
+TRunReport::TRunReport(TFd Fd) : Fd(std::move(Fd)) {}
+
 TRunReport::~TRunReport()
 {
     Close();
@@ -100,6 +106,7 @@ TRunReport::~TRunReport()
 
 bool TRunReport::Close()
 {
+    Write();
     const bool Was = Fd.Get() >= 0;
     if (!Fd.Close())
         Failed = true;
@@ -110,8 +117,18 @@ void TRunReport::Add(const TFileOutcome& Outcome)
 {
     if (Fd.Get() < 0 || Failed)
         return;
-    const std::string Text = Line(Outcome) + "\n";
-    Failed = !WriteAll(Fd.Get(), Text.data(), Text.size());
+    Pending += Line(Outcome);
+    Pending += '\n';
+    if (Pending.size() >= MaxPending || std::chrono::steady_clock::now() - Written >= MaxDelay)
+        Write();
+}
+
+void TRunReport::Write()
+{
+    if (Fd.Get() >= 0 && !Failed && !Pending.empty())
+        Failed = !WriteAll(Fd.Get(), Pending.data(), Pending.size());
+    Pending.clear();
+    Written = std::chrono::steady_clock::now();
 }
 
 std::string TRunReport::Line(const TFileOutcome& Outcome)

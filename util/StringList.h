@@ -18,6 +18,7 @@ public:
 
     void Add(std::string text) { Items.push_back(std::move(text)); }
     void Clear() noexcept { Items.clear(); }
+    void Reserve(std::size_t count) { Items.reserve(count); }
     void Delete(std::size_t index) { Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(index)); }
     std::size_t Count() const noexcept { return Items.size(); }
     bool Empty() const noexcept { return Items.empty(); }

@@ -112,6 +112,41 @@ for line in open(sys.argv[1], encoding='utf-8'):
         << R.Out << R.Err;
 }
 
+// "--report -" gives a script the report on standard output and people the log on standard
+// error; with -o the converted text is in the file, so standard output is free for the report.
+TEST_F(BatchScriptsTest, ReportDashGoesToStandardOutputAndTheLogToStandardError)
+{
+    const std::string A = Source("a.txt", "caf\xC3\xA9\n"), B = Source("b.txt", "x\xFF");
+    const std::string Script = R"PY(
+import json, sys
+for line in sys.stdin:
+    r = json.loads(line)
+    print(r['source'].rsplit('/', 1)[1], r['result'], r['bytes_written'])
+)PY";
+    for (const char* Jobs : {"1", "2"}) {
+        const TProcessOutcome R = lmvtest::RunProcess(
+            {"/bin/sh", "-c",
+             "cd \"$1\" && \"$2\" --jobs \"$4\" -t UTF-16LE --output-dir out$4 --report - a.txt b.txt 2> log | "
+             "python3 -c \"$3\"; cat log",
+             "sh", Dir.Path(), Program, Script, Jobs},
+            Env());
+        EXPECT_EQ(R.Out, "a.txt ok 10\n"
+                         "b.txt failed 0\n"
+                         "Created output directory: " + Dir / (std::string("out") + Jobs) + "\r\n" +
+                             Entry(A, Dir / (std::string("out") + Jobs + "/a.txt"), "... Succeeded\r\n") +
+                             Entry(B, Dir / (std::string("out") + Jobs + "/b.txt"),
+                                   "[Error] Cannot convert character encoding\r\n"
+                                   "\t- Invalid byte sequence at line 1, column 2 (offset 1)\r\n... Failed\r\n") +
+                             "Completed - 1 errors, 0 warnings\r\n")
+            << Jobs << R.Err;
+    }
+    const TProcessOutcome R = Run({"-t", "UTF-16LE", "-o", Dir / "o.txt", "--report", "-", A});
+    EXPECT_EQ(R.Status, 0) << R.Err;
+    EXPECT_EQ(R.Out, "{\"source\":\"" + A + "\",\"destination\":\"" + Dir / "o.txt" +
+                         "\",\"encoding\":\"UTF-8\",\"result\":\"ok\",\"bytes_read\":6,\"bytes_written\":10}\n");
+    EXPECT_FALSE(Exists(Dir / "-"));
+}
+
 // A report that does not arrive makes the run's status say so, as a lost log does.
 TEST_F(BatchScriptsTest, AReportThatCannotBeWrittenIsNoCleanRun)
 {
@@ -197,6 +232,36 @@ TEST_F(BatchScriptsTest, AFileNamedTwiceIsConvertedOnceWhateverTheJobs)
         EXPECT_EQ(Text.size(), 2 * std::string("caf\xC3\xA9 " + Line + "\n").size() - 2) << Name;
         EXPECT_EQ(Text.substr(0, 8), std::string("c\0a\0f\0\xE9\0", 8)) << Name;
     }
+}
+
+// Two sources with one name write to one result in the output folder: the later one meets the
+// overwrite question once the earlier is in place, as with one job, even when it is done first.
+TEST_F(BatchScriptsTest, FilesWithOneResultMeetTheOverwriteQuestionInFileOrder)
+{
+    std::vector<std::string> Args{"-t", "UTF-16LE", "--answer", "no", "--report", Dir / "report"};
+    for (int i = 0; i < 20; ++i) {
+        const std::string Name = "f" + std::to_string(i) + ".txt";
+        // The first of each pair takes longer, so that a second job would finish the other first.
+        Args.push_back(Source("big/" + Name, std::string(std::size_t{1} << 18, 'a') + "\n"));
+        Args.push_back(Source("small/" + Name, "b\n"));
+    }
+    std::vector<TProcessOutcome> Runs;
+    std::vector<std::string> Reports;
+    for (const char* Jobs : {"1", "2"}) {
+        const std::string Out = Dir / (std::string("out") + Jobs);
+        std::vector<std::string> Line{"--jobs", Jobs, "--output-dir", Out};
+        Line.insert(Line.end(), Args.begin(), Args.end());
+        Runs.push_back(Run(Line));
+        Reports.push_back(ReadFile(Dir / "report"));
+        for (std::string* Text : {&Runs.back().Out, &Reports.back()})
+            for (std::size_t At; (At = Text->find(Out)) != std::string::npos;)
+                Text->replace(At, Out.size(), "OUT");
+        EXPECT_EQ(ReadFile(Out + "/f7.txt").size(), 2 * ((std::size_t{1} << 18) + 1)) << Jobs;
+    }
+    EXPECT_EQ(Runs[0].Status, 1);
+    EXPECT_NE(Runs[0].Out.find("Completed - 20 errors, 0 warnings"), std::string::npos) << Runs[0].Out;
+    EXPECT_EQ(Runs[1].Out, Runs[0].Out);
+    EXPECT_EQ(Reports[1], Reports[0]);
 }
 
 // The progress line counts the files and bytes of every job, not those of one.

@@ -109,6 +109,37 @@ TEST_F(ParallelRunTest, TheFilesOfOneFolderSpreadOverTheJobsInFileOrder)
     EXPECT_EQ(ReadFile(Dir / "out3/src/d2/f23.txt"), ReadFile(Dir / "out1/src/d2/f23.txt"));
 }
 
+// The jobs share the look for folders among many names: a folder late in the list is walked
+// whichever job saw it, and its files take its place.
+TEST_F(ParallelRunTest, AFolderLateAmongManyNamesGivesWayToItsFiles)
+{
+    TStringList Files;
+    std::vector<std::string> Expected;
+    for (int i = 0; i < 300; ++i) {
+        if (i == 290) {
+            Files.Add(Dir / "src");
+            std::filesystem::create_directories(Dir / "src");
+            for (const char* Name : {"src/x.txt", "src/y.txt"}) {
+                WriteFile(Dir / Name, "x\n");
+                Expected.push_back(Dir / Name);
+            }
+        }
+        const std::string Name = Dir / ("n" + std::to_string(i) + ".txt");
+        WriteFile(Name, "n\n");
+        Files.Add(Name);
+        Expected.push_back(Name);
+    }
+    const TParallelOutcome One = Run(Files, 1, Dir / "out1");
+    const TParallelOutcome Two = Run(Files, 2, Dir / "out2");
+    EXPECT_EQ(One.Sources, Expected);
+    EXPECT_EQ(Two.Sources, Expected);
+    EXPECT_EQ(ReadFile(Dir / "out2/src/y.txt"), std::string("x\0\n\0", 4));
+    std::string Log = Two.Log;
+    for (std::size_t At; (At = Log.find(Dir / "out2")) != std::string::npos;)
+        Log.replace(At, (Dir / "out2").size(), Dir / "out1");
+    EXPECT_EQ(Log, One.Log);
+}
+
 // More jobs than files: the jobs left with nothing end with the run and add nothing to its log.
 TEST_F(ParallelRunTest, JobsWithNoFileLeftEndCleanly)
 {
