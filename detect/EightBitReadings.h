@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,8 @@ private:
         std::uint64_t Cost = 0;
         std::uint64_t HighCost = 0;
         const TWriter* Best = nullptr;
+        // The language whose letters the pairs past ASCII were weighed by, when not Best's.
+        const TWriter* Quoted = nullptr;
     };
     struct TRough {
         TGroup* Group;
@@ -110,6 +113,13 @@ private:
     static constexpr std::size_t AsciiRow = (AsciiSymbols + 7) / 8 * 8;
     using TAsciiPairs = std::array<std::int16_t, AsciiSymbols * AsciiRow>;
 
+    // What quoting words of another language costs in the last sample; nothing when it cannot.
+    std::optional<std::uint64_t> QuoteAllowance() const;
+    // Weighs each reading also as words in ASCII of the language they fit best, quoting words of
+    // another language of the reading whose letters past ASCII are its own.
+    void WeighQuotedWords(std::uint64_t Allowance);
+    // The language of the group that fits the sample's words in ASCII best.
+    const TWriter* WordsWriter(const TGroup& Group);
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
     // How many capitals past ASCII follow a small letter when Encoding reads the sample.
     std::uint32_t OddCapitals(const TEncoding& Encoding) const;
