@@ -399,9 +399,7 @@ TStringList TBatchOptions::FileList(int Input)
 
 std::string TBatchOptions::ReportText(const std::string& Message)
 {
-    if (!Message.empty() && static_cast<unsigned char>(Message.back()) > '.')
-        return Message + ".";
-    return Message;
+    return WithFullStop(Message);
 }
 
 std::string TBatchOptions::VersionText()

@@ -151,15 +151,7 @@ std::int32_t ShowMessageBox(const std::string& Text, std::uint32_t Flags, const 
 
 std::string ErrorReportText(const std::string& Message)
 {
-    if (Message.empty())
-        return Message;
-    // The lead byte of the last whole character decides, compared unsigned.
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < Message.size(); i += CharLength(Message, i))
-        last = i;
-    if (static_cast<unsigned char>(Message[last]) > static_cast<unsigned char>('.'))
-        return Message + ".";
-    return Message;
+    return WithFullStop(Message);
 }
 
 void ShowErrorReport(const std::string& Message, QWidget* Parent)

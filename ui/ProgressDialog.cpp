@@ -1,5 +1,6 @@
 #include "ui/ProgressDialog.h"
 
+#include "progress/RunProgress.h"
 #include "ui/MessageBox.h"
 
 #include <QCloseEvent>
@@ -93,11 +94,7 @@ void TProgressDialog::SetButtonCaption(const std::string& Text)
 
 int TProgressDialog::Percentage(std::int32_t Position, std::int32_t Max) noexcept
 {
-    if (Position <= 0 || Max <= 0)
-        return 0;
-    if (Position >= Max)
-        return 100;
-    return static_cast<int>(static_cast<std::int64_t>(Position) * 100 / Max);
+    return RunPercentage(TRunProgress{.Position = Position, .Max = Max});
 }
 
 void TProgressDialog::SetProgress(std::int32_t Position, std::int32_t Max)

@@ -17,6 +17,19 @@ std::size_t CharLength(const std::string& Text, std::size_t Index)
     return n;
 }
 
+std::string WithFullStop(const std::string& Message)
+{
+    if (Message.empty())
+        return Message;
+    // The lead byte of the last whole character decides, compared unsigned.
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < Message.size(); i += CharLength(Message, i))
+        last = i;
+    if (static_cast<unsigned char>(Message[last]) > static_cast<unsigned char>('.'))
+        return Message + ".";
+    return Message;
+}
+
 int InvalidFileNameCharPos(const std::string& Text)
 {
     std::size_t i = 0;

@@ -37,3 +37,5 @@ std::string CurrentFolder();
 std::string TidyFileName(const std::string& Path);
 // Length in bytes of the character of the locale's set that starts at Text[Index] (at least 1).
 std::size_t CharLength(const std::string& Text, std::size_t Index);
+// Message with a full stop added when its last character sorts after "." (the error reports' rule).
+std::string WithFullStop(const std::string& Message);
