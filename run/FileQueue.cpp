@@ -28,10 +28,10 @@ std::size_t TFileQueue::TTurns::Next()
     if (InHand != NoIndex)
         Queue->Finish(InHand, Logger.Lines.Count());
     InHand = NoIndex;
-    const std::size_t Index = Queue->Take(Job, Logger.Lines.Count(), WrittenFile);
-    if (Index < Count)
-        InHand = Index;
-    return Index;
+    const std::size_t index = Queue->Take(Job, Logger.Lines.Count(), WrittenFile);
+    if (index < Count)
+        InHand = index;
+    return index;
 }
 
 TFileQueue::TFileQueue(bool SameFileWaits, bool FolderWaits) : SameFileWaits(SameFileWaits), FolderWaits(FolderWaits)
@@ -43,8 +43,8 @@ bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Nam
     Record = Replaced;
     CheckNames(Names);
     if (Job != 0) {
-        std::unique_lock<std::mutex> Hold(Lock);
-        Changed.wait(Hold, [this] { return IsOpen || Aborted; });
+        std::unique_lock<std::mutex> hold(Lock);
+        Changed.wait(hold, [this] { return IsOpen || Aborted; });
         if (!IsOpen)
             return false;
         // Names that hold no folder stand as they are.
@@ -54,15 +54,15 @@ bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Nam
         }
         return true;
     }
-    bool Folder = false;
+    bool folder = false;
     {
-        std::unique_lock<std::mutex> Hold(Lock);
-        Changed.wait(Hold, [&] { return NamesChecked >= Names.Count(); });
-        Folder = FolderNamed;
+        std::unique_lock<std::mutex> hold(Lock);
+        Changed.wait(hold, [&] { return NamesChecked >= Names.Count(); });
+        folder = FolderNamed;
     }
-    if (!FolderRun.Expand(Names, Folder))
+    if (!FolderRun.Expand(Names, folder))
         return false;
-    const std::lock_guard<std::mutex> Hold(Lock);
+    const std::lock_guard<std::mutex> hold(Lock);
     Files = Names;
     Found = FolderRun.Found();
     FileMarks.assign(Files.Count(), TMark());
@@ -75,18 +75,18 @@ bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Nam
 void TFileQueue::CheckNames(const TStringList& Names)
 {
     // Shares small enough to spread a list over the jobs, big enough that the lock is rare.
-    constexpr std::size_t Share = 64;
-    const std::size_t Count = Names.Count();
-    for (std::size_t First; (First = NextCheck.fetch_add(Share)) < Count;) {
-        const bool Folder = NamesFolder(Names, First, First + Share);
-        bool All = false;
+    constexpr std::size_t share = 64;
+    const std::size_t count = Names.Count();
+    for (std::size_t first; (first = NextCheck.fetch_add(share)) < count;) {
+        const bool folder = NamesFolder(Names, first, first + share);
+        bool all = false;
         {
-            const std::lock_guard<std::mutex> Hold(Lock);
-            NamesChecked += std::min(Share, Count - First);
-            FolderNamed = FolderNamed || Folder;
-            All = NamesChecked == Count;
+            const std::lock_guard<std::mutex> hold(Lock);
+            NamesChecked += std::min(share, count - first);
+            FolderNamed = FolderNamed || folder;
+            all = NamesChecked == count;
         }
-        if (All)
+        if (all)
             Changed.notify_all();
     }
 }
@@ -94,7 +94,7 @@ void TFileQueue::CheckNames(const TStringList& Names)
 void TFileQueue::Open()
 {
     {
-        const std::lock_guard<std::mutex> Hold(Lock);
+        const std::lock_guard<std::mutex> hold(Lock);
         IsOpen = true;
     }
     Changed.notify_all();
@@ -102,20 +102,20 @@ void TFileQueue::Open()
 
 std::size_t TFileQueue::Count() const
 {
-    const std::lock_guard<std::mutex> Hold(Lock);
+    const std::lock_guard<std::mutex> hold(Lock);
     return Files.Count();
 }
 
 std::size_t TFileQueue::Finished() const
 {
-    const std::lock_guard<std::mutex> Hold(Lock);
+    const std::lock_guard<std::mutex> hold(Lock);
     return FinishedCount;
 }
 
 void TFileQueue::Abort()
 {
     {
-        const std::lock_guard<std::mutex> Hold(Lock);
+        const std::lock_guard<std::mutex> hold(Lock);
         Aborted = true;
     }
     Changed.notify_all();
@@ -123,55 +123,55 @@ void TFileQueue::Abort()
 
 std::vector<TFileQueue::TMark> TFileQueue::Marks() const
 {
-    const std::lock_guard<std::mutex> Hold(Lock);
+    const std::lock_guard<std::mutex> hold(Lock);
     return FileMarks;
 }
 
 std::size_t TFileQueue::Take(std::size_t Job, std::size_t LogLines,
                              const std::function<std::string(std::size_t Index)>& WrittenFile)
 {
-    std::unique_lock<std::mutex> Hold(Lock);
+    std::unique_lock<std::mutex> hold(Lock);
     if (Aborted || Next >= Files.Count())
         return Files.Count();
-    const std::size_t Index = Next++;
-    const std::vector<std::size_t> Before = WaitsOf(Index, WrittenFile);
-    Changed.wait(Hold, [&] {
-        return Aborted || std::all_of(Before.begin(), Before.end(), [this](std::size_t i) { return Done[i]; });
+    const std::size_t index = Next++;
+    const std::vector<std::size_t> before = WaitsOf(index, WrittenFile);
+    Changed.wait(hold, [&] {
+        return Aborted || std::all_of(before.begin(), before.end(), [this](std::size_t i) { return Done[i]; });
     });
     if (Aborted) {
-        Done[Index] = true;
+        Done[index] = true;
         return Files.Count();
     }
-    FileMarks[Index] = {Job, LogLines, LogLines};
-    return Index;
+    FileMarks[index] = {Job, LogLines, LogLines};
+    return index;
 }
 
 std::vector<std::size_t> TFileQueue::WaitsOf(std::size_t Index,
                                              const std::function<std::string(std::size_t Index)>& WrittenFile)
 {
-    std::vector<std::size_t> Before;
+    std::vector<std::size_t> before;
     if (SameFileWaits && WrittenFile) {
         const auto [Last, First] = LastOfFile.try_emplace(WrittenFile(Index), Index);
         if (!First) {
-            Before.push_back(Last->second);
+            before.push_back(Last->second);
             Last->second = Index;
         }
     }
     if (FolderWaits && Index < Found.size() && Found[Index].Found()) {
-        const std::string& Relative = Found[Index].Relative;
-        for (std::size_t Slash = Relative.find('/'); Slash != std::string::npos; Slash = Relative.find('/', Slash + 1)) {
-            const auto [Folder, First] = FirstInFolder.try_emplace(Relative.substr(0, Slash), Index);
+        const std::string& relative = Found[Index].Relative;
+        for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
+            const auto [Folder, First] = FirstInFolder.try_emplace(relative.substr(0, slash), Index);
             if (!First)
-                Before.push_back(Folder->second);
+                before.push_back(Folder->second);
         }
     }
-    return Before;
+    return before;
 }
 
 void TFileQueue::Finish(std::size_t Index, std::size_t LogLines)
 {
     {
-        const std::lock_guard<std::mutex> Hold(Lock);
+        const std::lock_guard<std::mutex> hold(Lock);
         FileMarks[Index].End = LogLines;
         Done[Index] = true;
         ++FinishedCount;

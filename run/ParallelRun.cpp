@@ -22,10 +22,10 @@ TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Conver
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
     // names are expanded.
-    const std::size_t Count = static_cast<std::size_t>(std::max(Jobs, 1));
-    for (std::size_t i = 0; i < Count; ++i)
+    const std::size_t count = static_cast<std::size_t>(std::max(Jobs, 1));
+    for (std::size_t i = 0; i < count; ++i)
         Shares.push_back(std::make_unique<TShare>());
-    if (Count > 1)
+    if (count > 1)
         Queue = std::make_shared<TFileQueue>(!CheckOnly, !CheckOnly && Options.Output == omDirectory);
     Errors.ErrorPrefix = "[Error] ";
     Errors.WarningPrefix = "[Warning] ";
@@ -35,57 +35,57 @@ TParallelRun::~TParallelRun() = default;
 
 TConvertThread* TParallelRun::MakeThread(std::size_t Index)
 {
-    TShare& Share = *Shares[Index];
+    TShare& share = *Shares[Index];
     TLumiva* shared = &Converter;
     if (Index > 0) {
-        Share.OwnConverter = MakeConverter();
-        shared = Share.OwnConverter.get();
+        share.OwnConverter = MakeConverter();
+        shared = share.OwnConverter.get();
     }
-    auto* Thread = new TConvertThread(Files, shared, Options, Specs, Questions, MainThread, Folders);
-    Thread->CheckOnly = CheckOnly;
-    Thread->SourceEncodings = SourceEncodings;
-    Thread->Queue = Queue;
-    Thread->QueueJob = Index;
+    auto* thread = new TConvertThread(Files, shared, Options, Specs, Questions, MainThread, Folders);
+    thread->CheckOnly = CheckOnly;
+    thread->SourceEncodings = SourceEncodings;
+    thread->Queue = Queue;
+    thread->QueueJob = Index;
     if (OnFileDone)
-        Thread->OnFileEnded = [this](std::size_t File, const TFileOutcome& Outcome) { FileDone(File, Outcome); };
+        thread->OnFileEnded = [this](std::size_t File, const TFileOutcome& Outcome) { FileDone(File, Outcome); };
     if (OnReadProgress)
-        Thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
+        thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
             ShareProgress(Index, Progress);
         };
     if (Index == 0 && Queue)
-        Thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
+        thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
             if (Text == "Processing...") {
                 Opened = true;
                 Queue->Open();
             }
         };
-    Thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
+    thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
         ShareDone(Index, ShareState, Logger);
     };
-    Thread->OnTerminate = [this, Index](TConvertThread*) {
+    thread->OnTerminate = [this, Index](TConvertThread*) {
         Shares[Index]->Thread.store(nullptr);
         ShareTerminated();
     };
-    Thread->OnFreed = [this] {
-        const std::lock_guard<std::mutex> Hold(FreedLock);
+    thread->OnFreed = [this] {
+        const std::lock_guard<std::mutex> hold(FreedLock);
         ++Freed;
         FreedChanged.notify_all();
     };
-    return Thread;
+    return thread;
 }
 
 void TParallelRun::Start()
 {
-    TConvertThread* Thread = MakeThread(0);
-    Shares[0]->Thread.store(Thread);
+    TConvertThread* thread = MakeThread(0);
+    Shares[0]->Thread.store(thread);
     // A Ctrl+C that came before the start is taken at the first check point.
     if (Aborted.load())
-        Thread->RequestAbort();
+        thread->RequestAbort();
     try {
-        Thread->Start();
+        thread->Start();
     } catch (...) {
         Shares[0]->Thread.store(nullptr);
-        delete Thread;
+        delete thread;
         throw;
     }
     Running = 1;
@@ -97,25 +97,25 @@ void TParallelRun::Start()
 
 void TParallelRun::WaitFreed()
 {
-    std::unique_lock<std::mutex> Hold(FreedLock);
-    FreedChanged.wait(Hold, [this] { return Freed == Started; });
+    std::unique_lock<std::mutex> hold(FreedLock);
+    FreedChanged.wait(hold, [this] { return Freed == Started; });
 }
 
 void TParallelRun::StartOthers()
 {
     for (std::size_t i = 1; i < Shares.size() && !Aborted.load(); ++i) {
-        TConvertThread* Thread = nullptr;
+        TConvertThread* thread = nullptr;
         try {
-            Thread = MakeThread(i);
-            Shares[i]->Thread.store(Thread);
-            Thread->Start();
+            thread = MakeThread(i);
+            Shares[i]->Thread.store(thread);
+            thread->Start();
             ++Running;
             ++Started;
-        } catch (const std::exception& E) {
+        } catch (const std::exception& e) {
             Shares[i]->Thread.store(nullptr);
-            delete Thread;
+            delete thread;
             // The files are taken by the workers that did start.
-            Errors.AddWarning(E.what());
+            Errors.AddWarning(e.what());
         }
     }
 }
@@ -125,15 +125,15 @@ void TParallelRun::StartOthers()
 void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress)
 {
     Shares[Index]->Progress = Progress;
-    TRunProgress Sum = Progress;
-    Sum.RunBytes = 0;
-    for (const auto& Share : Shares)
-        Sum.RunBytes += Share->Progress.RunBytes;
+    TRunProgress sum = Progress;
+    sum.RunBytes = 0;
+    for (const auto& share : Shares)
+        sum.RunBytes += share->Progress.RunBytes;
     if (Queue) {
-        Sum.Position = static_cast<std::int32_t>(Queue->Finished());
-        Sum.Max = static_cast<std::int32_t>(std::max(Queue->Count(), Files.Count()));
+        sum.Position = static_cast<std::int32_t>(Queue->Finished());
+        sum.Max = static_cast<std::int32_t>(std::max(Queue->Count(), Files.Count()));
     }
-    OnReadProgress(Sum);
+    OnReadProgress(sum);
 }
 
 void TParallelRun::RequestAbort() noexcept
@@ -141,14 +141,14 @@ void TParallelRun::RequestAbort() noexcept
     Aborted.store(true);
     if (Queue)
         Queue->Abort();
-    for (const auto& Share : Shares)
-        if (TConvertThread* Thread = Share->Thread.load())
-            Thread->RequestAbort();
+    for (const auto& share : Shares)
+        if (TConvertThread* thread = share->Thread.load())
+            thread->RequestAbort();
 }
 
 void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
 {
-    const std::lock_guard<std::mutex> Hold(OutcomeLock);
+    const std::lock_guard<std::mutex> hold(OutcomeLock);
     if (Index != NextOutcome) {
         Held.emplace(Index, Outcome);
         return;
@@ -161,9 +161,9 @@ void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
 // Hands on the held outcomes that are next in file order; with All, every one left. Under OutcomeLock.
 void TParallelRun::Flush(bool All)
 {
-    for (auto Next = Held.begin(); Next != Held.end() && (All || Next->first == NextOutcome); Next = Held.erase(Next)) {
-        OnFileDone(Next->second);
-        NextOutcome = Next->first + 1;
+    for (auto next = Held.begin(); next != Held.end() && (All || next->first == NextOutcome); next = Held.erase(next)) {
+        OnFileDone(next->second);
+        NextOutcome = next->first + 1;
     }
 }
 
@@ -171,11 +171,11 @@ void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogge
 {
     // The worker's log is used no more, so it is taken whole, not line by line. Its own summary
     // line is left out; the joined log gets one for all.
-    TStringList& Log = Shares[Index]->Log;
-    Log = std::move(Logger.Lines);
+    TStringList& log = Shares[Index]->Log;
+    log = std::move(Logger.Lines);
     Logger.Lines.Clear();
-    if (Log.Count() > 0)
-        Log.Delete(Log.Count() - 1);
+    if (log.Count() > 0)
+        log.Delete(log.Count() - 1);
     Errors.ErrorCount += Logger.ErrorCount;
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
@@ -188,41 +188,41 @@ void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogge
 // file's lines in file order, then what each worker logged after its files, the run's own errors.
 TLogger TParallelRun::JoinedLog()
 {
-    TLogger Joined;
-    Joined.ErrorCount = Errors.ErrorCount;
-    Joined.WarningCount = Errors.WarningCount;
+    TLogger joined;
+    joined.ErrorCount = Errors.ErrorCount;
+    joined.WarningCount = Errors.WarningCount;
     // Each line is handed on once, so it is moved rather than copied; one job's log is the log.
-    const auto AddLines = [&Joined](TStringList& Log, std::size_t First, std::size_t End) {
+    const auto addLines = [&joined](TStringList& Log, std::size_t First, std::size_t End) {
         for (std::size_t i = First; i < std::min(End, Log.Count()); ++i)
-            Joined.Lines.Add(std::move(Log[i]));
+            joined.Lines.Add(std::move(Log[i]));
     };
     if (!Queue) {
-        Joined.Lines = std::move(Shares[0]->Log);
+        joined.Lines = std::move(Shares[0]->Log);
     } else {
-        std::size_t Total = Errors.Lines.Count();
-        for (const auto& Share : Shares)
-            Total += Share->Log.Count();
-        Joined.Lines.Reserve(Total + 1);
-        const std::vector<TFileQueue::TMark> Marks = Queue->Marks();
-        std::vector<std::size_t> Before(Shares.size(), TFileQueue::NoIndex); // each worker's first file line
-        std::vector<std::size_t> After(Shares.size(), 0);                  // and the end of its last
-        for (const TFileQueue::TMark& Mark : Marks)
-            if (Mark.Job != TFileQueue::NoIndex) {
-                Before[Mark.Job] = std::min(Before[Mark.Job], Mark.First);
-                After[Mark.Job] = std::max(After[Mark.Job], Mark.End);
+        std::size_t total = Errors.Lines.Count();
+        for (const auto& share : Shares)
+            total += share->Log.Count();
+        joined.Lines.Reserve(total + 1);
+        const std::vector<TFileQueue::TMark> marks = Queue->Marks();
+        std::vector<std::size_t> before(Shares.size(), TFileQueue::NoIndex); // each worker's first file line
+        std::vector<std::size_t> after(Shares.size(), 0);                  // and the end of its last
+        for (const TFileQueue::TMark& mark : marks)
+            if (mark.Job != TFileQueue::NoIndex) {
+                before[mark.Job] = std::min(before[mark.Job], mark.First);
+                after[mark.Job] = std::max(after[mark.Job], mark.End);
             }
-        for (std::size_t Job = 0; Job < Shares.size(); ++Job)
-            AddLines(Shares[Job]->Log, 0, Before[Job]);
-        for (const TFileQueue::TMark& Mark : Marks)
-            if (Mark.Job != TFileQueue::NoIndex)
-                AddLines(Shares[Mark.Job]->Log, Mark.First, Mark.End);
-        for (std::size_t Job = 0; Job < Shares.size(); ++Job)
-            AddLines(Shares[Job]->Log, Before[Job] == TFileQueue::NoIndex ? Shares[Job]->Log.Count() : After[Job],
-                     Shares[Job]->Log.Count());
+        for (std::size_t job = 0; job < Shares.size(); ++job)
+            addLines(Shares[job]->Log, 0, before[job]);
+        for (const TFileQueue::TMark& mark : marks)
+            if (mark.Job != TFileQueue::NoIndex)
+                addLines(Shares[mark.Job]->Log, mark.First, mark.End);
+        for (std::size_t job = 0; job < Shares.size(); ++job)
+            addLines(Shares[job]->Log, before[job] == TFileQueue::NoIndex ? Shares[job]->Log.Count() : after[job],
+                     Shares[job]->Log.Count());
     }
-    for (const std::string& Line : Errors.Lines)
-        Joined.Lines.Add(Line);
-    return Joined;
+    for (const std::string& line : Errors.Lines)
+        joined.Lines.Add(line);
+    return joined;
 }
 
 void TParallelRun::ShareTerminated()
@@ -230,14 +230,14 @@ void TParallelRun::ShareTerminated()
     if (--Running > 0)
         return;
     if (OnFileDone) {
-        const std::lock_guard<std::mutex> Hold(OutcomeLock);
+        const std::lock_guard<std::mutex> hold(OutcomeLock);
         Flush(true);
     }
-    TLogger Joined = JoinedLog();
-    Joined.Add(std::string(StateName(State)) + " - " + std::to_string(Joined.ErrorCount) + " errors, " +
-               std::to_string(Joined.WarningCount) + " warnings");
+    TLogger joined = JoinedLog();
+    joined.Add(std::string(StateName(State)) + " - " + std::to_string(joined.ErrorCount) + " errors, " +
+               std::to_string(joined.WarningCount) + " warnings");
     if (OnDone)
-        OnDone(State, Joined);
+        OnDone(State, joined);
     if (OnTerminate)
         OnTerminate();
 }
