@@ -28,15 +28,15 @@ struct TPending {
 // user named is followed), the others by name in their parent, refusing a link.
 TFd OpenFolder(const TPending& Folder)
 {
-    constexpr int Flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    constexpr int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     // Below the system's path limit no found file could be opened by its name.
     if (Folder.Path.size() >= PATH_MAX) {
         errno = ENAMETOOLONG;
         return TFd();
     }
     if (!Folder.Parent)
-        return TFd(::open(Folder.Path.empty() ? "/" : Folder.Path.c_str(), Flags));
-    return TFd(::openat(Folder.Parent->Get(), Folder.Name.c_str(), Flags | O_NOFOLLOW));
+        return TFd(::open(Folder.Path.empty() ? "/" : Folder.Path.c_str(), flags));
+    return TFd(::openat(Folder.Parent->Get(), Folder.Name.c_str(), flags | O_NOFOLLOW));
 }
 
 // Closes the folder on every way out.

@@ -95,33 +95,33 @@ const std::vector<TBatchOption> Table{
 
 std::string Head(const TBatchOption& Option)
 {
-    std::string Text = "  ";
+    std::string text = "  ";
     if (Option.Short != 0)
-        Text += std::string("-") + Option.Short + (*Option.Long != '\0' ? ", " : "");
+        text += std::string("-") + Option.Short + (*Option.Long != '\0' ? ", " : "");
     else
-        Text += "    ";
-    Text += Option.Long;
+        text += "    ";
+    text += Option.Long;
     if (Option.Value)
-        Text += std::string(" ") + Option.Value;
-    return Text;
+        text += std::string(" ") + Option.Value;
+    return text;
 }
 
 // Shell words: '-f' and '--from' for an option that has both.
 std::string Names(const TBatchOption& Option)
 {
-    std::string Text;
+    std::string text;
     if (Option.Short != 0)
-        Text += std::string("-") + Option.Short;
+        text += std::string("-") + Option.Short;
     if (*Option.Long != '\0')
-        Text += (Text.empty() ? "" : " ") + std::string(Option.Long);
-    return Text;
+        text += (text.empty() ? "" : " ") + std::string(Option.Long);
+    return text;
 }
 
 std::string Alternatives(const TBatchOption& Option)
 {
-    std::string Text = Names(Option);
-    std::replace(Text.begin(), Text.end(), ' ', '|');
-    return Text;
+    std::string text = Names(Option);
+    std::replace(text.begin(), text.end(), ' ', '|');
+    return text;
 }
 
 } // namespace
@@ -133,11 +133,11 @@ const std::vector<TBatchOption>& BatchOptionTable()
 
 const TBatchOption* FindBatchOption(std::string_view Name)
 {
-    for (const TBatchOption& Option : Table) {
-        if (Name.size() == 2 && Name[0] == '-' && Option.Short != 0 && Name[1] == Option.Short)
-            return &Option;
-        if (Name.size() > 2 && Name == Option.Long)
-            return &Option;
+    for (const TBatchOption& option : Table) {
+        if (Name.size() == 2 && Name[0] == '-' && option.Short != 0 && Name[1] == option.Short)
+            return &option;
+        if (Name.size() > 2 && Name == option.Long)
+            return &option;
     }
     return nullptr;
 }
@@ -149,58 +149,58 @@ std::string OptionName(const TBatchOption& Option)
 
 std::string BatchOptionHelp()
 {
-    std::string Text;
-    for (const TBatchOption& Option : Table) {
-        std::string Line = Head(Option);
-        const std::string_view Help = Option.Help;
-        std::size_t Start = 0;
-        if (Line.size() + 2 > HelpColumn) {
-            Text += Line + "\n";
-            Line.clear();
+    std::string text;
+    for (const TBatchOption& option : Table) {
+        std::string line = Head(option);
+        const std::string_view help = option.Help;
+        std::size_t start = 0;
+        if (line.size() + 2 > HelpColumn) {
+            text += line + "\n";
+            line.clear();
         }
-        while (Start <= Help.size()) {
-            const std::size_t End = std::min(Help.find('\n', Start), Help.size());
-            Line.resize(HelpColumn, ' ');
-            Text += Line;
-            Text += Help.substr(Start, End - Start);
-            Text += "\n";
-            Line.clear();
-            Start = End + 1;
+        while (start <= help.size()) {
+            const std::size_t end = std::min(help.find('\n', start), help.size());
+            line.resize(HelpColumn, ' ');
+            text += line;
+            text += help.substr(start, end - start);
+            text += "\n";
+            line.clear();
+            start = end + 1;
         }
     }
-    return Text;
+    return text;
 }
 
 std::string BatchCompletionScript()
 {
-    std::string Cases;
-    std::string Plain;
-    std::string Every;
-    for (const TBatchOption& Option : Table) {
-        Every += (Every.empty() ? "" : " ") + Names(Option);
-        if (!Option.Value)
+    std::string cases;
+    std::string plain;
+    std::string every;
+    for (const TBatchOption& option : Table) {
+        every += (every.empty() ? "" : " ") + Names(option);
+        if (!option.Value)
             continue;
-        const std::string Pattern = "        " + Alternatives(Option) + ")\n";
-        switch (Option.Kind) {
+        const std::string pattern = "        " + Alternatives(option) + ")\n";
+        switch (option.Kind) {
         case TValueKind::Encoding:
-            Cases += Pattern + "            _lumiva_batch_encodings \"$1\"\n            return\n            ;;\n";
+            cases += pattern + "            _lumiva_batch_encodings \"$1\"\n            return\n            ;;\n";
             break;
         case TValueKind::Words:
-            Cases += Pattern + "            COMPREPLY=($(compgen -W '" + Option.Words +
+            cases += pattern + "            COMPREPLY=($(compgen -W '" + option.Words +
                      "' -- \"$cur\"))\n            return\n            ;;\n";
             break;
         case TValueKind::File:
-            Cases += Pattern + "            _filedir\n            return\n            ;;\n";
+            cases += pattern + "            _filedir\n            return\n            ;;\n";
             break;
         case TValueKind::Folder:
-            Cases += Pattern + "            _filedir -d\n            return\n            ;;\n";
+            cases += pattern + "            _filedir -d\n            return\n            ;;\n";
             break;
         default:
-            Plain += (Plain.empty() ? "" : "|") + Alternatives(Option);
+            plain += (plain.empty() ? "" : "|") + Alternatives(option);
         }
     }
-    if (!Plain.empty())
-        Cases += "        " + Plain + ")\n            return\n            ;;\n";
+    if (!plain.empty())
+        cases += "        " + plain + ")\n            return\n            ;;\n";
     return "# bash completion for lumiva-batch                                  -*- shell-script -*-\n"
            "# Printed by lumiva-batch --bash-completion from the table its --help comes from.\n"
            "\n"
@@ -221,14 +221,14 @@ std::string BatchCompletionScript()
            "    _init_completion -s || return\n"
            "\n"
            "    case $prev in\n" +
-           Cases +
+           cases +
            "    esac\n"
            "\n"
            "    $split && return\n"
            "\n"
            "    if [[ $cur == -* ]]; then\n"
            "        COMPREPLY=($(compgen -W '" +
-           Every +
+           every +
            "' -- \"$cur\"))\n"
            "        return\n"
            "    fi\n"

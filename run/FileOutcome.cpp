@@ -14,14 +14,14 @@ namespace {
 // "... (offset 1234)" at the end of Where: the offset, and Where without it.
 std::optional<std::uint64_t> CutOffset(std::string& Where)
 {
-    const std::string Mark = " (offset ";
-    const std::size_t At = Where.rfind(Mark);
-    if (At == std::string::npos || Where.empty() || Where.back() != ')')
+    const std::string mark = " (offset ";
+    const std::size_t at = Where.rfind(mark);
+    if (at == std::string::npos || Where.empty() || Where.back() != ')')
         return std::nullopt;
-    const std::string Digits = Where.substr(At + Mark.size(), Where.size() - At - Mark.size() - 1);
-    Where.resize(At);
+    const std::string digits = Where.substr(at + mark.size(), Where.size() - at - mark.size() - 1);
+    Where.resize(at);
     try {
-        return std::stoull(Digits);
+        return std::stoull(digits);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -30,12 +30,12 @@ std::optional<std::uint64_t> CutOffset(std::string& Where)
 // "line L, column C" at the end of Where.
 void ReadPlace(const std::string& Where, TFileOutcome& Outcome)
 {
-    unsigned long long Line = 0;
-    unsigned long long Column = 0;
-    const std::size_t At = Where.rfind("line ");
-    if (At != std::string::npos && std::sscanf(Where.c_str() + At, "line %llu, column %llu", &Line, &Column) == 2) {
-        Outcome.Line = Line;
-        Outcome.Column = Column;
+    unsigned long long line = 0;
+    unsigned long long column = 0;
+    const std::size_t at = Where.rfind("line ");
+    if (at != std::string::npos && std::sscanf(Where.c_str() + at, "line %llu, column %llu", &line, &column) == 2) {
+        Outcome.Line = line;
+        Outcome.Column = column;
     }
 }
 
@@ -82,8 +82,8 @@ bool IsProblem(TOutcomeKind Kind)
 void DescribeFailure(const EConvertError& Error, TFileOutcome& Outcome)
 {
     Outcome.Error = Error.what();
-    const auto* Content = dynamic_cast<const EContentError*>(&Error);
-    Outcome.Where = Content ? Content->Where : std::string();
+    const auto* content = dynamic_cast<const EContentError*>(&Error);
+    Outcome.Where = content ? content->Where : std::string();
     DescribeFailure(Outcome);
 }
 
@@ -96,20 +96,20 @@ void DescribeFailure(TFileOutcome& Outcome)
             Outcome.Kind = TOutcomeKind::Undetected;
         return;
     }
-    std::string Where = Outcome.Where;
-    Outcome.Offset = CutOffset(Where);
-    ReadPlace(Where, Outcome);
-    if (StartsWith(Where, "Invalid byte sequence")) {
+    std::string where = Outcome.Where;
+    Outcome.Offset = CutOffset(where);
+    ReadPlace(where, Outcome);
+    if (StartsWith(where, "Invalid byte sequence")) {
         Outcome.Kind = TOutcomeKind::InvalidBytes;
-    } else if (StartsWith(Where, "Incomplete character")) {
+    } else if (StartsWith(where, "Incomplete character")) {
         Outcome.Kind = TOutcomeKind::Incomplete;
-    } else if (StartsWith(Where, "Character ")) {
+    } else if (StartsWith(where, "Character ")) {
         Outcome.Kind = TOutcomeKind::Unwritable;
         // The log's "..., at line" reads as one phrase in a table cell.
-        if (const std::size_t Comma = Where.rfind(", at line"); Comma != std::string::npos)
-            Where.erase(Comma, 1);
+        if (const std::size_t comma = where.rfind(", at line"); comma != std::string::npos)
+            where.erase(comma, 1);
     }
-    Outcome.Text = Where;
+    Outcome.Text = where;
 }
 
 bool ReadsAsTarget(const TStringList& Groups, const std::string& Encoding, const std::string& ToEncoding,
@@ -118,17 +118,17 @@ bool ReadsAsTarget(const TStringList& Groups, const std::string& Encoding, const
     if (Encoding.empty() ||
         (!SameEncodingGroup(Groups, Encoding, ToEncoding) && !SameEncodingGroup(Groups, Encoding, TargetEncoding)))
         return false;
-    std::ifstream File(Source, std::ios::binary);
-    char Head[4] = {};
-    File.read(Head, sizeof Head);
-    const std::string_view Start(Head, static_cast<std::size_t>(File.gcount()));
+    std::ifstream file(Source, std::ios::binary);
+    char head[4] = {};
+    file.read(head, sizeof head);
+    const std::string_view start(head, static_cast<std::size_t>(file.gcount()));
     if (!Signature.empty())
-        return StartsWith(Start, Signature);
+        return StartsWith(start, Signature);
     // No signature written: a source that has one would lose it.
-    static const std::array<std::string_view, 3> Marks{std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
+    static const std::array<std::string_view, 3> marks{std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
                                                        std::string_view("\xFE\xFF")};
-    for (const std::string_view Mark : Marks)
-        if (StartsWith(Start, Mark))
+    for (const std::string_view mark : marks)
+        if (StartsWith(start, mark))
             return false;
     return true;
 }

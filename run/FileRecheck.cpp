@@ -9,33 +9,33 @@ TFileOutcome RecheckFile(TLumiva& Converter, const std::string& Source, const st
                          const TConvertOptions& Options, const TConvertSpecs& Specs,
                          const std::function<bool()>& Stop)
 {
-    TFileOutcome Outcome;
-    Outcome.Source = Source;
-    Outcome.Name = Source;
-    Outcome.Size = FileSizeOf(Source);
-    Outcome.Encoding = Encoding;
+    TFileOutcome outcome;
+    outcome.Source = Source;
+    outcome.Name = Source;
+    outcome.Size = FileSizeOf(Source);
+    outcome.Encoding = Encoding;
     try {
-        std::string Target;
-        std::string Signature;
-        ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, Target, Signature);
-        TFileConverter pipeline(Converter, Encoding, Target, Options.Translation, Options.BufferSize, Signature);
+        std::string target;
+        std::string signature;
+        ResolveTargetEncoding(Options.ToEncoding, Specs.Utf8, Specs.Utf16, Specs.Utf32, target, signature);
+        TFileConverter pipeline(Converter, Encoding, target, Options.Translation, Options.BufferSize, signature);
         if (Stop)
             pipeline.OnRead = [&Stop](std::uint64_t, std::uint64_t) {
                 if (Stop())
                     throw Exception("Stopped");
             };
         pipeline.CheckFile(Source);
-        TStringList Groups;
-        Converter.GetGroups(Groups);
-        Outcome.Kind = ReadsAsTarget(Groups, Encoding, Options.ToEncoding, Target, Signature, Source)
+        TStringList groups;
+        Converter.GetGroups(groups);
+        outcome.Kind = ReadsAsTarget(groups, Encoding, Options.ToEncoding, target, signature, Source)
                            ? TOutcomeKind::AlreadyInTarget
                            : TOutcomeKind::Ok;
-        Outcome.Text = OutcomeText(Outcome.Kind);
-    } catch (const EConvertError& E) {
-        DescribeFailure(E, Outcome);
-    } catch (const std::exception& E) {
-        Outcome.Kind = TOutcomeKind::Failed;
-        Outcome.Text = E.what();
+        outcome.Text = OutcomeText(outcome.Kind);
+    } catch (const EConvertError& e) {
+        DescribeFailure(e, outcome);
+    } catch (const std::exception& e) {
+        outcome.Kind = TOutcomeKind::Failed;
+        outcome.Text = e.what();
     }
-    return Outcome;
+    return outcome;
 }

@@ -21,7 +21,7 @@ std::string Escaped(const std::string& Text)
         control |= ControlBit(static_cast<unsigned char>(Text[i]));
     if (control == 0)
         return Text;
-    static constexpr char Hex[] = "0123456789ABCDEF";
+    static constexpr char hex[] = "0123456789ABCDEF";
     std::string line = Text.substr(0, start);
     for (std::size_t i = start; i < Text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(Text[i]);
@@ -34,7 +34,7 @@ std::string Escaped(const std::string& Text)
         else if (c == '\t')
             line += "\\t";
         else
-            line.append("\\x").append(1, Hex[c >> 4]).append(1, Hex[c & 15]);
+            line.append("\\x").append(1, hex[c >> 4]).append(1, hex[c & 15]);
     }
     return line;
 }

@@ -5,32 +5,32 @@
 
 TStringList QuietLog(const TStringList& Lines)
 {
-    TStringList Kept;
-    std::vector<std::string> Block;
-    bool InBlock = false;
+    TStringList kept;
+    std::vector<std::string> block;
+    bool inBlock = false;
     for (std::size_t i = 0; i < Lines.Count(); ++i) {
-        const std::string& Line = Lines[i];
+        const std::string& line = Lines[i];
         if (i + 1 == Lines.Count()) {
-            Kept.Add(Line);
+            kept.Add(line);
             break;
         }
-        if (Line == "Convert character encoding:" || Line == "Check character encoding:") {
-            Block.assign(1, Line);
-            InBlock = true;
+        if (line == "Convert character encoding:" || line == "Check character encoding:") {
+            block.assign(1, line);
+            inBlock = true;
             continue;
         }
-        if (!InBlock) {
-            if (Line.starts_with("[Error] "))
-                Kept.Add(Line);
+        if (!inBlock) {
+            if (line.starts_with("[Error] "))
+                kept.Add(line);
             continue;
         }
-        Block.push_back(Line);
-        if (Line.starts_with("... ")) {
-            if (Line == "... Failed")
-                for (const std::string& Each : Block)
-                    Kept.Add(Each);
-            InBlock = false;
+        block.push_back(line);
+        if (line.starts_with("... ")) {
+            if (line == "... Failed")
+                for (const std::string& each : block)
+                    kept.Add(each);
+            inBlock = false;
         }
     }
-    return Kept;
+    return kept;
 }

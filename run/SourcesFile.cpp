@@ -26,59 +26,59 @@ std::vector<TSourceEntry> TSourcesFile::Parse(std::string_view Text,
 {
     if (Text.substr(0, 3) == "\xEF\xBB\xBF")
         Text.remove_prefix(3);
-    std::vector<TSourceEntry> Entries;
-    std::size_t Number = 0;
+    std::vector<TSourceEntry> entries;
+    std::size_t number = 0;
     while (!Text.empty()) {
-        ++Number;
-        const std::size_t End = Text.find('\n');
-        std::string_view Line = Text.substr(0, End);
-        Text.remove_prefix(End == std::string_view::npos ? Text.size() : End + 1);
-        if (!Line.empty() && Line.back() == '\r')
-            Line.remove_suffix(1);
-        if (Line.empty())
+        ++number;
+        const std::size_t end = Text.find('\n');
+        std::string_view line = Text.substr(0, end);
+        Text.remove_prefix(end == std::string_view::npos ? Text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty())
             continue;
-        if (Line.find('\0') != std::string_view::npos)
-            BadLine(Number, "holds a NUL byte");
-        const std::size_t Tab = Line.find('\t');
-        if (Tab == std::string_view::npos)
-            BadLine(Number, "no tab between the encoding and the path");
-        TSourceEntry Entry{std::string(Line.substr(0, Tab)), std::string(Line.substr(Tab + 1))};
-        if (Entry.Path.empty())
-            BadLine(Number, "no path after the tab");
-        if (!Detects(Entry.Encoding) && IsValid && !IsValid(Entry.Encoding))
-            BadLine(Number, "unknown encoding \"" + Entry.Encoding + "\"");
-        Entries.push_back(std::move(Entry));
+        if (line.find('\0') != std::string_view::npos)
+            BadLine(number, "holds a NUL byte");
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos)
+            BadLine(number, "no tab between the encoding and the path");
+        TSourceEntry entry{std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))};
+        if (entry.Path.empty())
+            BadLine(number, "no path after the tab");
+        if (!Detects(entry.Encoding) && IsValid && !IsValid(entry.Encoding))
+            BadLine(number, "unknown encoding \"" + entry.Encoding + "\"");
+        entries.push_back(std::move(entry));
     }
-    return Entries;
+    return entries;
 }
 
 std::vector<TSourceEntry> TSourcesFile::Read(const std::string& FileName,
                                             const std::function<bool(const std::string&)>& IsValid)
 {
-    std::error_code Error;
-    std::ifstream File;
-    if (!std::filesystem::is_directory(FileName, Error))
-        File.open(FileName, std::ios::binary);
-    if (!File.is_open())
+    std::error_code error;
+    std::ifstream file;
+    if (!std::filesystem::is_directory(FileName, error))
+        file.open(FileName, std::ios::binary);
+    if (!file.is_open())
         throw Exception("Cannot open file \"" + FileName + "\"");
-    const std::string Content((std::istreambuf_iterator<char>(File)), std::istreambuf_iterator<char>());
-    if (File.bad())
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad())
         throw Exception("Cannot read file \"" + FileName + "\"");
-    return Parse(Content, IsValid);
+    return Parse(content, IsValid);
 }
 
 std::string TSourcesFile::Format(const std::vector<TSourceEntry>& Entries)
 {
-    std::string Text;
-    for (const TSourceEntry& Entry : Entries)
-        Text += Entry.Encoding + "\t" + Entry.Path + "\n";
-    return Text;
+    std::string text;
+    for (const TSourceEntry& entry : Entries)
+        text += entry.Encoding + "\t" + entry.Path + "\n";
+    return text;
 }
 
 void TSourcesFile::Write(const std::string& FileName, const std::vector<TSourceEntry>& Entries)
 {
-    const std::string Text = Format(Entries);
-    std::ofstream File(FileName, std::ios::binary | std::ios::trunc);
-    if (!File || !File.write(Text.data(), static_cast<std::streamsize>(Text.size())) || !File.flush())
+    const std::string text = Format(Entries);
+    std::ofstream file(FileName, std::ios::binary | std::ios::trunc);
+    if (!file || !file.write(text.data(), static_cast<std::streamsize>(text.size())) || !file.flush())
         throw Exception("Cannot write file \"" + FileName + "\"");
 }
