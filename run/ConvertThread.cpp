@@ -15,6 +15,7 @@
 #include "util/Mysysutils.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -439,16 +440,20 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
     Logger->Add("... Failed");
 }
 
-std::string TConvertThread::WrittenFile(std::size_t Index) const
+std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
 {
     const std::string source = SourceFileName(Index);
-    // Over the source, one file may go by several names: its device and inode tell. Elsewhere the
-    // result's name does, which needs no look-up.
-    if (Options.Output == omOverwrite) {
-        const auto identity = FileIdentity(source);
-        return identity ? std::to_string(identity->first) + ":" + std::to_string(identity->second) : source;
-    }
-    return FolderRun.DestinationFileName(Index, source, Placement);
+    if (Options.Output != omOverwrite)
+        return {FolderRun.DestinationFileName(Index, source, Placement)};
+    // Over the source, one file may go by several names. Replacing it gives it a new inode, so
+    // the resolved path is the key that holds while an earlier naming is converted; the device
+    // and inode join the names of one file that hard links give it.
+    std::vector<std::string> keys;
+    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(source.c_str(), nullptr), &std::free);
+    keys.push_back(resolved ? std::string(resolved.get()) : source);
+    if (const auto identity = FileIdentity(source))
+        keys.push_back(std::to_string(identity->first) + ":" + std::to_string(identity->second));
+    return keys;
 }
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const

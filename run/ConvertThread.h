@@ -25,6 +25,7 @@
 #include <unordered_map>
 #include <string>
 #include <utility>
+#include <vector>
 
 class TFileConverter;
 class TMainThread;
@@ -113,8 +114,8 @@ private:
     void FlushOutcomes();
     void ReportSummary();
     void ResolveTargetEncoding();
-    // What file Index writes to, for the queue: files that write to one file take turns.
-    std::string WrittenFile(std::size_t Index) const;
+    // What file Index writes to, for the queue: files that share a key take turns.
+    std::vector<std::string> WrittenFile(std::size_t Index) const;
     std::string SourceFileName(std::size_t Index) const;
 
     // Events on the main thread, through the channel.

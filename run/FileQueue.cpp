@@ -8,7 +8,7 @@
 #include <utility>
 
 TFileQueue::TTurns::TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count,
-                           std::function<std::string(std::size_t Index)> WrittenFile)
+                           std::function<std::vector<std::string>(std::size_t Index)> WrittenFile)
     : Queue(Queue), Job(Job), Logger(Logger), Count(Count), InHand(NoIndex), WrittenFile(std::move(WrittenFile))
 {
 }
@@ -128,7 +128,7 @@ std::vector<TFileQueue::TMark> TFileQueue::Marks() const
 }
 
 std::size_t TFileQueue::Take(std::size_t Job, std::size_t LogLines,
-                             const std::function<std::string(std::size_t Index)>& WrittenFile)
+                             const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile)
 {
     std::unique_lock<std::mutex> hold(Lock);
     if (Aborted || Next >= Files.Count())
@@ -147,14 +147,16 @@ std::size_t TFileQueue::Take(std::size_t Job, std::size_t LogLines,
 }
 
 std::vector<std::size_t> TFileQueue::WaitsOf(std::size_t Index,
-                                             const std::function<std::string(std::size_t Index)>& WrittenFile)
+                                             const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile)
 {
     std::vector<std::size_t> before;
     if (SameFileWaits && WrittenFile) {
-        const auto [Last, First] = LastOfFile.try_emplace(WrittenFile(Index), Index);
-        if (!First) {
-            before.push_back(Last->second);
-            Last->second = Index;
+        for (std::string& key : WrittenFile(Index)) {
+            const auto [Last, First] = LastOfFile.try_emplace(std::move(key), Index);
+            if (!First) {
+                before.push_back(Last->second);
+                Last->second = Index;
+            }
         }
     }
     if (FolderWaits && Index < Found.size() && Found[Index].Found()) {

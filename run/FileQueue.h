@@ -45,9 +45,9 @@ public:
     // turns go through Count files in order.
     class TTurns {
     public:
-        // WrittenFile names what a file writes to (see Take).
+        // WrittenFile names what a file writes to, by one or more keys (see Take).
         TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count,
-               std::function<std::string(std::size_t Index)> WrittenFile = {});
+               std::function<std::vector<std::string>(std::size_t Index)> WrittenFile = {});
         ~TTurns();
         TTurns(const TTurns&) = delete;
         TTurns& operator=(const TTurns&) = delete;
@@ -60,7 +60,7 @@ public:
         const TLogger& Logger;
         std::size_t Count;
         std::size_t InHand;
-        std::function<std::string(std::size_t Index)> WrittenFile;
+        std::function<std::vector<std::string>(std::size_t Index)> WrittenFile;
     };
 
     // SameFileWaits: files that write to one file are never converted at once, and the later
@@ -93,10 +93,10 @@ private:
     void CheckNames(const TStringList& Names);
     // WrittenFile(Index) is asked under the lock, files in order, so it had better be quick.
     std::size_t Take(std::size_t Job, std::size_t LogLines,
-                     const std::function<std::string(std::size_t Index)>& WrittenFile);
+                     const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile);
     // The earlier files that file Index waits for, and the marks it leaves for later ones.
     std::vector<std::size_t> WaitsOf(std::size_t Index,
-                                     const std::function<std::string(std::size_t Index)>& WrittenFile);
+                                     const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile);
     void Finish(std::size_t Index, std::size_t LogLines);
 
     mutable std::mutex Lock;
