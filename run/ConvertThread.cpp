@@ -325,10 +325,10 @@ void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConver
     ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
 }
 
-// Hands the outcome of one file to OnFileDone, OnFileEnded and OnOutcomes, with what only the run knows.
+// Hands the outcome of one file to OnFileEnded and OnOutcomes, with what only the run knows.
 void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const std::string& Detected)
 {
-    if (!OnFileDone && !OnFileEnded && !OnOutcomes)
+    if (!OnFileEnded && !OnOutcomes)
         return;
     const bool detects = DetectsFile(Outcome.Source);
     Outcome.Encoding = detects || !Detected.empty() ? Detected : Options.FromEncoding;
@@ -338,8 +338,6 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
     struct stat written;
     if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &written) == 0)
         Outcome.BytesWritten = static_cast<std::uint64_t>(written.st_size);
-    if (OnFileDone)
-        Channel.Synchronize([this, &Outcome] { OnFileDone(this, Outcome); });
     if (OnFileEnded)
         OnFileEnded(Index, Outcome);
     if (OnOutcomes)

@@ -62,9 +62,8 @@ public:
     std::function<void(TConvertThread* Sender, std::int32_t Position, std::int32_t Max)> OnProgress;
     std::function<void(TConvertThread* Sender, TConvertState State, TLogger& Logger)> OnDone;
     std::function<void(TConvertThread* Sender)> OnTerminate;
-    // After each file, when set: what became of it.
-    std::function<void(TConvertThread* Sender, const TFileOutcome& Outcome)> OnFileDone;
-    // The same, run on the worker itself with the file's index: no wait on the main thread.
+    // After each file, when set: what became of it, run on the worker itself with the file's index
+    // (no wait on the main thread).
     std::function<void(std::size_t Index, const TFileOutcome& Outcome)> OnFileEnded;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
