@@ -12,11 +12,13 @@ case "${1:-build}" in
     # and the texts of the corpus and of the language tables: translated manual pages and desktop
     # help (message catalogs come with the packages themselves); xz-utils brings most of the Korean
     # manual pages.
-    packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer nodejs npm
+    packages+=(uchardet enca python3 python3-icu python3-chardet python3-charset-normalizer nodejs
       manpages-fr manpages-de manpages-es manpages-it manpages-pt-br manpages-pl manpages-cs manpages-hu
       manpages-ru manpages-uk manpages-el manpages-tr manpages-ja manpages-zh manpages-da manpages-fi
       manpages-nb manpages-nl manpages-ro manpages-sr manpages-sv manpages-vi gnome-user-docs
-      man-db psmisc xz-utils python3-matplotlib) ;;
+      man-db psmisc xz-utils python3-matplotlib)
+    # A Node.js from elsewhere brings its own npm and conflicts with Debian's package of it.
+    command -v npm >/dev/null || packages+=(npm) ;;
   # bench/jobs.sh alone: it times lumiva-batch, and needs none of the reference detectors.
   timing) packages+=(time python3) ;;
   screenshot) packages+=(xvfb xauth x11-utils imagemagick xdotool) ;;
