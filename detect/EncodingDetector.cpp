@@ -118,7 +118,7 @@ std::string TEncodingDetector::AcceptUnicode(const std::string& Name, std::strin
     std::u32string text;
     if (name.empty() || !Decode(name, Sample, Complete, text))
         return {};
-    const TPlausibility rate = RatePlausibility(text);
+    const TPlausibility rate = RatePlausibility(text, TDecodedFrom::Unicode);
     if (rate.Binary || rate.Odd * NonAsciiPerOddSign > rate.NonAscii)
         return {};
     return Certain(name);

@@ -68,6 +68,13 @@ bool IsWordJoiner(char32_t c)
     return c == U'\u2019' || c == U'\u00B7' || c == U'\u2010' || c == U'\u2011' || c == U'\'' || c == U'-';
 }
 
+// Chinese and Japanese write their commas, stops, colons and brackets between letters, with no
+// space either side.
+bool IsEastAsianPunctuation(char32_t c)
+{
+    return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFE30 && c <= 0xFE6F) || (c >= 0xFF01 && c <= 0xFF65);
+}
+
 bool IsLetter(char32_t c)
 {
     return DetectionLibraries().IsAlpha(static_cast<UChar32>(c)) != 0;
@@ -101,7 +108,7 @@ bool IsEastAsian(UScriptCode Script)
 
 } // namespace
 
-TPlausibility RatePlausibility(std::u32string_view Text)
+TPlausibility RatePlausibility(std::u32string_view Text, TDecodedFrom From)
 {
     TPlausibility rate;
     char32_t previous = U' ';
@@ -133,10 +140,13 @@ TPlausibility RatePlausibility(std::u32string_view Text)
             else if (script == USCRIPT_LATIN && previous >= 0x80 && IsLetter(previous) && i + 1 < Text.size() &&
                      Text[i + 1] >= 0x80 && IsLetter(Text[i + 1]))
                 ++rate.Odd;
+            const bool typedLatin = From == TDecodedFrom::Unicode && previous < 0x80 && IsEastAsian(script);
             if (IsLetter(previous) && IsSpecificScript(script) && IsSpecificScript(previousScript) &&
-                script != previousScript && !(IsEastAsian(script) && IsEastAsian(previousScript)))
+                script != previousScript && !(IsEastAsian(script) && IsEastAsian(previousScript)) && !typedLatin)
                 ++rate.Odd;
             previousScript = script;
+        } else if (IsEastAsianPunctuation(c)) {
+            // between letters is where it belongs
         } else if (!IsWordJoiner(c) && DetectionLibraries().CharType(static_cast<UChar32>(c)) != U_NON_SPACING_MARK &&
                    IsLetter(previous) && i + 1 < Text.size() && IsLetter(Text[i + 1])) {
             ++rate.Odd; // a sign inside a word

@@ -12,6 +12,11 @@ struct TPlausibility {
     std::size_t NonAscii = 0;
 };
 
+// What the text was decoded from. In a Unicode form every ASCII letter is one the writer typed,
+// and Chinese and Japanese set Latin words among their own without a space; in a legacy
+// multibyte reading an ASCII letter beside a Han character is as often a trail byte misread.
+enum class TDecodedFrom { Legacy, Unicode };
+
 // Counts, over UTF-32 code points: symbols, box drawing and C1 controls; an upper-case letter
 // right after a lower-case one; a sign between two letters; two scripts inside one word.
-TPlausibility RatePlausibility(std::u32string_view Text);
+TPlausibility RatePlausibility(std::u32string_view Text, TDecodedFrom From = TDecodedFrom::Legacy);

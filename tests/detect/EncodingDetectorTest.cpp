@@ -156,6 +156,22 @@ TEST_F(EncodingDetectorTest, EastAsianTextsGetTheSupersetWindowsWrites)
     ExpectReadsBack(Korean, "EUC-KR");
 }
 
+// Chinese sets Latin words, format directives and its own commas, colons and brackets between
+// its letters without a space: in any form that is text, not a misreading.
+TEST_F(EncodingDetectorTest, ChineseWithLatinWordsAndItsOwnPunctuationIsText)
+{
+    const std::string directives = "在文件%1$s的第%2$u行有错误的记录ID %3$u（在%4$u之后）\n"
+                                   "在文件%1$s的第%2$u行有意外的pageaddr %3$X/%4$X\n";
+    const std::string formats = "查看器（Viewer）可以打开以下格式：PDF、PS、EPS、XPS、DjVu、TIFF、DVI（带 SyncTex）"
+                                "以及压缩的漫画（CBR、CBZ、CB7）。\n";
+    const std::string paths = "您现在可以手工修改/etc/nsswitch.conf文件来启用LDAP功能，或者重新配置这个软件包。\n";
+    EXPECT_EQ(Detect("\xEF\xBB\xBF" + paths + directives), "UTF-8");
+    EXPECT_EQ(Detect(Bytes({0, 0, 0xFE, 0xFF}) + Encode(directives, "UTF-32BE")), "UTF-32");
+    for (const char* form : {"UTF-16LE", "UTF-16BE"})
+        EXPECT_EQ(Detect(Encode(formats, form)), form);
+    ExpectReadsBack("支援的音訊格式：Ogg Vorbis、Opus、FLAC、MP3 和 MOV，透過麥克風錄音並回播。\n", "BIG5");
+}
+
 TEST_F(EncodingDetectorTest, EastAsianReadingsHaveScoresThatAddUpToOne)
 {
     TEncodingDetector detector(*Engine, "C.UTF-8");
