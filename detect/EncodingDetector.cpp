@@ -184,15 +184,16 @@ std::string TEncodingDetector::DetectLegacy(std::string_view Sample, bool Comple
                                                            static_cast<double>(Readings->Characters()) +
                                                        ShortSampleSlack;
     if (language && !UnicodeLayout::DoubleByteLayout(Sample, Complete))
-        return ChooseReading(readings);
+        return ChooseReading(readings, Sample, Complete);
     const std::string guess = GuessWithUchardet(Sample);
     const std::string name = guess.empty() ? std::string() : CandidateNames::WindowsName(guess);
     if (language && !CandidateNames::IsMultibyte(name))
-        return ChooseReading(readings);
+        return ChooseReading(readings, Sample, Complete);
     return AskLibraries(Sample, Complete, name);
 }
 
-std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings)
+std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings,
+                                             std::string_view Sample, bool Complete)
 {
     // Every reading's encoding is one the engine started when the readings were made, so its
     // name is a listed one (asking the engine again for each costs more than the readings).
@@ -212,13 +213,17 @@ std::string TEncodingDetector::ChooseReading(const std::vector<TEightBitReadings
     std::stable_sort(LastGuesses.begin(), LastGuesses.end(),
                      [](const TEncodingGuess& a, const TEncodingGuess& b) { return a.Score > b.Score; });
     // A text whose bytes past ASCII may all be signs (× and ½ in a DOS code page) is not told by a
-    // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252): the
-    // letter's cost weighs a single character against a sign's, which says nothing of the language.
+    // reading whose only letters past ASCII are foreign to its language (ž in WINDOWS-1252), nor
+    // by one whose letters are lone capitals (• as Х in CP866): the letter's cost weighs a single
+    // character against a sign's, which says nothing of the language.
     const auto best = std::find_if(Readings.begin(), Readings.end(), [&](const TEightBitReadings::TReading& r) {
         return r.Encoding == LastGuesses.front().Name;
     });
-    if (best != Readings.end() && best->OnlyForeignLetters && this->Readings->SignsOnlyReading())
-        return {};
+    if (best != Readings.end() && this->Readings->SignsOnlyReading()) {
+        std::u32string text;
+        if (best->OnlyForeignLetters || (Decode(best->Encoding, Sample, Complete, text) && OnlyLoneCapitals(text)))
+            return {};
+    }
     return LastGuesses.front().Score >= LeastScore ? LastGuesses.front().Name : std::string();
 }
 

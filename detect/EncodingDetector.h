@@ -55,7 +55,8 @@ private:
     // Name as the one reading, with no runner-up.
     std::string Certain(const std::string& Name);
     std::string DetectLegacy(std::string_view Sample, bool Complete);
-    std::string ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings);
+    std::string ChooseReading(const std::vector<TEightBitReadings::TReading>& Readings, std::string_view Sample,
+                              bool Complete);
     std::string AskLibraries(std::string_view Sample, bool Complete, std::optional<std::string> Proposal);
     // Decodes the proposals and their look-alikes and picks the most plausible reading; Clear
     // tells that no other reading was left at all.

@@ -20,3 +20,8 @@ enum class TDecodedFrom { Legacy, Unicode };
 // Counts, over UTF-32 code points: symbols, box drawing and C1 controls; an upper-case letter
 // right after a lower-case one; a sign between two letters; two scripts inside one word.
 TPlausibility RatePlausibility(std::u32string_view Text, TDecodedFrom From = TDecodedFrom::Legacy);
+
+// Whether every letter past ASCII in Text is a capital with no letter on either side, and there is
+// one at least: what a code page's bullets, dashes and quotes become in one that has capitals
+// there (• – € as Х Ц А), rather than words of a language.
+bool OnlyLoneCapitals(std::u32string_view Text);

@@ -153,6 +153,24 @@ TEST_F(LanguageStatisticsTest, ShortAsciiWithOneAccentIsReadBack)
     ExpectReadsBack("Le café est ouvert.\n", "WINDOWS-1252");
 }
 
+TEST_F(LanguageStatisticsTest, BulletsDashesAndTheEuroAreNotLoneCyrillicCapitals)
+{
+    // CP866 has capitals where WINDOWS-1252 has its typographic signs: "• none" would read "Х none".
+    const std::string options = "Options:\n"
+                                "\u2022 none: nothing is done when the window changes.\n"
+                                "\u2022 follow: the view follows the pointer as it moves across the screen.\n"
+                                "\u2022 center: the pointer is kept in the middle of the view.\n"
+                                "\u2022 push: the view moves only when the pointer reaches its edge.\n";
+    ExpectNotMisread(options, "WINDOWS-1252");
+    ExpectNotMisread(options + options + options, "WINDOWS-1252");
+    ExpectNotMisread("Price list \u2013 2024\n\u2022 Apples: 3 \u20ac\n\u2022 Pears: 4 \u20ac\n", "WINDOWS-1252");
+    // A lone capital among words of its own language is still read.
+    ExpectReadsBack("\u0412 \u044d\u0442\u043e\u043c \u0444\u0430\u0439\u043b\u0435 \u043d\u0435\u0442 "
+                    "\u043e\u0448\u0438\u0431\u043e\u043a, \u0438 \u0432\u0441\u0435 "
+                    "\u0441\u0442\u0440\u043e\u043a\u0438 \u043d\u0430 \u043c\u0435\u0441\u0442\u0435.\n",
+                    "CP866");
+}
+
 TEST_F(LanguageStatisticsTest, WordsQuotedFromAnotherLanguageReadAsThatLanguage)
 {
     // A name from Norwegian or Spanish in English: the DOS and Macintosh code pages read it as
