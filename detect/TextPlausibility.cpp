@@ -165,14 +165,14 @@ TPlausibility RatePlausibility(std::u32string_view Text, TDecodedFrom From)
     return rate;
 }
 
-bool OnlyLoneCapitals(std::u32string_view Text)
+bool OnlyLoneLetters(std::u32string_view Text)
 {
     bool any = false;
     for (std::size_t i = 0; i < Text.size(); ++i) {
         const char32_t c = Text[i];
         if (c < 0x80 || !IsLetter(c))
             continue;
-        if (!DetectionLibraries().IsUpper(static_cast<UChar32>(c)) || (i > 0 && IsLetter(Text[i - 1])) ||
+        if ((i > 0 && IsLetter(Text[i - 1])) ||
             (i + 1 < Text.size() && IsLetter(Text[i + 1])))
             return false;
         any = true;

@@ -21,7 +21,7 @@ enum class TDecodedFrom { Legacy, Unicode };
 // right after a lower-case one; a sign between two letters; two scripts inside one word.
 TPlausibility RatePlausibility(std::u32string_view Text, TDecodedFrom From = TDecodedFrom::Legacy);
 
-// Whether every letter past ASCII in Text is a capital with no letter on either side, and there is
-// one at least: what a code page's bullets, dashes and quotes become in one that has capitals
-// there (• – € as Х Ц А), rather than words of a language.
-bool OnlyLoneCapitals(std::u32string_view Text);
+// Whether every letter past ASCII in Text has no letter on either side, and there is one at least:
+// what a code page's bullets, dashes and maths signs become in one that has letters there (• – €
+// as Х Ц А, × ÷ as Ś ś), rather than words of a language.
+bool OnlyLoneLetters(std::u32string_view Text);

@@ -153,7 +153,7 @@ TEST_F(LanguageStatisticsTest, ShortAsciiWithOneAccentIsReadBack)
     ExpectReadsBack("Le café est ouvert.\n", "WINDOWS-1252");
 }
 
-TEST_F(LanguageStatisticsTest, BulletsDashesAndTheEuroAreNotLoneCyrillicCapitals)
+TEST_F(LanguageStatisticsTest, SignsAreNotReadAsLettersStandingAlone)
 {
     // CP866 has capitals where WINDOWS-1252 has its typographic signs: "• none" would read "Х none".
     const std::string options = "Options:\n"
@@ -164,6 +164,8 @@ TEST_F(LanguageStatisticsTest, BulletsDashesAndTheEuroAreNotLoneCyrillicCapitals
     ExpectNotMisread(options, "WINDOWS-1252");
     ExpectNotMisread(options + options + options, "WINDOWS-1252");
     ExpectNotMisread("Price list \u2013 2024\n\u2022 Apples: 3 \u20ac\n\u2022 Pears: 4 \u20ac\n", "WINDOWS-1252");
+    // ISO-8859-16 has Ś and ś where WINDOWS-1252 has × and ÷.
+    ExpectNotMisread("Take (25\u00f7100)\u00d780 for the share.\n", "WINDOWS-1252");
     // A lone capital among words of its own language is still read.
     ExpectReadsBack("\u0412 \u044d\u0442\u043e\u043c \u0444\u0430\u0439\u043b\u0435 \u043d\u0435\u0442 "
                     "\u043e\u0448\u0438\u0431\u043e\u043a, \u0438 \u0432\u0441\u0435 "
