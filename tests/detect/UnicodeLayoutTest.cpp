@@ -141,12 +141,13 @@ TEST(UnicodeLayout, SequencesAcrossTheBlockBordersAreCheckedAsTheCLibraryDecodes
     const char* const sequences[] = {"\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xC3",
                                      "\xE6\x97", "\xF0\x9F\x98", "\xE0\x80\x80", "\xC1\xBF", "\xF0\x8F\xBF\xBF",
                                      "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\x80", "\xC3\xA9\xA9"};
-    // ASCII before (a block that may be skipped) or Cyrillic; ASCII or nothing after.
+    // ASCII before (a block that may be skipped) or Cyrillic; ASCII or nothing after, up to two
+    // blocks of it that may be skipped.
     for (const std::string filler : {std::string("a"), std::string("\xD0\x96")})
         for (const std::size_t border : {32, 64, 96, 256, 288})
             for (std::size_t before = border - 4; before <= border; ++before)
                 for (const char* sequence : sequences)
-                    for (const std::size_t after : {0, 1, 30, 45}) {
+                    for (const std::size_t after : {0, 1, 30, 45, 70, 100}) {
                         std::string sample;
                         while (sample.size() + filler.size() <= before)
                             sample += filler;
