@@ -148,13 +148,13 @@ int main(int argc, char** argv)
         PrintError(TBatchOptions::ReportText(E.what()));
         return ExitCannotStart;
     }
-    // Loaded only for detection; a library that is missing stops the program before the run.
+    // Needed only for detection; a library that is missing stops the program before the run.
     bool Detects = IsAutoDetect(Batch.Options.FromEncoding);
     for (const TSourceEntry& Entry : Batch.SourceEncodings)
         Detects = Detects || TSourcesFile::Detects(Entry.Encoding);
     if (Detects) {
         try {
-            DetectionLibraries();
+            CheckDetectionLibraries();
         } catch (const std::exception& E) {
             PrintError(E.what());
             return ExitCannotStart;

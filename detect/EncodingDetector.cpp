@@ -56,8 +56,7 @@ double OddSignsWeight(std::size_t ExtraOdd, int Votes)
 } // namespace
 
 TEncodingDetector::TEncodingDetector(TLumiva& Converter, std::string LocaleName)
-    : Converter(Converter), Preferred(CandidateNames::LocalePreferences(LocaleName)),
-      Buffer(std::make_unique<char[]>(SampleLimit + 1))
+    : Converter(Converter), Preferred(CandidateNames::LocalePreferences(LocaleName))
 {
 }
 
@@ -70,6 +69,8 @@ std::string TEncodingDetector::DetectFile(const std::string& FileName)
     if (fd.Get() < 0)
         throw Exception("Cannot open source file");
     // One byte past the limit tells a whole file of SampleLimit bytes from a longer one.
+    if (!Buffer)
+        Buffer = std::make_unique_for_overwrite<char[]>(SampleLimit + 1);
     char* const sample = Buffer.get();
     const ssize_t got = ReadUpTo(fd.Get(), sample, SampleLimit + 1);
     if (got < 0)
@@ -88,9 +89,14 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
     const std::string signature = UnicodeLayout::SignatureEncoding(Sample);
     if (!signature.empty())
         return AcceptUnicode(signature, Sample, Complete);
-    // Zero bytes: UTF-16 or UTF-32 by where they fall; without a clear pattern, UTF-16 with few
-    // Latin characters, or data. Of the two byte orders, the one that alone reads as text is taken.
-    if (Sample.find('\0') != std::string_view::npos) {
+    // Controls that no text holds (zero bytes among them) and strict UTF-8, in one pass.
+    const UnicodeLayout::TTextBytes bytes = UnicodeLayout::CheckText(Sample, Complete);
+    if (bytes.Binary) {
+        // Zero bytes: UTF-16 or UTF-32 by where they fall; without a clear pattern, UTF-16 with
+        // few Latin characters, or data. Of the two byte orders, the one that alone reads as text
+        // is taken. Other controls: data.
+        if (Sample.find('\0') == std::string_view::npos)
+            return {};
         const std::string wide = UnicodeLayout::ZeroBytePattern(Sample);
         if (!wide.empty())
             return AcceptUnicode(wide, Sample, Complete);
@@ -98,16 +104,14 @@ std::string TEncodingDetector::Detect(std::string_view Sample, bool Complete)
         const std::string big = AcceptUnicode("UTF-16BE", Sample, Complete);
         return little.empty() != big.empty() ? little + big : std::string();
     }
-    if (UnicodeLayout::HasBinaryControls(Sample))
-        return {};
-    switch (UnicodeLayout::CheckUtf8(Sample, Complete)) {
+    switch (bytes.Utf8) {
     case UnicodeLayout::TUtf8::Ascii:
         // An escape may start ISO-2022's shifts: the libraries know those.
         if (Sample.find('\x1B') == std::string_view::npos)
-            return Certain(ListName("ASCII"));
+            return Certain(KnownName(AsciiName, "ASCII"));
         break;
     case UnicodeLayout::TUtf8::Utf8:
-        return Certain(ListName("UTF-8"));
+        return Certain(KnownName(Utf8Name, "UTF-8"));
     case UnicodeLayout::TUtf8::Invalid:
         break;
     }
@@ -171,6 +175,14 @@ std::string TEncodingDetector::ListName(const std::string& Name) const
 {
     return Converter.IsValidEncoding(Name) ? Name : std::string();
 }
+
+const std::string& TEncodingDetector::KnownName(std::optional<std::string>& Known, const char* Name)
+{
+    if (!Known)
+        Known = ListName(Name);
+    return *Known;
+}
+
 // The 8-bit readings by the language tables first. A sample whose bytes past 0x7F pair as in the
 // double-byte encodings of East Asia is shown to uchardet, which tells those apart; ISO-2022's
 // escapes and a sample that reads as no language of the tables go to both libraries.

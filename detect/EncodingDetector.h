@@ -62,13 +62,18 @@ private:
     // tells that no other reading was left at all.
     std::string Weigh(const std::vector<std::string>& Proposals, std::string_view Sample, bool Complete, bool& Clear);
     std::string ListName(const std::string& Name) const;
+    // ListName of the answers most files get, asked once (Known keeps it).
+    const std::string& KnownName(std::optional<std::string>& Known, const char* Name);
     std::string BreakTie(const std::vector<const TCandidate*>& Tied, int Proposals) const;
 
     TLumiva& Converter;
     std::vector<std::string> Preferred;
-    // The sample of DetectFile, allocated once: memory stays flat over a run.
+    // The sample of DetectFile, allocated at its first call (a run reads its own samples) and
+    // kept: memory stays flat over a run.
     std::unique_ptr<char[]> Buffer;
     std::vector<TEncodingGuess> LastGuesses;
     // Made at the first 8-bit sample: a run of UTF-8 files never needs it.
     std::unique_ptr<TEightBitReadings> Readings;
+    std::optional<std::string> Utf8Name;
+    std::optional<std::string> AsciiName;
 };

@@ -43,6 +43,9 @@ std::array<std::size_t, 4> ZerosByPosition(std::string_view Sample, std::size_t 
 std::string SignatureEncoding(std::string_view Sample)
 {
     using namespace std::string_view_literals;
+    // Most samples start with no byte that a signature starts with.
+    if (Sample.empty() || std::string_view("\xFF\xFE\x00\xEF"sv).find(Sample.front()) == std::string_view::npos)
+        return {};
     // UTF-32LE's mark begins with UTF-16LE's: test it first.
     if (StartsWith(Sample, "\xFF\xFE\x00\x00"sv) || StartsWith(Sample, "\x00\x00\xFE\xFF"sv))
         return "UTF-32";
@@ -153,6 +156,12 @@ LUMIVA_AVX2 inline __m256i Table(std::uint8_t a0, std::uint8_t a1, std::uint8_t 
                             a6, a7, a8, a9, a10, a11, a12, a13, a14, a15);
 }
 
+// The last 32 bytes of a sample of Size bytes, Size at least 32.
+LUMIVA_AVX2 inline __m256i Last(const unsigned char* Bytes, std::size_t Size)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + Size - 32));
+}
+
 // Bytes N back from each byte of Input, Previous being the block before.
 template <int N>
 LUMIVA_AVX2 inline __m256i Back(__m256i Input, __m256i Previous)
@@ -160,9 +169,38 @@ LUMIVA_AVX2 inline __m256i Back(__m256i Input, __m256i Previous)
     return _mm256_alignr_epi8(Input, _mm256_permute2x128_si256(Previous, Input, 0x21), 16 - N);
 }
 
-// How many bytes from the start of Bytes hold whole blocks of strict UTF-8 (the last block may end
-// inside a character); Seen gets every byte or'ed.
-LUMIVA_AVX2 std::size_t ValidPrefix(const unsigned char* Bytes, std::size_t Size, unsigned& Seen)
+// The bytes of Input that are controls no text holds (see HasBinaryControls), non-zero; High holds
+// each byte's high nibble. Bytes past 0x7F look up zero in the first table.
+LUMIVA_AVX2 inline __m256i Controls(__m256i Input, __m256i High)
+{
+    // By low nibble, a bit for the controls of 0x00 to 0x0F and one for those of 0x10 to 0x1F;
+    // by high nibble, which of the two bits counts.
+    const __m256i byLow = Table(3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 0, 0, 2, 2, 2, 2);
+    const __m256i byHigh = Table(1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    return _mm256_and_si256(_mm256_shuffle_epi8(byLow, Input), _mm256_shuffle_epi8(byHigh, High));
+}
+
+LUMIVA_AVX2 inline __m256i HighNibbles(__m256i Input)
+{
+    return _mm256_and_si256(_mm256_srli_epi16(Input, 4), _mm256_set1_epi8(0x0F));
+}
+
+// Whether the blocks from Start on hold a control byte that text does not; the bytes past the
+// last whole block are left to the caller.
+LUMIVA_AVX2 bool ControlBlocks(const unsigned char* Bytes, std::size_t Start, std::size_t Size)
+{
+    for (std::size_t i = Start; i + 32 <= Size; i += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
+        const __m256i controls = Controls(input, HighNibbles(input));
+        if (!_mm256_testz_si256(controls, controls))
+            return true;
+    }
+    return false;
+}
+
+// The errors of strict UTF-8 in Input, Previous being the 32 bytes before it; a character that
+// the block ends before it ends is left to the next block.
+__attribute__((always_inline)) LUMIVA_AVX2 inline __m256i Utf8Errors(__m256i Input, __m256i Previous)
 {
     const __m256i highNibbles1 = Table(TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TwoConts,
                                        TwoConts, TwoConts, TwoConts, TooShort | Overlong2, TooShort,
@@ -178,55 +216,113 @@ LUMIVA_AVX2 std::size_t ValidPrefix(const unsigned char* Bytes, std::size_t Size
               TooLong | Overlong2 | TwoConts | Overlong3 | TooLarge1000 | Overlong4,
               TooLong | Overlong2 | TwoConts | Overlong3 | TooLarge, TooLong | Overlong2 | TwoConts | Surrogate | TooLarge,
               TooLong | Overlong2 | TwoConts | Surrogate | TooLarge, TooShort, TooShort, TooShort, TooShort);
-    const __m256i nibble = _mm256_set1_epi8(0x0F);
-    __m256i previous = _mm256_setzero_si256();
-    __m256i error = _mm256_setzero_si256();
-    __m256i seen = _mm256_setzero_si256();
-    std::size_t i = 0;
-    for (; i + 32 <= Size; i += 32) {
-        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
-        seen = _mm256_or_si256(seen, input);
-        const __m256i back1 = Back<1>(input, previous);
-        const __m256i classes = _mm256_and_si256(
-            _mm256_and_si256(_mm256_shuffle_epi8(highNibbles1, _mm256_and_si256(_mm256_srli_epi16(back1, 4), nibble)),
-                             _mm256_shuffle_epi8(lowNibbles1, _mm256_and_si256(back1, nibble))),
-            _mm256_shuffle_epi8(highNibbles2, _mm256_and_si256(_mm256_srli_epi16(input, 4), nibble)));
-        // The third and fourth bytes of a character, which the classes let through as TwoConts.
-        const __m256i third = _mm256_subs_epu8(Back<2>(input, previous), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
-        const __m256i fourth = _mm256_subs_epu8(Back<3>(input, previous), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
-        const __m256i expected = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
-        error = _mm256_or_si256(error, _mm256_xor_si256(expected, classes));
-        previous = input;
-        // A block at a time between the checks for an error, which 8-bit text meets early.
-        if ((i & 0xE0) == 0xE0 && !_mm256_testz_si256(error, error))
-            return 0;
-    }
-    if (!_mm256_testz_si256(error, error))
-        return 0;
-    Seen |= static_cast<unsigned>(_mm256_movemask_epi8(seen)) != 0 ? 0x80u : 0u;
-    return i;
+    const __m256i back1 = Back<1>(Input, Previous);
+    const __m256i classes = _mm256_and_si256(
+        _mm256_and_si256(_mm256_shuffle_epi8(highNibbles1, HighNibbles(back1)),
+                         _mm256_shuffle_epi8(lowNibbles1, _mm256_and_si256(back1, _mm256_set1_epi8(0x0F)))),
+        _mm256_shuffle_epi8(highNibbles2, HighNibbles(Input)));
+    // The third and fourth bytes of a character, which the classes let through as TwoConts.
+    const __m256i third = _mm256_subs_epu8(Back<2>(Input, Previous), _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+    const __m256i fourth = _mm256_subs_epu8(Back<3>(Input, Previous), _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+    const __m256i expected = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(static_cast<char>(0x80)));
+    return _mm256_xor_si256(expected, classes);
 }
 
-// Whether Bytes holds a control byte that text does not (see HasBinaryControls), 32 bytes at a
-// time; the bytes past the last whole block are left to the caller, whose count Checked gets.
-LUMIVA_AVX2 bool BinaryControls(const unsigned char* Bytes, std::size_t Size, std::size_t& Checked)
+// Non-zero where the last three bytes of Block start a character that goes on past it.
+LUMIVA_AVX2 inline __m256i Unfinished(__m256i Block)
 {
-    // By low nibble: the controls 0x00 to 0x0F and 0x10 to 0x1F that no text holds.
-    const __m256i below10 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0);
-    const __m256i below20 = Table(0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF);
-    const __m256i highNibble = _mm256_set1_epi8(static_cast<char>(0xF0));
-    std::size_t i = 0;
-    for (; i + 32 <= Size; i += 32) {
-        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + i));
-        const __m256i high = _mm256_and_si256(input, highNibble);
-        const __m256i binary = _mm256_or_si256(
-            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_setzero_si256()), _mm256_shuffle_epi8(below10, input)),
-            _mm256_and_si256(_mm256_cmpeq_epi8(high, _mm256_set1_epi8(0x10)), _mm256_shuffle_epi8(below20, input)));
-        if (!_mm256_testz_si256(binary, binary))
-            return true;
+    const __m256i lastLeads =
+        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, static_cast<char>(0xF0 - 1), static_cast<char>(0xE0 - 1),
+                         static_cast<char>(0xC0 - 1));
+    return _mm256_subs_epu8(Block, lastLeads);
+}
+
+LUMIVA_AVX2 inline bool Any(__m256i Bits)
+{
+    return !_mm256_testz_si256(Bits, Bits);
+}
+
+// Strict UTF-8 and the controls of data, block after block.
+struct TScan {
+    __m256i Error;
+    __m256i Controls;
+    __m256i Previous; // the block before
+    bool PastAscii;
+};
+
+// The blocks First and Second, one after the other. Two blocks of ASCII only are checked only for
+// a character that the block before left unfinished.
+template <bool WithControls>
+__attribute__((always_inline)) LUMIVA_AVX2 inline void Step(TScan& Scan, __m256i First, __m256i Second)
+{
+    if constexpr (WithControls)
+        Scan.Controls = _mm256_or_si256(Scan.Controls, _mm256_or_si256(Controls(First, HighNibbles(First)),
+                                                                         Controls(Second, HighNibbles(Second))));
+    if (_mm256_movemask_epi8(_mm256_or_si256(First, Second)) == 0) {
+        Scan.Error = _mm256_or_si256(Scan.Error, Unfinished(Scan.Previous));
+    } else {
+        Scan.PastAscii = true;
+        Scan.Error = _mm256_or_si256(Scan.Error,
+                                     _mm256_or_si256(Utf8Errors(First, Scan.Previous), Utf8Errors(Second, First)));
     }
-    Checked = i;
-    return false;
+    Scan.Previous = Second;
+}
+
+// One block, checked whole.
+template <bool WithControls>
+__attribute__((always_inline)) LUMIVA_AVX2 inline void Step(TScan& Scan, __m256i Block)
+{
+    if constexpr (WithControls)
+        Scan.Controls = _mm256_or_si256(Scan.Controls, Controls(Block, HighNibbles(Block)));
+    Scan.PastAscii = Scan.PastAscii || _mm256_movemask_epi8(Block) != 0;
+    Scan.Error = _mm256_or_si256(Scan.Error, Utf8Errors(Block, Scan.Previous));
+    Scan.Previous = Block;
+}
+
+LUMIVA_AVX2 inline __m256i Load(const unsigned char* Bytes)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes));
+}
+
+// The whole of a sample of Size bytes, Size at least 64: its whole blocks, then the last 32 bytes
+// again when a part block is left (a byte checked twice gets the same answer). With WithControls,
+// the controls of data are looked for too, and a sample that is no UTF-8 is read on for them alone.
+template <bool WithControls>
+LUMIVA_AVX2 TTextBytes Blocks(const unsigned char* Bytes, std::size_t Size, bool Complete)
+{
+    TScan scan{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), false};
+    std::size_t i = 0;
+    for (; i + 64 <= Size; i += 64) {
+        Step<WithControls>(scan, Load(Bytes + i), Load(Bytes + i + 32));
+        // 256 bytes between the checks, which 8-bit text and data meet early.
+        if ((i & 0xC0) == 0xC0 && Any(_mm256_or_si256(scan.Error, scan.Controls))) {
+            if (Any(scan.Controls))
+                return {true, TUtf8::Invalid};
+            const __m256i last = Load(Bytes + Size - 32);
+            return {WithControls && (ControlBlocks(Bytes, i + 64, Size) || Any(Controls(last, HighNibbles(last)))),
+                    TUtf8::Invalid};
+        }
+    }
+    if (i + 32 <= Size) {
+        Step<WithControls>(scan, Load(Bytes + i));
+        i += 32;
+    }
+    if (i < Size) {
+        scan.Previous = Load(Bytes + Size - 64);
+        Step<WithControls>(scan, Load(Bytes + Size - 32));
+    }
+    if (Any(scan.Controls))
+        return {true, TUtf8::Invalid};
+    if (Any(scan.Error))
+        return {false, TUtf8::Invalid};
+    if (!Any(Unfinished(scan.Previous)))
+        return {false, scan.PastAscii ? TUtf8::Utf8 : TUtf8::Ascii};
+    // A character cut by the end: its lead is checked only by the bytes after it, unless it is
+    // the last byte.
+    const unsigned char last = Bytes[Size - 1];
+    const bool valid = last < 0xC0 || (last >= 0xC2 && last <= 0xF4);
+    return {false, Complete || !valid ? TUtf8::Invalid : TUtf8::Utf8};
 }
 
 } // namespace Utf8Blocks
@@ -235,43 +331,66 @@ LUMIVA_AVX2 bool BinaryControls(const unsigned char* Bytes, std::size_t Size, st
 
 namespace {
 
-// The machine of states from Start on; Seen as below for the bytes before.
-TUtf8 CheckUtf8States(std::string_view Sample, bool Complete, std::size_t Start, unsigned Seen);
+// Without AVX2: the machine of states, and the controls of data a few bytes at a time.
+TUtf8 CheckUtf8States(std::string_view Sample, bool Complete);
+bool ControlsInBytes(std::string_view Sample);
+
+#if defined(__x86_64__)
+bool HasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
+// Both checks (the controls with WithControls): in blocks where the processor has AVX2, a short
+// sample padded with spaces in front, which change neither answer.
+template <bool WithControls>
+TTextBytes Check(std::string_view Sample, bool Complete)
+{
+#if defined(__x86_64__)
+    if (HasAvx2()) {
+        if (Sample.size() >= 64)
+            return Utf8Blocks::Blocks<WithControls>(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(),
+                                                    Complete);
+        unsigned char padded[64];
+        std::memset(padded, ' ', sizeof padded);
+        if (!Sample.empty())
+            std::memcpy(padded + sizeof padded - Sample.size(), Sample.data(), Sample.size());
+        return Utf8Blocks::Blocks<WithControls>(padded, sizeof padded, Complete);
+    }
+#endif
+    if (WithControls && ControlsInBytes(Sample))
+        return {true, TUtf8::Invalid};
+    return {false, CheckUtf8States(Sample, Complete)};
+}
 
 } // namespace
 
 TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
 {
-    unsigned seen = 0;
-    std::size_t start = 0;
-#if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && Sample.size() >= 64) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(Sample.data());
-        const std::size_t valid = Utf8Blocks::ValidPrefix(bytes, Sample.size(), seen);
-        if (valid == 0)
-            return TUtf8::Invalid;
-        // The blocks may end inside a character: the machine goes on from its first byte.
-        start = valid;
-        for (std::size_t back = 1; back <= 4; ++back)
-            if ((bytes[valid - back] & 0xC0) != 0x80) {
-                start = valid - back;
-                break;
-            }
-    }
-#endif
-    return CheckUtf8States(Sample, Complete, start, seen);
+    return Check<false>(Sample, Complete).Utf8;
+}
+
+TTextBytes CheckText(std::string_view Sample, bool Complete)
+{
+    return Check<true>(Sample, Complete);
+}
+
+bool HasBinaryControls(std::string_view Sample)
+{
+    return Check<true>(Sample, false).Binary;
 }
 
 namespace {
 
-TUtf8 CheckUtf8States(std::string_view Sample, bool Complete, std::size_t Start, unsigned Seen)
+TUtf8 CheckUtf8States(std::string_view Sample, bool Complete)
 {
     using namespace Utf8States;
     const std::size_t size = Sample.size();
     unsigned state = Accept;
-    unsigned seen = Seen; // every byte or'ed: past ASCII when its top bit is set
-    std::size_t i = Start;
+    unsigned seen = 0; // every byte or'ed: past ASCII when its top bit is set
+    std::size_t i = 0;
     while (i < size) {
         if (state == Accept) {
             // Runs of ASCII eight bytes at a time.
@@ -311,7 +430,9 @@ bool DoubleByteLayout(std::string_view Sample, bool Complete)
     return true;
 }
 
-bool HasBinaryControls(std::string_view Sample)
+namespace {
+
+bool ControlsInBytes(std::string_view Sample)
 {
     static constexpr std::array<bool, 256> binary = [] {
         std::array<bool, 256> controls{};
@@ -322,9 +443,6 @@ bool HasBinaryControls(std::string_view Sample)
     }();
     std::size_t i = 0;
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && Utf8Blocks::BinaryControls(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(), i))
-        return true;
     // Sixteen bytes at a time: only the bytes below 0x20 (line breaks, mostly) are looked up.
     const __m128i highestControl = _mm_set1_epi8(0x1F);
     for (; i + 16 <= Sample.size(); i += 16) {
@@ -353,5 +471,7 @@ bool HasBinaryControls(std::string_view Sample)
             return true;
     return false;
 }
+
+} // namespace
 
 } // namespace UnicodeLayout

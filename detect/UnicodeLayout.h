@@ -30,4 +30,12 @@ bool DoubleByteLayout(std::string_view Sample, bool Complete);
 // file mark are text.
 bool HasBinaryControls(std::string_view Sample);
 
+// Both checks above in one pass: Binary as HasBinaryControls; Utf8 as CheckUtf8 when not Binary
+// (Invalid when Binary, the pass stopping at the controls).
+struct TTextBytes {
+    bool Binary = false;
+    TUtf8 Utf8 = TUtf8::Invalid;
+};
+TTextBytes CheckText(std::string_view Sample, bool Complete);
+
 } // namespace UnicodeLayout

@@ -220,7 +220,7 @@ bool TConvertThread::Process()
         throw Exception("No conversion engine");
     TFileConverter fileConverter(*Converter, Options.FromEncoding, TargetEncoding, Options.Translation,
                                  Options.BufferSize, Signature);
-    // Detection libraries that cannot be loaded stop the run before its first file.
+    // Detection libraries that cannot be found stop the run before its first file.
     bool detects = IsAutoDetect(Options.FromEncoding);
     for (const auto& [name, encoding] : FileEncodings)
         detects = detects || TSourcesFile::Detects(encoding);

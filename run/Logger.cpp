@@ -1,6 +1,7 @@
 #include "run/Logger.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -12,7 +13,7 @@ unsigned char ControlBit(unsigned char c) noexcept
 
 // Control characters after the line's own leading tabs, which only names bring in, are shown
 // escaped: no name can break a line or pass for one of the log's own. Other lines stay as they are.
-std::string Escaped(const std::string& Text)
+std::string Escaped(std::string Text)
 {
     const std::size_t start = std::min(Text.find_first_not_of('\t'), Text.size());
     // Every line passes here and almost none holds one: one pass without an early exit.
@@ -41,9 +42,9 @@ std::string Escaped(const std::string& Text)
 
 } // namespace
 
-void TLogger::Add(const std::string& Text)
+void TLogger::Add(std::string Text)
 {
-    Lines.Add(Escaped(Text));
+    Lines.Add(Escaped(std::move(Text)));
 }
 
 void TLogger::AddError(const std::string& Text)

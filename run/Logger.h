@@ -15,7 +15,8 @@ public:
     std::string WarningPrefix;
     std::int32_t WarningCount = 0;
 
-    void Add(const std::string& Text);
+    // By value: the line made for it (most are) is moved into the log, not copied.
+    void Add(std::string Text);
     void AddError(const std::string& Text);
     void AddWarning(const std::string& Text);
 };

@@ -14,8 +14,9 @@
 TSourceDetection::TSourceDetection(TLumiva& Converter, std::string LocaleName)
     : Detector(Converter, std::move(LocaleName))
 {
-    // A detection library that cannot be loaded stops the run before its first file.
-    DetectionLibraries();
+    // A detection library that cannot be found stops the run before its first file; it is loaded
+    // only for a sample that needs it.
+    CheckDetectionLibraries();
 }
 
 std::string TSourceDetection::Detect(TSourceFile& Source, std::span<char> Room, TLogger& Logger)

@@ -32,7 +32,8 @@ int CompareText(std::string_view a, std::string_view b) noexcept
 
 bool SameText(std::string_view a, std::string_view b) noexcept
 {
-    return a.size() == b.size() && CompareText(a, b) == 0;
+    // Most names compared are spelled alike: the bytes first, the letters' case only when they differ.
+    return a.size() == b.size() && (a == b || CompareText(a, b) == 0);
 }
 
 void TStringList::Append(const TStringList& other)

@@ -179,6 +179,24 @@ TEST_F(AutoDetectBatchTest, ADetectionLibraryThatCannotBeLoadedStopsOnlyADetecti
     EXPECT_EQ(ReadFile(Dir / "out/a.txt"), FrenchUtf8);
 }
 
+// A run of UTF-8 files finds uchardet and ICU before its first file but never loads them; a
+// legacy 8-bit file does (the loader lists what it loads).
+TEST_F(AutoDetectBatchTest, DetectionLibrariesAreLoadedOnlyForASampleThatNeedsThem)
+{
+    const std::string A = Source("a.txt", FrenchUtf8), B = Source("b.txt", Russian1251);
+    std::vector<std::string> env = Env();
+    env.push_back("LD_DEBUG=files");
+    TProcessOutcome R = lmvtest::RunProcess({Program, "--from", "auto", "--output-dir", Dir / "out", A}, env);
+    EXPECT_EQ(R.Status, ExitCompleted) << R.Err;
+    EXPECT_EQ(R.Err.find("libuchardet"), std::string::npos) << R.Err;
+    EXPECT_EQ(R.Err.find("libicu"), std::string::npos) << R.Err;
+
+    R = lmvtest::RunProcess({Program, "--from", "auto", "--output-dir", Dir / "out2", A, B}, env);
+    EXPECT_EQ(R.Status, ExitCompleted) << R.Err;
+    EXPECT_NE(R.Err.find("libuchardet"), std::string::npos);
+    EXPECT_NE(R.Err.find("libicuuc"), std::string::npos);
+}
+
 // A run that does not detect starts without uchardet and ICU (nor Qt, which would bring ICU):
 // the dynamic loader lists what every start loads.
 TEST(BatchStart, LoadsNoDetectionLibraryNorQt)

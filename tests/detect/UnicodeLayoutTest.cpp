@@ -10,8 +10,10 @@
 
 namespace {
 
+using UnicodeLayout::CheckText;
 using UnicodeLayout::CheckUtf8;
 using UnicodeLayout::HasBinaryControls;
+using UnicodeLayout::TTextBytes;
 using UnicodeLayout::TUtf8;
 
 TEST(UnicodeLayout, Utf8IsCheckedAtEveryPositionAmongAscii)
@@ -97,6 +99,65 @@ TEST(UnicodeLayout, BinaryControlsAreFoundWhereverTheyFall)
             data.insert(at, 1, control);
             EXPECT_TRUE(HasBinaryControls(data)) << "at " << at << ", byte " << int{control};
         }
+}
+
+// The one pass of detection, at every length around the blocks it reads (32 bytes, two at a time,
+// the last 32 bytes again) and below them: UTF-8 cut anywhere, and a control in the last bytes,
+// after text that is UTF-8 and after text that is not (read on for the controls alone).
+TEST(UnicodeLayout, OnePassFindsControlsAndChecksUtf8AtEveryLength)
+{
+    std::string text;
+    while (text.size() < 340)
+        text += "a\xC3\xA9\xD0\x96 \xE6\x97\xA5\xF0\x9F\x98\x80 ascii words\r\n";
+    for (std::size_t size = 0; size <= 330; ++size) {
+        SCOPED_TRACE(size);
+        const std::string sample = text.substr(0, size);
+        const bool boundary = (static_cast<unsigned char>(text[size]) & 0xC0) != 0x80;
+        const TUtf8 whole = size <= 1 ? TUtf8::Ascii : TUtf8::Utf8;
+        EXPECT_FALSE(CheckText(sample, true).Binary);
+        EXPECT_EQ(CheckText(sample, true).Utf8, boundary ? whole : TUtf8::Invalid);
+        EXPECT_EQ(CheckText(sample, false).Utf8, whole);
+        if (size == 0)
+            continue;
+        for (const char control : {'\x00', '\x07', '\x1F'}) {
+            std::string data = sample;
+            data.back() = control;
+            EXPECT_TRUE(CheckText(data, false).Binary) << int{control};
+            if (size >= 2) {
+                data.front() = '\xFF';
+                EXPECT_TRUE(CheckText(data, false).Binary) << int{control};
+            }
+        }
+        std::string eightBit = sample;
+        eightBit.front() = '\xFF';
+        const TTextBytes legacy = CheckText(eightBit, false);
+        EXPECT_TRUE(!legacy.Binary && legacy.Utf8 == TUtf8::Invalid);
+    }
+}
+
+TEST(UnicodeLayout, SequencesAcrossTheBlockBordersAreCheckedAsTheCLibraryDecodes)
+{
+    // Whole, cut short, overlong, a surrogate, past U+10FFFF, stray and extra continuations.
+    const char* const sequences[] = {"\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xC3",
+                                     "\xE6\x97", "\xF0\x9F\x98", "\xE0\x80\x80", "\xC1\xBF", "\xF0\x8F\xBF\xBF",
+                                     "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\x80", "\xC3\xA9\xA9"};
+    // ASCII before (a block that may be skipped) or Cyrillic; ASCII or nothing after, up to two
+    // blocks of it that may be skipped.
+    for (const std::string filler : {std::string("a"), std::string("\xD0\x96")})
+        for (const std::size_t border : {32, 64, 96, 256, 288})
+            for (std::size_t before = border - 4; before <= border; ++before)
+                for (const char* sequence : sequences)
+                    for (const std::size_t after : {0, 1, 30, 45, 70, 100}) {
+                        std::string sample;
+                        while (sample.size() + filler.size() <= before)
+                            sample += filler;
+                        sample.append(before - sample.size(), 'a');
+                        sample += sequence;
+                        sample.append(after, 'a');
+                        const bool decodes = lmvtest::IconvOnce("UTF-8", "UTF-32LE", sample).has_value();
+                        EXPECT_EQ(CheckText(sample, true).Utf8 != TUtf8::Invalid, decodes)
+                            << filler << ' ' << before << ' ' << sequence << ' ' << after;
+                    }
 }
 
 } // namespace
