@@ -7,7 +7,9 @@
 # Usage: bench/jobs.sh [ROUNDS] [LUMIVA_BATCH] [REFERENCE_LUMIVA_BATCH]
 #   (default 7 rounds; without a program, builds one). LMV_BENCH_DIR puts the data elsewhere.
 #   LMV_BENCH_RT=1 (as root) runs each program at a real-time priority (chrt -f 10), ahead of
-#   builds that load a shared machine, so that the two jobs get the two processors.
+#   builds that load a shared machine, so that the two jobs get the two processors. The timer
+#   runs at that priority too: a timer left among the builds wakes late from the program's end,
+#   milliseconds that are the same for both job counts and pull every ratio towards 1.
 # On a RAM disk because of the disk's noise, and because ext4 without a journal skips every inode
 # freed in the last 30 s when it makes a file: results made just after the last round's were
 # deleted cost several times their own work there, whatever the program does.
@@ -65,7 +67,7 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 one() { # program, jobs, then the rest of the command line; prints "seconds cpu_seconds peak_kib"
     local program=$1 jobs=$2; shift 2
     rm -rf "$data/out" "$data/report"
-    python3 "$data/run.py" "$data/time" "${rt[@]}" "$program" --jobs "$jobs" -t UTF-16LE --output-dir "$data/out" "$@"
+    "${rt[@]}" python3 "$data/run.py" "$data/time" "$program" --jobs "$jobs" -t UTF-16LE --output-dir "$data/out" "$@"
 }
 rt=()
 [ "${LMV_BENCH_RT:-}" = 1 ] && rt=(chrt -f 10)

@@ -215,6 +215,9 @@ bool TConvertThread::Prepare()
 
 bool TConvertThread::Process()
 {
+    // The other jobs wait for this one to have expanded the names and made the output folder.
+    if (Queue && QueueJob == 0)
+        Queue->Open();
     Channel.ReportStatus("Processing...");
     if (!Converter)
         throw Exception("No conversion engine");
@@ -338,10 +341,10 @@ void TConvertThread::ReportFile(std::size_t Index, TFileOutcome& Outcome, const 
     struct stat written;
     if ((Outcome.Result == "ok") && !Outcome.Destination.empty() && ::stat(Outcome.Destination.c_str(), &written) == 0)
         Outcome.BytesWritten = static_cast<std::uint64_t>(written.st_size);
-    if (OnFileEnded)
-        OnFileEnded(Index, Outcome);
     if (OnOutcomes)
         RecordOutcome(Index, Outcome);
+    if (OnFileEnded)
+        OnFileEnded(Index, Outcome);
 }
 
 // The run's pipeline, or one for the file's own encoding (given, or with "Auto-detect" detected in

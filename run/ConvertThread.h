@@ -63,8 +63,8 @@ public:
     std::function<void(TConvertThread* Sender, TConvertState State, TLogger& Logger)> OnDone;
     std::function<void(TConvertThread* Sender)> OnTerminate;
     // After each file, when set: what became of it, run on the worker itself with the file's index
-    // (no wait on the main thread).
-    std::function<void(std::size_t Index, const TFileOutcome& Outcome)> OnFileEnded;
+    // (no wait on the main thread). The handler may move the outcome out.
+    std::function<void(std::size_t Index, TFileOutcome& Outcome)> OnFileEnded;
     // Runs on the worker as its very last step, after the object is gone.
     std::function<void()> OnFreed;
     // Set before Start: every file is read through the same conversion, and nothing is written

@@ -12,7 +12,6 @@
 #include <map>
 #include <string>
 #include <mutex>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -75,6 +74,7 @@ public:
     bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
     // Job 0 has prepared the run (its output folder made): the other jobs may go.
     void Open();
+    bool IsOpened() const;
     // The expanded files; 0 until job 0 has expanded them.
     std::size_t Count() const;
     // Files finished so far.
@@ -91,13 +91,21 @@ public:
 private:
     // Looks for folders among Names a share at a time while shares are left.
     void CheckNames(const TStringList& Names);
-    // WrittenFile(Index) is asked under the lock, files in order, so it had better be quick.
-    std::size_t Take(std::size_t Job, std::size_t LogLines,
+    // Finishes file InHand (NoIndex: none) and takes the next, in one turn at the lock.
+    // WrittenFile(Index) is asked before the lock for the file that is next then, and under it
+    // only when another job took that file meanwhile.
+    std::size_t Take(std::size_t Job, std::size_t InHand, std::size_t LogLines,
                      const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile);
-    // The earlier files that file Index waits for, and the marks it leaves for later ones.
-    std::vector<std::size_t> WaitsOf(std::size_t Index,
-                                     const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile);
+    // The hashes of what file Index writes to.
+    std::vector<std::size_t> WrittenKeys(std::size_t Index,
+                                         const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile) const;
+    // The earlier files, not done yet, that file Index waits for, and the marks it leaves for later ones.
+    void WaitsOf(std::size_t Index, const std::vector<std::size_t>& Keys, std::vector<std::size_t>& Before);
     void Finish(std::size_t Index, std::size_t LogLines);
+    // Under the lock.
+    void FinishLocked(std::size_t Index, std::size_t LogLines);
+    // The slot of Key in LastOfFile, made when missing.
+    std::pair<std::size_t, std::size_t>& LastOf(std::size_t Key);
 
     mutable std::mutex Lock;
     std::condition_variable Changed;
@@ -113,10 +121,15 @@ private:
     std::vector<TInputFile> Found;
     std::vector<TMark> FileMarks;
     std::vector<bool> Done;
-    // The last file taken that writes to each file.
-    std::unordered_map<std::string, std::size_t> LastOfFile;
+    // The last file taken that writes to each file, by the hash of its keys: two files whose keys
+    // collide only take turns, which is never wrong. An open table (key, file + 1; 0 for none),
+    // at most half full: a look-up is one miss of the cache where a map of nodes walked several,
+    // under the lock that every job takes for every file.
+    std::vector<std::pair<std::size_t, std::size_t>> LastOfFile;
+    std::size_t KeysKept = 0;
     // The first file taken in each folder of the found paths.
     std::map<std::string, std::size_t> FirstInFolder;
-    std::size_t Next = 0;
+    // Changed under the lock; read before it to guess the file that comes next.
+    std::atomic<std::size_t> Next{0};
     std::size_t FinishedCount = 0;
 };

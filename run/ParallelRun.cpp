@@ -1,6 +1,7 @@
 #include "run/ParallelRun.h"
 
 #include "engine/Lumiva.h"
+#include "folders/InputExpansion.h"
 #include "run/MainThread.h"
 
 #include <algorithm>
@@ -21,8 +22,11 @@ TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Conver
       Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
-    // names are expanded.
-    const std::size_t count = static_cast<std::size_t>(std::max(Jobs, 1));
+    // names are expanded. Fewer names than jobs are looked at first (a look-up each, no more than
+    // the jobs): files alone need no worker beyond one each.
+    std::size_t count = static_cast<std::size_t>(std::max(Jobs, 1));
+    if (count > this->Files.Count() && !NamesFolder(this->Files))
+        count = std::max<std::size_t>(this->Files.Count(), 1);
     for (std::size_t i = 0; i < count; ++i)
         Shares.push_back(std::make_unique<TShare>());
     if (count > 1)
@@ -47,17 +51,10 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
     thread->Queue = Queue;
     thread->QueueJob = Index;
     if (OnFileDone)
-        thread->OnFileEnded = [this](std::size_t File, const TFileOutcome& Outcome) { FileDone(File, Outcome); };
+        thread->OnFileEnded = [this](std::size_t File, TFileOutcome& Outcome) { FileDone(File, Outcome); };
     if (OnReadProgress)
         thread->OnReadProgress = [this, Index](TConvertThread*, const TRunProgress& Progress) {
             ShareProgress(Index, Progress);
-        };
-    if (Index == 0 && Queue)
-        thread->OnMessage = [this](TConvertThread*, const std::string& Text) {
-            if (Text == "Processing...") {
-                Opened = true;
-                Queue->Open();
-            }
         };
     thread->OnDone = [this, Index](TConvertThread*, TConvertState ShareState, TLogger& Logger) {
         ShareDone(Index, ShareState, Logger);
@@ -146,24 +143,53 @@ void TParallelRun::RequestAbort() noexcept
             thread->RequestAbort();
 }
 
-void TParallelRun::FileDone(std::size_t Index, const TFileOutcome& Outcome)
+void TParallelRun::FileDone(std::size_t Index, TFileOutcome& Outcome)
 {
-    const std::lock_guard<std::mutex> hold(OutcomeLock);
-    if (Index != NextOutcome) {
-        Held.emplace(Index, Outcome);
-        return;
+    {
+        const std::lock_guard<std::mutex> hold(HeldLock);
+        HeldSlot(Index) = std::move(Outcome);
     }
-    OnFileDone(Outcome);
-    ++NextOutcome;
-    Flush(false);
+    HandOn();
 }
 
-// Hands on the held outcomes that are next in file order; with All, every one left. Under OutcomeLock.
-void TParallelRun::Flush(bool All)
+// Under HeldLock: the place of file Index's outcome (Index >= NextOutcome).
+std::optional<TFileOutcome>& TParallelRun::HeldSlot(std::size_t Index)
 {
-    for (auto next = Held.begin(); next != Held.end() && (All || next->first == NextOutcome); next = Held.erase(next)) {
-        OnFileDone(next->second);
-        NextOutcome = next->first + 1;
+    const std::size_t at = Index - NextOutcome;
+    if (at >= Held.size()) {
+        std::vector<std::optional<TFileOutcome>> grown(std::max<std::size_t>({8, 2 * Held.size(), at + 1}));
+        for (std::size_t i = 0; i < Held.size(); ++i)
+            grown[i] = std::move(Held[(HeldFirst + i) % Held.size()]);
+        Held = std::move(grown);
+        HeldFirst = 0;
+    }
+    return Held[(HeldFirst + at) % Held.size()];
+}
+
+// Hands on the outcomes that are next in file order, unless another worker is at it. That one
+// looks again once it has let go, so an outcome put in meanwhile is never left behind.
+void TParallelRun::HandOn()
+{
+    while (HandingLock.try_lock()) {
+        {
+            const std::lock_guard<std::mutex> handing(HandingLock, std::adopt_lock);
+            while (true) {
+                std::optional<TFileOutcome> next;
+                {
+                    const std::lock_guard<std::mutex> hold(HeldLock);
+                    if (Held.empty() || !Held[HeldFirst])
+                        break;
+                    next = std::move(Held[HeldFirst]);
+                    Held[HeldFirst].reset();
+                    HeldFirst = (HeldFirst + 1) % Held.size();
+                    ++NextOutcome;
+                }
+                OnFileDone(*next);
+            }
+        }
+        const std::lock_guard<std::mutex> hold(HeldLock);
+        if (Held.empty() || !Held[HeldFirst])
+            return;
     }
 }
 
@@ -180,7 +206,7 @@ void TParallelRun::ShareDone(std::size_t Index, TConvertState ShareState, TLogge
     Errors.WarningCount += Logger.WarningCount;
     State = std::min(State, ShareState);
     // A first worker that ended before it prepared the run takes the others with it.
-    if (Index == 0 && Queue && !Opened)
+    if (Index == 0 && Queue && !Queue->IsOpened())
         Queue->Abort();
 }
 
@@ -229,10 +255,12 @@ void TParallelRun::ShareTerminated()
 {
     if (--Running > 0)
         return;
-    if (OnFileDone) {
-        const std::lock_guard<std::mutex> hold(OutcomeLock);
-        Flush(true);
-    }
+    // Every worker has ended: what is held is handed on, past the files that never ended.
+    if (OnFileDone)
+        for (std::size_t i = 0; i < Held.size(); ++i)
+            if (std::optional<TFileOutcome>& outcome = Held[(HeldFirst + i) % Held.size()])
+                OnFileDone(*outcome);
+    Held.clear();
     TLogger joined = JoinedLog();
     joined.Add(std::string(StateName(State)) + " - " + std::to_string(joined.ErrorCount) + " errors, " +
                std::to_string(joined.WarningCount) + " warnings");

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TLumiva;
@@ -28,11 +28,13 @@ class TRunQuestions;
 // with its own engine and fixed buffers, so memory grows with the workers, not with the files.
 // All start at once; the first expands the names (walking the folders, making the output folder)
 // while the others make ready, and then every worker takes the next of the expanded files as it
-// comes free (TFileQueue).
+// comes free (TFileQueue). Fewer names than jobs, none of them a folder, make only as many
+// workers as names.
 // The workers' logs are joined file by file into the log of the files in order, under one summary
 // line; outcomes are handed on in file order too, a later file's held until the earlier ones are
-// done. With one job this is exactly one run. Created, started and ended on the main thread
-// (MainThread's); the events run there, but for OnFileDone.
+// done, by whichever worker finds the next one there while the others go on. With one job this is
+// exactly one run. Created, started and ended on the main thread (MainThread's); the events run
+// there, but for OnFileDone.
 class TParallelRun {
 public:
     TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Converter,
@@ -67,10 +69,10 @@ private:
 
     TConvertThread* MakeThread(std::size_t Index);
     void StartOthers();
-    void FileDone(std::size_t Index, const TFileOutcome& Outcome);
+    void FileDone(std::size_t Index, TFileOutcome& Outcome);
+    void HandOn();
     void ShareDone(std::size_t Index, TConvertState State, TLogger& Logger);
     void ShareTerminated();
-    void Flush(bool All);
     void ShareProgress(std::size_t Index, const TRunProgress& Progress);
     TLogger JoinedLog();
 
@@ -86,16 +88,21 @@ private:
     bool CheckOnly;
     TRunQuestions& Questions;
     TMainThread& MainThread;
-    // Outcomes by file index, held until those before them are handed on.
-    std::mutex OutcomeLock;
-    std::map<std::size_t, TFileOutcome> Held;
+    // Outcomes held until those before them are handed on, in a ring that grows only as far as
+    // the workers get ahead of one another: file NextOutcome's is Held[HeldFirst].
+    // HeldLock is only held to put one in or take one out; HandingLock while one is handed on,
+    // and a worker that finds it taken leaves its outcome to the one that has it.
+    std::optional<TFileOutcome>& HeldSlot(std::size_t Index);
+    std::mutex HeldLock;
+    std::vector<std::optional<TFileOutcome>> Held;
+    std::size_t HeldFirst = 0;
     std::size_t NextOutcome = 0;
+    std::mutex HandingLock;
     std::size_t Running = 0;
     std::size_t Started = 0;
     std::mutex FreedLock;
     std::condition_variable FreedChanged;
     std::size_t Freed = 0;
-    bool Opened = false; // the first worker has prepared the run
     std::atomic<bool> Aborted{false};
     TLogger Errors; // the run's own errors: workers that could not start
     TConvertState State = csCompleted;

@@ -48,11 +48,29 @@ std::size_t Utf8Length(const std::string& Text, std::size_t At)
     return length;
 }
 
+// Printable ASCII that needs no escape.
+bool IsPlain(char Byte)
+{
+    const unsigned char c = static_cast<unsigned char>(Byte);
+    return c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+}
+
 std::string Quoted(const std::string& Text)
 {
-    std::string out = "\"";
+    std::string out;
+    out.reserve(Text.size() + 2);
+    out += '"';
     char escape[8];
     for (std::size_t i = 0; i < Text.size();) {
+        // Paths are mostly plain ASCII: a run of it goes over at once, not byte by byte.
+        std::size_t plain = i;
+        while (plain < Text.size() && IsPlain(Text[plain]))
+            ++plain;
+        if (plain > i) {
+            out.append(Text, i, plain - i);
+            i = plain;
+            continue;
+        }
         const unsigned char c = static_cast<unsigned char>(Text[i]);
         const std::size_t length = Utf8Length(Text, i);
         if (length == 0) {
@@ -72,7 +90,8 @@ std::string Quoted(const std::string& Text)
         }
         i += length;
     }
-    return out + "\"";
+    out += '"';
+    return out;
 }
 
 // The number after Word in Where ("line 3, column 7 (offset 20)").

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -42,7 +45,9 @@ protected:
         Engine = nullptr;
     }
 
-    TParallelOutcome Run(const TStringList& Files, std::int32_t Jobs, const std::string& OutputDirectory)
+    // OnFileDone, when set, is called beside the record of the sources.
+    TParallelOutcome Run(const TStringList& Files, std::int32_t Jobs, const std::string& OutputDirectory,
+                         const std::function<void(const TFileOutcome&)>& OnFileDone = {})
     {
         TParallelOutcome Outcome;
         TStepLoop Loop;
@@ -60,7 +65,11 @@ protected:
                 return std::make_unique<TLumiva>();
             },
             Options, DefaultConvertSpecs(), DefaultFolderOptions(), false, Questions, Loop);
-        Run.OnFileDone = [&](const TFileOutcome& File) { Outcome.Sources.push_back(File.Source); };
+        Run.OnFileDone = [&](const TFileOutcome& File) {
+            Outcome.Sources.push_back(File.Source);
+            if (OnFileDone)
+                OnFileDone(File);
+        };
         Run.OnDone = [&](TConvertState State, TLogger& Logger) {
             Outcome.State = State;
             Outcome.Log = Logger.Lines.Text();
@@ -140,21 +149,104 @@ TEST_F(ParallelRunTest, AFolderLateAmongManyNamesGivesWayToItsFiles)
     EXPECT_EQ(Log, One.Log);
 }
 
-// More jobs than files: the jobs left with nothing end with the run and add nothing to its log.
+// More jobs than files: a folder is only known to be small once walked, so every job starts, and
+// the jobs left with nothing end with the run and add nothing to its log.
 TEST_F(ParallelRunTest, JobsWithNoFileLeftEndCleanly)
 {
-    WriteFile(Dir / "a.txt", "a\n");
-    WriteFile(Dir / "b.txt", "b\n");
+    std::filesystem::create_directories(Dir / "src");
+    WriteFile(Dir / "src/a.txt", "a\n");
+    WriteFile(Dir / "src/b.txt", "b\n");
     TStringList Files;
-    Files.Add(Dir / "a.txt");
-    Files.Add(Dir / "b.txt");
+    Files.Add(Dir / "src");
     const TParallelOutcome Four = Run(Files, 4, Dir / "out");
     EXPECT_EQ(Four.EnginesMade, 3);
     EXPECT_EQ(Four.State, csCompleted);
-    EXPECT_EQ(Four.Sources, (std::vector<std::string>{Dir / "a.txt", Dir / "b.txt"}));
-    EXPECT_EQ(ReadFile(Dir / "out/b.txt"), std::string("b\0\n\0", 4));
+    EXPECT_EQ(Four.Sources, (std::vector<std::string>{Dir / "src/a.txt", Dir / "src/b.txt"}));
+    EXPECT_EQ(ReadFile(Dir / "out/src/b.txt"), std::string("b\0\n\0", 4));
     std::filesystem::remove_all(Dir / "out");
     EXPECT_EQ(Four.Log, Run(Files, 1, Dir / "out").Log);
+}
+
+// Fewer names than jobs and no folder among them: no worker is made that could only find nothing
+// to do, and the run is the run of one job, named files that do not exist included.
+TEST_F(ParallelRunTest, FewerFilesThanJobsMakeNoSpareWorker)
+{
+    WriteFile(Dir / "a.txt", "a\n");
+    WriteFile(Dir / "b.txt", "b\n");
+    TStringList One;
+    One.Add(Dir / "a.txt");
+    TStringList Three;
+    for (const char* Name : {"a.txt", "missing.txt", "b.txt"})
+        Three.Add(Dir / Name);
+    const TParallelOutcome Single = Run(One, 2, Dir / "out1");
+    const TParallelOutcome Spread = Run(Three, 8, Dir / "out3");
+    EXPECT_EQ(Single.EnginesMade, 0);
+    EXPECT_EQ(Spread.EnginesMade, 2);
+    EXPECT_EQ(Spread.Sources, (std::vector<std::string>{Dir / "a.txt", Dir / "missing.txt", Dir / "b.txt"}));
+    std::filesystem::remove_all(Dir / "out1");
+    std::filesystem::remove_all(Dir / "out3");
+    EXPECT_EQ(Single.Log, Run(One, 1, Dir / "out1").Log);
+    EXPECT_EQ(Spread.Log, Run(Three, 1, Dir / "out3").Log);
+}
+
+// The outcomes are handed on while the run goes, by the workers: one at a time, in file order,
+// none left over for the end, also when a slow hand-over keeps the others' outcomes waiting.
+TEST_F(ParallelRunTest, OutcomesAreHandedOnByTheWorkersOneAtATimeInFileOrder)
+{
+    std::filesystem::create_directories(Dir / "src");
+    std::vector<std::string> Expected;
+    for (int i = 0; i < 300; ++i) {
+        char Name[32];
+        std::snprintf(Name, sizeof Name, "src/f%03d.txt", i);
+        WriteFile(Dir / Name, std::string(static_cast<std::size_t>(1 + (i * 37) % 300), 'x') + "\n");
+        Expected.push_back(Dir / Name);
+    }
+    TStringList Files;
+    Files.Add(Dir / "src");
+    const std::thread::id Main = std::this_thread::get_id();
+    std::atomic<int> Inside{0};
+    std::atomic<int> Overlaps{0};
+    std::atomic<int> OnMain{0};
+    std::atomic<int> Calls{0};
+    const TParallelOutcome Three = Run(Files, 3, Dir / "out", [&](const TFileOutcome&) {
+        if (Inside.fetch_add(1) != 0)
+            ++Overlaps;
+        if (std::this_thread::get_id() == Main)
+            ++OnMain;
+        // Every seventh hand-over is slow, so that the other workers end files meanwhile.
+        if (Calls.fetch_add(1) % 7 == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        Inside.fetch_sub(1);
+    });
+    EXPECT_EQ(Three.State, csCompleted);
+    EXPECT_EQ(Three.Sources, Expected);
+    EXPECT_EQ(Overlaps.load(), 0);
+    EXPECT_EQ(OnMain.load(), 0) << "outcomes left to the end of the run";
+}
+
+// Every file named twice, two files apart (a b a b c d c d ...): the second naming waits for the
+// first, whichever jobs take them, and meets the overwrite question as with one job.
+TEST_F(ParallelRunTest, FilesNamedTwiceTakeTurnsWhateverTheJobs)
+{
+    TStringList Files;
+    for (int i = 0; i < 60; i += 2) {
+        const std::string A = Dir / ("n" + std::to_string(i) + ".txt");
+        const std::string B = Dir / ("n" + std::to_string(i + 1) + ".txt");
+        WriteFile(A, std::string(static_cast<std::size_t>(1 + i * 11), 'n') + "\n");
+        WriteFile(B, std::string(static_cast<std::size_t>(1 + i * 13), 'm') + "\n");
+        for (const std::string& Name : {A, B, A, B})
+            Files.Add(Name);
+    }
+    const TParallelOutcome One = Run(Files, 1, Dir / "out1");
+    // More jobs than processors: jobs often reach for the same next file, and the one that loses
+    // must wait for what that file really writes to.
+    const TParallelOutcome Three = Run(Files, 8, Dir / "out3");
+    EXPECT_EQ(Three.Sources, One.Sources);
+    std::string Log = Three.Log;
+    for (std::size_t At; (At = Log.find(Dir / "out3")) != std::string::npos;)
+        Log.replace(At, (Dir / "out3").size(), Dir / "out1");
+    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(ReadFile(Dir / "out3/n59.txt"), ReadFile(Dir / "out1/n59.txt"));
 }
 
 } // namespace
