@@ -1,17 +1,15 @@
 #include "detect/EightBitReadings.h"
 
+#include "detect/CostSums.h"
 #include "detect/DetectionLibraries.h"
 #include "detect/EncodingBytes.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 
 namespace {
 
@@ -33,8 +31,6 @@ constexpr std::size_t MostQuotedShare = 4;
 // And they read as that language's words: their pairs cost at most this many nats more on average
 // than the language's own text.
 constexpr double QuotedExcessCost = 1.0;
-// Fewer pairs of ASCII symbols than this in a sample are weighed one by one, more as a whole row.
-constexpr std::size_t SparseAsciiPairs = 64;
 
 constexpr std::uint8_t AsciiSymbol(unsigned char Byte)
 {
@@ -55,37 +51,6 @@ constexpr std::array<std::uint8_t, 256> UnitsOfBytes = [] {
                              : AsciiSymbol(static_cast<unsigned char>(b));
     return units;
 }();
-
-// The sum of A[i] * B[i]: what the costs by single letters and by pairs of ASCII symbols come to.
-// Sums of integers, the same in any order; 32 bits hold them (see SingleCost).
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) std::int32_t DotProductAvx2(const std::int16_t* A, const std::int16_t* B, std::size_t Size)
-{
-    __m256i sum = _mm256_setzero_si256();
-    for (std::size_t i = 0; i < Size; i += 16)
-        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(A + i)),
-                                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(B + i))));
-    __m128i half = _mm_add_epi32(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-    half = _mm_add_epi32(half, _mm_shuffle_epi32(half, 0x4E));
-    half = _mm_add_epi32(half, _mm_shuffle_epi32(half, 0xB1));
-    return _mm_cvtsi128_si32(half);
-}
-#endif
-
-template <std::size_t Size>
-std::int32_t DotProduct(const std::array<std::int16_t, Size>& A, const std::array<std::int16_t, Size>& B)
-{
-    static_assert(Size % 16 == 0);
-#if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        return DotProductAvx2(A.data(), B.data(), Size);
-#endif
-    std::int32_t sum = 0;
-    for (std::size_t i = 0; i < Size; ++i)
-        sum += std::int32_t{A[i]} * std::int32_t{B[i]};
-    return sum;
-}
 
 // Punctuation, numbers, spaces, currency, and the symbols of Latin-1, general punctuation and
 // letter-like symbols: signs that text sets among words. Box drawing, mathematical operators and
@@ -108,16 +73,18 @@ bool IsSign(char32_t Code)
 } // namespace
 
 TEightBitReadings::TEightBitReadings()
-    : TableCount(LanguageTables::Languages().size()), PairCounts(Units * Units, 0), PairsSeen(StatisticsLimit),
-      AsciiCosts(TableCount)
+    : TableCount(LanguageTables::Languages().size()), BytePairCounts(256 * 256, 0), PairCounts(Units * Units, 0),
+      HighPairIndices(8), HighPairCounts(8), AsciiCosts(TableCount)
 {
     const std::span<const LanguageTables::TLanguageTable> tables = LanguageTables::Languages();
-    for (const LanguageTables::TLanguageTable& table : tables) {
-        TAsciiPairs& costs = AsciiPairCosts.emplace_back();
-        costs.fill(0);
+    const std::size_t cells = std::tuple_size_v<TAsciiPairs>;
+    AsciiPairColumns.assign((TableCount + CostSums::Columns - 1) / CostSums::Columns * cells * CostSums::Columns, 0);
+    for (std::size_t t = 0; t < TableCount; ++t) {
+        std::int16_t* const columns = AsciiPairColumns.data() + t / CostSums::Columns * cells * CostSums::Columns;
         for (std::size_t first = 0; first < AsciiSymbols; ++first)
             for (std::size_t second = 0; second < AsciiSymbols; ++second)
-                costs[first * AsciiRow + second] = table.Pairs[first * table.Size + second];
+                columns[(first * AsciiRow + second) * CostSums::Columns + t % CostSums::Columns] =
+                    tables[t].Pairs[first * tables[t].Size + second];
     }
     for (const LanguageTables::TEncodingLanguages& entry : LanguageTables::Encodings()) {
         const EncodingBytes::TTable* characters = EncodingBytes::Built(entry.Encoding);
@@ -145,7 +112,7 @@ TEightBitReadings::TEightBitReadings()
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}};
+            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 writer.Symbols[b] = c == Undecodable ? NoSymbol
@@ -153,9 +120,11 @@ TEightBitReadings::TEightBitReadings()
                                                      : LanguageTables::SymbolOf(table, c, encoding.Signs[b]);
                 const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
                 writer.Strangers[b] = stranger ? LanguageTables::StrangerCost(table, c) : 0;
-                if (b >= 0x80)
+                if (b >= 0x80) {
                     writer.Singles[b - 0x80] =
                         c == Undecodable ? 0 : static_cast<std::int16_t>(table.Singles[writer.Symbols[b]] + writer.Strangers[b]);
+                    writer.HighStrangers[b - 0x80] = writer.Strangers[b];
+                }
             }
             for (std::size_t u = 0; u < Units; ++u) {
                 writer.UnitSymbols[u] = u < AsciiSymbols ? static_cast<std::uint8_t>(u) : writer.Symbols[0x80 + u - AsciiSymbols];
@@ -202,73 +171,106 @@ bool TEightBitReadings::OnlyForeignLetters(const TEncoding& Encoding, const TWri
 void TEightBitReadings::Count(std::string_view Sample)
 {
     CharacterCount = Sample.size();
-    // The text starts after a boundary, as each text of the tables did. Each pair of units is
-    // noted at its first position, without a branch: one taken for every new pair costs more than
-    // the counting.
-    std::size_t previous = LanguageTables::Boundary;
-    std::size_t distinct = 0;
-    for (const char c : Sample) {
-        const std::size_t unit = UnitsOfBytes[static_cast<unsigned char>(c)];
-        const auto pair = static_cast<std::uint16_t>(previous * Units + unit);
-        PairsSeen[distinct] = pair;
-        distinct += PairCounts[pair]++ == 0;
-        previous = unit;
+    // At most a pair a byte: the lists grow to the longest sample read.
+    if (BytePairsSeen.size() < Sample.size()) {
+        BytePairsSeen.resize(Sample.size());
+        PairsSeen.resize(Sample.size());
+        HighPairIndices.resize(Sample.size() + 8);
+        HighPairCounts.resize(Sample.size() + 8);
+        HighHighFound.resize(Sample.size());
+        HighHighPairs.resize(Sample.size());
     }
-    bool letterThenHigh = false;
-    // Every byte is the second of a pair.
+    // Pairs of bytes first: two adjacent bytes are the pair's index, with no look-up. Each pair is
+    // noted at its first position, without a branch: one taken for every new pair costs more than
+    // the counting. The text starts after a boundary, as each text of the tables did.
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(Sample.data());
+    std::size_t distinct = 0;
+    const auto note = [&](std::uint16_t Pair) {
+        BytePairsSeen[distinct] = Pair;
+        distinct += BytePairCounts[Pair]++ == 0;
+    };
+    if (!Sample.empty())
+        note(static_cast<std::uint16_t>(' ' | bytes[0] << 8));
+    std::size_t i = 1;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Four pairs from each 8 bytes read.
+        for (; i + 7 <= Sample.size(); i += 4) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i - 1, sizeof word);
+            note(static_cast<std::uint16_t>(word));
+            note(static_cast<std::uint16_t>(word >> 8));
+            note(static_cast<std::uint16_t>(word >> 16));
+            note(static_cast<std::uint16_t>(word >> 24));
+        }
+    }
+    for (; i < Sample.size(); ++i)
+        note(static_cast<std::uint16_t>(bytes[i - 1] | bytes[i] << 8));
+    // Then by units (see Units): the pairs of ASCII symbols into their own counts, the others
+    // merged into pairs of units; those past 0x7F and after a small ASCII letter are also counted
+    // alone. Every byte is the second of a pair.
     HighCounts.fill(0);
-    for (const std::uint16_t i : AsciiPairsSeen)
-        AsciiPairCounts[i] = 0;
-    AsciiPairsSeen.clear();
-    HighPairs.clear();
-    HighHighPairs.clear();
+    AfterSmallAscii.fill(0);
+    for (std::size_t i = 0; i < AsciiPairsSeenCount; ++i)
+        AsciiPairCounts[AsciiPairsSeen[i]] = 0;
     HighHighStarts.fill(0);
-    HighHighSeconds.reset();
+    std::size_t asciiPairs = 0;
+    std::size_t mixedPairs = 0;
+    std::size_t highPairs = 0;
+    std::size_t highHighPairs = 0;
     for (std::size_t i = 0; i < distinct; ++i) {
+        const std::uint16_t pair = BytePairsSeen[i];
+        const std::uint16_t count = BytePairCounts[pair];
+        BytePairCounts[pair] = 0; // for the next sample
+        const unsigned first = pair & 0xFFu;
+        const unsigned second = pair >> 8;
+        const std::uint8_t firstUnit = UnitsOfBytes[first];
+        const std::uint8_t secondUnit = UnitsOfBytes[second];
+        if ((pair & 0x8080u) == 0) {
+            const auto cell = static_cast<std::uint16_t>(firstUnit * AsciiRow + secondUnit);
+            AsciiPairsSeen[asciiPairs] = cell;
+            asciiPairs += AsciiPairCounts[cell] == 0;
+            AsciiPairCounts[cell] = static_cast<std::int16_t>(AsciiPairCounts[cell] + count);
+            continue;
+        }
+        if (second >= 0x80) {
+            HighCounts[second - 0x80] = static_cast<std::int16_t>(HighCounts[second - 0x80] + count);
+            if (first - 'a' < 26u)
+                AfterSmallAscii[second] = static_cast<std::uint16_t>(AfterSmallAscii[second] + count);
+        }
+        const auto unitPair = static_cast<std::uint16_t>(firstUnit * Units + secondUnit);
+        if ((pair & 0x8080u) == 0x8080u) {
+            // Two bytes past 0x7F are a pair of units of their own.
+            HighPairIndices[highPairs] = unitPair;
+            HighPairCounts[highPairs++] = count;
+            HighHighFound[highHighPairs++] = {firstUnit, secondUnit, count};
+            ++HighHighStarts[second - 0x80 + 1];
+            continue;
+        }
+        PairsSeen[mixedPairs] = unitPair;
+        mixedPairs += PairCounts[unitPair] == 0;
+        PairCounts[unitPair] = static_cast<std::uint16_t>(PairCounts[unitPair] + count);
+    }
+    AsciiPairsSeenCount = asciiPairs;
+    for (std::size_t i = 0; i < mixedPairs; ++i) {
         const std::uint16_t pair = PairsSeen[i];
-        const TUnitPair unitPair{static_cast<std::uint8_t>(pair / Units), static_cast<std::uint8_t>(pair % Units),
-                                 PairCounts[pair]};
+        HighPairIndices[highPairs] = pair;
+        HighPairCounts[highPairs++] = PairCounts[pair];
         PairCounts[pair] = 0; // for the next sample
-        if (unitPair.Second >= AsciiSymbols) {
-            std::int16_t& count = HighCounts[unitPair.Second - AsciiSymbols];
-            count = static_cast<std::int16_t>(count + unitPair.Count);
-        }
-        if (unitPair.First < AsciiSymbols && unitPair.Second < AsciiSymbols) {
-            const auto cell = static_cast<std::uint16_t>(unitPair.First * AsciiRow + unitPair.Second);
-            AsciiPairCounts[cell] = static_cast<std::int16_t>(unitPair.Count);
-            AsciiPairsSeen.push_back(cell);
-        } else {
-            HighPairs.push_back({unitPair.First, unitPair.Second, unitPair.Count, pair});
-            if (unitPair.First >= AsciiSymbols && unitPair.Second >= AsciiSymbols)
-                ++HighHighStarts[unitPair.Second - AsciiSymbols + 1];
-            letterThenHigh = letterThenHigh || (unitPair.First >= LanguageTables::FirstLetter &&
-                                                unitPair.First < AsciiSymbols && unitPair.Second >= AsciiSymbols);
-        }
+    }
+    for (HighPairSize = highPairs; HighPairSize % 8 != 0; ++HighPairSize) {
+        HighPairIndices[HighPairSize] = 0;
+        HighPairCounts[HighPairSize] = 0;
     }
     // The pairs of two bytes past 0x7F, by their second byte: a counting sort.
+    HighHighSeconds.reset();
     for (std::size_t b = 0; b < HighBytes; ++b) {
         HighHighSeconds[b] = HighHighStarts[b + 1] > 0;
         HighHighStarts[b + 1] = static_cast<std::uint16_t>(HighHighStarts[b + 1] + HighHighStarts[b]);
     }
-    HighHighPairs.resize(HighHighStarts[HighBytes]);
     std::array<std::uint16_t, HighBytes> placed;
     std::copy(HighHighStarts.begin(), HighHighStarts.end() - 1, placed.begin());
-    for (const TUnitPair& pair : HighPairs)
-        if (pair.First >= AsciiSymbols && pair.Second >= AsciiSymbols)
-            HighHighPairs[placed[pair.Second - AsciiSymbols]++] = pair;
-    // The units do not tell a small ASCII letter from a capital: when one is followed by a byte
-    // past 0x7F, which small ones are is read from the bytes (text in a script without ASCII
-    // letters rarely has any).
-    AfterSmallAscii.fill(0);
-    if (letterThenHigh) {
-        unsigned before = ' ';
-        for (const char c : Sample) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x80 && before - 'a' < 26u)
-                ++AfterSmallAscii[byte];
-            before = byte;
-        }
-    }
+    for (std::size_t i = 0; i < highHighPairs; ++i)
+        HighHighPairs[placed[HighHighFound[i].Second - AsciiSymbols]++] = HighHighFound[i];
     HighBytesSeen.clear();
     HighSet.reset();
     AfterSmallAsciiSet.reset();
@@ -321,43 +323,48 @@ void TEightBitReadings::GroupEncodings()
 // Whole costs are in 1/CostScale nat, in integers: sums in any order are the same sums.
 std::uint64_t TEightBitReadings::AsciiCost(const TWriter& Writer)
 {
-    std::uint64_t& known = AsciiCosts[Writer.TableIndex];
-    if (known == std::numeric_limits<std::uint64_t>::max()) {
-        // The pairs of ASCII letters cost the same in every reading: once per language.
-        // A dot product of 16-bit numbers, as for the single letters.
-        // Text in another script holds few of them: then only those.
-        const TAsciiPairs& costs = AsciiPairCosts[Writer.TableIndex];
-        std::int32_t cost = 0;
-        if (AsciiPairsSeen.size() < SparseAsciiPairs) {
-            for (const std::uint16_t i : AsciiPairsSeen)
-                cost += std::int32_t{AsciiPairCounts[i]} * std::int32_t{costs[i]};
-        } else {
-            cost = DotProduct(AsciiPairCounts, costs);
+    if (AsciiCosts[Writer.TableIndex] == std::numeric_limits<std::uint64_t>::max()) {
+        // The pairs of ASCII letters cost the same in every reading: once per language, and all
+        // languages at once, the pairs the sample holds only.
+        std::array<std::int32_t, CostSums::Columns> sums;
+        const std::size_t cells = std::tuple_size_v<TAsciiPairs>;
+        for (std::size_t first = 0; first < TableCount; first += CostSums::Columns) {
+            CostSums::ColumnSums(AsciiPairCounts.data(), AsciiPairsSeen.data(), AsciiPairsSeenCount,
+                                 AsciiPairColumns.data() + first * cells, sums.data());
+            for (std::size_t t = first; t < std::min(TableCount, first + CostSums::Columns); ++t)
+                AsciiCosts[t] = static_cast<std::uint64_t>(sums[t - first]);
         }
-        known = static_cast<std::uint64_t>(cost);
     }
-    return known;
+    return AsciiCosts[Writer.TableIndex];
 }
 
-std::uint64_t TEightBitReadings::SingleCost(const TWriter& Writer) const
+void TEightBitReadings::SingleCosts(const TGroup& Group)
 {
     // No byte is counted more than StatisticsLimit times and no single costs more than two bytes'
-    // worth, so 32 bits hold the sum; a dot product of 16-bit numbers is what processors do fast.
-    return static_cast<std::uint64_t>(DotProduct(HighCounts, Writer.Singles));
+    // worth, so 32 bits hold each sum; a dot product of 16-bit numbers is what processors do fast.
+    static_assert(HighBytes == CostSums::RowSize);
+    SingleRows.clear();
+    for (const TWriter* writer : Group.Writers)
+        SingleRows.push_back(writer->Singles.data());
+    GroupSingles.resize(SingleRows.size());
+    CostSums::Dots(HighCounts.data(), SingleRows.data(), SingleRows.size(), GroupSingles.data());
 }
 
 std::uint64_t TEightBitReadings::HighPairCost(const TWriter& Writer, std::uint64_t Limit) const
 {
     // Every term is a count times a cost, neither below 0: the sum only grows.
-    std::uint64_t cost = 0;
-    for (const unsigned b : HighBytesSeen)
-        cost += std::uint64_t(HighCounts[b - 0x80]) * Writer.Strangers[b];
+    auto cost = static_cast<std::uint64_t>(CostSums::Dot(HighCounts.data(), Writer.HighStrangers.data(), HighBytes));
+    // Most languages that a sample quotes nothing of pass the limit by their strangers alone: their
+    // pair costs, 25 KB each, are never made.
+    if (cost >= Limit)
+        return cost;
+    if (!Writer.UnitPairs)
+        MakeUnitPairs(Writer);
     const std::uint8_t* const pairs = Writer.UnitPairs.get();
     constexpr std::size_t Stride = 64; // pairs between two looks at the limit
-    for (std::size_t start = 0; start < HighPairs.size() && cost < Limit; start += Stride) {
-        const std::size_t end = std::min(HighPairs.size(), start + Stride);
-        for (std::size_t i = start; i < end; ++i)
-            cost += std::uint64_t{HighPairs[i].Count} * pairs[HighPairs[i].Pair];
+    for (std::size_t start = 0; start < HighPairSize && cost < Limit; start += Stride) {
+        const std::size_t size = std::min(HighPairSize - start, Stride);
+        cost += static_cast<std::uint64_t>(CostSums::Gathered(pairs, HighPairIndices.data() + start, HighPairCounts.data() + start, size));
     }
     return cost;
 }
@@ -372,8 +379,9 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
     for (std::size_t g = 0; g < GroupCount; ++g) {
         TGroup& group = Groups[g];
         OwnRough.clear();
-        for (const TWriter* writer : group.Writers)
-            OwnRough.push_back({&group, writer, AsciiCost(*writer) + SingleCost(*writer), 0});
+        SingleCosts(group);
+        for (std::size_t w = 0; w < group.Writers.size(); ++w)
+            OwnRough.push_back({&group, group.Writers[w], AsciiCost(*group.Writers[w]) + static_cast<std::uint64_t>(GroupSingles[w]), 0});
         std::sort(OwnRough.begin(), OwnRough.end(), [](const TRough& a, const TRough& b) { return a.Cost < b.Cost; });
         Rough.insert(Rough.end(), OwnRough.begin(),
                      OwnRough.begin() + static_cast<std::ptrdiff_t>(std::min(OwnRough.size(), LanguagesPerReading)));
@@ -391,8 +399,6 @@ std::vector<TEightBitReadings::TReading> TEightBitReadings::Read(std::string_vie
         const std::uint64_t ascii = AsciiCost(*r.Writer);
         if (ascii >= r.Group->Cost)
             continue;
-        if (!r.Writer->UnitPairs)
-            MakeUnitPairs(*r.Writer);
         const std::uint64_t high = HighPairCost(*r.Writer, r.Group->Cost - ascii);
         const std::uint64_t cost = ascii + high;
         if (cost < r.Group->Cost) {
@@ -451,8 +457,8 @@ const TEightBitReadings::TWriter* TEightBitReadings::WordsWriter(const TGroup& G
 void TEightBitReadings::WeighQuotedWords(std::uint64_t Allowance)
 {
     std::uint64_t pairs = 0;
-    for (const TUnitPair& pair : HighPairs)
-        pairs += pair.Count;
+    for (std::size_t i = 0; i < HighPairSize; ++i)
+        pairs += static_cast<std::uint64_t>(HighPairCounts[i]);
     const auto ownsSome = [&](const TWriter& Writer) {
         return std::any_of(HighBytesSeen.begin(), HighBytesSeen.end(),
                            [&](unsigned b) { return Writer.Symbols[b] >= LanguageTables::FirstLetter; });
@@ -476,8 +482,6 @@ void TEightBitReadings::WeighQuotedWords(std::uint64_t Allowance)
                                     static_cast<double>(pairs);
                 limit = std::min(limit, static_cast<std::uint64_t>(most) + 1);
             }
-            if (!quoted->UnitPairs)
-                MakeUnitPairs(*quoted);
             const std::uint64_t own = HighPairCost(*quoted, limit);
             if (own >= limit)
                 continue;
@@ -494,15 +498,26 @@ void TEightBitReadings::WeighQuotedWords(std::uint64_t Allowance)
 // writers that a run weighs in full, once.
 void TEightBitReadings::MakeUnitPairs(const TWriter& Writer)
 {
-    auto costs = std::make_unique<std::uint8_t[]>(Units * Units);
-    const std::uint8_t* const pairs = Writer.Table->Pairs;
+    // Every byte is written below, so none is cleared first.
+    auto costs = std::make_unique_for_overwrite<std::uint8_t[]>(Units * Units + 3);
+    std::memset(costs.get() + Units * Units, 0, 3);
+    const LanguageTables::TLanguageTable& table = *Writer.Table;
+    // The symbols of the units past ASCII; for a byte that the writer's encoding cannot decode, one
+    // that every row has (its cost is never read).
+    std::array<std::int32_t, HighBytes> highSymbols;
+    for (std::size_t b = 0; b < HighBytes; ++b)
+        highSymbols[b] = Writer.UnitSymbols[AsciiSymbols + b] == NoSymbol ? 0 : Writer.UnitSymbols[AsciiSymbols + b];
     for (std::size_t first = 0; first < Units; ++first) {
-        if (Writer.UnitSymbols[first] == NoSymbol)
+        std::uint8_t* const out = costs.get() + first * Units;
+        if (Writer.UnitSymbols[first] == NoSymbol) {
+            std::memset(out, 0, Units);
             continue;
-        const std::uint8_t* const row = pairs + Writer.UnitRows[first];
-        for (std::size_t second = 0; second < Units; ++second)
-            if (Writer.UnitSymbols[second] != NoSymbol)
-                costs[first * Units + second] = row[Writer.UnitSymbols[second]];
+        }
+        const std::uint8_t* const row = table.Pairs + Writer.UnitRows[first];
+        // The ASCII symbols are the first ones of every table.
+        std::memcpy(out, row, AsciiSymbols);
+        // Reading 4 bytes at a cost stays in the table but in its last row.
+        CostSums::GatherBytes(row, highSymbols.data(), out + AsciiSymbols, Writer.UnitSymbols[first] + 1u < table.Size);
     }
     Writer.UnitPairs = std::move(costs);
 }

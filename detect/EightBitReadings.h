@@ -66,10 +66,12 @@ private:
         std::array<std::uint16_t, Units> UnitRows;
         std::array<std::uint8_t, Units> UnitSymbols;
         std::array<std::uint8_t, 256> Strangers; // byte -> its cost as a stranger to the language, or 0
+        std::array<std::int16_t, HighBytes> HighStrangers; // the same past 0x7F, for a dot product
         // Byte past 0x7F -> the cost of its symbol alone and as a stranger; 16 bits so that a
         // sample's cost by single letters is one short dot product.
         std::array<std::int16_t, HighBytes> Singles;
-        // Made when first weighed in full (see MakeUnitPairs).
+        // Made when first weighed in full (see MakeUnitPairs), with 3 bytes more at the end: the
+        // costs are read 4 bytes at a time.
         mutable std::unique_ptr<std::uint8_t[]> UnitPairs;
     };
     using THighBytes = std::bitset<HighBytes>; // a set of bytes past 0x7F
@@ -103,11 +105,11 @@ private:
         std::uint64_t Cost;
         std::size_t Order = 0; // in the list before sorting, so that ties keep it
     };
-    struct TUnitPair {
+    // A pair of bytes past 0x7F, as units.
+    struct THighHighPair {
         std::uint8_t First;
         std::uint8_t Second;
         std::uint16_t Count; // at most StatisticsLimit
-        std::uint16_t Pair = 0; // First * Units + Second
     };
     // The pairs of ASCII symbols, row by row, each row padded to a multiple of 8 entries.
     static constexpr std::size_t AsciiRow = (AsciiSymbols + 7) / 8 * 8;
@@ -128,21 +130,35 @@ private:
     void GroupEncodings();
     std::uint64_t AsciiCost(const TWriter& Writer);
     static void MakeUnitPairs(const TWriter& Writer);
-    std::uint64_t SingleCost(const TWriter& Writer) const;
+    // The costs by single letters of Group's writers, in its order, into GroupSingles.
+    void SingleCosts(const TGroup& Group);
     // Stops early, at a sum of Limit or more, once the sum is sure to reach Limit.
     std::uint64_t HighPairCost(const TWriter& Writer, std::uint64_t Limit) const;
 
     std::vector<TEncoding> Encodings;
     std::size_t TableCount = 0;
-    std::vector<TAsciiPairs> AsciiPairCosts; // by table
+    // The costs of the pairs of ASCII symbols, pair by pair (as in TAsciiPairs) and the languages
+    // side by side, in blocks of CostSums::Columns languages.
+    std::vector<std::int16_t> AsciiPairColumns;
 
     // Per sample, kept between samples so that a run allocates them once.
     std::array<std::int16_t, HighBytes> HighCounts{}; // at most StatisticsLimit each
     TAsciiPairs AsciiPairCounts{};
-    std::vector<std::uint16_t> AsciiPairsSeen; // where AsciiPairCounts is not 0
+    // Where AsciiPairCounts is not 0: the first AsciiPairsSeenCount entries.
+    std::array<std::uint16_t, AsciiSymbols * AsciiRow> AsciiPairsSeen{};
+    std::size_t AsciiPairsSeenCount = 0;
+    // Pairs of bytes, by first byte + 256 * second byte, and those seen, each once, in order.
+    std::vector<std::uint16_t> BytePairCounts;
+    std::vector<std::uint16_t> BytePairsSeen;
+    // The pairs of units with one byte past 0x7F and one in ASCII, merged from the pairs of bytes.
     std::vector<std::uint16_t> PairCounts;  // by first unit * Units + second unit
     std::vector<std::uint16_t> PairsSeen;   // the pairs of units seen, each once, in order
-    std::vector<TUnitPair> HighPairs;       // one unit past 0x7F at least
+    // The pairs of units with one past 0x7F at least (first unit * Units + second unit) and their
+    // counts: HighPairSize of each, padded with empty pairs to a multiple of 8 so that the pair
+    // costs are weighed eight at a time.
+    std::vector<std::int32_t> HighPairIndices;
+    std::vector<std::int32_t> HighPairCounts;
+    std::size_t HighPairSize = 0;
     std::vector<unsigned> HighBytesSeen;
     THighBytes HighSet;
     std::vector<std::uint64_t> AsciiCosts;  // by table; the largest number until needed
@@ -150,13 +166,16 @@ private:
     std::size_t GroupCount = 0;
     std::vector<TRough> Rough;
     std::vector<TRough> OwnRough;
+    std::vector<const std::int16_t*> SingleRows;
+    std::vector<std::int32_t> GroupSingles;
     std::size_t CharacterCount = 0;
     bool SignsOnly = false;
     // Per sample: how often each byte follows a small ASCII letter (only those past 0x7F are
     // read), and the pairs of bytes past 0x7F ordered by their second byte, where each second
     // byte's pairs start (HighHighStarts[b - 0x80] to HighHighStarts[b - 0x7F]) and which occur.
     std::array<std::uint16_t, 256> AfterSmallAscii{};
-    std::vector<TUnitPair> HighHighPairs;
+    std::vector<THighHighPair> HighHighPairs;
+    std::vector<THighHighPair> HighHighFound; // the same in the order found
     std::array<std::uint16_t, HighBytes + 1> HighHighStarts{};
     THighBytes HighHighSeconds;
     THighBytes AfterSmallAsciiSet;
