@@ -5,7 +5,6 @@
 #include "settings/ConvertOptions.h"
 #include "settings/Settings.h"
 #include "tests/common/FirstSaveText.h"
-#include "tests/common/FolderSaveText.h"
 #include "tests/common/FixedLibraryLists.h"
 #include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
