@@ -42,4 +42,10 @@ std::string FirstSaveText(const std::string& OutputDirectory, int Left, int Top)
            std::to_string(Left) + "\r\nTop=" + std::to_string(Top) + "\r\n\r\n";
 }
 
+std::string FolderSectionsFirstSaveText()
+{
+    return "[Folders]\r\nIncludeSubfolders=1\r\nFileNames=\"*\"\r\nSkipNames=\".*\"\r\nSkipNonText=1\r\n\r\n"
+           "[Results]\r\nKeepModificationTime=0\r\n\r\n";
+}
+
 } // namespace lmvtest

@@ -69,15 +69,16 @@ inline TSettingsSnapshot ReadAll(const TSettings& Settings, const TSettingsSnaps
     return all;
 }
 
+// Every write, in the order the window saves them.
 inline void WriteAll(TSettings& Settings, const TSettingsSnapshot& All)
 {
+    snapshot_detail::TDialogs dialogs(All);
+    Settings.WriteOpenDialogList(dialogs.List);
     Settings.WriteConvertOptions(All.Convert);
     Settings.WriteConvertSpecs(All.Specs);
     Settings.WriteAssistOptions(All.Assist);
     Settings.WriteViewOptions(All.View);
     Settings.WriteLastPosition(All.Left, All.Top);
-    snapshot_detail::TDialogs dialogs(All);
-    Settings.WriteOpenDialogList(dialogs.List);
 }
 
 } // namespace lmvtest

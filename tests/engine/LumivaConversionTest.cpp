@@ -206,15 +206,4 @@ TEST_F(LumivaConversion, TranslationsBecomeTargetSuffixes)
     EXPECT_EQ(translit.Out.substr(translit.Out.size() - 4), "EURc");
 }
 
-TEST_F(LumivaConversion, IgnoreGoesPastEveryDroppedCharacterInOneConvert)
-{
-    std::string in;
-    for (int i = 0; i < 20000; ++i)
-        in += (i % 1000 == 7) ? "\xE2\x82\xAC" : (i % 1000 == 500 ? "\xFF" : "x"); // euro sign, invalid byte
-    Engine->Start("UTF-8", "ISO-8859-1", 1);
-    TConverted converted = Convert(in, in.size());
-    EXPECT_EQ(converted.Consumed, in.size());
-    EXPECT_EQ(converted.Out, std::string(20000 - 40, 'x'));
-}
-
 } // namespace

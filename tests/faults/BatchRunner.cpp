@@ -304,6 +304,13 @@ TRunLog ParseLog(const std::string& Out)
     return log;
 }
 
+TRunLog CheckedLog(const TOutcome& Outcome)
+{
+    TRunLog log = ParseLog(Outcome.Out);
+    EXPECT_TRUE(log.WellFormed) << Outcome.Describe();
+    return log;
+}
+
 const TFileEntry* FindEntry(const TRunLog& Log, const std::string& Source)
 {
     const TFileEntry* found = nullptr;

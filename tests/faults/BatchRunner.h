@@ -78,6 +78,8 @@ struct TRunLog {
 };
 
 TRunLog ParseLog(const std::string& Out);
+// The parsed log of a run; a test failure when it is not well formed.
+TRunLog CheckedLog(const TOutcome& Outcome);
 
 // The one file entry of Log whose source is Source; a test failure when there is not exactly one.
 using TNames = std::vector<std::string>;

@@ -21,25 +21,16 @@
 
 namespace {
 
-using lmvfault::ExpectEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::TFileEntry;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::Exists;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using lmvfault::CopyError;
-using lmvfault::OpenError;
-using lmvfault::TNames;
-
 const std::string& Text = lmvtest::HelloUtf8;
 const std::string& Utf16Text = lmvtest::HelloUtf16Le;
 
-class ChangingInput : public lmvfault::TFolderTest {
+class ChangingInput : public TFolderTest {
 protected:
     // Nothing in the system's temporary folder, no hidden file beside sources or results.
     void ExpectNoTemporaryFiles()
@@ -70,8 +61,7 @@ TEST_F(ChangingInput, ListedSourcesThatAreMissingFailListedFoldersExpandAndTheRu
 
         const TOutcome outcome = Run(args, dir);
 
-        const TRunLog log = ParseLog(outcome.Out);
-        ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+        const TRunLog log = CheckedLog(outcome);
         // The empty folder stands for no file at all.
         ASSERT_EQ(log.Files.size(), 3u) << outcome.Describe();
         ExpectEntry(log, dir + "/a.txt", "", outcome);
@@ -111,10 +101,10 @@ TEST_F(ChangingInput, OutputDirectoryVanishingMidRunFailsTheLaterFilesCleanly)
     ASSERT_GE(watch, 0);
     ASSERT_GE(::inotify_add_watch(watch, Out.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
 
-    lmvfault::TLaunch launch;
+    TLaunch launch;
     launch.Args = args;
     launch.TmpDir = Tmp;
-    lmvfault::TBatchProcess process(launch);
+    TBatchProcess process(launch);
     pollfd event{watch, POLLIN, 0};
     const bool landed = ::poll(&event, 1, 60000) == 1;
     const std::string moved = Root / "moved";
@@ -123,8 +113,7 @@ TEST_F(ChangingInput, OutputDirectoryVanishingMidRunFailsTheLaterFilesCleanly)
     const TOutcome outcome = process.Finish();
     ASSERT_TRUE(landed) << "no result ever landed\n" << outcome.Describe();
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ASSERT_EQ(log.Files.size(), static_cast<std::size_t>(Count));
     int failed = 0;
     int partials = 0;
@@ -165,8 +154,7 @@ TEST_F(ChangingInput, SameFileTwiceFailsOnTheSecondPass)
 
     const TOutcome outcome = Run({"--overwrite", "--answer", "yes", "--list", Src + "/list.txt"}, Src);
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ASSERT_EQ(log.Files.size(), 2u);
     EXPECT_TRUE(log.Files[0].Succeeded);
     EXPECT_EQ(log.Files[1].Errors, TNames{"Source file already converted in this run: " + Src + "/a.txt"});
@@ -189,8 +177,7 @@ TEST_F(ChangingInput, SameFileTwiceIsNotConvertedTwiceEvenWhenTheResultIsValidIn
 
     const TOutcome outcome =
         Run({"--overwrite", "--utf16", "1", "--answer", "yes", "keep.txt", "./keep.txt", "link.txt"}, Src);
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ASSERT_EQ(log.Files.size(), 3u);
     EXPECT_TRUE(log.Files[0].Succeeded);
     EXPECT_EQ(log.Files[1].Errors, TNames{"Source file already converted in this run: " + Src + "/keep.txt"});
@@ -217,8 +204,7 @@ TEST_F(ChangingInput, ListFileLinesAreTakenAsTheyStand)
 
     const TOutcome outcome = Run({"--output-dir", Out, "--list", "list.txt"}, Src);
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     TNames sources;
     for (const TFileEntry& entry : log.Files)
         sources.push_back(entry.Source);

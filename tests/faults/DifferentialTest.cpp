@@ -1,9 +1,6 @@
-// lumiva-batch against the iconv program. For encodings taken from the C library's charmaps,
-// every character that iconv maps is converted both ways (into and out of UTF-8) with buffer
-// sizes from 2 bytes (where a character fits) to 64 KiB, and the output must equal iconv's byte
-// for byte: the chunking, the carried bytes and the shift state must make no difference. Invalid
-// and cut-off sequences placed across chunk boundaries fail the file with the one conversion
-// error and leave no destination.
+// lumiva-batch against the iconv program: every character of the C library's charmaps both ways,
+// at buffer sizes from 2 bytes to 64 KiB, byte for byte; invalid and cut sequences across chunk
+// boundaries fail the file with the one conversion error and leave no destination.
 
 #include "engine/Lumiva.h"
 #include "tests/common/TestSupport.h"
@@ -16,7 +13,6 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -27,18 +23,10 @@
 
 namespace {
 
-using lmvfault::FindEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::TFileEntry;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
-
-using lmvfault::ConvertError;
-using lmvfault::TNames;
 
 const std::string CharmapFolder = "/usr/share/i18n/charmaps";
 const std::vector<int> BufferSizes = {2, 3, 7, 64, 4096, 65536};
@@ -53,27 +41,6 @@ const TLumiva& Engine()
 bool EngineKnows(const std::string& Name)
 {
     return Engine().NameList().Find(Name);
-}
-
-std::string Utf8(char32_t Code)
-{
-    std::string out;
-    if (Code < 0x80) {
-        out += static_cast<char>(Code);
-    } else if (Code < 0x800) {
-        out += static_cast<char>(0xC0 | (Code >> 6));
-        out += static_cast<char>(0x80 | (Code & 0x3F));
-    } else if (Code < 0x10000) {
-        out += static_cast<char>(0xE0 | (Code >> 12));
-        out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (Code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (Code >> 18));
-        out += static_cast<char>(0x80 | ((Code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((Code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (Code & 0x3F));
-    }
-    return out;
 }
 
 // One conversion descriptor for many short texts, each from the initial state.
@@ -254,12 +221,10 @@ TDirection MakeDirection(const TCharmap& Map, bool IntoUtf8)
     direction.To = IntoUtf8 ? "UTF-8" : Map.Name;
     TConverter converter(direction.From, direction.To);
     for (const auto& [codes, bytes] : Map.Chars) {
-        std::string in = bytes;
-        if (!IntoUtf8) {
-            in.clear();
-            for (const char32_t c : codes)
-                in += Utf8(c);
-        }
+        const std::string in =
+            IntoUtf8 ? bytes
+                     : Iconv("UTF-32LE", "UTF-8", std::string(reinterpret_cast<const char*>(codes.data()), 4 * codes.size()))
+                           .value_or("");
         // A pair of code points (a base and a mark that the encoding holds as one) counts by
         // its first; the checks below are for single ones.
         const char32_t code = codes.size() == 1 ? codes[0] : 0x110000;
@@ -288,11 +253,11 @@ TDirection MakeDirection(const TCharmap& Map, bool IntoUtf8)
 // The iconv program's output for a file; nothing when it fails.
 std::optional<std::string> IconvProgram(const std::string& From, const std::string& To, const std::string& File)
 {
-    lmvfault::TLaunch launch;
+    TLaunch launch;
     launch.Program = "/usr/bin/iconv";
     launch.Args = {"-f", From, "-t", To, File};
     // The program stalls for good where the C library's JIS X 0213 decoders do (see PairDecoder).
-    lmvfault::TBatchProcess process(launch);
+    TBatchProcess process(launch);
     if (!process.WaitFor(30000))
         return std::nullopt;
     const TOutcome outcome = process.Finish();
@@ -304,11 +269,11 @@ std::optional<std::string> IconvProgram(const std::string& From, const std::stri
 TOutcome Convert(const std::string& From, const std::string& To, int BufferSize, const std::string& OutDir,
                  const std::string& TmpDir, const TNames& Files)
 {
-    lmvfault::TLaunch launch;
+    TLaunch launch;
     launch.Args = {"--from", From, "--to", To, "--buffer-size", std::to_string(BufferSize), "--output-dir", OutDir};
     launch.Args.insert(launch.Args.end(), Files.begin(), Files.end());
     launch.TmpDir = TmpDir;
-    return lmvfault::RunBatch(launch);
+    return RunBatch(launch);
 }
 
 const std::vector<std::string> Charmaps = {
@@ -441,7 +406,7 @@ void PrintTo(const TBadInput& Bad, std::ostream* Out)
 
 std::string Ascii(const std::string& Encoding, std::size_t Count)
 {
-    return Encoding == "UTF-16LE" ? lmvfault::Repeat(std::string("a\0", 2), Count / 2) : std::string(Count, 'a');
+    return Encoding == "UTF-16LE" ? Repeat(std::string("a\0", 2), Count / 2) : std::string(Count, 'a');
 }
 
 class BadInput : public testing::TestWithParam<TBadInput> {
@@ -453,13 +418,13 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
 {
     const TBadInput& bad = GetParam();
     ASSERT_TRUE(EngineKnows(bad.Encoding));
-    ASSERT_TRUE(lmvfault::Iconv(bad.Encoding, "UTF-8", bad.Valid));
-    ASSERT_FALSE(lmvfault::Iconv(bad.Encoding, "UTF-8", bad.Invalid + Ascii(bad.Encoding, 8)));
-    ASSERT_FALSE(lmvfault::Iconv(bad.Encoding, "UTF-8", bad.Truncated));
+    ASSERT_TRUE(Iconv(bad.Encoding, "UTF-8", bad.Valid));
+    ASSERT_FALSE(Iconv(bad.Encoding, "UTF-8", bad.Invalid + Ascii(bad.Encoding, 8)));
+    ASSERT_FALSE(Iconv(bad.Encoding, "UTF-8", bad.Truncated));
     const std::string tmp = Root / "tmp";
     MakeDir(tmp);
     const std::size_t unit = bad.Encoding == "UTF-16LE" ? 2 : 1;
-    const std::size_t charOut = lmvfault::Iconv(bad.Encoding, "UTF-16LE", bad.Valid)->size();
+    const std::size_t charOut = Iconv(bad.Encoding, "UTF-16LE", bad.Valid)->size();
 
     int sizes = 0;
     for (const int size : {2, 3, 7, 8, 64, 4096}) {
@@ -497,8 +462,7 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
         }
         const std::string out = Root / ("out" + std::to_string(size));
         const TOutcome outcome = Convert(bad.Encoding, "UTF-16LE", size, out, tmp, files);
-        const TRunLog log = ParseLog(outcome.Out);
-        ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+        const TRunLog log = CheckedLog(outcome);
         ASSERT_EQ(log.Files.size(), cases.size()) << outcome.Describe();
         TNames produced;
         for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -506,7 +470,7 @@ TEST_P(BadInput, FailsTheFileWithTheConversionErrorWhereverTheChunksEnd)
             if (cases[i].Valid) {
                 EXPECT_TRUE(entry.Succeeded) << cases[i].Name << "\n" << outcome.Describe();
                 EXPECT_EQ(ReadFile(out + "/" + cases[i].Name),
-                          lmvfault::Iconv(bad.Encoding, "UTF-16LE", cases[i].Text).value_or("(iconv fails)"));
+                          Iconv(bad.Encoding, "UTF-16LE", cases[i].Text).value_or("(iconv fails)"));
                 produced.push_back(cases[i].Name);
             } else {
                 EXPECT_TRUE(entry.Failed) << cases[i].Name << "\n" << outcome.Describe();
@@ -551,21 +515,21 @@ TEST(PairDecoder, RunEndsAndEveryFileIsExact)
     const std::vector<std::pair<std::string, std::string>> pairs = {{"EUC-JISX0213", "\xA5\xFC"},
                                                                     {"SHIFT_JISX0213", "\x83\x9C"}};
     for (const auto& [encoding, pair] : pairs) {
-        ASSERT_EQ(lmvfault::Iconv(encoding, "UTF-8", pair), "\xE3\x82\xBB\xE3\x82\x9A") << encoding;
+        ASSERT_EQ(Iconv(encoding, "UTF-8", pair), "\xE3\x82\xBB\xE3\x82\x9A") << encoding;
         const TNames files = {root / "odd.txt", root / "even.txt"};
-        WriteFile(files[0], "a" + lmvfault::Repeat(pair, 20000));
-        WriteFile(files[1], "ab" + lmvfault::Repeat(pair, 20000));
+        WriteFile(files[0], "a" + Repeat(pair, 20000));
+        WriteFile(files[1], "ab" + Repeat(pair, 20000));
         for (const std::string to : {"UTF-16LE", "UTF-8"}) {
             for (const int size : {8, 12, 65536}) {
                 SCOPED_TRACE(encoding + " -> " + to + ", buffer size " + std::to_string(size));
                 const std::string out = root / "out";
-                lmvfault::TLaunch launch;
+                TLaunch launch;
                 launch.Args = {"--from", encoding, "--to", to, "--buffer-size", std::to_string(size), "--output-dir", out};
                 launch.Args.insert(launch.Args.end(), files.begin(), files.end());
                 launch.TmpDir = tmp;
                 // A runaway temporary file stops at this size ("Cannot write to temporary file").
                 launch.FileSizeLimit = 1 << 20;
-                lmvfault::TBatchProcess process(launch);
+                TBatchProcess process(launch);
                 if (!process.WaitFor(60000)) {
                     std::uintmax_t written = 0;
                     for (const auto& entry : std::filesystem::directory_iterator(tmp))
@@ -584,8 +548,8 @@ TEST(PairDecoder, RunEndsAndEveryFileIsExact)
                     const std::string destination = out + "/" + files[i].substr(files[i].rfind('/') + 1);
                     ASSERT_TRUE(log.Files[i].Succeeded) << files[i] << "\n" << outcome.Describe();
                     // From the text's UTF-8 form: the decoder itself is what stalls.
-                    const std::string utf8 = (i == 0 ? "a" : "ab") + lmvfault::Repeat("\xE3\x82\xBB\xE3\x82\x9A", 20000);
-                    EXPECT_EQ(ReadFile(destination), lmvfault::Iconv("UTF-8", to, utf8).value_or("?")) << files[i];
+                    const std::string utf8 = (i == 0 ? "a" : "ab") + Repeat("\xE3\x82\xBB\xE3\x82\x9A", 20000);
+                    EXPECT_EQ(ReadFile(destination), Iconv("UTF-8", to, utf8).value_or("?")) << files[i];
                 }
                 EXPECT_EQ(ListDir(tmp), TNames{});
                 std::filesystem::remove_all(out);

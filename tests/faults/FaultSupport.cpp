@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include <iconv.h>
 #include <sched.h>
 #include <sys/mount.h>
 

@@ -1,13 +1,7 @@
-// A disk that fills up at each step of a file: the temporary file, the backup of the source and
-// the placing of the result, in every output mode. Whatever fails, the source and any file that
-// existed stay byte for byte as they were, nothing half-written is left behind, the log names the
-// step, and the run goes on with the next file.
-//
-// The temporary file is made in the destination's folder and linked into place when complete, so
-// the disk that fills up is the destination's: a file-size limit (RLIMIT_FSIZE) caps what the
-// process writes, and a small tmpfs mounted in a private mount namespace (root only; skipped
-// elsewhere) is a destination disk that fills up for real. Placing the result then takes no room
-// of its own: the temporary file is what runs out of space.
+// A disk that fills up at each step of a file (the temporary file, the backup, the placing of the
+// result) in every output mode: the source and any existing file stay byte for byte, nothing
+// half-written is left, the log names the step, and the run goes on. The temporary file is made
+// beside the destination, so a file-size limit, or a small private tmpfs (root only), fills it.
 
 #include "tests/common/TestSupport.h"
 #include "tests/faults/BatchRunner.h"
@@ -22,23 +16,10 @@
 
 namespace {
 
-using lmvfault::FindEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::Repeat;
-using lmvfault::RunBatch;
-using lmvfault::TFileEntry;
-using lmvfault::TLaunch;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
-
-using lmvfault::BackupError;
-using lmvfault::TempWriteError;
-using lmvfault::TNames;
-
 
 // UTF-16 as the runs write it by default: little-endian after its signature.
 std::string Utf16(const std::string& Ascii)
@@ -61,7 +42,7 @@ std::string AsciiText(std::size_t Size, char Letter)
     return text;
 }
 
-class FullDisk : public lmvfault::TFolderTest {
+class FullDisk : public TFolderTest {
 protected:
     // Limit: the child's file size limit in bytes; -1: none.
     TOutcome Run(std::vector<std::string> Args, long long Limit = -1)
@@ -76,27 +57,16 @@ protected:
     // Each file of the run failed with the error given, or succeeded when none is given.
     void ExpectLog(const TOutcome& Outcome, const std::vector<std::pair<std::string, std::string>>& Files)
     {
-        const TRunLog log = ParseLog(Outcome.Out);
-        ASSERT_TRUE(log.WellFormed) << Outcome.Describe();
+        const TRunLog log = CheckedLog(Outcome);
         ASSERT_EQ(log.Files.size(), Files.size()) << Outcome.Describe();
         std::size_t errors = 0;
         for (const auto& [source, error] : Files) {
-            const TFileEntry* entry = FindEntry(log, source);
-            ASSERT_NE(entry, nullptr) << Outcome.Describe();
-            if (error.empty()) {
-                EXPECT_TRUE(entry->Succeeded) << source << "\n" << Outcome.Describe();
-                EXPECT_TRUE(entry->Errors.empty()) << source << "\n" << Outcome.Describe();
-            } else {
-                ++errors;
-                EXPECT_TRUE(entry->Failed) << source << "\n" << Outcome.Describe();
-                EXPECT_EQ(entry->Errors, TNames{error}) << source << "\n" << Outcome.Describe();
-            }
-            EXPECT_TRUE(entry->Warnings.empty()) << source << "\n" << Outcome.Describe();
+            ExpectEntry(log, source, error, Outcome);
+            errors += error.empty() ? 0 : 1;
         }
         EXPECT_TRUE(log.RunErrors.empty()) << Outcome.Describe();
         EXPECT_EQ(log.Summary, "Completed - " + std::to_string(errors) + " errors, 0 warnings");
-        EXPECT_TRUE(Outcome.Exited) << Outcome.Describe();
-        EXPECT_EQ(Outcome.ExitCode, errors ? 1 : 0) << Outcome.Describe();
+        EXPECT_TRUE(Outcome.Exited && Outcome.ExitCode == (errors ? 1 : 0)) << Outcome.Describe();
         // The system's temporary folder is not used at all.
         EXPECT_EQ(ListDir(Tmp), TNames{}) << "temporary files left behind";
     }
@@ -171,10 +141,10 @@ TEST_F(FullDisk, TemporaryFileFullInTheMiddleOfALargeFile)
 
 TEST_F(FullDisk, TemporaryFileFullOnARealDisk)
 {
-    if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
+    if (const std::string reason = TSmallDisk::Unavailable(); !reason.empty())
         GTEST_SKIP() << "no private tmpfs: " << reason;
     MakeDir(Out);
-    const lmvfault::TSmallDisk disk(Out, 64 * 1024);
+    const TSmallDisk disk(Out, 64 * 1024);
     const std::string big = AsciiText(40000, 'c'); // 80002 bytes in UTF-16
     WriteFile(Src + "/big.txt", big);
     WriteFile(Src + "/small.txt", Small);
@@ -225,14 +195,14 @@ protected:
     void SetUp() override
     {
         FullDisk::SetUp();
-        if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
+        if (const std::string reason = TSmallDisk::Unavailable(); !reason.empty())
             GTEST_SKIP() << "no private tmpfs: " << reason;
-        Disk = std::make_unique<lmvfault::TSmallDisk>(Small64, 64 * 1024);
+        Disk = std::make_unique<TSmallDisk>(Small64, 64 * 1024);
     }
     void TearDown() override { Disk.reset(); }
 
     const std::string Small64 = Root / "disk";
-    std::unique_ptr<lmvfault::TSmallDisk> Disk;
+    std::unique_ptr<TSmallDisk> Disk;
 };
 
 // The temporary file fills the disk before anything is placed, in each mode: the file it would

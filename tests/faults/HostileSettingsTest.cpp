@@ -1,7 +1,6 @@
-// Settings files that nobody should write: binary garbage, numbers beyond 32 bits. Every read
-// gives a sound value (the stored one when it is well formed, the caller's current one otherwise),
-// and the next save writes a file that loads back to exactly what was saved. Long lines, repeated
-// keys and a NUL are the in-memory file's own tests.
+// Settings files that nobody should write (binary garbage, numbers beyond 32 bits): every read
+// gives the stored value when well formed, the current one otherwise, and the next save loads
+// back to exactly what was saved.
 
 #include "settings/OpenDialogList.h"
 #include "settings/Settings.h"
@@ -35,15 +34,7 @@ struct TAll : lmvtest::TSettingsSnapshot {
         Top = -45;
         InitialDir = "/current/dir";
         FilterIndexes = {7, 8, 9};
-        Convert.FromEncoding = "CURRENT-FROM";
-        Convert.ToEncoding = "CURRENT-TO";
-        Convert.Translation = 1;
-        Convert.BufferSize = 31337;
-        Convert.Output = 2;
-        Convert.OutputDirectory = "/current/out";
-        Convert.OutputPrefix = "cur_";
-        Convert.BackupSrcFiles = true;
-        Convert.BackupPrefix = "bak_";
+        Convert = {"CURRENT-FROM", "CURRENT-TO", 1, 31337, 2, "/current/out", "cur_", true, "bak_"};
     }
 };
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-using lmvfault::MakeDir;
+using namespace lmvfault;
 using lmvtest::Exists;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
@@ -39,8 +39,8 @@ std::vector<TSample> MakeSamples()
         TSample sample;
         const bool large = i % 67 == 66;
         sample.Name = (large ? "large" : "f") + std::to_string(1000 + i) + ".txt";
-        sample.Original = lmvfault::Utf8Text(large ? 1024 * 1024 : 1500 + (i * 397) % 6000);
-        sample.Converted = "\xFF\xFE" + lmvfault::Iconv("UTF-8", "UTF-16LE", sample.Original).value();
+        sample.Original = Utf8Text(large ? 1024 * 1024 : 1500 + (i * 397) % 6000);
+        sample.Converted = "\xFF\xFE" + Iconv("UTF-8", "UTF-16LE", sample.Original).value();
         samples.push_back(std::move(sample));
     }
     return samples;
@@ -68,9 +68,9 @@ protected:
         return folder;
     }
 
-    lmvfault::TLaunch Launch(const std::string& Folder)
+    TLaunch Launch(const std::string& Folder)
     {
-        lmvfault::TLaunch launch;
+        TLaunch launch;
         launch.Args = {"--overwrite", "--backup-prefix", BackupPrefix};
         for (const TSample& sample : *Samples)
             launch.Args.push_back(Folder + "/src/" + sample.Name);
@@ -142,7 +142,7 @@ TEST_F(InterruptedRun, KilledAtRandomMomentsLeavesOriginalOrConvertedSources)
     // One whole run gives the span in which the kills fall.
     const std::string whole = Prepare(0);
     const auto start = std::chrono::steady_clock::now();
-    const lmvfault::TOutcome outcome = lmvfault::RunBatch(Launch(whole));
+    const TOutcome outcome = RunBatch(Launch(whole));
     const auto runTime =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(outcome.Exited && outcome.ExitCode == 0) << outcome.Describe();
@@ -161,7 +161,7 @@ TEST_F(InterruptedRun, KilledAtRandomMomentsLeavesOriginalOrConvertedSources)
         const std::string folder = Prepare(trial);
         const long long wait = delay(random);
         {
-            lmvfault::TBatchProcess process(Launch(folder));
+            TBatchProcess process(Launch(folder));
             if (!process.WaitFor(static_cast<int>(wait / 1000))) {
                 process.Kill();
                 ++interrupted;

@@ -19,10 +19,7 @@
 
 namespace {
 
-using lmvfault::ExpectEntry;
-using lmvfault::ParseLog;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
@@ -56,7 +53,7 @@ mode_t Mode(const std::string& Name)
     return info.st_mode & 07777;
 }
 
-using KeptPermissions = lmvfault::TFolderTest;
+using KeptPermissions = TFolderTest;
 
 TEST_F(KeptPermissions, ReplacedFilesAndBackupsKeepTheAclAndExtendedAttributes)
 {
@@ -75,8 +72,7 @@ TEST_F(KeptPermissions, ReplacedFilesAndBackupsKeepTheAclAndExtendedAttributes)
     ASSERT_EQ(acls, "u::rw-,u:1000:r--,g::---,m::r--,o::---");
 
     const TOutcome outcome = Run({"--to", "UTF-16", "--overwrite", source});
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ExpectEntry(log, source, "", outcome);
     for (const std::string& name : {source, Src + "/Backup - s.txt"}) {
         SCOPED_TRACE(name);

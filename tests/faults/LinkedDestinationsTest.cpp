@@ -15,20 +15,15 @@
 
 namespace {
 
-using lmvfault::ExpectEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::TNames;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
 const std::string Text = "plain text\n";
-const std::string Utf16Text = "\xFF\xFE" + lmvfault::Iconv("UTF-8", "UTF-16LE", Text).value();
+const std::string Utf16Text = "\xFF\xFE" + Iconv("UTF-8", "UTF-16LE", Text).value();
 
-class LinkedDestinations : public lmvfault::TFolderTest {
+class LinkedDestinations : public TFolderTest {
 protected:
     void SetUp() override
     {
@@ -66,16 +61,14 @@ TEST_F(LinkedDestinations, ADanglingDestinationIsAskedAboutAndNeverWrittenThroug
         args.insert(args.end(), c.Mode.begin(), c.Mode.end());
         args.push_back(Src + "/a.txt");
         const TOutcome refused = Run(args);
-        const TRunLog refusedLog = ParseLog(refused.Out);
-        ASSERT_TRUE(refusedLog.WellFormed) << refused.Describe();
+        const TRunLog refusedLog = CheckedLog(refused);
         ExpectEntry(refusedLog, Src + "/a.txt",
                     "Not allowed to overwrite existing file with destination file: " + c.Destination, refused);
         EXPECT_TRUE(IsLink(c.Destination));
 
         args[3] = "yes";
         const TOutcome replaced = Run(args);
-        const TRunLog replacedLog = ParseLog(replaced.Out);
-        ASSERT_TRUE(replacedLog.WellFormed) << replaced.Describe();
+        const TRunLog replacedLog = CheckedLog(replaced);
         ExpectEntry(replacedLog, Src + "/a.txt", "", replaced);
         EXPECT_FALSE(IsLink(c.Destination));
         EXPECT_EQ(ReadFile(c.Destination), Utf16Text);
@@ -92,16 +85,14 @@ TEST_F(LinkedDestinations, ABackupReplacesWhateverLinkHasItsName)
 
     const TOutcome refused =
         Run({"--to", "UTF-16", "--overwrite", "--answer", "no", Src + "/a.txt", Src + "/b.txt"});
-    const TRunLog refusedLog = ParseLog(refused.Out);
-    ASSERT_TRUE(refusedLog.WellFormed) << refused.Describe();
+    const TRunLog refusedLog = CheckedLog(refused);
     ExpectEntry(refusedLog, Src + "/a.txt",
                 "Not allowed to overwrite existing file with backup file: " + Src + "/Backup - a.txt", refused);
     EXPECT_EQ(ReadFile(Src + "/a.txt"), Text);
 
     const TOutcome outcome =
         Run({"--to", "UTF-16", "--overwrite", "--answer", "yes-to-all", Src + "/a.txt", Src + "/b.txt"});
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     for (const char* name : {"a.txt", "b.txt"}) {
         SCOPED_TRACE(name);
         ExpectEntry(log, Src + "/" + name, "", outcome);

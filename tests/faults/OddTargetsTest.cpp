@@ -24,29 +24,16 @@
 
 namespace {
 
-using lmvfault::ExpectEntry;
-using lmvfault::FindEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::TFileEntry;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::Exists;
 using lmvtest::ListDir;
 using lmvtest::ReadFile;
 using lmvtest::WriteFile;
 
-using lmvfault::TNames;
-
 const std::string Text = "plain text\n";
-const std::string Utf16Text = [] {
-    std::string out = "\xFF\xFE";
-    for (char c : Text)
-        out += std::string{c, '\0'};
-    return out;
-}();
+const std::string Utf16Text = "\xFF\xFE" + Iconv("UTF-8", "UTF-16LE", Text).value();
 
-using OddTargets = lmvfault::TFolderTest;
+using OddTargets = TFolderTest;
 
 TEST_F(OddTargets, SourcesThatAreNoPlainFileFailWithoutHanging)
 {
@@ -54,11 +41,9 @@ TEST_F(OddTargets, SourcesThatAreNoPlainFileFailWithoutHanging)
     WriteFile(Src + "/a.txt", Text);
     const TOutcome outcome = Run({"--output-dir", Out, Src + "/pipe.txt", "/dev/null", "/dev/zero", Src + "/a.txt"});
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-    ExpectEntry(log, Src + "/pipe.txt", "Cannot open source file", outcome);
-    ExpectEntry(log, "/dev/null", "Cannot open source file", outcome);
-    ExpectEntry(log, "/dev/zero", "Cannot open source file", outcome);
+    const TRunLog log = CheckedLog(outcome);
+    for (const std::string& odd : {Src + "/pipe.txt", std::string("/dev/null"), std::string("/dev/zero")})
+        ExpectEntry(log, odd, OpenError, outcome);
     ExpectEntry(log, Src + "/a.txt", "", outcome);
     EXPECT_EQ(ListDir(Out), TNames{"a.txt"});
     EXPECT_EQ(ListDir(Tmp), TNames{});
@@ -73,10 +58,9 @@ TEST_F(OddTargets, DestinationThatIsAPipeOrAFolderStaysAsItIs)
     const TOutcome outcome =
         Run({"--output-dir", Out, "--answer", "yes-to-all", Src + "/pipe.txt", Src + "/folder.txt"});
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-    ExpectEntry(log, Src + "/pipe.txt", "Cannot copy temporary file to destination file", outcome);
-    ExpectEntry(log, Src + "/folder.txt", "Cannot copy temporary file to destination file", outcome);
+    const TRunLog log = CheckedLog(outcome);
+    ExpectEntry(log, Src + "/pipe.txt", CopyError, outcome);
+    ExpectEntry(log, Src + "/folder.txt", CopyError, outcome);
     struct stat info {};
     ASSERT_EQ(::lstat((Out + "/pipe.txt").c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
@@ -92,14 +76,9 @@ TEST_F(OddTargets, DestinationOrBackupNameTooLongFailsAndLeavesNothing)
     WriteFile(Src + "/" + name, Text);
 
     const TOutcome prefixed = Run({"--prefix", "new_", Src + "/" + name});
-    const TRunLog prefixedLog = ParseLog(prefixed.Out);
-    ASSERT_TRUE(prefixedLog.WellFormed) << prefixed.Describe();
-    ExpectEntry(prefixedLog, Src + "/" + name, "Cannot copy temporary file to destination file", prefixed);
-
+    ExpectEntry(CheckedLog(prefixed), Src + "/" + name, CopyError, prefixed);
     const TOutcome backedUp = Run({"--overwrite", "--backup-prefix", "bak_", Src + "/" + name});
-    const TRunLog backedUpLog = ParseLog(backedUp.Out);
-    ASSERT_TRUE(backedUpLog.WellFormed) << backedUp.Describe();
-    ExpectEntry(backedUpLog, Src + "/" + name, "Cannot backup source file", backedUp);
+    ExpectEntry(CheckedLog(backedUp), Src + "/" + name, BackupError, backedUp);
 
     EXPECT_EQ(ReadFile(Src + "/" + name), Text);
     EXPECT_EQ(ListDir(Src), TNames{name});
@@ -114,9 +93,7 @@ TEST_F(OddTargets, TheSystemsTemporaryFolderIsNotUsed)
         SCOPED_TRACE(tmp.substr(0, 60));
         WriteFile(Src + "/a.txt", Text);
         const TOutcome outcome = Run({"--overwrite", "--no-backup", Src + "/a.txt"}, {}, tmp);
-        const TRunLog log = ParseLog(outcome.Out);
-        ASSERT_TRUE(log.WellFormed) << outcome.Describe();
-        ExpectEntry(log, Src + "/a.txt", "", outcome);
+        ExpectEntry(CheckedLog(outcome), Src + "/a.txt", "", outcome);
         EXPECT_EQ(ReadFile(Src + "/a.txt"), Utf16Text);
         EXPECT_EQ(ListDir(Src), TNames{"a.txt"});
     }
@@ -127,10 +104,10 @@ TEST_F(OddTargets, TheSystemsTemporaryFolderIsNotUsed)
 // made there. A missing source is still reported as such.
 TEST_F(OddTargets, ADestinationFolderThatTakesNoFilesFailsEveryFile)
 {
-    if (const std::string reason = lmvfault::TSmallDisk::Unavailable(); !reason.empty())
+    if (const std::string reason = TSmallDisk::Unavailable(); !reason.empty())
         GTEST_SKIP() << "no private tmpfs: " << reason;
     MakeDir(Out);
-    const lmvfault::TSmallDisk disk(Out, 64 * 1024);
+    const TSmallDisk disk(Out, 64 * 1024);
     WriteFile(Out + "/a.txt", "old");
     ASSERT_EQ(::mount(nullptr, Out.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
     WriteFile(Src + "/a.txt", Text);
@@ -138,10 +115,9 @@ TEST_F(OddTargets, ADestinationFolderThatTakesNoFilesFailsEveryFile)
 
     const TOutcome outcome = Run({"--output-dir", Out, "--answer", "yes", Src + "/a.txt", Src + "/missing.txt",
                                  Src + "/b.txt"});
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ExpectEntry(log, Src + "/a.txt", "Cannot create temporary file", outcome);
-    ExpectEntry(log, Src + "/missing.txt", "Cannot open source file", outcome);
+    ExpectEntry(log, Src + "/missing.txt", OpenError, outcome);
     ExpectEntry(log, Src + "/b.txt", "Cannot create temporary file", outcome);
     EXPECT_EQ(ReadFile(Out + "/a.txt"), "old");
     EXPECT_EQ(ListDir(Out), TNames{"a.txt"});
@@ -155,11 +131,11 @@ TEST_F(OddTargets, BuffersBeyondTheMemoryLimitStopTheRunCleanly)
         GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under an address-space limit";
     WriteFile(Src + "/a.txt", Text);
     WriteFile(Src + "/b.txt", Text);
-    lmvfault::TLaunch launch;
+    TLaunch launch;
     launch.Args = {"--overwrite", "--buffer-size", "2147483647", Src + "/a.txt", Src + "/b.txt"};
     launch.TmpDir = Tmp;
     launch.MemoryLimit = 1LL << 30;
-    const TOutcome outcome = lmvfault::RunBatch(launch);
+    const TOutcome outcome = RunBatch(launch);
 
     // The file's block ends without an outcome: the error belongs to the run.
     EXPECT_EQ(outcome.Out, "Convert character encoding:\r\n\t- Source file: " + Src + "/a.txt\r\n"
@@ -176,7 +152,7 @@ TEST_F(OddTargets, BuffersBeyondTheMemoryLimitStopTheRunCleanly)
 TEST_F(OddTargets, SourceShrinkingWhileReadFailsTheFile)
 {
     const std::string source = Src + "/shrinking.txt";
-    const std::string big = lmvfault::Repeat(std::string(63, 's') + "\n", 1 << 20); // 64 MiB
+    const std::string big = Repeat(std::string(63, 's') + "\n", 1 << 20); // 64 MiB
     WriteFile(source, big);
     const int watch = ::inotify_init1(IN_CLOEXEC);
     ASSERT_GE(watch, 0);
@@ -184,10 +160,10 @@ TEST_F(OddTargets, SourceShrinkingWhileReadFailsTheFile)
     MakeDir(Out);
     ASSERT_GE(::inotify_add_watch(watch, Out.c_str(), IN_MODIFY), 0);
 
-    lmvfault::TLaunch launch;
+    TLaunch launch;
     launch.Args = {"--output-dir", Out, source};
     launch.TmpDir = Tmp;
-    lmvfault::TBatchProcess process(launch);
+    TBatchProcess process(launch);
     pollfd event{watch, POLLIN, 0};
     const bool written = ::poll(&event, 1, 60000) == 1;
     ::truncate(source.c_str(), static_cast<off_t>(big.size() / 2));
@@ -195,8 +171,7 @@ TEST_F(OddTargets, SourceShrinkingWhileReadFailsTheFile)
     const TOutcome outcome = process.Finish();
     ASSERT_TRUE(written) << outcome.Describe();
 
-    const TRunLog log = ParseLog(outcome.Out);
-    ASSERT_TRUE(log.WellFormed) << outcome.Describe();
+    const TRunLog log = CheckedLog(outcome);
     ASSERT_EQ(log.Files.size(), 1u);
     const TFileEntry& entry = log.Files[0];
     if (entry.Failed) {

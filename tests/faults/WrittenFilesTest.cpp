@@ -25,18 +25,13 @@
 
 namespace {
 
-using lmvfault::ExpectEntry;
-using lmvfault::MakeDir;
-using lmvfault::ParseLog;
-using lmvfault::TNames;
-using lmvfault::TOutcome;
-using lmvfault::TRunLog;
+using namespace lmvfault;
 using lmvtest::ListDir;
 using lmvtest::WriteFile;
 
 const std::string Text = "plain text\n";
 
-class WrittenFiles : public lmvfault::TFolderTest {
+class WrittenFiles : public TFolderTest {
 protected:
     void SetUp() override
     {
@@ -57,12 +52,11 @@ TEST_F(WrittenFiles, SourceNamesAreTidyInTheLogAndInTheNamesMadeFromThem)
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
         WriteFile(Src + "/" + name, Text);
     const TOutcome prefixed = Run({"--prefix", "new_", "./src/a.txt", "src//b.txt", Src + "/./c.txt"}, Root.Path());
-    const TRunLog log = ParseLog(prefixed.Out);
-    ASSERT_TRUE(log.WellFormed) << prefixed.Describe();
+    const TRunLog log = CheckedLog(prefixed);
     ASSERT_EQ(log.Files.size(), 3u) << prefixed.Describe();
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
         ExpectEntry(log, Src + "/" + name, "", prefixed);
-        if (const lmvfault::TFileEntry* entry = lmvfault::FindEntry(log, Src + "/" + name)) {
+        if (const TFileEntry* entry = FindEntry(log, Src + "/" + name)) {
             EXPECT_EQ(entry->Destination, Src + "/new_" + name);
         }
     }
@@ -70,7 +64,7 @@ TEST_F(WrittenFiles, SourceNamesAreTidyInTheLogAndInTheNamesMadeFromThem)
     const TOutcome backedUp = Run({"--overwrite", ".//src/./a.txt"}, Root.Path());
     const TRunLog backupLog = ParseLog(backedUp.Out);
     ExpectEntry(backupLog, Src + "/a.txt", "", backedUp);
-    if (const lmvfault::TFileEntry* entry = lmvfault::FindEntry(backupLog, Src + "/a.txt")) {
+    if (const TFileEntry* entry = FindEntry(backupLog, Src + "/a.txt")) {
         EXPECT_EQ(entry->Notes, TNames{"Created backup file: " + Src + "/Backup - a.txt"});
     }
     EXPECT_EQ(ListDir(Src), (TNames{"Backup - a.txt", "a.txt", "b.txt", "c.txt", "new_a.txt", "new_b.txt",
@@ -124,7 +118,7 @@ TEST_F(WrittenFiles, AResultGetsWhatItsFolderGivesNewFiles)
 // System calls of one run under strace, by name.
 std::map<std::string, int> TraceRun(const std::string& Trace, const std::vector<std::string>& Args)
 {
-    std::string command = "strace -f -qq -o '" + Trace + "' '" + lmvfault::LumivaBatch() + "'";
+    std::string command = "strace -f -qq -o '" + Trace + "' '" + LumivaBatch() + "'";
     for (const std::string& arg : Args)
         command += " '" + arg + "'";
     command += " > /dev/null 2>&1";

@@ -1,4 +1,5 @@
 // The conversion library on its own, called through dlopen as the engine calls it.
+#include "tests/common/LibiconvTest.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,83 +16,63 @@
 
 namespace {
 
-using TOpen = void* (*)(const char*, const char*);
-using TConvert = std::size_t (*)(void*, char**, std::size_t*, char**, std::size_t*);
-using TClose = int (*)(void*);
 using TCallback = int (*)(unsigned int, const char* const*, void*);
 using TList = void (*)(TCallback, void*);
 
 void* const Failed = reinterpret_cast<void*>(static_cast<std::uintptr_t>(-1));
 const std::size_t ConvertFailed = static_cast<std::size_t>(-1);
 
-class ConversionLibrary : public ::testing::Test {
+// What one call did.
+struct TCall {
+    std::string Out;
+    std::size_t Consumed = 0;
+    std::size_t Result = 0;
+    int Error = 0;
+};
+
+class ConversionLibrary : public lmvtest::TLibiconvTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        // By full path, as the engine loads it: a sanitizer's dlopen would not find a bare name.
-        Handle = dlopen((lmvtest::BinDir() + "/liblumiva-iconv.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(Handle, nullptr) << dlerror();
-        Open = reinterpret_cast<TOpen>(dlsym(Handle, "libiconv_open"));
-        Convert = reinterpret_cast<TConvert>(dlsym(Handle, "libiconv"));
-        Close = reinterpret_cast<TClose>(dlsym(Handle, "libiconv_close"));
-        List = reinterpret_cast<TList>(dlsym(Handle, "libiconvlist"));
-    }
-    static void TearDownTestSuite()
-    {
-        if (Handle)
-            dlclose(Handle);
-        Handle = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(Open && Convert && Close && List);
+        List = reinterpret_cast<TList>(dlsym(Handle, "libiconvlist"));
+        ASSERT_TRUE(Library.Open && Library.Convert && Library.Close && List);
     }
 
-    static std::vector<std::vector<std::string>> Groups()
+    std::vector<std::vector<std::string>> Groups() const
     {
         std::vector<std::vector<std::string>> groups;
         List(
             [](unsigned int count, const char* const* names, void* data) {
-                auto* target = static_cast<std::vector<std::vector<std::string>>*>(data);
-                target->emplace_back(names, names + count);
+                static_cast<std::vector<std::vector<std::string>>*>(data)->emplace_back(names, names + count);
                 return 0;
             },
             &groups);
         return groups;
     }
 
-    // Converts In in one call; returns the output and leaves the call's result and errno.
-    std::string ConvertOnce(const char* To, const char* From, const std::string& In, std::size_t OutSpace,
-                            std::size_t* Consumed = nullptr, std::size_t* Result = nullptr, int* Error = nullptr)
+    // Converts In in one call into OutSpace bytes.
+    static TCall ConvertOnce(const char* To, const char* From, const std::string& In, std::size_t OutSpace)
     {
-        void* cd = Open(To, From);
+        TCall call;
+        void* cd = Library.Open(To, From);
         EXPECT_NE(cd, Failed) << To << " <- " << From;
         if (cd == Failed)
-            return {};
-        std::string out(OutSpace, '\0');
+            return call;
+        call.Out.resize(OutSpace);
         char* inPtr = const_cast<char*>(In.data());
         std::size_t inLeft = In.size();
-        char* outPtr = out.data();
-        std::size_t outLeft = out.size();
+        char* outPtr = call.Out.data();
+        std::size_t outLeft = OutSpace;
         errno = 0;
-        const std::size_t result = Convert(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        const int error = errno;
-        EXPECT_EQ(Close(cd), 0);
-        if (Consumed)
-            *Consumed = In.size() - inLeft;
-        if (Result)
-            *Result = result;
-        if (Error)
-            *Error = error;
-        out.resize(out.size() - outLeft);
-        return out;
+        call.Result = Library.Convert(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        call.Error = errno;
+        EXPECT_EQ(Library.Close(cd), 0);
+        call.Consumed = In.size() - inLeft;
+        call.Out.resize(OutSpace - outLeft);
+        return call;
     }
 
-    static inline void* Handle = nullptr;
-    static inline TOpen Open = nullptr;
-    static inline TConvert Convert = nullptr;
-    static inline TClose Close = nullptr;
-    static inline TList List = nullptr;
+    TList List = nullptr;
 };
 
 // Defined global symbols in the dynamic symbol table of a 64-bit ELF file.
@@ -187,17 +168,17 @@ TEST_F(ConversionLibrary, EveryListedNameOpensAsSourceAndTarget)
         for (const auto& name : group) {
             const std::string targets[] = {name, name + "//IGNORE", name + "//TRANSLIT"};
             for (const auto& target : targets) {
-                void* cd = Open(target.c_str(), "UTF-8");
+                void* cd = Library.Open(target.c_str(), "UTF-8");
                 if (cd == Failed)
                     refused.push_back(target + " as target");
                 else
-                    Close(cd);
+                    Library.Close(cd);
             }
-            void* cd = Open("UTF-8", name.c_str());
+            void* cd = Library.Open("UTF-8", name.c_str());
             if (cd == Failed)
                 refused.push_back(name + " as source");
             else
-                Close(cd);
+                Library.Close(cd);
             ++tried;
         }
     }
@@ -249,14 +230,11 @@ TEST_F(ConversionLibrary, IgnoreSkipsToTheEndInOneCall)
         in[at] = '\xFF'; // invalid
     for (std::size_t at : {20u, 70000u, 199998u})
         in.replace(at, 2, "\xC3\xA9"); // no place in ASCII
-    std::size_t consumed = 0;
-    std::size_t result = 0;
-    int error = 0;
-    const std::string out = ConvertOnce("ASCII//IGNORE", "UTF-8", in, in.size(), &consumed, &result, &error);
-    EXPECT_EQ(consumed, in.size());
-    EXPECT_EQ(out, std::string(in.size() - 9, 'a'));
-    EXPECT_EQ(result, ConvertFailed);
-    EXPECT_EQ(error, EILSEQ);
+    const TCall call = ConvertOnce("ASCII//IGNORE", "UTF-8", in, in.size());
+    EXPECT_EQ(call.Consumed, in.size());
+    EXPECT_EQ(call.Out, std::string(in.size() - 9, 'a'));
+    EXPECT_EQ(call.Result, ConvertFailed);
+    EXPECT_EQ(call.Error, EILSEQ);
 }
 
 TEST_F(ConversionLibrary, IgnoreDropsUnconvertibleCharactersThroughSeveralSteps)
@@ -264,58 +242,49 @@ TEST_F(ConversionLibrary, IgnoreDropsUnconvertibleCharactersThroughSeveralSteps)
     std::string in;
     for (int i = 0; i < 30000; ++i)
         in += "\x80x"; // the euro sign of CP1252 has no place in ISO-8859-2
-    std::size_t consumed = 0;
-    const std::string out = ConvertOnce("ISO-8859-2//ignore", "CP1252", in, in.size(), &consumed);
-    EXPECT_EQ(consumed, in.size());
-    EXPECT_EQ(out, std::string(30000, 'x'));
+    const TCall latin2 = ConvertOnce("ISO-8859-2//ignore", "CP1252", in, in.size());
+    EXPECT_EQ(latin2.Consumed, in.size());
+    EXPECT_EQ(latin2.Out, std::string(30000, 'x'));
 
     std::string accents;
     for (int i = 0; i < 50000; ++i)
         accents += "\xC3\xA9";
     accents += "end";
     // Both suffixes at once: the invalid byte at the end is skipped too.
-    const std::string ascii = ConvertOnce("ASCII//TRANSLIT//IGNORE", "UTF-8", accents + "\xFF", 1000000, &consumed);
-    EXPECT_EQ(consumed, accents.size() + 1);
-    ASSERT_GE(ascii.size(), 3u);
-    EXPECT_EQ(ascii.substr(ascii.size() - 3), "end");
+    const TCall ascii = ConvertOnce("ASCII//TRANSLIT//IGNORE", "UTF-8", accents + "\xFF", 1000000);
+    EXPECT_EQ(ascii.Consumed, accents.size() + 1);
+    EXPECT_TRUE(ascii.Out.ends_with("end"));
 }
 
 TEST_F(ConversionLibrary, IgnoreStillReportsFullOutputAndIncompleteInput)
 {
     const std::string in = std::string(100, 'a') + "\xFF" + std::string(100, 'b') + "\xC3";
-    std::size_t consumed = 0;
-    std::size_t result = 0;
-    int error = 0;
-    std::string out = ConvertOnce("ASCII//IGNORE", "UTF-8", in, 50, &consumed, &result, &error);
-    EXPECT_EQ(out, std::string(50, 'a'));
-    EXPECT_EQ(consumed, 50u);
-    EXPECT_EQ(result, ConvertFailed);
-    EXPECT_EQ(error, E2BIG);
+    TCall call = ConvertOnce("ASCII//IGNORE", "UTF-8", in, 50);
+    EXPECT_EQ(call.Out, std::string(50, 'a'));
+    EXPECT_EQ(call.Consumed, 50u);
+    EXPECT_EQ(call.Result, ConvertFailed);
+    EXPECT_EQ(call.Error, E2BIG);
 
-    out = ConvertOnce("ASCII//IGNORE", "UTF-8", in, 1000, &consumed, &result, &error);
-    EXPECT_EQ(out, std::string(100, 'a') + std::string(100, 'b'));
-    EXPECT_EQ(consumed, in.size() - 1);
-    EXPECT_EQ(result, ConvertFailed);
-    EXPECT_EQ(error, EINVAL);
+    call = ConvertOnce("ASCII//IGNORE", "UTF-8", in, 1000);
+    EXPECT_EQ(call.Out, std::string(100, 'a') + std::string(100, 'b'));
+    EXPECT_EQ(call.Consumed, in.size() - 1);
+    EXPECT_EQ(call.Result, ConvertFailed);
+    EXPECT_EQ(call.Error, EINVAL);
 }
 
 TEST_F(ConversionLibrary, WithoutIgnoreStopsAtInvalidInput)
 {
-    std::size_t consumed = 0;
-    std::size_t result = 0;
-    int error = 0;
-    const std::string out = ConvertOnce("ISO-8859-1", "UTF-8", "ab\xFF" "cd", 100, &consumed, &result, &error);
-    EXPECT_EQ(out, "ab");
-    EXPECT_EQ(consumed, 2u);
-    EXPECT_EQ(result, ConvertFailed);
-    EXPECT_EQ(error, EILSEQ);
-
-    EXPECT_EQ(ConvertOnce("ASCII//TRANSLIT", "UTF-8", "a\xE2\x82\xAC" "b", 100, &consumed), "aEURb");
+    const TCall call = ConvertOnce("ISO-8859-1", "UTF-8", "ab\xFF" "cd", 100);
+    EXPECT_EQ(call.Out, "ab");
+    EXPECT_EQ(call.Consumed, 2u);
+    EXPECT_EQ(call.Result, ConvertFailed);
+    EXPECT_EQ(call.Error, EILSEQ);
+    EXPECT_EQ(ConvertOnce("ASCII//TRANSLIT", "UTF-8", "a\xE2\x82\xAC" "b", 100).Out, "aEURb");
 }
 
 TEST_F(ConversionLibrary, NullInputFlushesTheShiftState)
 {
-    void* cd = Open("ISO-2022-JP", "UTF-8");
+    void* cd = Library.Open("ISO-2022-JP", "UTF-8");
     ASSERT_NE(cd, Failed);
     std::string in = "\xE6\x97\xA5"; // a kanji: switches to the JIS X 0208 set
     char* inPtr = in.data();
@@ -323,20 +292,20 @@ TEST_F(ConversionLibrary, NullInputFlushesTheShiftState)
     char out[64];
     char* outPtr = out;
     std::size_t outLeft = sizeof out;
-    ASSERT_NE(Convert(cd, &inPtr, &inLeft, &outPtr, &outLeft), ConvertFailed);
+    ASSERT_NE(Library.Convert(cd, &inPtr, &inLeft, &outPtr, &outLeft), ConvertFailed);
     const std::size_t before = sizeof out - outLeft;
     EXPECT_EQ(std::string(out, 3), "\x1B$B");
-    EXPECT_NE(Convert(cd, nullptr, nullptr, &outPtr, &outLeft), ConvertFailed);
+    EXPECT_NE(Library.Convert(cd, nullptr, nullptr, &outPtr, &outLeft), ConvertFailed);
     EXPECT_EQ(std::string(out + before, sizeof out - outLeft - before), "\x1B(B");
-    EXPECT_EQ(Close(cd), 0);
+    EXPECT_EQ(Library.Close(cd), 0);
 }
 
 TEST_F(ConversionLibrary, RefusesUnknownNamesAndBadDescriptors)
 {
     errno = 0;
-    EXPECT_EQ(Open("LMV-NO-SUCH-CHARSET", "UTF-8"), Failed);
+    EXPECT_EQ(Library.Open("LMV-NO-SUCH-CHARSET", "UTF-8"), Failed);
     EXPECT_EQ(errno, EINVAL);
-    EXPECT_EQ(Open("UTF-8", nullptr), Failed);
+    EXPECT_EQ(Library.Open("UTF-8", nullptr), Failed);
 
     char in[] = "a";
     char* inPtr = in;
@@ -345,11 +314,11 @@ TEST_F(ConversionLibrary, RefusesUnknownNamesAndBadDescriptors)
     char* outPtr = out;
     std::size_t outLeft = sizeof out;
     errno = 0;
-    EXPECT_EQ(Convert(Failed, &inPtr, &inLeft, &outPtr, &outLeft), ConvertFailed);
+    EXPECT_EQ(Library.Convert(Failed, &inPtr, &inLeft, &outPtr, &outLeft), ConvertFailed);
     EXPECT_EQ(errno, EBADF);
     EXPECT_EQ(inLeft, 1u);
     errno = 0;
-    EXPECT_EQ(Close(nullptr), -1);
+    EXPECT_EQ(Library.Close(nullptr), -1);
     EXPECT_EQ(errno, EBADF);
 }
 

@@ -2,7 +2,6 @@
 #include "settings/Settings.h"
 
 #include "tests/common/FirstSaveText.h"
-#include "tests/common/FolderSaveText.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,16 +12,7 @@ using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
 
-TFolderOptions Unusual()
-{
-    TFolderOptions o;
-    o.IncludeSubfolders = false;
-    o.FileNames = " *.txt; *.SRT ";
-    o.SkipNames = "";
-    o.SkipNonText = false;
-    o.KeepTime = true;
-    return o;
-}
+const TFolderOptions Unusual{false, " *.txt; *.SRT ", "", false, true};
 
 TEST(FolderSettings, NewSectionsFollowTheKnownFileAndReadBackUnchanged)
 {
@@ -30,7 +20,7 @@ TEST(FolderSettings, NewSectionsFollowTheKnownFileAndReadBackUnchanged)
     const std::string path = dir / "Settings.ini";
     const std::string known = lmvtest::FirstSaveText("/home/u/Desktop/LMV Output", 246, 179);
     WriteFile(path, known);
-    for (const TFolderOptions& options : {DefaultFolderOptions(), Unusual()}) {
+    for (const TFolderOptions& options : {DefaultFolderOptions(), Unusual}) {
         {
             TSettings settings(path);
             WriteFolderOptions(settings, options);
@@ -42,7 +32,7 @@ TEST(FolderSettings, NewSectionsFollowTheKnownFileAndReadBackUnchanged)
             EXPECT_EQ(text.substr(known.size()), lmvtest::FolderSectionsFirstSaveText());
         }
         const TSettings loaded(path);
-        EXPECT_EQ(ReadFolderOptions(loaded, options == Unusual() ? DefaultFolderOptions() : Unusual()), options);
+        EXPECT_EQ(ReadFolderOptions(loaded, options == Unusual ? DefaultFolderOptions() : Unusual), options);
     }
 }
 
@@ -52,7 +42,7 @@ TEST(FolderSettings, MissingOrMalformedKeysKeepTheCurrentValues)
     const std::string path = dir / "Settings.ini";
     WriteFile(path, lmvtest::FirstSaveText("/out", 1, 2));
     EXPECT_EQ(ReadFolderOptions(TSettings(path), DefaultFolderOptions()), DefaultFolderOptions());
-    EXPECT_EQ(ReadFolderOptions(TSettings(path), Unusual()), Unusual());
+    EXPECT_EQ(ReadFolderOptions(TSettings(path), Unusual), Unusual);
 
     WriteFile(path, "[Folders]\r\nIncludeSubfolders=maybe\r\nFileNames=*.txt\r\n[Results]\r\nKeepModificationTime=2\r\n");
     TFolderOptions expected = DefaultFolderOptions();

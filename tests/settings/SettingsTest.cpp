@@ -4,6 +4,7 @@
 #include "util/Exception.h"
 
 #include "tests/common/FirstSaveText.h"
+#include "tests/common/SettingsSnapshot.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,77 +17,46 @@ using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
 
-class TNoRunner : public TFileDialogRunner {
-public:
-    bool Run(TFileDialog&) override { return false; }
-};
+using lmvtest::TSettingsSnapshot;
 
-TFileDialog MakeDialog(TFileDialog::TKind kind, const char* title, const char* filter, int filterIndex)
+// What a first start holds; the file dialogs' filters as the window sets them up.
+TSettingsSnapshot Defaults()
 {
-    TFileDialog dialog;
-    dialog.Kind = kind;
-    dialog.Title = title;
-    dialog.Filter = filter;
-    dialog.FilterIndex = filterIndex;
-    return dialog;
+    TSettingsSnapshot all;
+    all.Convert = DefaultConvertOptions();
+    all.Specs = DefaultConvertSpecs();
+    all.Assist = DefaultAssistOptions();
+    all.View = DefaultViewOptions();
+    all.FilterIndexes = {3, 1, 1};
+    return all;
 }
 
-// The main window's three dialogs as it sets them up, in a list.
-struct TDialogs {
-    TNoRunner Runner;
-    TFileDialog Files = MakeDialog(
-        TFileDialog::dkOpen, "Files",
-        "Text files (*.txt)|*.txt|HTML files (*.htm;*.html)|*.htm;*.html|All files (*)|*", 3);
-    TFileDialog List = MakeDialog(TFileDialog::dkOpen, "List", "Text files (*.txt)|*.txt|All files (*)|*", 1);
-    TFileDialog Save = MakeDialog(TFileDialog::dkSave, "Save", "Text files (*.txt)|*.txt|All files (*)|*", 1);
-    TOpenDialogList DialogList{Runner};
-
-    TDialogs()
-    {
-        Files.MultiSelect = true;
-        Save.DefaultExt = "txt";
-        DialogList.Add(&Files);
-        DialogList.Add(&List);
-        DialogList.Add(&Save);
-    }
-};
-
-void WriteEverything(TSettings& settings, const TOpenDialogList& list, const TConvertOptions& convert,
-                     const TConvertSpecs& specs, const TAssistOptions& assist, const TViewOptions& view,
-                     int left, int top)
+// Unlike the defaults in every value, with quotes and blanks where texts may hold them.
+TSettingsSnapshot Unusual()
 {
-    settings.WriteOpenDialogList(list);
-    settings.WriteConvertOptions(convert);
-    settings.WriteConvertSpecs(specs);
-    settings.WriteAssistOptions(assist);
-    settings.WriteViewOptions(view);
-    settings.WriteLastPosition(left, top);
-}
-
-TConvertOptions Unusual()
-{
-    TConvertOptions o;
-    o.FromEncoding = "ISO-8859-1";
-    o.ToEncoding = "UTF-32";
-    o.Translation = trTransliterate;
-    o.BufferSize = 4096;
-    o.Output = omOverwrite;
-    o.OutputDirectory = "/home/u/My \"quoted\" dir/";
-    o.OutputPrefix = " Output - ";
-    o.BackupSrcFiles = false;
-    o.BackupPrefix = "\"";
-    return o;
+    TSettingsSnapshot all;
+    all.Convert = {"ISO-8859-1", "UTF-32", trTransliterate, 4096, omOverwrite, "/home/u/My \"quoted\" dir/",
+                   " Output - ", false, "\""};
+    all.Specs = {usWithBom, 2, usBeWithBom};
+    all.Assist = {true};
+    all.View = {false, true, true, false};
+    all.Left = -12;
+    all.Top = 34;
+    all.InitialDir = "/a \"b\" ";
+    all.FilterIndexes = {2, 1, 7};
+    return all;
 }
 
 TEST(Settings, FirstSaveFromTheDefaultsIsExactlyTheKnownFile)
 {
     TempDir dir;
     const std::string path = dir / "Lumiva/Settings.ini";
-    TDialogs dialogs;
     {
+        TSettingsSnapshot first = Defaults();
+        first.Left = 246;
+        first.Top = 179;
         TSettings settings(path);
-        WriteEverything(settings, dialogs.DialogList, DefaultConvertOptions(), DefaultConvertSpecs(),
-                        DefaultAssistOptions(), DefaultViewOptions(), 246, 179);
+        lmvtest::WriteAll(settings, first);
         settings.UpdateFile();
     }
     const std::string outputDirectory = DefaultOutputDirectory();
@@ -95,61 +65,21 @@ TEST(Settings, FirstSaveFromTheDefaultsIsExactlyTheKnownFile)
     EXPECT_EQ(ReadFile(path), lmvtest::FirstSaveText(outputDirectory, 246, 179));
 }
 
+// Read back over current values unlike each of them, and from no file as those current values.
 TEST(Settings, SaveThenLoadReturnsEveryRecordUnchanged)
 {
     TempDir dir;
     const std::string path = dir / "Settings.ini";
-
-    const TConvertOptions defaults = DefaultConvertOptions();
-    const TConvertOptions unusual = Unusual();
-    const TConvertSpecs specs{usWithBom, 2, usBeWithBom};
-    const TAssistOptions assist{true};
-    const TViewOptions view{false, true, true, false};
-    for (const TConvertOptions& convert : {defaults, unusual}) {
-        TDialogs saved;
-        saved.DialogList.InitialDir = convert.OutputDirectory == defaults.OutputDirectory ? "" : "/a \"b\" ";
-        saved.Files.FilterIndex = 2;
-        saved.Save.FilterIndex = 7;
+    for (const TSettingsSnapshot& saved : {Defaults(), Unusual()}) {
         {
             TSettings settings(path);
-            WriteEverything(settings, saved.DialogList, convert, specs, assist, view, -12, 34);
+            lmvtest::WriteAll(settings, saved);
             settings.UpdateFile();
         }
-
-        TDialogs loaded;
-        loaded.DialogList.InitialDir = "/something else";
-        TSettings settings(path);
-        settings.ReadOpenDialogList(loaded.DialogList);
-        EXPECT_EQ(loaded.DialogList.InitialDir, saved.DialogList.InitialDir);
-        EXPECT_EQ(loaded.Files.FilterIndex, 2);
-        EXPECT_EQ(loaded.List.FilterIndex, 1);
-        EXPECT_EQ(loaded.Save.FilterIndex, 7);
-        EXPECT_EQ(settings.ReadConvertOptions(TConvertOptions{}), convert);
-        EXPECT_EQ(settings.ReadConvertSpecs(TConvertSpecs{}), specs);
-        EXPECT_EQ(settings.ReadAssistOptions(TAssistOptions{}), assist);
-        EXPECT_EQ(settings.ReadViewOptions(TViewOptions{}), view);
-        int left = 0, top = 0;
-        settings.ReadLastPosition(left, top);
-        EXPECT_EQ(left, -12);
-        EXPECT_EQ(top, 34);
+        const TSettingsSnapshot& other = saved == Unusual() ? Defaults() : Unusual();
+        EXPECT_EQ(lmvtest::ReadAll(TSettings(path), other), saved);
+        EXPECT_EQ(lmvtest::ReadAll(TSettings(dir / "none.ini"), other), other);
     }
-}
-
-TEST(Settings, MissingFileReturnsTheCurrentValues)
-{
-    TempDir dir;
-    TSettings settings(dir / "Settings.ini");
-    const TConvertOptions current = Unusual();
-    EXPECT_EQ(settings.ReadConvertOptions(current), current);
-    EXPECT_EQ(settings.ReadConvertSpecs(TConvertSpecs{1, 3, 4}), (TConvertSpecs{1, 3, 4}));
-    EXPECT_EQ(settings.ReadAssistOptions(TAssistOptions{true}), TAssistOptions{true});
-    EXPECT_EQ(settings.ReadViewOptions(TViewOptions{true, false, true, false}),
-              (TViewOptions{true, false, true, false}));
-    TDialogs dialogs;
-    dialogs.DialogList.InitialDir = "/kept";
-    settings.ReadOpenDialogList(dialogs.DialogList);
-    EXPECT_EQ(dialogs.DialogList.InitialDir, "/kept");
-    EXPECT_EQ(dialogs.Files.FilterIndex, 3);
 }
 
 TEST(Settings, QuoteAndUnquote)
@@ -279,13 +209,6 @@ TEST(Settings, LastPositionIsReadOnlyWhereStoredAndAlwaysWritten)
     settings.ReadLastPosition(left, top);
     EXPECT_EQ(left, -3);
     EXPECT_EQ(top, 7);
-
-    TempDir empty;
-    TSettings none(empty / "Settings.ini");
-    left = 11, top = 22;
-    none.ReadLastPosition(left, top);
-    EXPECT_EQ(left, 11);
-    EXPECT_EQ(top, 22);
 }
 
 TEST(Settings, UnwritableSettingsFileThrowsAndKeepsTheOldOne)

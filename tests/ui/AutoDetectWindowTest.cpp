@@ -2,7 +2,6 @@
 #include "tests/ui/WindowFixture.h"
 
 #include <gtest/gtest.h>
-
 #include <QAction>
 #include <QComboBox>
 #include <QToolButton>

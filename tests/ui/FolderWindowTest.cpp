@@ -28,7 +28,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,7 +40,6 @@ using lmvtest::ReadFile;
 using lmvtest::TModalDriver;
 using lmvtest::TModalScript;
 using lmvtest::WriteFile;
-
 
 class FolderWindowTest : public lmvtest::TWindowFixture<lmvtest::TScriptedFileDialogs> {
 protected:
@@ -86,7 +84,7 @@ TEST_F(FolderWindowTest, FolderCommandConvertsTheChosenTreeAndRemembersTheFolder
     TModalScript driver;
     QTest::keyClick(Form.get(), Qt::Key_D, Qt::ControlModifier);
     QTRY_VERIFY_WITH_TIMEOUT(Form->StatusText() == "Done", 20000);
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
     EXPECT_TRUE(Exists(Dir / "out/tree/a.txt"));
     EXPECT_TRUE(Exists(Dir / "out/tree/sub/b.txt"));
@@ -112,7 +110,7 @@ TEST_F(FolderWindowTest, CheckFolderCommandReadsTheTreeAndWritesNothing)
     TModalScript driver;
     QTest::keyClick(Form.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(Form->StatusText() == "Done", 20000);
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
     ASSERT_EQ(Dialogs.Shown.size(), 1u);
     EXPECT_EQ(Dialogs.Shown[0].Title, "Folder");
@@ -132,7 +130,7 @@ TEST_F(FolderWindowTest, ADroppedFolderExpandsBesideADroppedFile)
     driver.Box(QMessageBox::Yes);
     Drop({QUrl::fromLocalFile(Q(Dir / "drop")), QUrl::fromLocalFile(Q(loose))});
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done() && Form->StatusText() == "Done", 20000);
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     EXPECT_EQ(Progress.Label1->text(), QStringLiteral("Completed"));
 
     EXPECT_TRUE(Exists(Dir / "out/drop/a.txt"));
@@ -212,22 +210,14 @@ TEST(FolderOptionsDialog, ABadMaskIsReportedAndNothingIsCommitted)
     });
     EXPECT_TRUE(dialog.Execute());
     EXPECT_TRUE(driver.Done());
-    TFolderOptions expected = DefaultFolderOptions();
-    expected.FileNames = "*.txt; *.srt";
-    expected.SkipNames = "";
-    expected.KeepTime = true;
-    EXPECT_EQ(dialog.FolderOptions, expected);
+    EXPECT_EQ(dialog.FolderOptions, (TFolderOptions{true, "*.txt; *.srt", "", true, true}));
 }
 
 TEST(FolderWindowSettings, TheWindowLoadsAndSavesTheFolderSections)
 {
     lmvtest::TempDir dir;
     const std::string path = dir / "Settings.ini";
-    TFolderOptions stored;
-    stored.IncludeSubfolders = false;
-    stored.FileNames = "*.srt;*.sub";
-    stored.SkipNames = ".*;old";
-    stored.KeepTime = true;
+    TFolderOptions stored{false, "*.srt;*.sub", ".*;old", true, true};
     {
         TSettings settings(path);
         WriteFolderOptions(settings, stored);

@@ -22,26 +22,8 @@ namespace {
 
 using lmvtest::TModalDriver;
 
-// What a shown message box looked like.
-struct TSeenBox {
-    QString Title;
-    QString Text;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons Buttons;
-    QMessageBox::StandardButton Default = QMessageBox::NoButton;
-};
-
-TSeenBox Look(QMessageBox* Box)
-{
-    TSeenBox seen;
-    seen.Title = Box->windowTitle();
-    seen.Text = Box->text();
-    seen.Icon = Box->icon();
-    seen.Buttons = Box->standardButtons();
-    if (QPushButton* button = Box->defaultButton())
-        seen.Default = Box->standardButton(button);
-    return seen;
-}
+using lmvtest::Look;
+using lmvtest::TSeenBox;
 
 // Expects one message box, records it and presses Button (NoButton: Esc).
 void AnswerBox(TModalDriver& Driver, TSeenBox& Seen, QMessageBox::StandardButton Button)

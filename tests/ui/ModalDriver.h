@@ -23,6 +23,22 @@
 
 namespace lmvtest {
 
+// A message box as the user saw it.
+struct TSeenBox {
+    QString Title;
+    QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons;
+    QMessageBox::StandardButton Default = QMessageBox::NoButton;
+};
+
+inline TSeenBox Look(QMessageBox* Box)
+{
+    QPushButton* button = Box->defaultButton();
+    return {Box->windowTitle(), Box->text(), Box->icon(), Box->standardButtons(),
+            button ? Box->standardButton(button) : QMessageBox::NoButton};
+}
+
 class TModalDriver {
 public:
     using TReady = std::function<bool(QWidget*)>;

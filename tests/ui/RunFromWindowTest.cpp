@@ -24,7 +24,6 @@
 #include <QToolButton>
 
 #include <climits>
-#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -96,8 +95,7 @@ TEST_F(RunFromWindowTest, ListFileRunReportsTheErrorAndSavesTheLogWithCrLf)
     driver.Question(0, [&] { captionDuringQuestion = Progress.Button1->text(); }).Box(QMessageBox::Yes);
     Form->ListM1->trigger();
 
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ASSERT_EQ(driver.Texts.size(), 2);
     EXPECT_TRUE(driver.Texts[0].contains(Q(Dir / "out/a.txt"))) << driver.Texts[0].toStdString();
     EXPECT_EQ(driver.Texts[1], QStringLiteral("There are 1 errors and 0 warnings.\n\nSave the log?"));
@@ -139,7 +137,7 @@ TEST_F(RunFromWindowTest, DroppedFilesRunInTheirOrderAndTheLogIsOfferedWhenAlway
     EXPECT_EQ(Form->StatusText(), "Ready");
 
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done() && Form->StatusText() == "Done", 20000);
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ASSERT_EQ(driver.Texts.size(), 2);
     EXPECT_TRUE(driver.Texts[0].contains(Q(Dir / "Output - b.txt")));
     EXPECT_EQ(driver.Texts[1], QStringLiteral("Save the log?"));
@@ -170,8 +168,7 @@ TEST_F(RunFromWindowTest, OverwritingSourcesAsksFirst)
     // Yes runs, with the backup first.
     driver.Box(QMessageBox::Yes);
     QTest::mouseClick(Form->FilesT1, Qt::LeftButton);
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ExpectRunEnded("Completed");
     EXPECT_EQ(lmvtest::ReadFile(Dir / "Backup - s.txt"), "source\n");
     EXPECT_NE(lmvtest::ReadFile(Dir / "s.txt"), "source\n");
@@ -196,8 +193,7 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     Dialogs.Answers = {{Src + "/a.txt", Src + "/b.txt"}, {Dir / "check.log"}};
     TModalScript driver;
     QTest::keyClick(Form->ComboBox1, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     auto* review = Form->findChild<TReviewWindow*>();
     ASSERT_NE(review, nullptr);
     EXPECT_TRUE(review->isVisible());
@@ -221,8 +217,7 @@ TEST_F(RunFromWindowTest, CheckWritesNothingAsksNothingAndReportsTheEnd)
     Form->RadioButton11->setChecked(true);
     Dialogs.Answers = {{Src + "/list.txt"}};
     Form->ListM2->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ASSERT_EQ(Dialogs.Shown.size(), 3u);
     EXPECT_EQ(Dialogs.Shown[0].Title, "Files");
     EXPECT_EQ(Dialogs.Shown[2].Title, "List");
@@ -257,7 +252,7 @@ TEST_F(RunFromWindowTest, CancellingTheFileDialogsDoesNothing)
     ASSERT_EQ(Dialogs.Shown.size(), 2u);
     EXPECT_EQ(Dialogs.Shown[0].Title, "Files");
     EXPECT_EQ(Dialogs.Shown[1].Title, "List");
-    EXPECT_TRUE(driver.Unexpected.isEmpty());
+    EXPECT_TRUE(driver.Finished());
     ExpectNoRun();
 }
 
@@ -267,7 +262,7 @@ TEST_F(RunFromWindowTest, AListOfEmptyLinesStillRuns)
     Dialogs.Answers = {{Dir / "empty list.txt"}};
     TModalScript driver;
     Form->ListM1->trigger();
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ExpectRunEnded("Completed");
     EXPECT_EQ(Progress.Button1->text(), QStringLiteral("Cancel"));
 }
@@ -295,8 +290,7 @@ TEST_F(RunFromWindowTest, AFailedLogSaveOffersARetryWithTheSameName)
         TModalScript driver;
         driver.Box(QMessageBox::Yes).Box(retry ? QMessageBox::Yes : QMessageBox::No);
         Form->ListM1->trigger();
-        EXPECT_TRUE(driver.Done());
-        EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(driver.Finished());
         ASSERT_EQ(driver.Texts.size(), 2);
         EXPECT_EQ(driver.Texts[1], QStringLiteral("The program cannot save the log to the following file:\n\n") +
                                        Q(Dir.Path()) + QStringLiteral("\n\nRetry?"));
@@ -321,8 +315,7 @@ TEST_F(RunFromWindowTest, TheProgressButtonAbortsTheRun)
     // While the worker waits for the answer, the user presses the dialog's button.
     driver.Question(0, [&] { Progress.Button1->click(); }).Box(QMessageBox::Yes).Box(QMessageBox::No);
     Form->FilesM1->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ASSERT_EQ(driver.Texts.size(), 3) << driver.Texts.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(driver.Texts[1], QStringLiteral("Abort the operation?"));
     EXPECT_EQ(driver.Texts[2], QStringLiteral("The operation is not completed.\n\nSave the log?"));
@@ -345,8 +338,7 @@ TEST_F(RunFromWindowTest, TheBarMovesWithinALargeFile)
     TModalScript driver;
     driver.Question(0, [&] { barDuringQuestion = Progress.ProgressBar1->value(); });
     Form->FilesM1->trigger();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     EXPECT_GE(barDuringQuestion, 40);
     EXPECT_LE(barDuringQuestion, 50);
     ExpectRunEnded("Completed");
@@ -479,8 +471,7 @@ TEST_F(RunFromWindowTest, AutoDetectNamesEachFilesEncodingAndRefusesWhatItCannot
     driver.Box(QMessageBox::Yes);
     Form->FilesM1->trigger();
 
-    EXPECT_TRUE(driver.Done());
-    EXPECT_TRUE(driver.Unexpected.isEmpty()) << driver.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(driver.Finished());
     ExpectRunEnded("Completed");
     EXPECT_EQ(Form->ConvertOptions.FromEncoding, "Auto-detect");
     EXPECT_EQ(lmvtest::ReadFile(Dir / "out/a.txt"), "Привет, мир! Это текст.\n");

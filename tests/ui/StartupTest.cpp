@@ -5,7 +5,6 @@
 #include "settings/ConvertOptions.h"
 #include "settings/Settings.h"
 #include "tests/common/FirstSaveText.h"
-#include "tests/common/FolderSaveText.h"
 #include "tests/common/FixedLibraryLists.h"
 #include "tests/common/TestSupport.h"
 #include "tests/ui/ModalDriver.h"
@@ -54,34 +53,23 @@ using lmvtest::ReadFile;
 using lmvtest::TempDir;
 using lmvtest::WriteFile;
 
-// A message box as the user saw it.
-struct TBox {
-    QString Text;
-    QString Caption;
-    QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons Buttons;
-    bool WindowShown = false; // whether any main window was visible at the time
+// A message box as the user saw it, and whether a main window was visible at the time.
+struct TBox : lmvtest::TSeenBox {
+    bool WindowShown = false;
 };
 
-bool AnyMainWindowVisible()
+// Whether a main window (or, with Any, any window) is visible.
+bool AnyMainWindowVisible(bool Any = false)
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
-        if (qobject_cast<TMainForm*>(widget) && widget->isVisible())
-            return true;
-    return false;
-}
-
-bool AnyWindowVisible()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->isVisible())
+        if ((Any || qobject_cast<TMainForm*>(widget)) && widget->isVisible())
             return true;
     return false;
 }
 
 TBox Record(QMessageBox* Box)
 {
-    return {Box->text(), Box->windowTitle(), Box->icon(), Box->standardButtons(), AnyMainWindowVisible()};
+    return {lmvtest::Look(Box), AnyMainWindowVisible()};
 }
 
 // Records the box as the user saw it into Boxes, then presses Button.
@@ -97,19 +85,15 @@ void ExpectBox(const TBox& Box, const QString& Text, QMessageBox::Icon Icon, QMe
                const QString& Caption = QStringLiteral("Lumiva"))
 {
     EXPECT_EQ(Box.Text, Text);
-    EXPECT_EQ(Box.Caption, Caption);
+    EXPECT_EQ(Box.Title, Caption);
     EXPECT_EQ(Box.Icon, Icon);
     EXPECT_EQ(Box.Buttons, Buttons);
 }
 
-std::string LoadQuestion(const std::string& FileName)
+// Action: "load settings from" or "save settings to".
+QString SettingsQuestion(const std::string& Action, const std::string& FileName)
 {
-    return "The program cannot load settings from the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?";
-}
-
-std::string SaveQuestion(const std::string& FileName)
-{
-    return "The program cannot save settings to the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?";
+    return ToDisplayText("The program cannot " + Action + " the following file:\r\n\r\n" + FileName + "\r\n\r\nRetry?");
 }
 
 // Every record the settings file holds, as a window has them.
@@ -130,24 +114,14 @@ struct TAllSettings {
             all.FilterIndexes.push_back(Form.DialogList[i]->FilterIndex);
         return all;
     }
+    bool operator==(const TAllSettings&) const = default;
 };
-
-void ExpectSame(const TAllSettings& A, const TAllSettings& B)
-{
-    EXPECT_EQ(A.Convert, B.Convert);
-    EXPECT_EQ(A.Specs, B.Specs);
-    EXPECT_EQ(A.Assist, B.Assist);
-    EXPECT_EQ(A.View, B.View);
-    EXPECT_EQ(A.InitialDir, B.InitialDir);
-    EXPECT_EQ(A.FilterIndexes, B.FilterIndexes);
-    EXPECT_EQ(A.Position, B.Position);
-}
 
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(AnyWindowVisible()) << "a window of an earlier test is still shown";
+        ASSERT_FALSE(AnyMainWindowVisible(true)) << "a window of an earlier test is still shown";
     }
 
     void TearDown() override
@@ -209,7 +183,7 @@ TEST_F(StartupTest, WithoutASettingsFileTheDefaultsAreShownAndClosingWritesTheFi
     // The folder options follow the known file, which stays as it was.
     EXPECT_EQ(ReadFile(SettingsFile),
               lmvtest::FirstSaveText(DefaultOutputDirectory(), 37, 58) + lmvtest::FolderSectionsFirstSaveText());
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
@@ -263,7 +237,7 @@ TEST_F(StartupTest, StoredValuesAreShownHandedToTheOptionsDialogAndApplied)
     EXPECT_FALSE(Form->ToolBar1->isVisible());
     EXPECT_FALSE(Form->StatusBar1->isVisible());
     EXPECT_EQ(Form->pos(), QPoint(123, 45));
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
@@ -294,7 +268,7 @@ TEST_F(StartupTest, AStoredPositionIsAppliedOnlyWithLastPositionOn)
     saved.UpdateFile();
     Start();
     EXPECT_EQ(Form->pos(), QPoint(60, 70));
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefaults)
@@ -309,7 +283,7 @@ TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefault
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 2u);
     for (const TBox& box : boxes) {
-        ExpectBox(box, ToDisplayText(LoadQuestion(SettingsFile)), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
+        ExpectBox(box, SettingsQuestion("load settings from", SettingsFile), QMessageBox::Critical, QMessageBox::Yes | QMessageBox::No);
         EXPECT_FALSE(box.WindowShown);
     }
     EXPECT_EQ(Form->ConvertOptions, DefaultConvertOptions());
@@ -324,7 +298,7 @@ TEST_F(StartupTest, AnUnreadableFileAsksBeforeTheWindowShowsAndNoKeepsTheDefault
     EXPECT_TRUE(Form->close());
     EXPECT_TRUE(driver.Done());
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].Text, ToDisplayText(SaveQuestion(SettingsFile)));
+    EXPECT_EQ(boxes[2].Text, SettingsQuestion("save settings to", SettingsFile));
     EXPECT_TRUE(std::filesystem::is_directory(SettingsFile));
     EXPECT_TRUE(lmvtest::ListDir(SettingsFile).empty());
 }
@@ -396,7 +370,7 @@ TEST_F(StartupTest, AnUnwritableFileAsksAndNoClosesWithoutSaving)
             lmvtest::TModalScript catcher;
             Start();
             Show();
-            EXPECT_TRUE(catcher.Unexpected.isEmpty());
+            EXPECT_TRUE(catcher.Finished());
         }
         Form->Edit1->setText(QStringLiteral("777"));
         std::vector<TBox> boxes;
@@ -407,7 +381,7 @@ TEST_F(StartupTest, AnUnwritableFileAsksAndNoClosesWithoutSaving)
         EXPECT_TRUE(driver.Done());
         ASSERT_EQ(boxes.size(), 2u);
         for (const TBox& box : boxes)
-            ExpectBox(box, ToDisplayText(SaveQuestion(SettingsFile)), QMessageBox::Critical,
+            ExpectBox(box, SettingsQuestion("save settings to", SettingsFile), QMessageBox::Critical,
                       QMessageBox::Yes | QMessageBox::No);
         EXPECT_FALSE(Form->isVisible());
         if (readOnly) {
@@ -472,7 +446,7 @@ TEST_F(StartupTest, TheSessionEndingSavesTheSettingsAndTheWindowStays)
     Form->Edit1->setText(QStringLiteral("12k"));
     Form->StatusBarM1->trigger();
     EndSession();
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
     EXPECT_TRUE(Form->isVisible());
     const TSettings saved(SettingsFile);
     EXPECT_EQ(saved.ReadConvertOptions({}).BufferSize, 4096);
@@ -488,7 +462,7 @@ TEST_F(StartupTest, AnUnwritableFileAtTheSessionEndAsksNothingWithoutLeave)
     Show();
     lmvtest::TModalScript catcher;
     EndSession();
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
     EXPECT_TRUE(Form->isVisible());
     EXPECT_EQ(ReadFile(Dir / "config/Lumiva"), "in the way");
 }
@@ -525,10 +499,10 @@ TEST_F(StartupTest, EveryRecordSurvivesACloseAndANewStart)
 
     Form->hide();
     Start();
-    ExpectSame(TAllSettings::Of(*Form), before);
+    EXPECT_TRUE(TAllSettings::Of(*Form) == before);
     EXPECT_EQ(Form->Edit13->text(), QStringLiteral("  bak - "));
     EXPECT_EQ(Form->DialogList.InitialDir, "\"/quoted dir\" ");
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -554,7 +528,7 @@ TEST_F(StartupTest, AMissingConversionLibraryIsReportedAndNoWindowComes)
     EXPECT_FALSE(shown);
     EXPECT_FALSE(AnyMainWindowVisible());
     EXPECT_FALSE(Exists(Dir / "config"));
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceShown)
@@ -576,7 +550,7 @@ TEST_F(StartupTest, TheEntryPointRunsTheWindowUntilItClosesAndCallsTheHookOnceSh
     // Every name of the library, and "Auto-detect" first.
     EXPECT_EQ(names, static_cast<int>(TLumiva().NameList().Count()) + 1);
     EXPECT_TRUE(Exists(SettingsFile));
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
@@ -593,7 +567,7 @@ TEST_F(StartupTest, AHookThatExitsEndsTheProgramWithoutSaving)
     EXPECT_GT(names, 10);
     EXPECT_FALSE(AnyMainWindowVisible());
     EXPECT_FALSE(Exists(Dir / "config"));
-    EXPECT_TRUE(catcher.Unexpected.isEmpty());
+    EXPECT_TRUE(catcher.Finished());
 }
 
 TEST_F(StartupTest, CommandParametersGetOneNoticeAfterTheWindowIsShown)

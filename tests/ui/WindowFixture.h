@@ -119,6 +119,16 @@ public:
                     [Act = std::move(Act)](QWidget* W) { Act(static_cast<QFileDialog*>(W)); });
     }
 
+    // Every step taken, and no other window came.
+    ::testing::AssertionResult Finished() const
+    {
+        if (!Done())
+            return ::testing::AssertionFailure() << "steps left";
+        if (!Unexpected.isEmpty())
+            return ::testing::AssertionFailure() << "unexpected: " << Unexpected.join(QLatin1Char('|')).toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
     TModalScript& Step(std::function<bool(QWidget*)> Match, std::function<void(QWidget*)> Act)
     {
         Then("step", std::move(Match), std::move(Act));
