@@ -1,5 +1,7 @@
 #include "detect/CostSums.h"
 
+#include "detect/ProcessorFeatures.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -9,12 +11,6 @@ namespace CostSums {
 namespace {
 
 #if defined(__x86_64__)
-bool Avx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
 __attribute__((target("avx2"))) std::int32_t Total(__m256i Sum)
 {
     __m128i half = _mm_add_epi32(_mm256_castsi256_si128(Sum), _mm256_extracti128_si256(Sum, 1));
@@ -104,7 +100,7 @@ __attribute__((target("avx2"))) void GatherBytesAvx2(const std::uint8_t* Row, co
 std::int32_t Dot(const std::int16_t* A, const std::int16_t* B, std::size_t Size)
 {
 #if defined(__x86_64__)
-    if (Avx2())
+    if (HasAvx2())
         return DotAvx2(A, B, Size);
 #endif
     std::int32_t sum = 0;
@@ -116,7 +112,7 @@ std::int32_t Dot(const std::int16_t* A, const std::int16_t* B, std::size_t Size)
 void Dots(const std::int16_t* Counts, const std::int16_t* const* Rows, std::size_t RowCount, std::int32_t* Sums)
 {
 #if defined(__x86_64__)
-    if (Avx2())
+    if (HasAvx2())
         return DotsAvx2(Counts, Rows, RowCount, Sums);
 #endif
     for (std::size_t r = 0; r < RowCount; ++r)
@@ -127,7 +123,7 @@ void ColumnSums(const std::int16_t* Counts, const std::uint16_t* Cells, std::siz
                 std::int32_t* Sums)
 {
 #if defined(__x86_64__)
-    if (Avx2())
+    if (HasAvx2())
         return ColumnSumsAvx2(Counts, Cells, CellCount, Table, Sums);
 #endif
     for (std::size_t c = 0; c < Columns; ++c)
@@ -140,7 +136,7 @@ void ColumnSums(const std::int16_t* Counts, const std::uint16_t* Cells, std::siz
 std::int32_t Gathered(const std::uint8_t* Costs, const std::int32_t* Indices, const std::int32_t* Counts, std::size_t Size)
 {
 #if defined(__x86_64__)
-    if (Avx2())
+    if (HasAvx2())
         return GatheredAvx2(Costs, Indices, Counts, Size);
 #endif
     std::int32_t sum = 0;
@@ -152,7 +148,7 @@ std::int32_t Gathered(const std::uint8_t* Costs, const std::int32_t* Indices, co
 void GatherBytes(const std::uint8_t* Row, const std::int32_t* Indices, std::uint8_t* Out, bool Wide)
 {
 #if defined(__x86_64__)
-    if (Avx2() && Wide)
+    if (HasAvx2() && Wide)
         return GatherBytesAvx2(Row, Indices, Out);
 #endif
     for (std::size_t i = 0; i < RowSize; ++i)

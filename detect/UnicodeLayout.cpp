@@ -1,5 +1,7 @@
 #include "detect/UnicodeLayout.h"
 
+#include "detect/ProcessorFeatures.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -156,12 +158,6 @@ LUMIVA_AVX2 inline __m256i Table(std::uint8_t a0, std::uint8_t a1, std::uint8_t 
                             a6, a7, a8, a9, a10, a11, a12, a13, a14, a15);
 }
 
-// The last 32 bytes of a sample of Size bytes, Size at least 32.
-LUMIVA_AVX2 inline __m256i Last(const unsigned char* Bytes, std::size_t Size)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(Bytes + Size - 32));
-}
-
 // Bytes N back from each byte of Input, Previous being the block before.
 template <int N>
 LUMIVA_AVX2 inline __m256i Back(__m256i Input, __m256i Previous)
@@ -169,7 +165,7 @@ LUMIVA_AVX2 inline __m256i Back(__m256i Input, __m256i Previous)
     return _mm256_alignr_epi8(Input, _mm256_permute2x128_si256(Previous, Input, 0x21), 16 - N);
 }
 
-// The bytes of Input that are controls no text holds (see HasBinaryControls), non-zero; High holds
+// The bytes of Input that are controls no text holds (see CheckText), non-zero; High holds
 // each byte's high nibble. Bytes past 0x7F look up zero in the first table.
 LUMIVA_AVX2 inline __m256i Controls(__m256i Input, __m256i High)
 {
@@ -253,11 +249,9 @@ struct TScan {
 
 // The blocks First and Second, one after the other. Two blocks of ASCII only are checked only for
 // a character that the block before left unfinished.
-template <bool WithControls>
 __attribute__((always_inline)) LUMIVA_AVX2 inline void Step(TScan& Scan, __m256i First, __m256i Second)
 {
-    if constexpr (WithControls)
-        Scan.Controls = _mm256_or_si256(Scan.Controls, _mm256_or_si256(Controls(First, HighNibbles(First)),
+    Scan.Controls = _mm256_or_si256(Scan.Controls, _mm256_or_si256(Controls(First, HighNibbles(First)),
                                                                          Controls(Second, HighNibbles(Second))));
     if (_mm256_movemask_epi8(_mm256_or_si256(First, Second)) == 0) {
         Scan.Error = _mm256_or_si256(Scan.Error, Unfinished(Scan.Previous));
@@ -270,11 +264,9 @@ __attribute__((always_inline)) LUMIVA_AVX2 inline void Step(TScan& Scan, __m256i
 }
 
 // One block, checked whole.
-template <bool WithControls>
 __attribute__((always_inline)) LUMIVA_AVX2 inline void Step(TScan& Scan, __m256i Block)
 {
-    if constexpr (WithControls)
-        Scan.Controls = _mm256_or_si256(Scan.Controls, Controls(Block, HighNibbles(Block)));
+    Scan.Controls = _mm256_or_si256(Scan.Controls, Controls(Block, HighNibbles(Block)));
     Scan.PastAscii = Scan.PastAscii || _mm256_movemask_epi8(Block) != 0;
     Scan.Error = _mm256_or_si256(Scan.Error, Utf8Errors(Block, Scan.Previous));
     Scan.Previous = Block;
@@ -286,31 +278,30 @@ LUMIVA_AVX2 inline __m256i Load(const unsigned char* Bytes)
 }
 
 // The whole of a sample of Size bytes, Size at least 64: its whole blocks, then the last 32 bytes
-// again when a part block is left (a byte checked twice gets the same answer). With WithControls,
-// the controls of data are looked for too, and a sample that is no UTF-8 is read on for them alone.
-template <bool WithControls>
+// again when a part block is left (a byte checked twice gets the same answer), the controls of data
+// with it; a sample that is no UTF-8 is read on for the controls alone.
 LUMIVA_AVX2 TTextBytes Blocks(const unsigned char* Bytes, std::size_t Size, bool Complete)
 {
     TScan scan{_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), false};
     std::size_t i = 0;
     for (; i + 64 <= Size; i += 64) {
-        Step<WithControls>(scan, Load(Bytes + i), Load(Bytes + i + 32));
+        Step(scan, Load(Bytes + i), Load(Bytes + i + 32));
         // 256 bytes between the checks, which 8-bit text and data meet early.
         if ((i & 0xC0) == 0xC0 && Any(_mm256_or_si256(scan.Error, scan.Controls))) {
             if (Any(scan.Controls))
                 return {true, TUtf8::Invalid};
             const __m256i last = Load(Bytes + Size - 32);
-            return {WithControls && (ControlBlocks(Bytes, i + 64, Size) || Any(Controls(last, HighNibbles(last)))),
+            return {ControlBlocks(Bytes, i + 64, Size) || Any(Controls(last, HighNibbles(last))),
                     TUtf8::Invalid};
         }
     }
     if (i + 32 <= Size) {
-        Step<WithControls>(scan, Load(Bytes + i));
+        Step(scan, Load(Bytes + i));
         i += 32;
     }
     if (i < Size) {
         scan.Previous = Load(Bytes + Size - 64);
-        Step<WithControls>(scan, Load(Bytes + Size - 32));
+        Step(scan, Load(Bytes + Size - 32));
     }
     if (Any(scan.Controls))
         return {true, TUtf8::Invalid};
@@ -335,51 +326,26 @@ namespace {
 TUtf8 CheckUtf8States(std::string_view Sample, bool Complete);
 bool ControlsInBytes(std::string_view Sample);
 
-#if defined(__x86_64__)
-bool HasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-#endif
+} // namespace
 
-// Both checks (the controls with WithControls): in blocks where the processor has AVX2, a short
-// sample padded with spaces in front, which change neither answer.
-template <bool WithControls>
-TTextBytes Check(std::string_view Sample, bool Complete)
+// In blocks where the processor has AVX2, a short sample padded with spaces in front, which change
+// neither answer.
+TTextBytes CheckText(std::string_view Sample, bool Complete)
 {
 #if defined(__x86_64__)
     if (HasAvx2()) {
         if (Sample.size() >= 64)
-            return Utf8Blocks::Blocks<WithControls>(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(),
-                                                    Complete);
+            return Utf8Blocks::Blocks(reinterpret_cast<const unsigned char*>(Sample.data()), Sample.size(), Complete);
         unsigned char padded[64];
         std::memset(padded, ' ', sizeof padded);
         if (!Sample.empty())
             std::memcpy(padded + sizeof padded - Sample.size(), Sample.data(), Sample.size());
-        return Utf8Blocks::Blocks<WithControls>(padded, sizeof padded, Complete);
+        return Utf8Blocks::Blocks(padded, sizeof padded, Complete);
     }
 #endif
-    if (WithControls && ControlsInBytes(Sample))
+    if (ControlsInBytes(Sample))
         return {true, TUtf8::Invalid};
     return {false, CheckUtf8States(Sample, Complete)};
-}
-
-} // namespace
-
-TUtf8 CheckUtf8(std::string_view Sample, bool Complete)
-{
-    return Check<false>(Sample, Complete).Utf8;
-}
-
-TTextBytes CheckText(std::string_view Sample, bool Complete)
-{
-    return Check<true>(Sample, Complete);
-}
-
-bool HasBinaryControls(std::string_view Sample)
-{
-    return Check<true>(Sample, false).Binary;
 }
 
 namespace {

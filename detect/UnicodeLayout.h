@@ -16,22 +16,17 @@ std::string SignatureEncoding(std::string_view Sample);
 std::string ZeroBytePattern(std::string_view Sample);
 
 enum class TUtf8 { Ascii, Utf8, Invalid };
-// Strict UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF). Complete false allows
-// a sequence cut by the end of the sample.
-TUtf8 CheckUtf8(std::string_view Sample, bool Complete);
 
 // True when every byte past 0x80 leads a pair whose second byte is 0x40 to 0xFE but 0x7F, as in
 // the double-byte encodings of East Asia (Shift_JIS, GBK, Big5, UHC, EUC); false for nearly every
 // 8-bit text, whose words end in a space or a sign. Complete false allows a pair cut by the end.
 bool DoubleByteLayout(std::string_view Sample, bool Complete);
 
-// True when the sample holds control bytes that no 8-bit or multibyte text holds (NUL and the
-// like); tab, line breaks, form feed, the escape and shift bytes of ISO-2022 and the DOS end of
-// file mark are text.
-bool HasBinaryControls(std::string_view Sample);
-
-// Both checks above in one pass: Binary as HasBinaryControls; Utf8 as CheckUtf8 when not Binary
-// (Invalid when Binary, the pass stopping at the controls).
+// What the bytes say in one pass. Binary: the sample holds control bytes that no 8-bit or
+// multibyte text holds (NUL and the like); tab, line breaks, form feed, the escape and shift bytes
+// of ISO-2022 and the DOS end of file mark are text. Utf8, when not Binary: strict UTF-8 (no
+// overlong forms, no surrogates, nothing past U+10FFFF), where Complete false allows a sequence
+// cut by the end of the sample; Invalid when Binary, the pass stopping at the controls.
 struct TTextBytes {
     bool Binary = false;
     TUtf8 Utf8 = TUtf8::Invalid;

@@ -11,8 +11,6 @@
 namespace {
 
 using UnicodeLayout::CheckText;
-using UnicodeLayout::CheckUtf8;
-using UnicodeLayout::HasBinaryControls;
 using UnicodeLayout::TTextBytes;
 using UnicodeLayout::TUtf8;
 
@@ -24,16 +22,16 @@ TEST(UnicodeLayout, Utf8IsCheckedAtEveryPositionAmongAscii)
         SCOPED_TRACE(at);
         const std::string before = ascii.substr(0, at);
         const std::string after = ascii.substr(at);
-        EXPECT_EQ(CheckUtf8(before + after, true), TUtf8::Ascii);
-        EXPECT_EQ(CheckUtf8(before + "\xC3\xA9" + after, true), TUtf8::Utf8);
-        EXPECT_EQ(CheckUtf8(before + "\xF0\x9F\x98\x80" + after, true), TUtf8::Utf8);
-        EXPECT_EQ(CheckUtf8(before + "\xFF" + after, true), TUtf8::Invalid);
-        EXPECT_EQ(CheckUtf8(before + "\xC0\xAF" + after, true), TUtf8::Invalid);     // overlong
-        EXPECT_EQ(CheckUtf8(before + "\xED\xA0\x80" + after, true), TUtf8::Invalid); // surrogate
-        EXPECT_EQ(CheckUtf8(before + "\xC3" + after, true), TUtf8::Invalid);         // no continuation
+        EXPECT_EQ(CheckText(before + after, true).Utf8, TUtf8::Ascii);
+        EXPECT_EQ(CheckText(before + "\xC3\xA9" + after, true).Utf8, TUtf8::Utf8);
+        EXPECT_EQ(CheckText(before + "\xF0\x9F\x98\x80" + after, true).Utf8, TUtf8::Utf8);
+        EXPECT_EQ(CheckText(before + "\xFF" + after, true).Utf8, TUtf8::Invalid);
+        EXPECT_EQ(CheckText(before + "\xC0\xAF" + after, true).Utf8, TUtf8::Invalid);     // overlong
+        EXPECT_EQ(CheckText(before + "\xED\xA0\x80" + after, true).Utf8, TUtf8::Invalid); // surrogate
+        EXPECT_EQ(CheckText(before + "\xC3" + after, true).Utf8, TUtf8::Invalid);         // no continuation
         // Cut by the end of the sample: wrong in a whole file, expected in a prefix.
-        EXPECT_EQ(CheckUtf8(before + "\xE2\x82", true), TUtf8::Invalid);
-        EXPECT_EQ(CheckUtf8(before + "\xE2\x82", false), TUtf8::Utf8);
+        EXPECT_EQ(CheckText(before + "\xE2\x82", true).Utf8, TUtf8::Invalid);
+        EXPECT_EQ(CheckText(before + "\xE2\x82", false).Utf8, TUtf8::Utf8);
     }
 }
 
@@ -46,11 +44,11 @@ TEST(UnicodeLayout, Utf8IsWhatTheCLibraryDecodes)
                 const std::string sequence = std::string(1, static_cast<char>(lead)) + static_cast<char>(second) + rest;
                 const std::string sample = "ab" + sequence + "cd";
                 const bool decodes = lmvtest::IconvOnce("UTF-8", "UTF-32LE", sample).has_value();
-                EXPECT_EQ(CheckUtf8(sample, true) != TUtf8::Invalid, decodes)
+                EXPECT_EQ(CheckText(sample, true).Utf8 != TUtf8::Invalid, decodes)
                     << std::hex << lead << ' ' << second << ' ' << rest;
                 // The same across the border of two blocks of 32 bytes.
                 for (const std::size_t before : {std::size_t{61}, std::size_t{62}, std::size_t{63}})
-                    EXPECT_EQ(CheckUtf8(std::string(before, 'a') + sequence + "cd", true) != TUtf8::Invalid, decodes)
+                    EXPECT_EQ(CheckText(std::string(before, 'a') + sequence + "cd", true).Utf8 != TUtf8::Invalid, decodes)
                         << std::hex << lead << ' ' << second << ' ' << rest << std::dec << " after " << before;
             }
 }
@@ -61,15 +59,15 @@ TEST(UnicodeLayout, Utf8OfManyScriptsIsCheckedWhereverItBreaksOrIsCut)
     std::string text;
     while (text.size() < 300)
         text += "a\xC3\xA9\xD0\x96 \xE6\x97\xA5\xF0\x9F\x98\x80\xEF\xBF\xBD\xF4\x8F\xBF\xBF";
-    EXPECT_EQ(CheckUtf8(text, true), TUtf8::Utf8);
+    EXPECT_EQ(CheckText(text, true).Utf8, TUtf8::Utf8);
     for (std::size_t at = 0; at < text.size(); ++at) {
         SCOPED_TRACE(at);
         const auto original = static_cast<unsigned char>(text[at]);
         const bool boundary = (original & 0xC0) != 0x80;
         // A prefix cut inside a character is whole only when the sample is not.
         const TUtf8 prefix = at <= 1 ? TUtf8::Ascii : TUtf8::Utf8;
-        EXPECT_EQ(CheckUtf8(text.substr(0, at), true), boundary ? prefix : TUtf8::Invalid);
-        EXPECT_EQ(CheckUtf8(text.substr(0, at), false), prefix);
+        EXPECT_EQ(CheckText(text.substr(0, at), true).Utf8, boundary ? prefix : TUtf8::Invalid);
+        EXPECT_EQ(CheckText(text.substr(0, at), false).Utf8, prefix);
         // Bytes that are never UTF-8; an ASCII letter in place of a lead or a continuation; a
         // continuation in place of a lead or of ASCII.
         for (const char bad : {'\xC0', '\xF5', '\xFF', 'a', '\x80'}) {
@@ -78,7 +76,7 @@ TEST(UnicodeLayout, Utf8OfManyScriptsIsCheckedWhereverItBreaksOrIsCut)
             std::string broken = text;
             broken[at] = bad;
             const TUtf8 expected = bad == 'a' && original < 0x80 ? TUtf8::Utf8 : TUtf8::Invalid;
-            EXPECT_EQ(CheckUtf8(broken, true), expected) << "byte " << int{static_cast<unsigned char>(bad)};
+            EXPECT_EQ(CheckText(broken, true).Utf8, expected) << "byte " << int{static_cast<unsigned char>(bad)};
         }
     }
 }
@@ -91,13 +89,13 @@ TEST(UnicodeLayout, BinaryControlsAreFoundWhereverTheyFall)
     while (text.size() < 1000)
         text += "A line of text\twith a tab\r\n";
     text += "\x0E\x0F\x1A\x1B\f\v";
-    EXPECT_FALSE(HasBinaryControls(text));
+    EXPECT_FALSE(CheckText(text, false).Binary);
     for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{255}, std::size_t{256}, std::size_t{257},
                                  std::size_t{511}, std::size_t{512}, text.size() - 1, text.size()})
         for (const char control : {'\x00', '\x01', '\x08', '\x10', '\x19', '\x1C', '\x1F'}) {
             std::string data = text;
             data.insert(at, 1, control);
-            EXPECT_TRUE(HasBinaryControls(data)) << "at " << at << ", byte " << int{control};
+            EXPECT_TRUE(CheckText(data, false).Binary) << "at " << at << ", byte " << int{control};
         }
 }
 
@@ -143,7 +141,7 @@ TEST(UnicodeLayout, SequencesAcrossTheBlockBordersAreCheckedAsTheCLibraryDecodes
                                      "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\x80", "\xC3\xA9\xA9"};
     // ASCII before (a block that may be skipped) or Cyrillic; ASCII or nothing after, up to two
     // blocks of it that may be skipped.
-    for (const std::string filler : {std::string("a"), std::string("\xD0\x96")})
+    for (const std::string& filler : {std::string("a"), std::string("\xD0\x96")})
         for (const std::size_t border : {32, 64, 96, 256, 288})
             for (std::size_t before = border - 4; before <= border; ++before)
                 for (const char* sequence : sequences)
