@@ -1,6 +1,7 @@
 #include "run/RunReport.h"
 
 #include "util/FileDescriptor.h"
+#include "util/Mysysutils.h"
 
 #include <cstdio>
 #include <optional>
@@ -13,40 +14,6 @@ namespace {
 
 constexpr std::size_t MaxPending = 64 * 1024;
 constexpr std::chrono::milliseconds MaxDelay{100};
-
-// Length of the valid UTF-8 sequence at Text[At], or 0.
-std::size_t Utf8Length(const std::string& Text, std::size_t At)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(Text[i]); };
-    const unsigned char lead = byte(At);
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (At + length > Text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(At + i) & 0xC0) != 0x80)
-            return 0;
-        code = code << 6 | (byte(At + i) & 0x3F);
-    }
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return length;
-}
 
 // Printable ASCII that needs no escape.
 bool IsPlain(char Byte)
@@ -72,7 +39,8 @@ std::string Quoted(const std::string& Text)
             continue;
         }
         const unsigned char c = static_cast<unsigned char>(Text[i]);
-        const std::size_t length = Utf8Length(Text, i);
+        const std::size_t length =
+            Utf8SequenceLength(reinterpret_cast<const unsigned char*>(Text.data()) + i, Text.size() - i);
         if (length == 0) {
             std::snprintf(escape, sizeof escape, "\\u%04x", 0xDC00u + c);
             out += escape;

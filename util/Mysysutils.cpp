@@ -17,6 +17,30 @@ std::size_t CharLength(const std::string& Text, std::size_t Index)
     return n;
 }
 
+std::size_t Utf8SequenceLength(const unsigned char* Data, std::size_t Left)
+{
+    const unsigned char lead = Data[0];
+    if (lead < 0x80)
+        return 1;
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0 || length > Left)
+        return 0;
+    // The second byte's narrower ranges rule out overlong forms, surrogates and values past U+10FFFF.
+    const unsigned char second = Data[1];
+    const bool secondOk = lead == 0xE0 ? second >= 0xA0 && second <= 0xBF
+                        : lead == 0xED ? second >= 0x80 && second <= 0x9F
+                        : lead == 0xF0 ? second >= 0x90 && second <= 0xBF
+                        : lead == 0xF4 ? second >= 0x80 && second <= 0x8F
+                                       : (second & 0xC0) == 0x80;
+    if (!secondOk)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((Data[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
 std::string WithFullStop(const std::string& Message)
 {
     if (Message.empty())

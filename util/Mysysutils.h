@@ -37,5 +37,9 @@ std::string CurrentFolder();
 std::string TidyFileName(const std::string& Path);
 // Length in bytes of the character of the locale's set that starts at Text[Index] (at least 1).
 std::size_t CharLength(const std::string& Text, std::size_t Index);
+// Length in bytes of the well-formed UTF-8 sequence at Data, of which Left bytes can be read; 0 when
+// there is none (no overlong form, surrogate or value past U+10FFFF). Names that are no UTF-8 go
+// to the window and to reports byte for byte by what it refuses.
+std::size_t Utf8SequenceLength(const unsigned char* Data, std::size_t Left);
 // Message with a full stop added when its last character sorts after "." (the error reports' rule).
 std::string WithFullStop(const std::string& Message);
