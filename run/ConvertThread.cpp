@@ -57,25 +57,25 @@ const char* StateName(std::int32_t State)
     }
 }
 
-TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+TConvertThread::TConvertThread(TStringList Files, TLumiva* Converter, const TConvertOptions& Options,
                                const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                                const TFolderOptions& FolderOptions)
-    : TConvertThread(nullptr, &MainThread, Files, Converter, Options, Specs, Questions, FolderOptions)
+    : TConvertThread(nullptr, &MainThread, std::move(Files), Converter, Options, Specs, Questions, FolderOptions)
 {
 }
 
-TConvertThread::TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files,
+TConvertThread::TConvertThread(std::unique_ptr<TMainThread> MainThread, TStringList Files,
                                TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                                TRunQuestions& Questions, const TFolderOptions& FolderOptions)
-    : TConvertThread(std::move(MainThread), nullptr, Files, Converter, Options, Specs, Questions, FolderOptions)
+    : TConvertThread(std::move(MainThread), nullptr, std::move(Files), Converter, Options, Specs, Questions, FolderOptions)
 {
 }
 
 TConvertThread::TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread,
-                               const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                               TStringList Files, TLumiva* Converter, const TConvertOptions& Options,
                                const TConvertSpecs& Specs, TRunQuestions& Questions,
                                const TFolderOptions& FolderOptions)
-    : Files(Files),
+    : Files(std::move(Files)),
       Converter(Converter),
       Options(Options),
       Specs(Specs),
@@ -200,15 +200,29 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(entry.Path, WorkingFolder)))] = entry.Encoding;
     ResolveTargetEncoding();
-    if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
+    // The other jobs of a parallel run start on the first files found, so the output folder is
+    // made before they go over; it is logged where it would be made after the expansion.
+    bool madeEarly = false;
+    const auto ready = [this, &madeEarly] {
+        std::error_code error;
+        if (CheckOnly || Options.Output != omDirectory || std::filesystem::is_directory(Options.OutputDirectory, error))
+            return true;
+        madeEarly = Placement.MakeOutputDirectory();
+        return madeEarly;
+    };
+    const bool expanded = Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced, ready) : FolderRun.Expand(Files);
+    if (madeEarly)
+        Placement.LogOutputDirectoryMade();
+    if (!expanded)
         return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
-    if (Files.Count() == 0 && FolderRun.FolderGiven()) {
+    if (FileCount() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");
         return !Channel.CheckAbort();
     }
     std::error_code error;
-    if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, error))
+    if (!madeEarly && !CheckOnly && Options.Output == omDirectory &&
+        !std::filesystem::is_directory(Options.OutputDirectory, error))
         Placement.CreateOutputDirectory();
     return !Channel.CheckAbort();
 }
@@ -233,7 +247,7 @@ bool TConvertThread::Process()
     fileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     TFileQueue::TTurns turns(Queue.get(), QueueJob, *Logger, Files.Count(),
                              [this](std::size_t Index) { return WrittenFile(Index); });
-    for (std::size_t i = turns.Next(); i < Files.Count(); i = turns.Next()) {
+    for (std::size_t i = turns.Next(); i != TFileQueue::NoIndex; i = turns.Next()) {
         if (Channel.CheckAbort())
             break;
         ProcessFile(i, fileConverter);
@@ -246,7 +260,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     const std::string source = SourceFileName(Index);
     // Rows left unticked in a review are no part of its run.
     if (OnlyListedSources && FileEncodings.count(source) == 0) {
-        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
         return;
     }
     TFileOutcome outcome;
@@ -257,7 +271,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     if (FolderRun.SkipsFile(Index, file, SampleRoom)) {
         outcome.Result = "skipped";
         ReportFile(Index, outcome, detected);
-        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
         return;
     }
     if (CheckOnly) {
@@ -305,7 +319,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         LogFailure(e, outcome);
     }
     ReportFile(Index, outcome, detected);
-    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter)
@@ -325,7 +339,7 @@ void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConver
         LogFailure(e, outcome);
     }
     ReportFile(Index, outcome, detected);
-    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
 }
 
 // Hands the outcome of one file to OnFileEnded and OnOutcomes, with what only the run knows.
@@ -457,9 +471,14 @@ std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
     return keys;
 }
 
+std::size_t TConvertThread::FileCount() const
+{
+    return Queue ? Queue->Count() : Files.Count();
+}
+
 std::string TConvertThread::SourceFileName(std::size_t Index) const
 {
-    return TidyFileName(GetLongFileName(ExpandFileName(Files[Index], WorkingFolder)));
+    return TidyFileName(GetLongFileName(ExpandFileName(Queue ? Queue->File(Index).Name : Files[Index], WorkingFolder)));
 }
 
 void TConvertThread::ReportSummary()
