@@ -257,7 +257,7 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
-    const std::string source = SourceFileName(Index);
+    const std::string source = TakeSourceName(Index);
     // Rows left unticked in a review are no part of its run.
     if (OnlyListedSources && FileEncodings.count(source) == 0) {
         ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
@@ -279,7 +279,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         return;
     }
     try {
-        const std::string destination = FolderRun.DestinationFileName(Index, source, Placement);
+        const std::string destination = TakeDestination(Index, source);
         outcome.Destination = destination;
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + source);
@@ -457,9 +457,13 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
 
 std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
 {
-    const std::string source = SourceFileName(Index);
-    if (Options.Output != omOverwrite)
-        return {FolderRun.DestinationFileName(Index, source, Placement)};
+    Named.Index = TFileQueue::NoIndex;
+    std::string source = SourceFileName(Index);
+    if (Options.Output != omOverwrite) {
+        std::string destination = FolderRun.DestinationFileName(Index, source, Placement);
+        Named = {Index, std::move(source), destination, true};
+        return {std::move(destination)};
+    }
     // Over the source, one file may go by several names. Replacing it gives it a new inode, so
     // the resolved path is the key that holds while an earlier naming is converted; the device
     // and inode join the names of one file that hard links give it.
@@ -468,7 +472,22 @@ std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
     keys.push_back(resolved ? std::string(resolved.get()) : source);
     if (const auto identity = FileIdentity(source))
         keys.push_back(std::to_string(identity->first) + ":" + std::to_string(identity->second));
+    Named = {Index, std::move(source), {}, false};
     return keys;
+}
+
+std::string TConvertThread::TakeSourceName(std::size_t Index)
+{
+    return Named.Index == Index ? std::move(Named.Source) : SourceFileName(Index);
+}
+
+std::string TConvertThread::TakeDestination(std::size_t Index, const std::string& Source)
+{
+    if (Named.Index == Index && Named.HasDestination) {
+        Named.Index = TFileQueue::NoIndex;
+        return std::move(Named.Destination);
+    }
+    return FolderRun.DestinationFileName(Index, Source, Placement);
 }
 
 std::size_t TConvertThread::FileCount() const

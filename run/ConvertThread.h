@@ -117,6 +117,9 @@ private:
     // What file Index writes to, for the queue: files that share a key take turns.
     std::vector<std::string> WrittenFile(std::size_t Index) const;
     std::string SourceFileName(std::size_t Index) const;
+    // The names of file Index: those WrittenFile worked out for it, when it did, moved out.
+    std::string TakeSourceName(std::size_t Index);
+    std::string TakeDestination(std::size_t Index, const std::string& Source);
     // The files of the run; in a parallel run, those found so far.
     std::size_t FileCount() const;
 
@@ -147,6 +150,15 @@ private:
     // SourceEncodings by full source name.
     std::unordered_map<std::string, std::string> FileEncodings;
     std::vector<TFileOutcome> Outcomes;
+    // What WrittenFile worked out last, so that the file it is asked for before its conversion
+    // is not named twice.
+    struct TNamed {
+        std::size_t Index = TFileQueue::NoIndex;
+        std::string Source;
+        std::string Destination;
+        bool HasDestination = false;
+    };
+    mutable TNamed Named;
     std::chrono::steady_clock::time_point OutcomesSent;
     std::optional<TStringList> EncodingGroups;
     std::atomic<bool> Started{false};

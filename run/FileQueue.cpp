@@ -42,7 +42,7 @@ TFileQueue::TFileQueue(bool SameFileWaits, bool FolderWaits) : SameFileWaits(Sam
 {
 }
 
-bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, const TStringList& Names, TReplacedFiles& Record,
+bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Names, TReplacedFiles& Record,
                         const std::function<bool()>& Ready)
 {
     Record = Replaced;

@@ -68,12 +68,12 @@ public:
     // folders made as they are needed.
     TFileQueue(bool SameFileWaits, bool FolderWaits);
 
-    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files into the queue, and the
-    // files go over to the other jobs as they are found once Ready has said yes (asked before the
-    // first of them goes; after a no they wait for Open). The others wait until the first files
-    // are there (false, with nothing taken, when the queue was aborted before) and read them from
-    // the queue. Each takes the shared record into Replaced.
-    bool Expand(std::size_t Job, TFolderRun& FolderRun, const TStringList& Files, TReplacedFiles& Replaced,
+    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files into the queue (the
+    // names of files moved out), and the files go over to the other jobs as they are found once
+    // Ready has said yes (asked before the first of them goes; after a no they wait for Open).
+    // The others wait until the first files are there (false, with nothing taken, when the queue
+    // was aborted before) and read them from the queue. Each takes the shared record into Replaced.
+    bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced,
                 const std::function<bool()>& Ready);
     // Job 0 has expanded the names and prepared the run (its output folder made): every file is
     // there, and the jobs that find none left end. IsOpened: whether Open came.

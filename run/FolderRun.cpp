@@ -102,7 +102,7 @@ bool TFolderRun::Expand(TStringList& Files, bool NamesFolder)
     return finished && !Channel.CheckAbort();
 }
 
-bool TFolderRun::Expand(const TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show)
+bool TFolderRun::Expand(TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show)
 {
     Walked = false;
     this->Show = &Show;
@@ -120,7 +120,7 @@ bool TFolderRun::Expand(const TStringList& Names, const std::function<void(std::
     try {
         for (std::size_t i = 0; i < Names.Count() && finished; ++i) {
             if (!NamesFolder(Names, i, i + 1)) {
-                Pending.push_back({Names[i], {}});
+                Pending.push_back({std::move(Names[i]), {}});
             } else {
                 if (!Walked) {
                     Walked = true;

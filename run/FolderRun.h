@@ -40,10 +40,10 @@ public:
     // Raises Exception for a bad mask.
     bool Expand(TStringList& Files);
     bool Expand(TStringList& Files, bool NamesFolder);
-    // For one job of a parallel run: expands Names as Expand does, into Shared (see Share), and
-    // hands the files over to Show in order as they are found, a few at a time, so that the other
-    // jobs can start on them; Show gets the last of them before the return, also when aborted.
-    bool Expand(const TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show);
+    // For one job of a parallel run: expands Names as Expand does and hands the files over to
+    // Show in order as they are found, a few at a time, so that the other jobs can start on them
+    // (the names of files are moved out of Names). A stopped expansion hands over no more.
+    bool Expand(TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show);
     // Whether the last Expand walked a folder.
     bool FolderGiven() const noexcept { return Walked; }
     // The files of the run are those of a parallel run's queue, which outlives this.
