@@ -267,6 +267,8 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
     outcome.Source = source;
     std::string detected;
     FileBytesRead = 0;
+    if (Detection)
+        Detection->Forget();
     TSourceFile file = FolderRun.OpenSource(Index, source, Placement);
     if (FolderRun.SkipsFile(Index, file, SampleRoom)) {
         outcome.Result = "skipped";
