@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -127,18 +128,25 @@ bool TFolderRun::Expand(TStringList& Names, const std::function<void(std::vector
                     Channel.ReportStatus(SearchingStatus);
                     LastReport = std::chrono::steady_clock::now();
                 }
-                // Rules of its own for each folder: an output folder made meanwhile is left out,
-                // as a walk over it before it existed would have left it out.
+                // Rules of their own for each folder: an output folder made meanwhile is left out,
+                // as a walk over it before it existed would have left it out. Files go over only
+                // between folders while the output folder is missing, since the first that go
+                // make it, and a walk under way would not leave it out.
+                TWalkRules rules = RunWalkRules(Options, Folders);
+                const std::string folder = WalkFolderName(Names[i]);
+                WalkHolds = Options.Output == omDirectory && !rules.SkipFolder && OutputMayLieIn(folder);
                 TFolderWalker walker(
-                    RunWalkRules(Options, Folders),
+                    std::move(rules),
                     [this](const std::string& Folder) { Logger.AddError("Cannot read folder: " + Folder); },
                     [this](std::size_t Found) { return FolderWalked(ShownCount + Found); });
-                finished = walker.Walk(WalkFolderName(Names[i]), Pending);
+                finished = walker.Walk(folder, Pending);
+                WalkHolds = false;
             }
             ShowPending(ShowEvery);
         }
     } catch (...) {
         this->Show = nullptr;
+        WalkHolds = false;
         throw;
     }
     // A stopped run hands over nothing more.
@@ -166,6 +174,22 @@ void TFolderRun::ShowPending(std::size_t Least)
     ShowEvery = ShowMore;
 }
 
+// The nearest of the output folder's folders that exists is Folder or lies below it, links
+// resolved: the output folder, once made, may be met in Folder's walk.
+bool TFolderRun::OutputMayLieIn(const std::string& Folder) const
+{
+    std::error_code error;
+    std::filesystem::path existing = std::filesystem::absolute(Options.OutputDirectory, error);
+    while (!error && existing.has_relative_path() && !std::filesystem::exists(existing, error))
+        existing = existing.parent_path();
+    const std::string output = std::filesystem::canonical(existing, error).string();
+    const std::string walked = std::filesystem::canonical(Folder.empty() ? "/" : Folder, error).string();
+    // When either cannot be told, the files wait for the end of the walk, which is always right.
+    if (error)
+        return true;
+    return walked == "/" || output == walked || output.starts_with(walked + "/");
+}
+
 bool TFolderRun::FolderWalked(std::size_t Found)
 {
     const auto now = std::chrono::steady_clock::now();
@@ -174,7 +198,8 @@ bool TFolderRun::FolderWalked(std::size_t Found)
         Channel.ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
     }
     // A tree of many folders goes over folder by folder.
-    ShowPending(ShowEvery);
+    if (!WalkHolds)
+        ShowPending(ShowEvery);
     return !Channel.CheckAbort();
 }
 

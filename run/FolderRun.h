@@ -76,6 +76,7 @@ private:
     bool FolderWalked(std::size_t Found);
     // While Expand hands files over: those waiting in Pending once there are at least Least.
     void ShowPending(std::size_t Least);
+    bool OutputMayLieIn(const std::string& Folder) const;
 
     // One open folder, known by its full path ending in '/'; null when it could not be opened.
     struct TOpenFolder {
@@ -96,6 +97,8 @@ private:
     std::vector<TInputFile> Pending;
     std::size_t ShownCount = 0;
     std::size_t ShowEvery = 0;
+    // The walk under way may meet the output folder once it is made: its files go over only at its end.
+    bool WalkHolds = false;
     // The folders of the last found source and of the last mirrored result: the files of one
     // folder follow one another.
     std::optional<TOpenFolder> SourceFolder;
