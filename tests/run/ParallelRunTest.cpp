@@ -124,10 +124,7 @@ TEST_F(ParallelRunTest, TheFilesOfOneFolderSpreadOverTheJobsInFileOrder)
     EXPECT_EQ(Three.State, csCompleted);
     EXPECT_EQ(One.Sources, Expected);
     EXPECT_EQ(Three.Sources, Expected);
-    std::string Log = Three.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out3")) != std::string::npos;)
-        Log.replace(At, (Dir / "out3").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Three.Log, Dir / "out3", Dir / "out1"), One.Log);
     EXPECT_NE(One.Log.find("Created output directory: " + Dir / "out1/src/d2"), std::string::npos) << One.Log;
     EXPECT_EQ(ReadFile(Dir / "out3/src/d2/f23.txt"), ReadFile(Dir / "out1/src/d2/f23.txt"));
 }
@@ -157,10 +154,7 @@ TEST_F(ParallelRunTest, AFolderLateAmongManyNamesGivesWayToItsFiles)
     EXPECT_EQ(One.Sources, Expected);
     EXPECT_EQ(Two.Sources, Expected);
     EXPECT_EQ(ReadFile(Dir / "out2/src/y.txt"), std::string("x\0\n\0", 4));
-    std::string Log = Two.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out2")) != std::string::npos;)
-        Log.replace(At, (Dir / "out2").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Two.Log, Dir / "out2", Dir / "out1"), One.Log);
 }
 
 // More jobs than files: a folder is only known to be small once walked, so every job starts, and
@@ -256,10 +250,7 @@ TEST_F(ParallelRunTest, FilesNamedTwiceTakeTurnsWhateverTheJobs)
     // must wait for what that file really writes to.
     const TParallelOutcome Three = Run(Files, 8, Dir / "out3");
     EXPECT_EQ(Three.Sources, One.Sources);
-    std::string Log = Three.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out3")) != std::string::npos;)
-        Log.replace(At, (Dir / "out3").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Three.Log, Dir / "out3", Dir / "out1"), One.Log);
     EXPECT_EQ(ReadFile(Dir / "out3/n59.txt"), ReadFile(Dir / "out1/n59.txt"));
 }
 
