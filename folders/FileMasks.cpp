@@ -22,6 +22,14 @@ TFileMasks::TFileMasks(const std::string& Text, bool AllowEmpty)
             pattern += c;
         }
         Patterns.push_back(std::move(pattern));
+        std::size_t lead = 0;
+        const auto literal = [](char c) {
+            return static_cast<unsigned char>(c) < 0x80 && c != '*' && c != '?' && !(c >= 'a' && c <= 'z') &&
+                   !(c >= 'A' && c <= 'Z');
+        };
+        while (lead < mask.size() && literal(mask[lead]))
+            ++lead;
+        Leads.push_back(mask.substr(0, lead));
     }
 }
 
@@ -29,8 +37,8 @@ bool TFileMasks::Matches(const std::string& Name) const
 {
     if (MatchesAll)
         return true;
-    for (const std::string& pattern : Patterns)
-        if (::fnmatch(pattern.c_str(), Name.c_str(), FNM_CASEFOLD) == 0)
+    for (std::size_t i = 0; i < Patterns.size(); ++i)
+        if (Name.starts_with(Leads[i]) && ::fnmatch(Patterns[i].c_str(), Name.c_str(), FNM_CASEFOLD) == 0)
             return true;
     return false;
 }

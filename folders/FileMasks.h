@@ -17,4 +17,8 @@ private:
     bool MatchesAll = false;
     // Each mask with fnmatch's other specials escaped, ready for fnmatch.
     std::vector<std::string> Patterns;
+    // The bytes each mask starts with that match only themselves (ASCII other than letters and
+    // wildcards): a name that starts otherwise is no match, told without fnmatch, which widens
+    // both texts first in a multibyte locale (".*" is asked of every name a walk finds).
+    std::vector<std::string> Leads;
 };

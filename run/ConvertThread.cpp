@@ -57,25 +57,25 @@ const char* StateName(std::int32_t State)
     }
 }
 
-TConvertThread::TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+TConvertThread::TConvertThread(TStringList Files, TLumiva* Converter, const TConvertOptions& Options,
                                const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                                const TFolderOptions& FolderOptions)
-    : TConvertThread(nullptr, &MainThread, Files, Converter, Options, Specs, Questions, FolderOptions)
+    : TConvertThread(nullptr, &MainThread, std::move(Files), Converter, Options, Specs, Questions, FolderOptions)
 {
 }
 
-TConvertThread::TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files,
+TConvertThread::TConvertThread(std::unique_ptr<TMainThread> MainThread, TStringList Files,
                                TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                                TRunQuestions& Questions, const TFolderOptions& FolderOptions)
-    : TConvertThread(std::move(MainThread), nullptr, Files, Converter, Options, Specs, Questions, FolderOptions)
+    : TConvertThread(std::move(MainThread), nullptr, std::move(Files), Converter, Options, Specs, Questions, FolderOptions)
 {
 }
 
 TConvertThread::TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread,
-                               const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+                               TStringList Files, TLumiva* Converter, const TConvertOptions& Options,
                                const TConvertSpecs& Specs, TRunQuestions& Questions,
                                const TFolderOptions& FolderOptions)
-    : Files(Files),
+    : Files(std::move(Files)),
       Converter(Converter),
       Options(Options),
       Specs(Specs),
@@ -200,15 +200,29 @@ bool TConvertThread::Prepare()
     for (const TSourceEntry& entry : SourceEncodings)
         FileEncodings[TidyFileName(GetLongFileName(ExpandFileName(entry.Path, WorkingFolder)))] = entry.Encoding;
     ResolveTargetEncoding();
-    if (!(Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced) : FolderRun.Expand(Files)))
+    // The other jobs of a parallel run start on the first files found, so the output folder is
+    // made before they go over; it is logged where it would be made after the expansion.
+    bool madeEarly = false;
+    const auto ready = [this, &madeEarly] {
+        std::error_code error;
+        if (CheckOnly || Options.Output != omDirectory || std::filesystem::is_directory(Options.OutputDirectory, error))
+            return true;
+        madeEarly = Placement.MakeOutputDirectory();
+        return madeEarly;
+    };
+    const bool expanded = Queue ? Queue->Expand(QueueJob, FolderRun, Files, Replaced, ready) : FolderRun.Expand(Files);
+    if (madeEarly)
+        Placement.LogOutputDirectoryMade();
+    if (!expanded)
         return false;
     // Folders that hold nothing to convert: said, and nothing is made for them.
-    if (Files.Count() == 0 && FolderRun.FolderGiven()) {
+    if (FileCount() == 0 && FolderRun.FolderGiven()) {
         Logger->AddWarning("No files to convert");
         return !Channel.CheckAbort();
     }
     std::error_code error;
-    if (!CheckOnly && Options.Output == omDirectory && !std::filesystem::is_directory(Options.OutputDirectory, error))
+    if (!madeEarly && !CheckOnly && Options.Output == omDirectory &&
+        !std::filesystem::is_directory(Options.OutputDirectory, error))
         Placement.CreateOutputDirectory();
     return !Channel.CheckAbort();
 }
@@ -233,7 +247,7 @@ bool TConvertThread::Process()
     fileConverter.OnRead = [this](std::uint64_t Done, std::uint64_t Size) { TrackRead(Done, Size); };
     TFileQueue::TTurns turns(Queue.get(), QueueJob, *Logger, Files.Count(),
                              [this](std::size_t Index) { return WrittenFile(Index); });
-    for (std::size_t i = turns.Next(); i < Files.Count(); i = turns.Next()) {
+    for (std::size_t i = turns.Next(); i != TFileQueue::NoIndex; i = turns.Next()) {
         if (Channel.CheckAbort())
             break;
         ProcessFile(i, fileConverter);
@@ -243,21 +257,23 @@ bool TConvertThread::Process()
 
 void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverter)
 {
-    const std::string source = SourceFileName(Index);
+    const std::string source = TakeSourceName(Index);
     // Rows left unticked in a review are no part of its run.
     if (OnlyListedSources && FileEncodings.count(source) == 0) {
-        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
         return;
     }
     TFileOutcome outcome;
     outcome.Source = source;
     std::string detected;
     FileBytesRead = 0;
+    if (Detection)
+        Detection->Forget();
     TSourceFile file = FolderRun.OpenSource(Index, source, Placement);
     if (FolderRun.SkipsFile(Index, file, SampleRoom)) {
         outcome.Result = "skipped";
         ReportFile(Index, outcome, detected);
-        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+        ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
         return;
     }
     if (CheckOnly) {
@@ -265,7 +281,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         return;
     }
     try {
-        const std::string destination = FolderRun.DestinationFileName(Index, source, Placement);
+        const std::string destination = TakeDestination(Index, source);
         outcome.Destination = destination;
         Logger->Add("Convert character encoding:");
         Logger->Add("\t- Source file: " + source);
@@ -305,7 +321,7 @@ void TConvertThread::ProcessFile(std::size_t Index, TFileConverter& FileConverte
         LogFailure(e, outcome);
     }
     ReportFile(Index, outcome, detected);
-    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
 }
 
 void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConverter& FileConverter)
@@ -325,7 +341,7 @@ void TConvertThread::CheckFile(std::size_t Index, TSourceFile& File, TFileConver
         LogFailure(e, outcome);
     }
     ReportFile(Index, outcome, detected);
-    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(Files.Count()));
+    ReportProgress(static_cast<std::int32_t>(Index + 1), static_cast<std::int32_t>(FileCount()));
 }
 
 // Hands the outcome of one file to OnFileEnded and OnOutcomes, with what only the run knows.
@@ -443,9 +459,13 @@ void TConvertThread::LogFailure(const EConvertError& E, TFileOutcome& Outcome)
 
 std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
 {
-    const std::string source = SourceFileName(Index);
-    if (Options.Output != omOverwrite)
-        return {FolderRun.DestinationFileName(Index, source, Placement)};
+    Named.Index = TFileQueue::NoIndex;
+    std::string source = SourceFileName(Index);
+    if (Options.Output != omOverwrite) {
+        std::string destination = FolderRun.DestinationFileName(Index, source, Placement);
+        Named = {Index, std::move(source), destination, true};
+        return {std::move(destination)};
+    }
     // Over the source, one file may go by several names. Replacing it gives it a new inode, so
     // the resolved path is the key that holds while an earlier naming is converted; the device
     // and inode join the names of one file that hard links give it.
@@ -454,12 +474,32 @@ std::vector<std::string> TConvertThread::WrittenFile(std::size_t Index) const
     keys.push_back(resolved ? std::string(resolved.get()) : source);
     if (const auto identity = FileIdentity(source))
         keys.push_back(std::to_string(identity->first) + ":" + std::to_string(identity->second));
+    Named = {Index, std::move(source), {}, false};
     return keys;
+}
+
+std::string TConvertThread::TakeSourceName(std::size_t Index)
+{
+    return Named.Index == Index ? std::move(Named.Source) : SourceFileName(Index);
+}
+
+std::string TConvertThread::TakeDestination(std::size_t Index, const std::string& Source)
+{
+    if (Named.Index == Index && Named.HasDestination) {
+        Named.Index = TFileQueue::NoIndex;
+        return std::move(Named.Destination);
+    }
+    return FolderRun.DestinationFileName(Index, Source, Placement);
+}
+
+std::size_t TConvertThread::FileCount() const
+{
+    return Queue ? Queue->Count() : Files.Count();
 }
 
 std::string TConvertThread::SourceFileName(std::size_t Index) const
 {
-    return TidyFileName(GetLongFileName(ExpandFileName(Files[Index], WorkingFolder)));
+    return TidyFileName(GetLongFileName(ExpandFileName(Queue ? Queue->File(Index).Name : Files[Index], WorkingFolder)));
 }
 
 void TConvertThread::ReportSummary()

@@ -46,11 +46,11 @@ public:
     using EConvertError = ::EConvertError;
 
     // The run keeps MainThread until its end.
-    TConvertThread(std::unique_ptr<TMainThread> MainThread, const TStringList& Files, TLumiva* Converter,
+    TConvertThread(std::unique_ptr<TMainThread> MainThread, TStringList Files, TLumiva* Converter,
                    const TConvertOptions& Options, const TConvertSpecs& Specs, TRunQuestions& Questions,
                    const TFolderOptions& FolderOptions = DefaultFolderOptions());
     // MainThread must outlive the run.
-    TConvertThread(const TStringList& Files, TLumiva* Converter, const TConvertOptions& Options,
+    TConvertThread(TStringList Files, TLumiva* Converter, const TConvertOptions& Options,
                    const TConvertSpecs& Specs, TRunQuestions& Questions, TMainThread& MainThread,
                    const TFolderOptions& FolderOptions = DefaultFolderOptions());
     virtual ~TConvertThread();
@@ -82,7 +82,8 @@ public:
     // the last of them before OnDone. The handler may move the outcomes out.
     std::function<void(TConvertThread* Sender, std::vector<TFileOutcome>& Outcomes)> OnOutcomes;
     // Set before Start for one job of a parallel run: the files come from Queue, which job 0
-    // fills with its expansion of Files, and the record of replaced files is shared.
+    // fills with its expansion of Files (the other jobs' Files are not used), and the record of
+    // replaced files is shared.
     std::shared_ptr<TFileQueue> Queue;
     std::size_t QueueJob = 0;
 
@@ -92,7 +93,7 @@ public:
     void RequestAbort() noexcept;
 
 private:
-    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread, const TStringList& Files,
+    TConvertThread(std::unique_ptr<TMainThread> OwnMainThread, TMainThread* MainThread, TStringList Files,
                    TLumiva* Converter, const TConvertOptions& Options, const TConvertSpecs& Specs,
                    TRunQuestions& Questions, const TFolderOptions& FolderOptions);
     void Run() noexcept;
@@ -116,6 +117,11 @@ private:
     // What file Index writes to, for the queue: files that share a key take turns.
     std::vector<std::string> WrittenFile(std::size_t Index) const;
     std::string SourceFileName(std::size_t Index) const;
+    // The names of file Index: those WrittenFile worked out for it, when it did, moved out.
+    std::string TakeSourceName(std::size_t Index);
+    std::string TakeDestination(std::size_t Index, const std::string& Source);
+    // The files of the run; in a parallel run, those found so far.
+    std::size_t FileCount() const;
 
     // Events on the main thread, through the channel.
     void ReportProgress(std::int32_t Position, std::int32_t Max);
@@ -144,6 +150,15 @@ private:
     // SourceEncodings by full source name.
     std::unordered_map<std::string, std::string> FileEncodings;
     std::vector<TFileOutcome> Outcomes;
+    // What WrittenFile worked out last, so that the file it is asked for before its conversion
+    // is not named twice.
+    struct TNamed {
+        std::size_t Index = TFileQueue::NoIndex;
+        std::string Source;
+        std::string Destination;
+        bool HasDestination = false;
+    };
+    mutable TNamed Named;
     std::chrono::steady_clock::time_point OutcomesSent;
     std::optional<TStringList> EncodingGroups;
     std::atomic<bool> Started{false};

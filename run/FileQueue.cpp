@@ -1,11 +1,18 @@
 #include "run/FileQueue.h"
 
-#include "folders/InputExpansion.h"
 #include "run/FolderRun.h"
 #include "run/Logger.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
+
+namespace {
+
+constexpr auto FirstFilesAwake = std::chrono::microseconds(500);
+
+} // namespace
 
 TFileQueue::TTurns::TTurns(TFileQueue* Queue, std::size_t Job, const TLogger& Logger, std::size_t Count,
                            std::function<std::vector<std::string>(std::size_t Index)> WrittenFile)
@@ -23,86 +30,66 @@ std::size_t TFileQueue::TTurns::Next()
 {
     if (!Queue) {
         InHand = InHand == NoIndex ? 0 : InHand + 1;
-        return InHand;
+        return InHand < Count ? InHand : NoIndex;
     }
     const std::size_t finished = InHand;
     InHand = NoIndex;
-    const std::size_t index = Queue->Take(Job, finished, Logger.Lines.Count(), WrittenFile);
-    if (index < Count)
-        InHand = index;
-    return index;
+    InHand = Queue->Take(Job, finished, Logger.Lines.Count(), WrittenFile);
+    return InHand;
 }
 
 TFileQueue::TFileQueue(bool SameFileWaits, bool FolderWaits) : SameFileWaits(SameFileWaits), FolderWaits(FolderWaits)
 {
 }
 
-bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Names, TReplacedFiles& Record)
+bool TFileQueue::Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Names, TReplacedFiles& Record,
+                        const std::function<bool()>& Ready)
 {
     Record = Replaced;
-    CheckNames(Names);
-    if (Job != 0) {
-        bool folder = false;
-        {
-            std::unique_lock<std::mutex> hold(Lock);
-            Changed.wait(hold, [this] { return IsOpen || Aborted; });
-            if (!IsOpen)
-                return false;
-            folder = FolderNamed;
-        }
-        // Job 0 changes the files no more once the queue is open, so they are copied without the
-        // lock, which job 0 is taking its first files under. Names that hold no folder stand as they are.
-        if (folder) {
-            Names = Files;
-            FolderRun.Adopt(Found);
-        }
-        return true;
-    }
-    bool folder = false;
-    {
-        std::unique_lock<std::mutex> hold(Lock);
-        Changed.wait(hold, [&] { return NamesChecked >= Names.Count(); });
-        folder = FolderNamed;
-    }
-    if (!FolderRun.Expand(Names, folder))
-        return false;
-    // Copied before the lock, which the others take to ask for the count meanwhile.
-    TStringList files = Names;
-    std::vector<TInputFile> found = FolderRun.Found();
-    std::vector<TMark> marks(files.Count());
-    std::vector<bool> done(files.Count(), false);
-    const std::lock_guard<std::mutex> hold(Lock);
-    Files = std::move(files);
-    Found = std::move(found);
-    FileMarks = std::move(marks);
-    Done = std::move(done);
-    return true;
+    FolderRun.Share(Expanded);
+    if (Job == 0)
+        return FolderRun.Expand(Names, [&](std::vector<TInputFile>& More) { Show(More, Ready); });
+    // The first files usually come within a fraction of a millisecond: sooner than a job put to
+    // sleep would wake again, so it waits awake for a while.
+    const auto until = std::chrono::steady_clock::now() + FirstFilesAwake;
+    while (Expanded.Count() == 0 && !Settled.load(std::memory_order_relaxed) && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    std::unique_lock<std::mutex> hold(Lock);
+    Changed.wait(hold, [this] { return IsOpen || Aborted; });
+    return IsOpen;
 }
 
-void TFileQueue::CheckNames(const TStringList& Names)
+void TFileQueue::Show(std::vector<TInputFile>& More, const std::function<bool()>& Ready)
 {
-    // Shares small enough to spread a list over the jobs, big enough that the lock is rare.
-    constexpr std::size_t share = 64;
-    const std::size_t count = Names.Count();
-    for (std::size_t first; (first = NextCheck.fetch_add(share)) < count;) {
-        const bool folder = NamesFolder(Names, first, first + share);
-        bool all = false;
-        {
-            const std::lock_guard<std::mutex> hold(Lock);
-            NamesChecked += std::min(share, count - first);
-            FolderNamed = FolderNamed || folder;
-            all = NamesChecked == count;
-        }
-        if (all)
-            Changed.notify_all();
+    Expanded.Add(More);
+    if (!ReadyAsked) {
+        ReadyAsked = true;
+        NotReady = !Ready();
     }
+    if (NotReady)
+        return;
+    {
+        const std::lock_guard<std::mutex> hold(Lock);
+        ShowLocked();
+    }
+    Changed.notify_all();
+}
+
+void TFileQueue::ShowLocked()
+{
+    FileMarks.resize(Expanded.AddedCount());
+    Done.resize(Expanded.AddedCount(), false);
+    Expanded.ShowAll();
+    IsOpen = true;
 }
 
 void TFileQueue::Open()
 {
     {
         const std::lock_guard<std::mutex> hold(Lock);
-        IsOpen = true;
+        ShowLocked();
+        Complete = true;
+        Settled.store(true);
     }
     Changed.notify_all();
 }
@@ -110,13 +97,7 @@ void TFileQueue::Open()
 bool TFileQueue::IsOpened() const
 {
     const std::lock_guard<std::mutex> hold(Lock);
-    return IsOpen;
-}
-
-std::size_t TFileQueue::Count() const
-{
-    const std::lock_guard<std::mutex> hold(Lock);
-    return Files.Count();
+    return Complete;
 }
 
 std::size_t TFileQueue::Finished() const
@@ -130,6 +111,7 @@ void TFileQueue::Abort()
     {
         const std::lock_guard<std::mutex> hold(Lock);
         Aborted = true;
+        Settled.store(true);
     }
     Changed.notify_all();
 }
@@ -143,12 +125,12 @@ std::vector<TFileQueue::TMark> TFileQueue::Marks() const
 std::size_t TFileQueue::Take(std::size_t Job, std::size_t InHand, std::size_t LogLines,
                              const std::function<std::vector<std::string>(std::size_t Index)>& WrittenFile)
 {
-    // Files is fixed since the queue opened. The keys are made before the lock for the file that
-    // is next now: the other job rarely takes it first, and then they are made again under the lock.
-    const std::size_t count = Files.Count();
-    std::size_t guess = Next.load();
+    // The keys are made before the lock for the file that is next now, when it is there: the
+    // other job rarely takes it first, and then they are made again under the lock.
+    const std::size_t guess = Next.load();
+    const bool guessed = guess < Expanded.Count();
     std::vector<std::size_t> keys;
-    if (guess < count) {
+    if (guessed) {
         try {
             keys = WrittenKeys(guess, WrittenFile);
         } catch (...) {
@@ -161,11 +143,14 @@ std::size_t TFileQueue::Take(std::size_t Job, std::size_t InHand, std::size_t Lo
     std::unique_lock<std::mutex> hold(Lock);
     if (InHand != NoIndex)
         FinishLocked(InHand, LogLines);
-    if (Aborted || Next.load() >= count)
-        return count;
+    // Ahead of the expansion, a job waits for the next files to come over.
+    if (!Complete && !Aborted && Next.load() >= Expanded.Count())
+        Changed.wait(hold, [this] { return Complete || Aborted || Next.load() < Expanded.Count(); });
+    if (Aborted || Next.load() >= Expanded.Count())
+        return NoIndex;
     const std::size_t index = Next.load();
     Next.store(index + 1);
-    if (index != guess)
+    if (index != guess || !guessed)
         keys = WrittenKeys(index, WrittenFile);
     std::vector<std::size_t> before;
     WaitsOf(index, keys, before);
@@ -175,7 +160,7 @@ std::size_t TFileQueue::Take(std::size_t Job, std::size_t InHand, std::size_t Lo
         });
     if (Aborted) {
         Done[index] = true;
-        return count;
+        return NoIndex;
     }
     FileMarks[index] = {Job, LogLines, LogLines};
     return index;
@@ -204,8 +189,8 @@ void TFileQueue::WaitsOf(std::size_t Index, const std::vector<std::size_t>& Keys
             waitFor(last.second - 1);
         last.second = Index + 1;
     }
-    if (FolderWaits && Index < Found.size() && Found[Index].Found()) {
-        const std::string& relative = Found[Index].Relative;
+    if (FolderWaits && Expanded[Index].Found()) {
+        const std::string& relative = Expanded[Index].Relative;
         for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
             const auto [folder, first] = FirstInFolder.try_emplace(relative.substr(0, slash), Index);
             if (!first)

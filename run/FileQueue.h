@@ -1,6 +1,7 @@
 #pragma once
 
 #include "folders/FolderWalker.h"
+#include "run/ExpandedFiles.h"
 #include "run/ReplacedFiles.h"
 #include "util/StringList.h"
 
@@ -19,14 +20,14 @@ class TFolderRun;
 class TLogger;
 
 // The files of one parallel run, shared by its jobs (each a run of its own on its own thread).
-// The first job expands the names; the others take what it found over once it has prepared. Each
-// job then takes the next file in order until none is left, so a folder's files spread over the
-// jobs as they come free. A file that writes to the same file as one still in another job's hands
-// waits for it: a file named twice meets the record of replaced files (shared by the jobs), or the
-// overwrite question, as in a run of one job; and when found files are mirrored, a file waits for
-// the first file of its folder and of the folders above, which makes and logs the missing folders
-// as one job would. Where each file's lines are in its job's log is kept, so that the logs can be
-// joined in file order. Any thread may use it.
+// The first job expands the names into the queue, and the files go over to the others as they are
+// found, in order, while it goes on. Each job then takes the next file in order until none is left,
+// so a folder's files spread over the jobs as they come free. A file that writes to the same file as
+// one still in another job's hands waits for it: a file named twice meets the record of replaced files
+// (shared by the jobs), or the overwrite question, as in a run of one job; and when found files are
+// mirrored, a file waits for the first file of its folder and of the folders above, which makes and
+// logs the missing folders as one job would. Where each file's lines are in its job's log is kept,
+// so that the logs can be joined in file order. Any thread may use it.
 class TFileQueue {
 public:
     // No job, or no file.
@@ -50,7 +51,7 @@ public:
         ~TTurns();
         TTurns(const TTurns&) = delete;
         TTurns& operator=(const TTurns&) = delete;
-        // The index of the next file; the count of files when none is left.
+        // The index of the next file; NoIndex when none is left.
         std::size_t Next();
 
     private:
@@ -67,19 +68,24 @@ public:
     // folders made as they are needed.
     TFileQueue(bool SameFileWaits, bool FolderWaits);
 
-    // For one job, in place of FolderRun.Expand(Files): every job helps to look for folders among
-    // the names (a look-up each); then job 0 expands Files, and the others wait until Open and
-    // take its files over (false, with nothing taken, when the queue was aborted before); each
-    // takes the shared record into Replaced.
-    bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced);
-    // Job 0 has prepared the run (its output folder made): the other jobs may go.
+    // For one job, in place of FolderRun.Expand(Files): job 0 expands Files into the queue (the
+    // names of files moved out), and the files go over to the other jobs as they are found once
+    // Ready has said yes (asked before the first of them goes; after a no they wait for Open).
+    // The others wait until the first files are there (false, with nothing taken, when the queue
+    // was aborted before) and read them from the queue. Each takes the shared record into Replaced.
+    bool Expand(std::size_t Job, TFolderRun& FolderRun, TStringList& Files, TReplacedFiles& Replaced,
+                const std::function<bool()>& Ready);
+    // Job 0 has expanded the names and prepared the run (its output folder made): every file is
+    // there, and the jobs that find none left end. IsOpened: whether Open came.
     void Open();
     bool IsOpened() const;
-    // The expanded files; 0 until job 0 has expanded them.
-    std::size_t Count() const;
+    // The files found so far.
+    std::size_t Count() const noexcept { return Expanded.Count(); }
+    // A file that a job took.
+    const TInputFile& File(std::size_t Index) const noexcept { return Expanded[Index]; }
     // Files finished so far.
     std::size_t Finished() const;
-    // No file is taken any more; a job waiting for a file in other hands stops waiting.
+    // No file is taken any more; a job waiting for a file stops waiting.
     void Abort();
 
     // Once every job has ended: the marks of every file, in file order.
@@ -89,8 +95,10 @@ public:
     TReplacedFiles Replaced;
 
 private:
-    // Looks for folders among Names a share at a time while shares are left.
-    void CheckNames(const TStringList& Names);
+    // Job 0, as it expands: More goes to the end of the files, and over to the others once Ready.
+    void Show(std::vector<TInputFile>& More, const std::function<bool()>& Ready);
+    // Under the lock: every file found is there for the jobs.
+    void ShowLocked();
     // Finishes file InHand (NoIndex: none) and takes the next, in one turn at the lock.
     // WrittenFile(Index) is asked before the lock for the file that is next then, and under it
     // only when another job took that file meanwhile.
@@ -111,14 +119,16 @@ private:
     std::condition_variable Changed;
     bool SameFileWaits;
     bool FolderWaits;
+    // Files are there for the other jobs; every file is.
     bool IsOpen = false;
+    bool Complete = false;
     bool Aborted = false;
-    // The shares of names looked at, and what was seen.
-    std::atomic<std::size_t> NextCheck{0};
-    std::size_t NamesChecked = 0;
-    bool FolderNamed = false;
-    TStringList Files;
-    std::vector<TInputFile> Found;
+    // Complete or Aborted, for a look without the lock.
+    std::atomic<bool> Settled{false};
+    // Whether Ready was asked, and said no.
+    bool ReadyAsked = false;
+    bool NotReady = false;
+    TExpandedFiles Expanded;
     std::vector<TMark> FileMarks;
     std::vector<bool> Done;
     // The last file taken that writes to each file, by the hash of its keys: two files whose keys

@@ -10,7 +10,12 @@
 #include "util/FileDescriptor.h"
 #include "util/Mysysutils.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <exception>
+#include <filesystem>
+#include <iterator>
+#include <limits>
 #include <vector>
 
 #include <fcntl.h>
@@ -20,6 +25,11 @@ namespace {
 
 // The found count is shown no more often than this, so a big tree is not slowed by the window.
 constexpr auto ReportInterval = std::chrono::milliseconds(100);
+
+// Files found go over to the other jobs of a parallel run a few at first, so that they start at
+// once, and then in bigger shares, so that the queue's lock is rare.
+constexpr std::size_t FirstShow = 16;
+constexpr std::size_t ShowMore = 128;
 
 // The folder part of a relative path ("a/b" of "a/b/c.txt"), empty for a bare name.
 std::string FolderPart(const std::string& Relative)
@@ -93,6 +103,93 @@ bool TFolderRun::Expand(TStringList& Files, bool NamesFolder)
     return finished && !Channel.CheckAbort();
 }
 
+bool TFolderRun::Expand(TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show)
+{
+    Walked = false;
+    this->Show = &Show;
+    Pending.clear();
+    ShownCount = 0;
+    // The first few go over at once, so that the other jobs start while the rest is looked at.
+    ShowEvery = FirstShow;
+    // A bad mask stops the run at the first folder, before any file: nothing goes over early then.
+    try {
+        RunWalkRules(Options, Folders);
+    } catch (const std::exception&) {
+        ShowEvery = std::numeric_limits<std::size_t>::max();
+    }
+    bool finished = true;
+    try {
+        for (std::size_t i = 0; i < Names.Count() && finished; ++i) {
+            if (!NamesFolder(Names, i, i + 1)) {
+                Pending.push_back({std::move(Names[i]), {}});
+            } else {
+                if (!Walked) {
+                    Walked = true;
+                    Channel.ReportStatus(SearchingStatus);
+                    LastReport = std::chrono::steady_clock::now();
+                }
+                // Rules of their own for each folder: an output folder made meanwhile is left out,
+                // as a walk over it before it existed would have left it out. Files go over only
+                // between folders while the output folder is missing, since the first that go
+                // make it, and a walk under way would not leave it out.
+                TWalkRules rules = RunWalkRules(Options, Folders);
+                const std::string folder = WalkFolderName(Names[i]);
+                WalkHolds = Options.Output == omDirectory && !rules.SkipFolder && OutputMayLieIn(folder);
+                TFolderWalker walker(
+                    std::move(rules),
+                    [this](const std::string& Folder) { Logger.AddError("Cannot read folder: " + Folder); },
+                    [this](std::size_t Found) { return FolderWalked(ShownCount + Found); });
+                finished = walker.Walk(folder, Pending);
+                WalkHolds = false;
+            }
+            ShowPending(ShowEvery);
+        }
+    } catch (...) {
+        this->Show = nullptr;
+        WalkHolds = false;
+        throw;
+    }
+    // A stopped run hands over nothing more.
+    if (finished)
+        ShowPending(0);
+    this->Show = nullptr;
+    return finished && !Channel.CheckAbort();
+}
+
+void TFolderRun::ShowPending(std::size_t Least)
+{
+    if (!Show || Pending.empty() || Pending.size() < Least)
+        return;
+    // A big folder's first files go over on their own, before the rest is taken in.
+    if (ShownCount == 0 && Pending.size() > FirstShow) {
+        std::vector<TInputFile> first(std::make_move_iterator(Pending.begin()),
+                                      std::make_move_iterator(Pending.begin() + FirstShow));
+        Pending.erase(Pending.begin(), Pending.begin() + FirstShow);
+        ShownCount += first.size();
+        (*Show)(first);
+    }
+    ShownCount += Pending.size();
+    (*Show)(Pending);
+    Pending.clear();
+    ShowEvery = ShowMore;
+}
+
+// The nearest of the output folder's folders that exists is Folder or lies below it, links
+// resolved: the output folder, once made, may be met in Folder's walk.
+bool TFolderRun::OutputMayLieIn(const std::string& Folder) const
+{
+    std::error_code error;
+    std::filesystem::path existing = std::filesystem::absolute(Options.OutputDirectory, error);
+    while (!error && existing.has_relative_path() && !std::filesystem::exists(existing, error))
+        existing = existing.parent_path();
+    const std::string output = std::filesystem::canonical(existing, error).string();
+    const std::string walked = std::filesystem::canonical(Folder.empty() ? "/" : Folder, error).string();
+    // When either cannot be told, the files wait for the end of the walk, which is always right.
+    if (error)
+        return true;
+    return walked == "/" || output == walked || output.starts_with(walked + "/");
+}
+
 bool TFolderRun::FolderWalked(std::size_t Found)
 {
     const auto now = std::chrono::steady_clock::now();
@@ -100,19 +197,30 @@ bool TFolderRun::FolderWalked(std::size_t Found)
         LastReport = now;
         Channel.ReportStatus(std::string(SearchingStatus) + " " + std::to_string(Found));
     }
+    // A tree of many folders goes over folder by folder.
+    if (!WalkHolds)
+        ShowPending(ShowEvery);
     return !Channel.CheckAbort();
+}
+
+const TInputFile* TFolderRun::FoundFile(std::size_t Index) const noexcept
+{
+    const TInputFile* file = Shared ? (Index < Shared->Count() ? &(*Shared)[Index] : nullptr)
+                                    : (Index < Inputs.size() ? &Inputs[Index] : nullptr);
+    return file && file->Found() ? file : nullptr;
 }
 
 bool TFolderRun::Mirrored(std::size_t Index) const
 {
-    return Options.Output == omDirectory && Index < Inputs.size() && Inputs[Index].Found();
+    return Options.Output == omDirectory && FoundFile(Index);
 }
 
 std::string TFolderRun::FoundPath(std::size_t Index) const
 {
-    if (Index >= Inputs.size() || !Inputs[Index].Found())
+    const TInputFile* file = FoundFile(Index);
+    if (!file)
         return {};
-    const std::string& relative = Inputs[Index].Relative;
+    const std::string& relative = file->Relative;
     const std::size_t slash = relative.find('/');
     return slash == std::string::npos ? relative : relative.substr(slash + 1);
 }
@@ -120,7 +228,7 @@ std::string TFolderRun::FoundPath(std::size_t Index) const
 TSourceFile TFolderRun::OpenSource(std::size_t Index, const std::string& Source, TOutputPlacement& Placement)
 {
     Placement.ForgetFolder();
-    if (Index >= Inputs.size() || !Inputs[Index].Found())
+    if (!FoundFile(Index))
         return TSourceFile(Source);
     // Source is the walked folder's path, then Below: the walked folder is opened by its path, as
     // the walk opened it, and everything below it relative to it.
@@ -144,7 +252,7 @@ TSourceFile TFolderRun::OpenSource(std::size_t Index, const std::string& Source,
 
 bool TFolderRun::SkipsFile(std::size_t Index, TSourceFile& Source, std::span<char> Room)
 {
-    if (!Folders.SkipNonText || Index >= Inputs.size() || !Inputs[Index].Found() || !Source.ReadSample(Room) ||
+    if (!Folders.SkipNonText || !FoundFile(Index) || !Source.ReadSample(Room) ||
         !LooksBinary(Source.Sample(), Options.FromEncoding))
         return false;
     Logger.Add("Skipped, not a text file: " + Source.Name());
@@ -156,7 +264,7 @@ std::string TFolderRun::DestinationFileName(std::size_t Index, const std::string
 {
     if (!Mirrored(Index))
         return Placement.DestinationFileName(Source);
-    return WithSlash(Options.OutputDirectory) + Inputs[Index].Relative;
+    return WithSlash(Options.OutputDirectory) + FoundFile(Index)->Relative;
 }
 
 void TFolderRun::PrepareDestination(std::size_t Index, const std::string& Destination, TOutputPlacement& Placement)
@@ -167,7 +275,7 @@ void TFolderRun::PrepareDestination(std::size_t Index, const std::string& Destin
     if (!ResultFolder || ResultFolder->Path != folderPath) {
         ResultFolder.reset();
         const std::string output = WithSlash(Options.OutputDirectory);
-        const std::string inside = FolderPart(Inputs[Index].Relative);
+        const std::string inside = FolderPart(FoundFile(Index)->Relative);
         std::string failed = inside.substr(0, inside.find('/'));
         const TFd root(::open(output.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         TFd folder = root.Get() < 0 ? TFd()

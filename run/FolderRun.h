@@ -1,6 +1,7 @@
 #pragma once
 
 #include "folders/FolderWalker.h"
+#include "run/ExpandedFiles.h"
 #include "run/SourceFile.h"
 #include "settings/ConvertOptions.h"
 #include "settings/FolderOptions.h"
@@ -39,12 +40,14 @@ public:
     // Raises Exception for a bad mask.
     bool Expand(TStringList& Files);
     bool Expand(TStringList& Files, bool NamesFolder);
+    // For one job of a parallel run: expands Names as Expand does and hands the files over to
+    // Show in order as they are found, a few at a time, so that the other jobs can start on them
+    // (the names of files are moved out of Names). A stopped expansion hands over no more.
+    bool Expand(TStringList& Names, const std::function<void(std::vector<TInputFile>& More)>& Show);
     // Whether the last Expand walked a folder.
     bool FolderGiven() const noexcept { return Walked; }
-    // What the last Expand found beside the names, and taking that over from another run over
-    // the same files instead of a walk of its own.
-    const std::vector<TInputFile>& Found() const noexcept { return Inputs; }
-    void Adopt(std::vector<TInputFile> Found) { Inputs = std::move(Found); }
+    // The files of the run are those of a parallel run's queue, which outlives this.
+    void Share(const TExpandedFiles& Files) noexcept { Shared = &Files; }
 
     // File Index of the run, named Source, not opened yet. A found one is opened in its folder,
     // opened below the walked folder without following links; in the prefix and overwrite modes
@@ -67,8 +70,13 @@ public:
     void KeepTime(const std::optional<std::timespec>& Time, int Result, const std::string& Destination);
 
 private:
+    // File Index when it was found in a given folder; null for a file named directly.
+    const TInputFile* FoundFile(std::size_t Index) const noexcept;
     bool Mirrored(std::size_t Index) const;
     bool FolderWalked(std::size_t Found);
+    // While Expand hands files over: those waiting in Pending once there are at least Least.
+    void ShowPending(std::size_t Least);
+    bool OutputMayLieIn(const std::string& Folder) const;
 
     // One open folder, known by its full path ending in '/'; null when it could not be opened.
     struct TOpenFolder {
@@ -82,6 +90,15 @@ private:
     TRunChannel& Channel;
     // Files of the run after expansion, their names moved out; empty when no folder was given.
     std::vector<TInputFile> Inputs;
+    const TExpandedFiles* Shared = nullptr;
+    // While Expand hands files over: the files found and not handed over yet, how many were,
+    // and how many to gather before the next hand-over.
+    const std::function<void(std::vector<TInputFile>& More)>* Show = nullptr;
+    std::vector<TInputFile> Pending;
+    std::size_t ShownCount = 0;
+    std::size_t ShowEvery = 0;
+    // The walk under way may meet the output folder once it is made: its files go over only at its end.
+    bool WalkHolds = false;
     // The folders of the last found source and of the last mirrored result: the files of one
     // folder follow one another.
     std::optional<TOpenFolder> SourceFolder;

@@ -48,12 +48,22 @@ TOutputPlacement::TOutputPlacement(const TConvertOptions& Options, TLogger& Logg
 
 void TOutputPlacement::CreateOutputDirectory()
 {
+    if (!MakeOutputDirectory())
+        throw Exception("Cannot create output directory: " + Options.OutputDirectory);
+    LogOutputDirectoryMade();
+}
+
+bool TOutputPlacement::MakeOutputDirectory()
+{
     const std::string& directory = Options.OutputDirectory;
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    if (error || !std::filesystem::is_directory(directory, error))
-        throw Exception("Cannot create output directory: " + directory);
-    Logger.Add("Created output directory: " + directory);
+    return !error && std::filesystem::is_directory(directory, error);
+}
+
+void TOutputPlacement::LogOutputDirectoryMade()
+{
+    Logger.Add("Created output directory: " + Options.OutputDirectory);
 }
 
 std::string TOutputPlacement::DestinationFileName(const std::string& Source) const

@@ -37,6 +37,10 @@ public:
 
     // Creates OutputDirectory with its parents; raises Exception (not EConvertError).
     void CreateOutputDirectory();
+    // The same in two steps, for a run that needs the folder before it may log: creates it
+    // without a word (false when it cannot), and logs it as CreateOutputDirectory does.
+    bool MakeOutputDirectory();
+    void LogOutputDirectoryMade();
     // Raises Exception "Invalid output identifier" for an unknown Output.
     std::string DestinationFileName(const std::string& Source) const;
     // A new temporary file in Destination's folder (links at Destination followed). Never

@@ -19,7 +19,8 @@ TParallelRun::TParallelRun(TStringList Files, std::int32_t Jobs, TLumiva& Conver
                            const TConvertSpecs& Specs, const TFolderOptions& Folders, bool CheckOnly,
                            TRunQuestions& Questions, TMainThread& MainThread)
     : Files(std::move(Files)), Converter(Converter), MakeConverter(std::move(MakeConverter)), Options(Options), Specs(Specs),
-      Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread)
+      Folders(Folders), CheckOnly(CheckOnly), Questions(Questions), MainThread(MainThread),
+      NamedCount(this->Files.Count())
 {
     // A folder may hold any number of files: the workers are only known to be too many once the
     // names are expanded. Fewer names than jobs are looked at first (a look-up each, no more than
@@ -45,7 +46,10 @@ TConvertThread* TParallelRun::MakeThread(std::size_t Index)
         share.OwnConverter = MakeConverter();
         shared = share.OwnConverter.get();
     }
-    auto* thread = new TConvertThread(Files, shared, Options, Specs, Questions, MainThread, Folders);
+    // Only the first job reads the names, which it is given; the others take the files it finds
+    // from the queue.
+    auto* thread = new TConvertThread(Index == 0 ? std::move(Files) : TStringList(), shared, Options, Specs, Questions,
+                                      MainThread, Folders);
     thread->CheckOnly = CheckOnly;
     thread->SourceEncodings = SourceEncodings;
     thread->Queue = Queue;
@@ -87,7 +91,7 @@ void TParallelRun::Start()
     }
     Running = 1;
     Started = 1;
-    // The others make ready while the first expands the names; they wait for it to open the queue.
+    // The others make ready while the first expands the names, and start on the first files it finds.
     if (Queue)
         StartOthers();
 }
@@ -128,7 +132,7 @@ void TParallelRun::ShareProgress(std::size_t Index, const TRunProgress& Progress
         sum.RunBytes += share->Progress.RunBytes;
     if (Queue) {
         sum.Position = static_cast<std::int32_t>(Queue->Finished());
-        sum.Max = static_cast<std::int32_t>(std::max(Queue->Count(), Files.Count()));
+        sum.Max = static_cast<std::int32_t>(std::max(Queue->Count(), NamedCount));
     }
     OnReadProgress(sum);
 }

@@ -26,9 +26,9 @@ class TRunQuestions;
 
 // One conversion run over up to Jobs workers. Each worker is a run of its own (TConvertThread)
 // with its own engine and fixed buffers, so memory grows with the workers, not with the files.
-// All start at once; the first expands the names (walking the folders, making the output folder)
-// while the others make ready, and then every worker takes the next of the expanded files as it
-// comes free (TFileQueue). Fewer names than jobs, none of them a folder, make only as many
+// All start at once; the first expands the names (walking the folders), and the files it finds go
+// over to the others as it goes, the output folder made before the first of them. Every worker
+// takes the next of the expanded files as it comes free (TFileQueue). Fewer names than jobs, none of them a folder, make only as many
 // workers as names.
 // The workers' logs are joined file by file into the log of the files in order, under one summary
 // line; outcomes are handed on in file order too, a later file's held until the earlier ones are
@@ -76,7 +76,7 @@ private:
     void ShareProgress(std::size_t Index, const TRunProgress& Progress);
     TLogger JoinedLog();
 
-    TStringList Files;
+    TStringList Files; // until the first worker takes them
     std::vector<std::unique_ptr<TShare>> Shares;
     // Null with one job.
     std::shared_ptr<TFileQueue> Queue;
@@ -88,6 +88,7 @@ private:
     bool CheckOnly;
     TRunQuestions& Questions;
     TMainThread& MainThread;
+    std::size_t NamedCount;
     // Outcomes held until those before them are handed on, in a ring that grows only as far as
     // the workers get ahead of one another: file NextOutcome's is Held[HeldFirst].
     // HeldLock is only held to put one in or take one out; HandingLock while one is handed on,

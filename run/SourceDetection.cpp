@@ -21,6 +21,7 @@ TSourceDetection::TSourceDetection(TLumiva& Converter, std::string LocaleName)
 
 std::string TSourceDetection::Detect(TSourceFile& Source, std::span<char> Room, TLogger& Logger)
 {
+    Weighed = false;
     if (Source.Fd() < 0)
         throw EConvertError("Cannot open source file");
     if (!Source.ReadSample(Room))
@@ -33,6 +34,7 @@ std::string TSourceDetection::Detect(TSourceFile& Source, std::span<char> Room, 
     } catch (const std::exception& e) {
         throw EConvertError(e.what());
     }
+    Weighed = true;
     if (name.empty())
         throw EConvertError("Cannot detect character encoding");
     Logger.Add("\t- Source encoding: " + name);

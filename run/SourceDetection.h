@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 class TLogger;
 class TLumiva;
@@ -24,8 +25,11 @@ public:
     // "Cannot detect character encoding" when no name is certain enough, and with the
     // conversion's messages when the source cannot be opened or read.
     std::string Detect(TSourceFile& Source, std::span<char> Room, TLogger& Logger);
-    // The readings weighed for the last file, best first (see TEncodingDetector::Guesses).
-    const std::vector<TEncodingGuess>& Guesses() const { return Detector.Guesses(); }
+    // The readings weighed for the file since Forget, best first (see TEncodingDetector::Guesses);
+    // none when none was weighed, so that a file never has another's.
+    const std::vector<TEncodingGuess>& Guesses() const { return Weighed ? Detector.Guesses() : NoGuesses; }
+    // A new file: nothing is weighed for it yet.
+    void Forget() noexcept { Weighed = false; }
 
     // True when the converted file (the readable descriptor Converted) holds exactly the bytes
     // of the source open as Source, whatever the names of the two encodings: rewriting it would
@@ -34,4 +38,6 @@ public:
 
 private:
     TEncodingDetector Detector;
+    bool Weighed = false;
+    const std::vector<TEncodingGuess> NoGuesses;
 };

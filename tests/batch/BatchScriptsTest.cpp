@@ -209,6 +209,41 @@ TEST_F(BatchScriptsTest, JobsKeepTheLogAndTheReportInFileOrder)
     EXPECT_EQ(std::count(Reports[0].begin(), Reports[0].end(), '\n'), 40);
 }
 
+// Detecting, a file that cannot be opened or is skipped has nothing weighed in the report, where
+// it had the guesses of whichever file its job had weighed before: the report is the same for
+// any number of jobs.
+TEST_F(BatchScriptsTest, DetectedFilesReportTheSameGuessesWhateverTheJobs)
+{
+    std::string List;
+    for (int i = 0; i < 30; ++i) {
+        const std::string Name = "f" + std::to_string(i) + ".txt";
+        if (i % 4 == 3)
+            List += Dir / ("missing" + std::to_string(i) + ".txt") + "\n";
+        else if (i % 2 == 0)
+            List += Source(Name, "\xcf\xf0\xe8\xe2\xe5\xf2, \xea\xe0\xea \xe4\xe5\xeb\xe0? \xd5\xee\xf0\xee\xf8\xee.\n") + "\n";
+        else
+            List += Source(Name, "D\xe9j\xe0 vu, \xe7" "a va tr\xe8s bien, merci.\n") + "\n";
+    }
+    WriteFile(Dir / "list", List);
+    std::vector<std::string> Reports;
+    for (const char* Jobs : {"1", "2", "3"}) {
+        const std::string Out = Dir / (std::string("out") + Jobs);
+        Run({"--jobs", Jobs, "--from", "auto", "-t", "UTF-8", "--output-dir", Out, "--files-from", Dir / "list",
+             "--report", Dir / "report"});
+        std::string Report = ReadFile(Dir / "report");
+        for (std::size_t At; (At = Report.find(Out)) != std::string::npos;)
+            Report.replace(At, Out.size(), "OUT");
+        Reports.push_back(Report);
+    }
+    EXPECT_EQ(Reports[1], Reports[0]);
+    EXPECT_EQ(Reports[2], Reports[0]);
+    const std::size_t Missing = Reports[0].find("missing3.txt");
+    ASSERT_NE(Missing, std::string::npos) << Reports[0];
+    const std::string Line = Reports[0].substr(Missing, Reports[0].find('\n', Missing) - Missing);
+    EXPECT_EQ(Line.find("guesses"), std::string::npos) << Line;
+    EXPECT_NE(Reports[0].find("\"guesses\":["), std::string::npos) << Reports[0];
+}
+
 // A file named twice is converted once whichever jobs its two names go to; the second is refused
 // as with one job (a file converted twice would hold UTF-16 of its UTF-16).
 TEST_F(BatchScriptsTest, AFileNamedTwiceIsConvertedOnceWhateverTheJobs)

@@ -116,6 +116,18 @@ TEST_F(FolderWalkTest, MasksAreCaseBlindBeyondAscii)
     EXPECT_FALSE(masks.Matches("ete.txt"));
 }
 
+// A mask's leading punctuation and digits match only themselves; its letters still match either
+// case, within the mask and at its start.
+TEST_F(FolderWalkTest, MasksLedByPunctuationOrLettersMatchAsBefore)
+{
+    lmvtest::LocaleScope locale("C.UTF-8");
+    const TFileMasks masks(".*;#1?*;[x]*;Ab*", true);
+    for (const char* name : {".git", ".", ".\xC3\xA9", "#12", "#1x.txt", "[x]", "[x]y", "ABC", "abc", "aB"})
+        EXPECT_TRUE(masks.Matches(name)) << name;
+    for (const char* name : {"git.", "x.", "#2", "#1", "x", "[y]", "a", "bAb", " .x"})
+        EXPECT_FALSE(masks.Matches(name)) << name;
+}
+
 TEST_F(FolderWalkTest, BadMaskListsAreRefusedWithAClearMessage)
 {
     EXPECT_EQ(CheckNameMasks("*.txt; *.srt", false), "");

@@ -2,6 +2,7 @@
 
 #include "engine/Lumiva.h"
 #include "run/StepLoop.h"
+#include "tests/common/DeepFolder.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,15 +77,27 @@ protected:
             Outcome.Log = Logger.Lines.Text();
         };
         Run.OnTerminate = [&Loop] { Loop.Quit(); };
+        Current = &Run;
         Run.Start();
         Loop.Exec();
         Run.WaitFreed();
+        Current = nullptr;
         Outcome.EnginesMade = Made.load();
         return Outcome;
     }
 
+    // The log of a run into Out, told as if it had written into Into.
+    static std::string LogAs(std::string Log, const std::string& Out, const std::string& Into)
+    {
+        for (std::size_t At; (At = Log.find(Out)) != std::string::npos;)
+            Log.replace(At, Out.size(), Into);
+        return Log;
+    }
+
     static TLumiva* Engine;
     TempDir Dir;
+    // The run in progress, for a handler that stops it.
+    TParallelRun* Current = nullptr;
 };
 
 TLumiva* ParallelRunTest::Engine = nullptr;
@@ -110,10 +124,7 @@ TEST_F(ParallelRunTest, TheFilesOfOneFolderSpreadOverTheJobsInFileOrder)
     EXPECT_EQ(Three.State, csCompleted);
     EXPECT_EQ(One.Sources, Expected);
     EXPECT_EQ(Three.Sources, Expected);
-    std::string Log = Three.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out3")) != std::string::npos;)
-        Log.replace(At, (Dir / "out3").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Three.Log, Dir / "out3", Dir / "out1"), One.Log);
     EXPECT_NE(One.Log.find("Created output directory: " + Dir / "out1/src/d2"), std::string::npos) << One.Log;
     EXPECT_EQ(ReadFile(Dir / "out3/src/d2/f23.txt"), ReadFile(Dir / "out1/src/d2/f23.txt"));
 }
@@ -143,10 +154,7 @@ TEST_F(ParallelRunTest, AFolderLateAmongManyNamesGivesWayToItsFiles)
     EXPECT_EQ(One.Sources, Expected);
     EXPECT_EQ(Two.Sources, Expected);
     EXPECT_EQ(ReadFile(Dir / "out2/src/y.txt"), std::string("x\0\n\0", 4));
-    std::string Log = Two.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out2")) != std::string::npos;)
-        Log.replace(At, (Dir / "out2").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Two.Log, Dir / "out2", Dir / "out1"), One.Log);
 }
 
 // More jobs than files: a folder is only known to be small once walked, so every job starts, and
@@ -242,11 +250,129 @@ TEST_F(ParallelRunTest, FilesNamedTwiceTakeTurnsWhateverTheJobs)
     // must wait for what that file really writes to.
     const TParallelOutcome Three = Run(Files, 8, Dir / "out3");
     EXPECT_EQ(Three.Sources, One.Sources);
-    std::string Log = Three.Log;
-    for (std::size_t At; (At = Log.find(Dir / "out3")) != std::string::npos;)
-        Log.replace(At, (Dir / "out3").size(), Dir / "out1");
-    EXPECT_EQ(Log, One.Log);
+    EXPECT_EQ(LogAs(Three.Log, Dir / "out3", Dir / "out1"), One.Log);
     EXPECT_EQ(ReadFile(Dir / "out3/n59.txt"), ReadFile(Dir / "out1/n59.txt"));
+}
+
+// Names go over to the other jobs a few at a time while the first job still looks at the rest:
+// with folders and missing files at the edges of those shares, every file still comes back once,
+// in order, into an output folder made for the first of them and logged as one job logs it.
+TEST_F(ParallelRunTest, NamesHandedOverAsTheyAreExpandedComeBackOnceInOrder)
+{
+    TStringList Files;
+    std::vector<std::string> Expected;
+    const std::set<int> FolderAt{0, 15, 16, 143, 144, 400};
+    for (int i = 0; i < 700; ++i) {
+        if (FolderAt.count(i) != 0) {
+            const std::string Folder = Dir / ("d" + std::to_string(i));
+            std::filesystem::create_directories(Folder + "/sub");
+            for (const char* Name : {"/x.txt", "/sub/y.txt"}) {
+                WriteFile(Folder + Name, "x\n");
+                Expected.push_back(Folder + Name);
+            }
+            Files.Add(Folder);
+        }
+        const std::string Name = Dir / ("n" + std::to_string(i) + ".txt");
+        if (i % 97 != 5)
+            WriteFile(Name, std::string(static_cast<std::size_t>(1 + i % 13), 'n') + "\n");
+        Files.Add(Name);
+        Expected.push_back(Name);
+    }
+    const TParallelOutcome One = Run(Files, 1, Dir / "deep/out1");
+    const TParallelOutcome Two = Run(Files, 2, Dir / "deep/out2");
+    const TParallelOutcome Three = Run(Files, 3, Dir / "deep/out3");
+    EXPECT_EQ(One.Sources, Expected);
+    EXPECT_EQ(Two.Sources, Expected);
+    EXPECT_EQ(Three.Sources, Expected);
+    EXPECT_EQ(Two.State, csCompleted);
+    EXPECT_EQ(LogAs(Two.Log, Dir / "deep/out2", Dir / "deep/out1"), One.Log);
+    EXPECT_EQ(LogAs(Three.Log, Dir / "deep/out3", Dir / "deep/out1"), One.Log);
+    EXPECT_NE(One.Log.find("Created output directory: " + Dir / "deep/out1\r\n"), std::string::npos) << One.Log;
+    EXPECT_EQ(ReadFile(Dir / "deep/out3/d400/sub/y.txt"), std::string("x\0\n\0", 4));
+    EXPECT_EQ(ReadFile(Dir / "deep/out2/n699.txt"), ReadFile(Dir / "deep/out1/n699.txt"));
+}
+
+// A folder that cannot be read, named among many files: its error stands where one job puts it,
+// ahead of the files, also when other jobs convert the first files before it is reached.
+TEST_F(ParallelRunTest, AFolderThatCannotBeReadAmongTheNamesIsLoggedWhereOneJobLogsIt)
+{
+    TStringList Files;
+    for (int i = 0; i < 400; ++i) {
+        if (i == 300) {
+            std::filesystem::create_directories(Dir / "tree");
+            WriteFile(Dir / "tree/t.txt", "t\n");
+            lmvtest::MakeTooDeepFolder(Dir / "tree");
+            Files.Add(Dir / "tree");
+        }
+        const std::string Name = Dir / ("n" + std::to_string(i) + ".txt");
+        WriteFile(Name, "n\n");
+        Files.Add(Name);
+    }
+    const TParallelOutcome One = Run(Files, 1, Dir / "out1");
+    const TParallelOutcome Two = Run(Files, 2, Dir / "out2");
+    lmvtest::RemoveTooDeepFolder(Dir / "tree");
+    EXPECT_EQ(LogAs(Two.Log, Dir / "out2", Dir / "out1"), One.Log);
+    EXPECT_EQ(Two.Sources, One.Sources);
+    EXPECT_EQ(Two.Sources.size(), 401u);
+    const std::size_t Error = One.Log.find("[Error] Cannot read folder: ");
+    ASSERT_NE(Error, std::string::npos) << One.Log;
+    EXPECT_LT(Error, One.Log.find("Created output directory: ")) << One.Log;
+}
+
+// An output folder that cannot be made: the files found meanwhile never go to the other jobs,
+// and the run ends as the run of one job does.
+TEST_F(ParallelRunTest, AnOutputFolderThatCannotBeMadeEndsTheRunAsWithOneJob)
+{
+    TStringList Files;
+    for (int i = 0; i < 200; ++i) {
+        const std::string Name = Dir / ("n" + std::to_string(i) + ".txt");
+        WriteFile(Name, "n\n");
+        Files.Add(Name);
+    }
+    WriteFile(Dir / "plain", "a file, not a folder\n");
+    const TParallelOutcome One = Run(Files, 1, Dir / "plain/out");
+    const TParallelOutcome Two = Run(Files, 2, Dir / "plain/out");
+    EXPECT_EQ(One.State, csCanceled);
+    EXPECT_EQ(Two.State, csCanceled);
+    EXPECT_TRUE(Two.Sources.empty());
+    EXPECT_EQ(Two.Log, One.Log);
+    EXPECT_NE(Two.Log.find("Cannot create output directory: " + Dir / "plain/out"), std::string::npos) << Two.Log;
+}
+
+// Stopped while the first job still walks a big tree and the others convert what it has handed
+// over: the run ends, and what was handed on is in file order, each file at most once.
+TEST_F(ParallelRunTest, AnAbortWhileTheNamesAreExpandedEndsTheRunWithEveryFileAtMostOnce)
+{
+    std::vector<std::string> Expected;
+    for (int d = 0; d < 1000; ++d) {
+        char Folder[32];
+        std::snprintf(Folder, sizeof Folder, "src/d%03d", d);
+        std::filesystem::create_directories(Dir / Folder);
+        WriteFile(Dir / (Folder + std::string("/a.txt")), "x\n");
+        Expected.push_back(Dir / (Folder + std::string("/a.txt")));
+    }
+    TStringList Files;
+    Files.Add(Dir / "src");
+    int Stops = 0;
+    const TParallelOutcome Two = Run(Files, 2, Dir / "out", [&](const TFileOutcome&) {
+        if (Stops++ == 0)
+            Current->RequestAbort();
+    });
+    // Canceled when the walk was stopped; Stopped, should the walk have ended before the abort came.
+    EXPECT_NE(Two.State, csCompleted);
+    EXPECT_LT(Two.Sources.size(), Expected.size());
+    std::size_t Next = 0;
+    for (const std::string& Source : Two.Sources) {
+        while (Next < Expected.size() && Expected[Next] != Source)
+            ++Next;
+        ASSERT_LT(Next, Expected.size()) << Source << " out of order or twice";
+        ++Next;
+    }
+    // Made once, before the first file that went into it.
+    const std::size_t Made = Two.Log.find("Created output directory: " + Dir / "out\r\n");
+    ASSERT_NE(Made, std::string::npos) << Two.Log;
+    EXPECT_EQ(Two.Log.find("Created output directory: " + Dir / "out\r\n", Made + 1), std::string::npos);
+    EXPECT_LT(Made, Two.Log.find("Convert character encoding:")) << Two.Log;
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 #include "run/FolderRun.h"
 
 #include "folders/InputExpansion.h"
+#include "run/Logger.h"
+#include "run/RunChannel.h"
+#include "run/RunQuestions.h"
 #include "tests/common/TestSupport.h"
 #include "util/Exception.h"
 
@@ -77,6 +80,40 @@ TEST_F(WalkRulesTest, ABadMaskInTheFolderOptionsIsRefused)
     Folders.SkipNames = "";
     Folders.FileNames = "*.txt;;";
     EXPECT_THROW(RunWalkRules(Options, Folders), Exception);
+}
+
+class TNoQuestions : public TRunQuestions {
+public:
+    std::int32_t AskMessageBox(const std::string&, std::uint32_t) override { return 0; }
+    std::int32_t AskMessageDialog(const TMessageDialogParams&) override { return 0; }
+    void ShowError(const std::exception*) override {}
+};
+
+// Files going over to other jobs while the walk goes on make the output folder, which they fill:
+// a missing output folder inside the tree is still no part of the walk, as it was not there for
+// a walk before the run.
+TEST_F(WalkRulesTest, AnOutputFolderMadeWhileFilesGoOverIsLeftOutOfTheWalk)
+{
+    for (int d = 0; d < 40; ++d)
+        File("src/d" + std::to_string(100 + d) + "/a.txt");
+    Options.OutputDirectory = Dir / "src/d139/new";
+    TLogger logger;
+    TNoQuestions questions;
+    TRunChannel channel(nullptr, questions);
+    TFolderRun run(Options, Folders, logger, channel);
+    TStringList names;
+    names.Add(Dir / "src");
+    Names shown;
+    ASSERT_TRUE(run.Expand(names, [&](std::vector<TInputFile>& More) {
+        // As the run does when files go over: the output folder is made, and filled.
+        File("src/d139/new/result" + std::to_string(shown.size()) + ".txt");
+        for (const TInputFile& input : More)
+            shown.push_back(input.Relative);
+    }));
+    EXPECT_EQ(shown.size(), 40u);
+    for (const std::string& name : shown)
+        EXPECT_EQ(name.find("result"), std::string::npos) << name;
+    EXPECT_EQ(shown.back(), "src/d139/a.txt");
 }
 
 } // namespace
