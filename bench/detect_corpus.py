@@ -6,10 +6,13 @@ and charset_normalizer.
 The corpus is made here, in a temporary folder, from texts of Debian's packages
 (scripts/language_texts.py): the held-out half of the translated message catalogs, manual pages,
 debconf templates and AppStream descriptions, all the desktop help pages (a genre the tables never
-saw), and subtitles and table rows made from held-out catalogs; in 39 languages, encoded into the legacy encodings people meet for
-each and into the Unicode forms, cut at about 200 bytes, 1 KiB and 8 KiB; plus binary files. An
-answer is right when decoding the file by it gives the original text (a leading U+FEFF is
-ignored), wrong when it gives anything else or cannot decode, refused when there is none.
+saw), and subtitles and table rows made from held-out catalogs; in 39 languages, encoded into the
+legacy encodings people meet for each and into the Unicode forms, cut at about 200 bytes, 1 KiB
+and 8 KiB; the same documents with their typographic quotes, dashes and ellipses kept, in the
+encodings that have them; plus binary files. An answer is right when decoding the file by it gives
+the original text (a leading U+FEFF is ignored; Romanian s and t with a comma and with a cedilla
+count alike, and the strict figures are printed too), wrong when it gives anything else or cannot
+decode, refused when there is none.
 
     bench/detect_corpus.py --probe build/test/bin/lumiva-detect-probe [--misses]
     bench/detect_corpus.py --probe ... --fit          # the tuning half: where to draw the line
