@@ -83,7 +83,7 @@ private:
         THighBytes Undecodable;
         THighBytes NotSigns;
         THighBytes Smalls;   // bytes past 0x7F that decode to a small letter
-        THighBytes Capitals; // and to a capital
+        THighBytes NotAfterSmalls; // to a capital or a sign that opens what follows
         std::vector<THighBytes> DiffersFrom; // by encoding: the bytes the two decode differently
     };
     // Encodings that decode the sample alike, named by the first, with the languages written in
@@ -123,8 +123,9 @@ private:
     // The language of the group that fits the sample's words in ASCII best.
     const TWriter* WordsWriter(const TGroup& Group);
     static bool OnlyForeignLetters(const TEncoding& Encoding, const TWriter& Writer, const std::vector<unsigned>& HighBytes);
-    // How many capitals past ASCII follow a small letter when Encoding reads the sample.
-    std::uint32_t OddCapitals(const TEncoding& Encoding) const;
+    // How many capitals and opening signs past ASCII follow a small letter when Encoding reads
+    // the sample.
+    std::uint32_t OddAfterSmalls(const TEncoding& Encoding) const;
     std::size_t CountAlike(const TEncoding& Encoding) const;
     void Count(std::string_view Sample);
     void GroupEncodings();

@@ -41,6 +41,10 @@ SMOOTHING = 4.0
 # A language is written in an encoding when this share of its non-ASCII characters is there.
 WRITABLE_SHARE = 0.98
 
+# Letters written in one form or the other as the encoding has them: Romanian s and t with a comma
+# below, which WINDOWS-1250 and ISO-8859-2 write with a cedilla.
+ALIKE_LETTERS = str.maketrans("\u0218\u0219\u021a\u021b", "\u015e\u015f\u0162\u0163")
+
 BOUNDARY, OTHER, SIGN, DIGIT = 0, 1, 2, 3
 FIRST_LETTER = 4
 ASCII_LETTERS = "abcdefghijklmnopqrstuvwxyz"
@@ -152,7 +156,7 @@ class Model:
             return True
         fits = 0
         for c, n in self.letters.items():
-            fits += n if Model.fits(c, codec) else 0
+            fits += n if Model.fits(c, codec) or Model.fits(c.translate(ALIKE_LETTERS), codec) else 0
         return fits >= WRITABLE_SHARE * total
 
 

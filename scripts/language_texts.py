@@ -16,6 +16,7 @@ help pages are all held out: the tables and thresholds are fitted on the tuning 
 genres only. Everything is read in sorted order, so the same packages give the same texts.
 """
 
+import functools
 import glob
 import gzip
 import hashlib
@@ -140,12 +141,12 @@ def _plain(text):
     return "".join(PLAIN.get(c, c) for c in text)
 
 
-def _prose(paragraphs, min_letters=0.6):
+def _prose(paragraphs, min_letters=0.6, plain=True):
     out = []
     for p in paragraphs:
         p = re.sub(r"\s+", " ", p).strip()
         if len(p) >= 40 and sum(c.isalpha() for c in p) >= min_letters * len(p):
-            out.append(_plain(p))
+            out.append(_plain(p) if plain else unicodedata.normalize("NFC", p))
     return out
 
 
@@ -316,9 +317,11 @@ _NOT_PROSE = re.compile(r"(iso_8859|iso-8859|koi8|cp125|ascii|armscii|charsets|u
 GENRE_LIMIT = 4_000_000
 
 
-def documents(language, folder):
-    """(genre, source, paragraphs) of one language, in a fixed order."""
+def documents(language, folder, typographic=False):
+    """(genre, source, paragraphs) of one language, in a fixed order; typographic keeps the quotes,
+    dashes and ellipses that the texts otherwise write in ASCII."""
     docs = []
+    prose = functools.partial(_prose, plain=not typographic)
     held = {}
 
     def add(genre, source, read):
@@ -332,27 +335,27 @@ def documents(language, folder):
     if folder == "C":
         # English: the originals of the French catalogs, the untranslated manual pages, the help.
         for path in _files("/usr/share/locale/fr/LC_MESSAGES", lambda f: f.endswith(".mo")):
-            add("catalog", "catalog:en:" + os.path.basename(path), lambda: _prose(_catalog_strings(path, True), 0.5))
+            add("catalog", "catalog:en:" + os.path.basename(path), lambda: prose(_catalog_strings(path, True), 0.5))
         man_roots = ["/usr/share/man/man%d" % i for i in range(1, 9)]
     else:
         for path in _files("/usr/share/locale/%s/LC_MESSAGES" % folder, lambda f: f.endswith(".mo")):
             add("catalog", "catalog:%s:%s" % (language, os.path.basename(path)),
-                lambda: _prose(_catalog_strings(path, False), 0.5))
+                lambda: prose(_catalog_strings(path, False), 0.5))
         man_roots = ["/usr/share/man/" + folder]
     for root in man_roots:
         for path in _files(root, lambda f: not _NOT_PROSE.match(f)):
-            add("man", "man:%s:%s" % (language, os.path.relpath(path, root)), lambda: _prose(_man_paragraphs(path)))
+            add("man", "man:%s:%s" % (language, os.path.relpath(path, root)), lambda: prose(_man_paragraphs(path)))
     for package in TEMPLATE_PACKAGES:
         root = unpacked(package)
         if root is not None:
             add("templates", "templates:%s:%s" % (language, package),
-                lambda: _prose(_template_paragraphs(os.path.join(root, "DEBIAN", "templates"), folder), 0.5))
+                lambda: prose(_template_paragraphs(os.path.join(root, "DEBIAN", "templates"), folder), 0.5))
     apps = [(package, unpacked(package)) for package in APP_PACKAGES]
     for package, root in apps:
         if root is not None:
-            add("appstream", "appstream:%s:%s" % (language, package), lambda: _prose(_app_paragraphs(root, folder), 0.5))
+            add("appstream", "appstream:%s:%s" % (language, package), lambda: prose(_app_paragraphs(root, folder), 0.5))
     for help_root in ["/usr/share/help/" + folder] + [os.path.join(root, "usr/share/help", folder) for _, root in apps if root]:
         for path in _files(help_root, lambda f: f.endswith(".page")):
             add("help", "help:%s:%s" % (language, os.path.relpath(path, help_root)),
-                lambda: _prose(_help_paragraphs(path)))
+                lambda: prose(_help_paragraphs(path)))
     return docs

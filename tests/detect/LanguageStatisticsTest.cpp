@@ -141,6 +141,29 @@ TEST_F(LanguageStatisticsTest, BalticAndRomanianAreNotCentralEuropean)
     EXPECT_EQ(DetectIn(romanian, "ISO-8859-16"), "ISO-8859-16");
 }
 
+TEST_F(LanguageStatisticsTest, TypographicSignsOfTheWindowsCodePagesAreRead)
+{
+    // Quotes, dashes, the ellipsis, the bullet and the euro are where the DOS and Macintosh code
+    // pages have letters, and where ISO-8859-1 has controls.
+    ExpectReadsBack("It\u2019s the \u201cfast\u201d mode \u2013 the one we use\u2026 and it costs 20 \u20ac a month.\n",
+                    "WINDOWS-1252");
+    ExpectReadsBack("\u2022 Open the file.\n\u2022 Save it again.\n\u2022 Close the window.\n", "WINDOWS-1252");
+    ExpectReadsBack("Filen \u201cn\u00e6ste\u201d ble lagret i mappen, s\u00e5 du kan \u00e5pne den igjen \u2013 "
+                    "ogs\u00e5 fra en annen maskin.\n",
+                    "WINDOWS-1252");
+    // Romanian as Windows writes it: s and t with a cedilla, and its low and high quotes.
+    ExpectReadsBack("Aceast\u0103 decizie poate fi schimbat\u0103 oric\u00e2nd rul\u00e2nd \u201edpkg-reconfigure "
+                    "popularity-contest\u201d. Participa\u0163i la sondaj \u015fi trimite\u0163i statistici.\n",
+                    "WINDOWS-1250");
+    // The letters at those bytes are still read as letters in their own code pages.
+    ExpectReadsBack("La citt\u00e0 \u00e8 grande, per\u00f2 si pu\u00f2 girare a piedi in un giorno; pi\u00f9 tardi "
+                    "andremo l\u00ec.\n",
+                    "CP850");
+    ExpectReadsBack("La informaci\u00f3n del a\u00f1o pasado est\u00e1 en el archivo, pero el \u00edndice no se "
+                    "actualiz\u00f3.\n",
+                    "MACINTOSH");
+}
+
 TEST_F(LanguageStatisticsTest, ShortAsciiWithOneAccentIsReadBack)
 {
     // One English word borrowed from French: the other readings make a Central European or Baltic
