@@ -165,7 +165,7 @@ def build_corpus(folder, seed, half):
     for language, (_, codecs) in language_texts.LANGUAGES.items():
         genres = sorted(g for g, docs in typographic[language].items() if docs)
         for codec in codecs:
-            if not any(_writes(sign, codec) for sign in TYPOGRAPHIC):
+            if not any(language_texts.can_encode(sign, codec) for sign in TYPOGRAPHIC):
                 continue
             for size in SIZES:
                 made = tries = 0
@@ -209,14 +209,6 @@ def build_corpus(folder, seed, half):
         for size in SIZES:
             add(data[:size], None, "binary", size, "-", "binary")
     return items
-
-
-def _writes(sign, codec):
-    try:
-        language_texts.encode(sign, codec)
-        return True
-    except UnicodeEncodeError:
-        return False
 
 
 def _utf8_twice(data):

@@ -139,15 +139,6 @@ class Model:
             return self.index[fold(c)]
         return SIGN if is_sign(c) else OTHER
 
-    @staticmethod
-    @functools.lru_cache(maxsize=None)
-    def fits(c, codec):
-        try:
-            language_texts.encode(c, codec)
-            return True
-        except UnicodeEncodeError:
-            return False
-
     def writable(self, codec):
         """Nearly all the language's letters past ASCII are in the encoding; a language that
         hardly has any (English) is written in every one."""
@@ -156,7 +147,7 @@ class Model:
             return True
         fits = 0
         for c, n in self.letters.items():
-            fits += n if Model.fits(c, codec) or Model.fits(c.translate(ALIKE_LETTERS), codec) else 0
+            fits += n if language_texts.can_encode(c, codec) or language_texts.can_encode(c.translate(ALIKE_LETTERS), codec) else 0
         return fits >= WRITABLE_SHARE * total
 
 

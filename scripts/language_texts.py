@@ -131,6 +131,16 @@ def encode(text, codec):
     return r.stdout
 
 
+@functools.lru_cache(maxsize=None)
+def can_encode(text, codec):
+    """Whether text can be written in the legacy encoding."""
+    try:
+        encode(text, codec)
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
 def tuning_half(source):
     """True for the tuning half: the first bit of a hash of the document's source."""
     return hashlib.sha1(source.encode()).digest()[0] & 1 == 0
