@@ -22,7 +22,6 @@ steps of 1/CostScale nat.
 
 import argparse
 import collections
-import functools
 import math
 import os
 import sys
@@ -147,7 +146,8 @@ class Model:
             return True
         fits = 0
         for c, n in self.letters.items():
-            fits += n if language_texts.can_encode(c, codec) or language_texts.can_encode(c.translate(ALIKE_LETTERS), codec) else 0
+            if language_texts.can_encode(c, codec) or language_texts.can_encode(c.translate(ALIKE_LETTERS), codec):
+                fits += n
         return fits >= WRITABLE_SHARE * total
 
 
