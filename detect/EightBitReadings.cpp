@@ -144,7 +144,7 @@ TEightBitReadings::TEightBitReadings()
             }
             if (!writes)
                 continue;
-            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}, {}};
+            TWriter writer{&table, t, {}, {}, {}, {}, {}, {}};
             for (unsigned b = 0; b < 256; ++b) {
                 const char32_t c = encoding.Characters[b];
                 const bool standIn = HasAsciiStandIn(c);
@@ -152,14 +152,16 @@ TEightBitReadings::TEightBitReadings()
                                     : standIn        ? std::uint8_t{LanguageTables::Boundary}
                                     : c < 0x80       ? AsciiSymbol(static_cast<unsigned char>(c))
                                                      : LanguageTables::SymbolOf(table, c, encoding.Signs[b]);
-                const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
-                writer.Strangers[b] = standIn    ? static_cast<std::uint8_t>(StandInCost * LanguageTables::CostScale() + 0.5)
-                                      : stranger ? LanguageTables::StrangerCost(table, c)
-                                                 : 0;
+                // ASCII is never a stranger: only the bytes past it cost as one.
                 if (b >= 0x80) {
+                    const bool stranger = writer.Symbols[b] == LanguageTables::Other || writer.Symbols[b] == LanguageTables::Sign;
+                    const std::uint8_t strangerCost =
+                        standIn    ? static_cast<std::uint8_t>(StandInCost * LanguageTables::CostScale() + 0.5)
+                        : stranger ? LanguageTables::StrangerCost(table, c)
+                                   : 0;
                     writer.Singles[b - 0x80] =
-                        c == Undecodable ? 0 : static_cast<std::int16_t>(table.Singles[writer.Symbols[b]] + writer.Strangers[b]);
-                    writer.HighStrangers[b - 0x80] = writer.Strangers[b];
+                        c == Undecodable ? 0 : static_cast<std::int16_t>(table.Singles[writer.Symbols[b]] + strangerCost);
+                    writer.HighStrangers[b - 0x80] = strangerCost;
                 }
             }
             for (std::size_t u = 0; u < Units; ++u) {
@@ -565,8 +567,8 @@ std::uint32_t TEightBitReadings::OddAfterSmalls(const TEncoding& Encoding) const
     for (std::size_t b = afterSmallAscii._Find_first(); b < HighBytes; b = afterSmallAscii._Find_next(b))
         odd += AfterSmallAscii[0x80 + b];
     // Of the pairs past 0x7F, only those whose second byte is one of them here.
-    const THighBytes capitals = HighHighSeconds & Encoding.NotAfterSmalls;
-    for (std::size_t b = capitals._Find_first(); b < HighBytes; b = capitals._Find_next(b))
+    const THighBytes seconds = HighHighSeconds & Encoding.NotAfterSmalls;
+    for (std::size_t b = seconds._Find_first(); b < HighBytes; b = seconds._Find_next(b))
         for (std::size_t i = HighHighStarts[b]; i < HighHighStarts[b + 1]; ++i)
             if (Encoding.Smalls[HighHighPairs[i].First - AsciiSymbols])
                 odd += HighHighPairs[i].Count;

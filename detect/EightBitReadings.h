@@ -65,8 +65,8 @@ private:
         // Unit -> where the row of its symbol starts in the language's pair costs, and its symbol.
         std::array<std::uint16_t, Units> UnitRows;
         std::array<std::uint8_t, Units> UnitSymbols;
-        std::array<std::uint8_t, 256> Strangers; // byte -> its cost as a stranger to the language, or 0
-        std::array<std::int16_t, HighBytes> HighStrangers; // the same past 0x7F, for a dot product
+        // Byte past 0x7F -> its cost as a stranger to the language, or 0; 16 bits for a dot product.
+        std::array<std::int16_t, HighBytes> HighStrangers;
         // Byte past 0x7F -> the cost of its symbol alone and as a stranger; 16 bits so that a
         // sample's cost by single letters is one short dot product.
         std::array<std::int16_t, HighBytes> Singles;
