@@ -115,6 +115,23 @@ def excerpt(paragraphs, start, codec, size):
     return text + "\n"
 
 
+def legacy_excerpt(doc, rng, codec, size, wanted=lambda text: True):
+    """(text, bytes) of an excerpt of doc from a random start, written in codec, when it is one
+    that wanted takes, with two characters past ASCII at least, and that the engine reads back;
+    None otherwise."""
+    text = excerpt(doc, rng.randrange(len(doc)), codec, size)
+    if text is None or not wanted(text) or sum(ord(c) > 127 for c in text) < 2:
+        return None
+    data = language_texts.encode(text, codec)
+    # Python's EUC-KR writes syllables outside KS X 1001 as jamo sequences, which no other
+    # program reads back.
+    if codec == "euc-kr" and b"\xa4\xd4" in data:
+        return None
+    if decode(data, language_texts.ENGINE_NAMES.get(codec, codec)) != text or _utf8_twice(data):
+        return None
+    return text, data
+
+
 def build_corpus(folder, seed, half):
     rng = random.Random(seed)
     items = []  # (path, original text or None for binary, encoding, size, language, genre)
@@ -144,17 +161,10 @@ def build_corpus(folder, seed, half):
                     tries += 1
                     docs = texts[language][genre]
                     doc = docs[rng.randrange(len(docs))]
-                    text = excerpt(doc, rng.randrange(len(doc)), codec, size)
-                    if text is None or sum(ord(c) > 127 for c in text) < 2:
+                    written = legacy_excerpt(doc, rng, codec, size)
+                    if written is None:
                         continue
-                    data = language_texts.encode(text, codec)
-                    # Python's EUC-KR writes syllables outside KS X 1001 as jamo sequences,
-                    # which no other program reads back.
-                    if codec == "euc-kr" and b"\xa4\xd4" in data:
-                        continue
-                    if decode(data, language_texts.ENGINE_NAMES.get(codec, codec)) != text or _utf8_twice(data):
-                        continue
-                    add(data, text, codec, size, language, genre)
+                    add(written[1], written[0], codec, size, language, genre)
                     made += 1
                     turn += 1
     # The same documents with their typographic quotes, dashes and ellipses, in the encodings that
@@ -173,13 +183,10 @@ def build_corpus(folder, seed, half):
                     tries += 1
                     docs = typographic[language][genres[trng.randrange(len(genres))]]
                     doc = docs[trng.randrange(len(docs))]
-                    text = excerpt(doc, trng.randrange(len(doc)), codec, size)
-                    if text is None or not TYPOGRAPHIC & set(text) or sum(ord(c) > 127 for c in text) < 2:
+                    written = legacy_excerpt(doc, trng, codec, size, lambda text: bool(TYPOGRAPHIC & set(text)))
+                    if written is None:
                         continue
-                    data = language_texts.encode(text, codec)
-                    if decode(data, language_texts.ENGINE_NAMES.get(codec, codec)) != text or _utf8_twice(data):
-                        continue
-                    add(data, text, codec, size, language, "typographic")
+                    add(written[1], written[0], codec, size, language, "typographic")
                     made += 1
     for language in UNICODE_LANGUAGES:
         genres = sorted(g for g, docs in texts[language].items() if docs)
